@@ -1,0 +1,37 @@
+# The front door: every build and test starts here. Each entry point first installs what
+# is missing (scripts/setup.sh), so a fresh Debian 12 machine needs nothing else.
+
+NATIVE_DIR := build/native
+WIN32_DIR  := build/win32
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc)
+
+.PHONY: all setup native win32 test test-native test-win32 bench clean
+
+all: native win32
+
+setup:
+	@bash scripts/setup.sh
+
+native: setup
+	cmake -S . -B $(NATIVE_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(NATIVE_DIR) -j$(JOBS)
+
+win32: setup
+	cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(WIN32_DIR) -j$(JOBS)
+
+# Every test of both builds: native, then the Windows build under Wine.
+test: test-native test-win32
+
+test-native: native
+	cd $(NATIVE_DIR) && ctest -j$(JOBS) --output-on-failure
+
+test-win32: win32
+	bash scripts/run-wine-tests.sh $(WIN32_DIR) -j$(JOBS)
+
+bench: native
+	$(NATIVE_DIR)/bench/tevlin_avi_bench
+
+clean:
+	rm -rf build

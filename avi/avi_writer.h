@@ -1,0 +1,82 @@
+#pragma once
+// Writes a sequence of 32-bit frames as the one video stream of an AVI file.
+//
+// One AviWriter stands for one output file. Every operation returns an AVIERR status, but
+// the writer also remembers its first failure of a stream or write call: from then on it
+// refuses all further work with avierr::kError until it is closed, so callers that never
+// look at the codes cannot write a damaged file.
+
+#include <cstdint>
+#include <memory>
+
+#include "avi/avi_types.h"
+#include "avi/riff_writer.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace avi {
+
+struct AviWriter;
+
+enum class AviBackendKind {
+    kRiff,             // our own RIFF/OpenDML writer: portable, uncompressed frames
+#ifdef _WIN32
+    kVideoForWindows,  // the platform's AVIFIL32 services, with the compression dialog
+#endif
+};
+
+#ifdef _WIN32
+inline constexpr AviBackendKind kDefaultAviBackend = AviBackendKind::kVideoForWindows;
+#else
+inline constexpr AviBackendKind kDefaultAviBackend = AviBackendKind::kRiff;
+#endif
+
+// Creates or truncates the file at outputPath. framePeriodMs becomes the stream's scale
+// over a rate of 1000. audioFormat is kept but never written. Null when the file can't be
+// created or the period is not positive.
+AviWriter* OpenAviWriter(const char* outputPath, int32_t framePeriodMs,
+                         const WaveFormatEx* audioFormat,
+                         AviBackendKind backend = kDefaultAviBackend,
+                         const RiffWriterOptions& riffOptions = RiffWriterOptions());
+
+class AviBackend;
+// A writer over a backend of the caller's: tests put a failing disk or a scripted backend
+// under it. Null when the backend is absent or the period is not positive.
+AviWriter* OpenAviWriterWithBackend(std::unique_ptr<AviBackend> backend, int32_t framePeriodMs,
+                                    const WaveFormatEx* audioFormat);
+
+// Chooses the compression of the stream, before the first frame. With showDialog the
+// backend asks the user (the RIFF backend has no dialog and takes `compressOptions` as the
+// choice; it writes uncompressed frames only: handler 0 or "DIB "). At most one success
+// per writer: later calls return kCompressor.
+AviResult SetAviWriterCompression(AviWriter* writer, const DibFrame* frame,
+                                  AviCompressOptions* compressOptions, bool showDialog,
+                                  void* ownerWindow);
+
+// Writes the frame's pixels as the next key frame. Without a prior compression choice the
+// stream is uncompressed ("DIB "). A frame whose size differs from the stream's format is
+// refused with kBadFormat and the writer stays usable.
+AviResult AppendAviFrame(AviWriter* writer, const DibFrame* frame);
+
+// Completes the file and frees the writer, failed or not. kOk unless the file itself could
+// not be completed (the RIFF writer reports a trailer that could not be written).
+AviResult CloseAviWriter(AviWriter* writer);
+
+// Introspection for callers that report progress, and for tests.
+int32_t AviWriterFramesWritten(const AviWriter* writer);
+bool AviWriterHasFailed(const AviWriter* writer);
+
+#ifdef _WIN32
+// Reads the description of a DIB section, as the writer does at every call. False unless
+// the handle is a DIB section (GetObjectA returns the full 84-byte DIBSECTION).
+bool DibFrameFromBitmap(HBITMAP bitmap, DibFrame* frame);
+
+AviResult SetAviWriterCompression(AviWriter* writer, HBITMAP bitmap,
+                                  AviCompressOptions* compressOptions, bool showDialog,
+                                  HWND ownerWindow);
+AviResult AppendAviFrame(AviWriter* writer, HBITMAP bitmap);
+#endif
+
+}  // namespace avi

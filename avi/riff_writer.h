@@ -1,0 +1,90 @@
+#pragma once
+// Our own AVI file writer: one uncompressed video stream in RIFF form.
+//
+// A file starts as a plain AVI 1.0 file ('RIFF' 'AVI ' with an 'idx1' index). When the
+// first RIFF list would pass kRiffSegmentBytes, the file continues as OpenDML (AVI 2.0):
+// further 'RIFF' 'AVIX' lists, each with its own 'movi' list and 'ix00' standard index,
+// all listed in the stream's 'indx' super index, with the total frame count in 'dmlh'.
+// Every segment carries its 'ix00', so the file reads the same in both worlds.
+//
+// After a failed write the file is still closed properly: it is cut back to the frames
+// that were written whole and its headers and indexes describe exactly those.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "avi/avi_types.h"
+#include "avi/file_sink.h"
+
+namespace avi {
+
+// Each RIFF list stays below this size: the customary limit that keeps 32-bit readers safe.
+inline constexpr uint64_t kRiffSegmentBytes = 1ull << 30;
+// Room in the super index, reserved in the header: segments of 1 GiB give 256 GiB a file.
+inline constexpr uint32_t kSuperIndexEntries = 256;
+
+struct RiffWriterOptions {
+    uint64_t segmentBytes = kRiffSegmentBytes;  // tests lower it to make OpenDML files small
+};
+
+class RiffAviFile {
+public:
+    RiffAviFile(std::unique_ptr<FileSink> sink, const RiffWriterOptions& options);
+    ~RiffAviFile();
+    RiffAviFile(const RiffAviFile&) = delete;
+    RiffAviFile& operator=(const RiffAviFile&) = delete;
+
+    AviResult createVideoStream(const VideoStreamInfo& info);
+    AviResult setFormat(const BitmapInfoHeader& format);
+    // Appends the next frame as one key-frame chunk.
+    AviResult writeFrame(const void* data, uint32_t size);
+    // Writes the indexes and the final headers, and closes the file.
+    AviResult finish();
+
+    uint32_t framesWritten() const { return totalFrames_; }
+
+private:
+    struct Segment {
+        uint64_t riffStart = 0;  // position of the 'RIFF' fourcc
+        uint64_t moviStart = 0;  // position of the 'LIST' fourcc of its 'movi' list
+        uint64_t indexStart = 0; // position of its 'ix00' chunk, once written
+        uint32_t indexBytes = 0; // size of that chunk with its header
+        uint32_t frames = 0;
+        uint64_t moviEnd = 0;    // end of its 'movi' list, once closed
+        uint64_t riffEnd = 0;    // end of its RIFF list, once closed
+    };
+    struct LegacyEntry {
+        uint64_t position;  // of the frame's chunk header
+        uint32_t size;
+    };
+    struct StdIndexEntry {
+        uint32_t offset;  // from the segment's riffStart to the frame's data
+        uint32_t size;
+    };
+
+    AviResult writeHeaders();
+    AviResult startSegment();
+    AviResult endSegment();
+    std::vector<uint8_t> buildHeaders() const;
+    bool writeAt(uint64_t position, const std::vector<uint8_t>& bytes);
+    bool append(const void* data, size_t size);
+    uint64_t segmentBytesIfClosedNow(uint64_t extraChunk) const;
+
+    std::unique_ptr<FileSink> sink_;
+    RiffWriterOptions options_;
+    bool hasStream_ = false;
+    bool headersWritten_ = false;
+    bool broken_ = false;  // a write failed; nothing more goes to the file but the trailer
+    VideoStreamInfo info_;
+    BitmapInfoHeader format_;
+
+    uint64_t position_ = 0;      // where the next byte goes
+    uint64_t headerBytes_ = 0;   // size of the header region, up to the first 'movi' fourcc
+    std::vector<Segment> segments_;
+    std::vector<StdIndexEntry> segmentIndex_;  // entries of the open segment
+    std::vector<LegacyEntry> legacyIndex_;     // frames of the first segment, for 'idx1'
+    uint32_t totalFrames_ = 0;
+};
+
+}  // namespace avi

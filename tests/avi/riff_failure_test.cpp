@@ -1,0 +1,135 @@
+// A disk that fails under the RIFF writer: what was written whole stays readable.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "avi/avi_backend.h"
+#include "avi/avi_writer.h"
+#include "avi/file_sink.h"
+#include "avi_test_frames.h"
+#include "support/avi_layout.h"
+#include "support/temp_dir.h"
+#ifndef _WIN32
+#include "support/ffmpeg_tools.h"
+#endif
+
+namespace {
+
+using namespace avi;
+using namespace testing_support;
+
+// Passes writes to a real file until `fails` says otherwise; a failing write stores half
+// of its bytes first, as a disk that fills up midway would.
+class FailingSink final : public FileSink {
+public:
+    using Rule = std::function<bool(size_t writeIndex, size_t size)>;
+    FailingSink(std::unique_ptr<FileSink> inner, Rule fails) : inner_(std::move(inner)), fails_(std::move(fails)) {}
+    bool write(const void* data, size_t size) override {
+        if (fails_(writes_++, size)) {
+            inner_->write(data, size / 2);
+            return false;
+        }
+        return inner_->write(data, size);
+    }
+    bool seek(uint64_t position) override { return inner_->seek(position); }
+    bool truncate(uint64_t size) override { return inner_->truncate(size); }
+    bool close() override { return inner_->close(); }
+
+private:
+    std::unique_ptr<FileSink> inner_;
+    Rule fails_;
+    size_t writes_ = 0;
+};
+
+constexpr int kWidth = 16, kHeight = 16;
+constexpr size_t kFrameBytes = kWidth * kHeight * 4;
+
+class RiffFailure : public ::testing::Test {
+protected:
+    AviWriter* open(FailingSink::Rule rule, const RiffWriterOptions& options = RiffWriterOptions()) {
+        auto sink = std::make_unique<FailingSink>(CreateFileSink(path_.c_str()), std::move(rule));
+        return OpenAviWriterWithBackend(OpenRiffBackend(std::move(sink), options), 40, nullptr);
+    }
+    // Appends frames until one fails; returns how many were written.
+    int appendUntilFailure(AviWriter* w, int attempts) {
+        for (int k = 0; k < attempts; ++k) {
+            const auto pixels = avi_test::BottomUpFrame(k, kWidth, kHeight);
+            const DibFrame frame = MakeDibFrame(kWidth, kHeight, pixels.data());
+            const AviResult r = AppendAviFrame(w, &frame);
+            if (r != avierr::kOk) {
+                EXPECT_EQ(r, avierr::kFileWrite);
+                EXPECT_EQ(AppendAviFrame(w, &frame), avierr::kError) << "the failure sticks";
+                return k;
+            }
+        }
+        return attempts;
+    }
+    void expectReadableWith(int frames) {
+        std::vector<RiffChunk> top;
+        std::string error;
+        ASSERT_TRUE(ReadRiffTree(path_, top, error)) << error;
+        ASSERT_FALSE(top.empty());
+        EXPECT_EQ(top.back().offset + 8 + top.back().size, std::filesystem::file_size(path_));
+        size_t stored = 0;
+        for (const RiffChunk& riff : top) stored += riff.find("movi")->count("00db");
+        EXPECT_EQ(stored, static_cast<size_t>(frames));
+#ifndef _WIN32
+        if (!HaveFfmpegTools()) return;
+        const ProbedVideo v = ProbeAvi(path_);
+        ASSERT_TRUE(v.ok) << v.output;
+        EXPECT_EQ(v.packets, frames);
+        std::string decoded;
+        ASSERT_TRUE(DecodeAviToBgra(path_, decoded));
+        EXPECT_TRUE(decoded == avi_test::TopDownBytes(0, frames, kWidth, kHeight));
+#endif
+    }
+
+    TempDir dir_;
+    std::string path_ = dir_.file("failing.avi");
+};
+
+TEST_F(RiffFailure, FailedFrameIsCutAndTheFramesBeforeItStay) {
+    int frameWrites = 0;
+    AviWriter* w = open([&](size_t, size_t size) { return size == kFrameBytes && frameWrites++ == 3; });
+    EXPECT_EQ(appendUntilFailure(w, 10), 3);
+    EXPECT_EQ(AviWriterFramesWritten(w), 3);
+    EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
+    expectReadableWith(3);
+}
+
+TEST_F(RiffFailure, FailureInALaterSegmentKeepsTheOpenDmlFileWhole) {
+    RiffWriterOptions options;
+    options.segmentBytes = 8 * 1024;
+    int frameWrites = 0;
+    AviWriter* w = open([&](size_t, size_t size) { return size == kFrameBytes && frameWrites++ == 17; }, options);
+    EXPECT_EQ(appendUntilFailure(w, 40), 17);
+    EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
+    expectReadableWith(17);
+}
+
+TEST_F(RiffFailure, FullDiskIsReportedAtCloseAndNothingCrashes) {
+    size_t budget = 0;
+    bool full = false;
+    AviWriter* w = open([&](size_t, size_t size) {
+        budget += size;
+        full = full || budget > 20000;
+        return full;
+    });
+    const int written = appendUntilFailure(w, 100);
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 100);
+    EXPECT_EQ(CloseAviWriter(w), avierr::kFileWrite) << "the trailer could not be written";
+}
+
+TEST_F(RiffFailure, HeaderWriteFailureFailsTheFirstFrame) {
+    AviWriter* w = open([](size_t index, size_t) { return index == 0; });
+    std::vector<uint32_t> pixels(kWidth * kHeight);
+    const DibFrame frame = MakeDibFrame(kWidth, kHeight, pixels.data());
+    EXPECT_EQ(AppendAviFrame(w, &frame), avierr::kFileWrite);
+    EXPECT_TRUE(AviWriterHasFailed(w));
+    EXPECT_EQ(AviWriterFramesWritten(w), 0);
+    CloseAviWriter(w);
+}
+
+}  // namespace

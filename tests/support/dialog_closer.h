@@ -1,0 +1,33 @@
+#pragma once
+// Windows only: answers a modal dialog from another thread, as a user would, so tests can
+// run code that shows one (the compression dialog of AVISaveOptions, for one).
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace testing_support {
+
+class DialogCloser {
+public:
+    // Waits up to timeoutMs for a dialog window (class #32770) with this title, then
+    // presses the button with the given control id (IDOK, IDCANCEL).
+    DialogCloser(std::string title, int buttonId, DWORD timeoutMs = 30000);
+    ~DialogCloser();
+    DialogCloser(const DialogCloser&) = delete;
+    DialogCloser& operator=(const DialogCloser&) = delete;
+
+    // True once the dialog was found and the button pressed.
+    bool answered() const { return answered_; }
+
+private:
+    std::atomic<bool> answered_{false};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace testing_support
+#endif
