@@ -3,12 +3,39 @@
 #ifdef _WIN32
 namespace testing_support {
 
+namespace {
+
+struct Search {
+    const char* title;
+    HWND found;
+};
+
+// Only this process's dialogs: tests in other processes may show the same one at once.
+BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[16] = {};
+    char title[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        lstrcmpA(className, "#32770") == 0 && lstrcmpA(title, search->title) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 DialogCloser::DialogCloser(std::string title, int buttonId, DWORD timeoutMs) {
     thread_ = std::thread([this, title = std::move(title), buttonId, timeoutMs] {
         const DWORD start = GetTickCount();
         while (!stop_ && GetTickCount() - start < timeoutMs) {
-            HWND dialog = FindWindowA("#32770", title.c_str());
-            if (dialog != nullptr && IsWindowVisible(dialog)) {
+            Search search{title.c_str(), nullptr};
+            EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+            if (HWND dialog = search.found) {
                 HWND button = GetDlgItem(dialog, buttonId);
                 PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
                              reinterpret_cast<LPARAM>(button));

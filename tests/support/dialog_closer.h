@@ -13,7 +13,8 @@ namespace testing_support {
 
 class DialogCloser {
 public:
-    // Waits up to timeoutMs for a dialog window (class #32770) with this title, then
+    // Waits up to timeoutMs for a dialog window (class #32770) of this process with this
+    // title, then
     // presses the button with the given control id (IDOK, IDCANCEL).
     DialogCloser(std::string title, int buttonId, DWORD timeoutMs = 30000);
     ~DialogCloser();
