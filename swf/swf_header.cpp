@@ -167,7 +167,6 @@ bool SwfHeaderReader::decodeFields(MovieHeader& target) {
     if (bits_.overrun()) return false;
     const size_t rateAt = bits_.cursor();
     if (rateAt + kRateBytes > filled_) return false;
-    bits_.alignToByte();
     const uint8_t fraction = image_[rateAt];
     const uint8_t whole = image_[rateAt + 1];
     bits_.setCursor(rateAt + kRateBytes + kFrameCountBytes);  // the frame count is not read

@@ -7,6 +7,9 @@
 
 #include "app/run_log.h"
 #include "support/temp_dir.h"
+#ifdef _WIN32
+#include "support/dialog_closer.h"
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -39,9 +42,16 @@ TEST(RemoveFilePath, DropsTheClosingQuoteOnlyWithADirectory) {
 }
 
 TEST(RemoveFilePath, RefusesFileNamesLongerThanItsBuffer) {
+    testing_support::TempDir dir;
+    const std::string log = dir.file("log.txt");
+    ASSERT_TRUE(RunLog::open(log.c_str()));
     const std::string name(kProgramPathBytes, 'n');
     const std::string path = "C:\\dir\\" + name;
     EXPECT_EQ(Reduced(path), path);
+    EXPECT_NE(testing_support::ReadFileBytes(log).find("RemoveFilePath: the file name is longer than 1023 characters"),
+              std::string::npos)
+        << "the refusal is logged";
+    g_runLog = RunLogState{};
     const std::string fits(kProgramPathBytes - 1, 'f');
     EXPECT_EQ(Reduced("C:\\dir\\" + fits), fits);
 }
@@ -56,10 +66,16 @@ TEST(ProgramDir, StoresForwardSlashesAndKeepsARootsSeparator) {
 }
 
 TEST(ProgramDir, RefusesDirectoriesThatDoNotFit) {
+    testing_support::TempDir dir;
+    const std::string log = dir.file("log.txt");
+    ASSERT_TRUE(RunLog::open(log.c_str()));
     ASSERT_TRUE(StoreProgramDir("C:\\Tools"));
     const std::string tooLong(kProgramPathBytes, 'd');
     EXPECT_FALSE(StoreProgramDir(tooLong.c_str()));
     EXPECT_STREQ(g_szProgramDir, "");
+    EXPECT_NE(testing_support::ReadFileBytes(log).find("the program directory is longer than 1023 characters"),
+              std::string::npos);
+    g_runLog = RunLogState{};
     const std::string fits(kProgramPathBytes - 1, 'd');
     EXPECT_TRUE(StoreProgramDir(fits.c_str()));
     EXPECT_EQ(std::strlen(g_szProgramDir), kProgramPathBytes - 1);
@@ -104,7 +120,14 @@ TEST(ErrorMessage, LongTextsAreCutToTheBox) {
     EXPECT_EQ(std::strlen(text), kMessageBoxTextBytes - 1);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+TEST(ErrorMessage, IsAModalBoxCaptionedError) {
+    testing_support::DialogCloser ok("Error", IDOK);
+    ShowErrorMessage("LoadMovie: 'C:\\m.swf' error", 0);
+    EXPECT_TRUE(ok.answered()) << "no dialog captioned Error appeared";
+    EXPECT_EQ(ok.message(), "LoadMovie: 'C:\\m.swf' error (Error: 0)");
+}
+#else
 TEST(ErrorMessage, GoesToStandardErrorOutsideWindows) {
     testing::internal::CaptureStderr();
     ShowErrorMessage("LoadMovie: '/tmp/m.swf' error", 0);

@@ -67,6 +67,17 @@ private:
     void* bits_ = nullptr;
 };
 
+// Paints and appends pattern frames 0..count-1; true when every append succeeded.
+::testing::AssertionResult AppendPatternFrames(AviWriter* w, DibSection& dib, int count) {
+    for (int k = 0; k < count; ++k) {
+        dib.paint(k);
+        if (const AviResult r = AppendAviFrame(w, dib.handle()); r != avierr::kOk) {
+            return ::testing::AssertionFailure() << "frame " << k << " gave " << std::hex << r;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 AviWriter* OpenVfw(const std::string& name, int32_t period) {
     return OpenAviWriter(OutputPath(name + ".avi").c_str(), period, nullptr, AviBackendKind::kVideoForWindows);
 }
@@ -87,10 +98,7 @@ TEST(VfwWriter, UncompressedFramesAtTwentyFivePerSecond) {
     DibSection dib(16, 8);
     AviWriter* w = OpenVfw("vfw-25fps", 40);
     ASSERT_NE(w, nullptr);
-    for (int k = 0; k < 5; ++k) {
-        dib.paint(k);
-        ASSERT_EQ(AppendAviFrame(w, dib.handle()), avierr::kOk) << k;
-    }
+    ASSERT_TRUE(AppendPatternFrames(w, dib, 5));
     EXPECT_EQ(AviWriterFramesWritten(w), 5);
     EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
     WriteExpectations("vfw-25fps", 5, "25/1", 16, 8);
@@ -100,10 +108,7 @@ TEST(VfwWriter, PeriodOfThirtyThreeMsIsNotThirtyFramesPerSecond) {
     DibSection dib(8, 8);
     AviWriter* w = OpenVfw("vfw-33ms", 33);
     ASSERT_NE(w, nullptr);
-    for (int k = 0; k < 2; ++k) {
-        dib.paint(k);
-        ASSERT_EQ(AppendAviFrame(w, dib.handle()), avierr::kOk);
-    }
+    ASSERT_TRUE(AppendPatternFrames(w, dib, 2));
     CloseAviWriter(w);
     WriteExpectations("vfw-33ms", 2, "1000/33", 8, 8);
 }
@@ -120,10 +125,7 @@ TEST(VfwWriter, ConfirmedDialogGivesTheChosenUncompressedStream) {
     }
     EXPECT_EQ(SetAviWriterCompression(w, dib.handle(), &options, true, nullptr), avierr::kCompressor);
     EXPECT_FALSE(AviWriterHasFailed(w));
-    for (int k = 0; k < 3; ++k) {
-        dib.paint(k);
-        ASSERT_EQ(AppendAviFrame(w, dib.handle()), avierr::kOk);
-    }
+    ASSERT_TRUE(AppendPatternFrames(w, dib, 3));
     EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
     WriteExpectations("vfw-dialog", 3, "25/1", 12, 6);
 }

@@ -36,6 +36,10 @@ DialogCloser::DialogCloser(std::string title, int buttonId, DWORD timeoutMs) {
             Search search{title.c_str(), nullptr};
             EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
             if (HWND dialog = search.found) {
+                constexpr int kMessageBoxTextId = 0xFFFF;
+                char text[1024] = {};
+                GetDlgItemTextA(dialog, kMessageBoxTextId, text, sizeof text);
+                message_ = text;
                 HWND button = GetDlgItem(dialog, buttonId);
                 PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
                              reinterpret_cast<LPARAM>(button));

@@ -23,10 +23,13 @@ public:
 
     // True once the dialog was found and the button pressed.
     bool answered() const { return answered_; }
+    // The text of the dialog's message (a message box's static text), read before answering.
+    std::string message() const { return answered_ ? message_ : std::string(); }
 
 private:
     std::atomic<bool> answered_{false};
     std::atomic<bool> stop_{false};
+    std::string message_;
     std::thread thread_;
 };
 
