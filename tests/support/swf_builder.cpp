@@ -32,21 +32,21 @@ unsigned SignedBitsNeeded(std::initializer_list<int32_t> values) {
     return needed;
 }
 
-std::vector<uint8_t> BuildSwfImage(const SwfSpec& spec) {
+std::vector<uint8_t> BuildSwfImage(const SwfFields& fields) {
     BitWriter rect;
     const unsigned nbits =
-        spec.rectBits.value_or(SignedBitsNeeded({spec.xMin, spec.xMax, spec.yMin, spec.yMax}));
+        fields.rectBits.value_or(SignedBitsNeeded({fields.xMin, fields.xMax, fields.yMin, fields.yMax}));
     rect.bits(nbits, 5);
-    for (int32_t v : {spec.xMin, spec.xMax, spec.yMin, spec.yMax}) rect.signedBits(v, nbits);
-    std::vector<uint8_t> image = {static_cast<uint8_t>(spec.signature), 'W', 'S', spec.version, 0, 0, 0, 0};
+    for (int32_t v : {fields.xMin, fields.xMax, fields.yMin, fields.yMax}) rect.signedBits(v, nbits);
+    std::vector<uint8_t> image = {static_cast<uint8_t>(fields.signature), 'W', 'S', fields.version, 0, 0, 0, 0};
     const std::vector<uint8_t> rectBytes = rect.take();
     image.insert(image.end(), rectBytes.begin(), rectBytes.end());
-    image.push_back(static_cast<uint8_t>(spec.rate88));
-    image.push_back(static_cast<uint8_t>(spec.rate88 >> 8));
-    image.push_back(static_cast<uint8_t>(spec.frameCount));
-    image.push_back(static_cast<uint8_t>(spec.frameCount >> 8));
-    image.insert(image.end(), spec.tags.begin(), spec.tags.end());
-    const uint32_t length = spec.declaredLength.value_or(static_cast<uint32_t>(image.size()));
+    image.push_back(static_cast<uint8_t>(fields.rate88));
+    image.push_back(static_cast<uint8_t>(fields.rate88 >> 8));
+    image.push_back(static_cast<uint8_t>(fields.frameCount));
+    image.push_back(static_cast<uint8_t>(fields.frameCount >> 8));
+    image.insert(image.end(), fields.tags.begin(), fields.tags.end());
+    const uint32_t length = fields.declaredLength.value_or(static_cast<uint32_t>(image.size()));
     for (int i = 0; i < 4; ++i) image[4 + i] = static_cast<uint8_t>(length >> (8 * i));
     return image;
 }
@@ -62,10 +62,10 @@ std::string ZlibCompress(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-std::string BuildSwfFile(const SwfSpec& spec) {
-    const std::vector<uint8_t> image = BuildSwfImage(spec);
+std::string BuildSwfFile(const SwfFields& fields) {
+    const std::vector<uint8_t> image = BuildSwfImage(fields);
     std::string file(image.begin(), image.begin() + 8);
-    if (spec.signature == 'C') {
+    if (fields.signature == 'C') {
         file += ZlibCompress(std::vector<uint8_t>(image.begin() + 8, image.end()));
     } else {
         file.append(image.begin() + 8, image.end());

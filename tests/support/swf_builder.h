@@ -26,7 +26,7 @@ private:
 // The fewest bits that hold every value as a signed field.
 unsigned SignedBitsNeeded(std::initializer_list<int32_t> values);
 
-struct SwfSpec {
+struct SwfFields {
     char signature = 'F';            // 'F' plain, 'C' zlib
     uint8_t version = 10;
     int32_t xMin = 0, xMax = 11000;  // twips
@@ -39,9 +39,9 @@ struct SwfSpec {
 };
 
 // The uncompressed image: header, RECT, rate, count, tags.
-std::vector<uint8_t> BuildSwfImage(const SwfSpec& spec);
+std::vector<uint8_t> BuildSwfImage(const SwfFields& fields);
 // The file as stored: the image, its body zlib-compressed for 'C'.
-std::string BuildSwfFile(const SwfSpec& spec);
+std::string BuildSwfFile(const SwfFields& fields);
 std::string ZlibCompress(const std::vector<uint8_t>& bytes);
 
 }  // namespace testing_support

@@ -13,7 +13,7 @@ namespace {
 using swf::MovieHeader;
 using swf::SwfHeaderReader;
 using testing_support::BuildSwfFile;
-using testing_support::SwfSpec;
+using testing_support::SwfFields;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
@@ -52,7 +52,7 @@ protected:
         EXPECT_EQ(reader_.declaredLength(), 0u);
         return ok;
     }
-    bool read(const SwfSpec& spec) { return read(BuildSwfFile(spec)); }
+    bool read(const SwfFields& fields) { return read(BuildSwfFile(fields)); }
     bool unchanged() const { return SameHeader(header_, Sentinel()); }
 
     TempDir dir_;
@@ -75,13 +75,13 @@ TEST_F(SwfHeaderReaderTest, DecodesTheWorkedExample) {
 
 TEST_F(SwfHeaderReaderTest, ReadsPlainAndCompressedFilesAlike) {
     for (char signature : {'F', 'C'}) {
-        SwfSpec spec;
-        spec.signature = signature;
-        spec.xMax = 11000;  // 550 px
-        spec.yMax = 8000;   // 400 px
-        spec.rate88 = 30 << 8;
-        spec.tags.assign(5000, 0x5A);  // a body worth compressing
-        ASSERT_TRUE(read(spec)) << signature;
+        SwfFields fields;
+        fields.signature = signature;
+        fields.xMax = 11000;  // 550 px
+        fields.yMax = 8000;   // 400 px
+        fields.rate88 = 30 << 8;
+        fields.tags.assign(5000, 0x5A);  // a body worth compressing
+        ASSERT_TRUE(read(fields)) << signature;
         EXPECT_EQ(header_.frameWidth, 550);
         EXPECT_EQ(header_.frameHeight, 400);
         EXPECT_EQ(header_.frameRate, 30);
@@ -89,36 +89,36 @@ TEST_F(SwfHeaderReaderTest, ReadsPlainAndCompressedFilesAlike) {
 }
 
 TEST_F(SwfHeaderReaderTest, DeclaredLengthBoundsThePlainBody) {
-    SwfSpec spec;
-    const std::string exact = BuildSwfFile(spec);
+    SwfFields fields;
+    const std::string exact = BuildSwfFile(fields);
     EXPECT_TRUE(read(exact));
 
     // Longer than the file: the body is short.
-    spec.declaredLength = static_cast<uint32_t>(exact.size() + 1);
-    EXPECT_FALSE(read(spec));
+    fields.declaredLength = static_cast<uint32_t>(exact.size() + 1);
+    EXPECT_FALSE(read(fields));
     EXPECT_TRUE(unchanged());
 
     // Shorter than the file but at least 21: the rest is never read.
-    SwfSpec padded;
+    SwfFields padded;
     padded.tags.assign(100, 0xEE);
     padded.declaredLength = 21;
     EXPECT_TRUE(read(padded));
 }
 
 TEST_F(SwfHeaderReaderTest, TwentyOneBytesIsTheSmallestLength) {
-    SwfSpec spec;
-    spec.xMax = 20;
-    spec.yMax = 20;
-    spec.tags.assign(21, 0);  // enough bytes in the file either way
-    spec.declaredLength = 20;
-    EXPECT_FALSE(read(spec));
-    spec.declaredLength = 21;
-    EXPECT_TRUE(read(spec));
+    SwfFields fields;
+    fields.xMax = 20;
+    fields.yMax = 20;
+    fields.tags.assign(21, 0);  // enough bytes in the file either way
+    fields.declaredLength = 20;
+    EXPECT_FALSE(read(fields));
+    fields.declaredLength = 21;
+    EXPECT_TRUE(read(fields));
     EXPECT_EQ(header_.frameWidth, 1);
 }
 
 TEST_F(SwfHeaderReaderTest, SignatureIsExactAndVersionIsFree) {
-    const std::string good = BuildSwfFile(SwfSpec());
+    const std::string good = BuildSwfFile(SwfFields());
     for (const char* sig : {"fws", "FWs", "ZWS", "CWs", "FXS"}) {
         std::string bad = good;
         std::memcpy(bad.data(), sig, 3);
@@ -126,9 +126,9 @@ TEST_F(SwfHeaderReaderTest, SignatureIsExactAndVersionIsFree) {
         EXPECT_TRUE(unchanged());
     }
     for (int version : {0, 6, 255}) {
-        SwfSpec spec;
-        spec.version = static_cast<uint8_t>(version);
-        EXPECT_TRUE(read(spec)) << version;
+        SwfFields fields;
+        fields.version = static_cast<uint8_t>(version);
+        EXPECT_TRUE(read(fields)) << version;
     }
 }
 
@@ -143,10 +143,10 @@ TEST_F(SwfHeaderReaderTest, ShortAndMissingFilesFail) {
 }
 
 TEST_F(SwfHeaderReaderTest, DamagedCompressedBodiesFailAfterAPause) {
-    SwfSpec spec;
-    spec.signature = 'C';
-    spec.tags.assign(3000, 0x11);
-    const std::string good = BuildSwfFile(spec);
+    SwfFields fields;
+    fields.signature = 'C';
+    fields.tags.assign(3000, 0x11);
+    const std::string good = BuildSwfFile(fields);
 
     std::string damaged = good;
     for (size_t i = 10; i < damaged.size(); i += 3) damaged[i] = static_cast<char>(damaged[i] ^ 0x5A);
@@ -161,51 +161,51 @@ TEST_F(SwfHeaderReaderTest, DamagedCompressedBodiesFailAfterAPause) {
 TEST_F(SwfHeaderReaderTest, CompressedStreamLongerThanDeclaredIsCut) {
     // Random bytes do not compress: the stream is longer than declaredLength - 8, so only
     // that many bytes are read and the cut stream fails.
-    SwfSpec spec;
-    spec.signature = 'C';
+    SwfFields fields;
+    fields.signature = 'C';
     std::mt19937 random(7);
-    spec.tags.resize(4000);
-    for (auto& b : spec.tags) b = static_cast<uint8_t>(random());
-    EXPECT_FALSE(read(spec));
+    fields.tags.resize(4000);
+    for (auto& b : fields.tags) b = static_cast<uint8_t>(random());
+    EXPECT_FALSE(read(fields));
     EXPECT_EQ(g_pauses.size(), 1u);
 }
 
 TEST_F(SwfHeaderReaderTest, StreamInflatingPastTheDeclaredLengthFails) {
-    SwfSpec spec;
-    spec.signature = 'C';
-    spec.tags.assign(500, 0);
-    const auto image = testing_support::BuildSwfImage(spec);
-    spec.declaredLength = static_cast<uint32_t>(image.size() - 1);
-    EXPECT_FALSE(read(spec));
+    SwfFields fields;
+    fields.signature = 'C';
+    fields.tags.assign(500, 0);
+    const auto image = testing_support::BuildSwfImage(fields);
+    fields.declaredLength = static_cast<uint32_t>(image.size() - 1);
+    EXPECT_FALSE(read(fields));
     EXPECT_EQ(g_pauses.size(), 1u);
 }
 
 TEST_F(SwfHeaderReaderTest, StreamInflatingToLessThanDeclaredIsAccepted) {
     // The header may claim more than the stream holds; what matters is that the fields are
     // filled. A claim of 400 MB with a body of a few bytes needs no 400 MB buffer.
-    SwfSpec spec;
-    spec.signature = 'C';
-    spec.declaredLength = 400u * 1024 * 1024;
-    EXPECT_TRUE(read(spec));
+    SwfFields fields;
+    fields.signature = 'C';
+    fields.declaredLength = 400u * 1024 * 1024;
+    EXPECT_TRUE(read(fields));
     EXPECT_EQ(header_.frameWidth, 550);
 }
 
 TEST_F(SwfHeaderReaderTest, ClaimsBeyondTheImageLimitAreRefused) {
-    SwfSpec spec;
-    spec.signature = 'C';
-    spec.declaredLength = static_cast<uint32_t>(swf::kMaxSwfImageBytes + 1);
-    EXPECT_FALSE(read(spec));
-    spec.declaredLength = 0xFFFFFFFFu;
-    EXPECT_FALSE(read(spec));
+    SwfFields fields;
+    fields.signature = 'C';
+    fields.declaredLength = static_cast<uint32_t>(swf::kMaxSwfImageBytes + 1);
+    EXPECT_FALSE(read(fields));
+    fields.declaredLength = 0xFFFFFFFFu;
+    EXPECT_FALSE(read(fields));
     EXPECT_TRUE(unchanged());
 }
 
 TEST_F(SwfHeaderReaderTest, FieldsPastTheDataAreNeverRead) {
     // Nbits 31 needs 17 RECT bytes: with a length of 21 the rate would lie past the image.
-    SwfSpec spec;
-    spec.rectBits = 31;
-    spec.declaredLength = 21;
-    EXPECT_FALSE(read(spec));
+    SwfFields fields;
+    fields.rectBits = 31;
+    fields.declaredLength = 21;
+    EXPECT_FALSE(read(fields));
     EXPECT_TRUE(unchanged());
 
     // A compressed body that inflates to fewer bytes than the fields need.
@@ -216,28 +216,28 @@ TEST_F(SwfHeaderReaderTest, FieldsPastTheDataAreNeverRead) {
 }
 
 TEST_F(SwfHeaderReaderTest, SizesComeFromTheRectangleDifferences) {
-    SwfSpec spec;
-    spec.rectBits = 0;  // all four values zero, in one byte
-    spec.tags.assign(10, 0);  // the file must still be 21 bytes long
-    ASSERT_TRUE(read(spec));
+    SwfFields fields;
+    fields.rectBits = 0;  // all four values zero, in one byte
+    fields.tags.assign(10, 0);  // the file must still be 21 bytes long
+    ASSERT_TRUE(read(fields));
     EXPECT_EQ(header_.frameWidth, 0);
     EXPECT_EQ(header_.frameHeight, 0);
 
-    spec = SwfSpec();
-    spec.xMin = 600;
-    spec.xMax = 570;  // -30 twips: -1 pixel, truncated toward zero
-    spec.yMin = 100;
-    spec.yMax = 619;  // 519 twips: 25 pixels
-    ASSERT_TRUE(read(spec));
+    fields = SwfFields();
+    fields.xMin = 600;
+    fields.xMax = 570;  // -30 twips: -1 pixel, truncated toward zero
+    fields.yMin = 100;
+    fields.yMax = 619;  // 519 twips: 25 pixels
+    ASSERT_TRUE(read(fields));
     EXPECT_EQ(header_.frameWidth, -1);
     EXPECT_EQ(header_.frameHeight, 25);
 
-    spec = SwfSpec();
-    spec.xMin = -(1 << 29);
-    spec.xMax = (1 << 29);
-    spec.yMin = 2000;
-    spec.yMax = 4000;
-    ASSERT_TRUE(read(spec));
+    fields = SwfFields();
+    fields.xMin = -(1 << 29);
+    fields.xMax = (1 << 29);
+    fields.yMin = 2000;
+    fields.yMax = 4000;
+    ASSERT_TRUE(read(fields));
     EXPECT_EQ(header_.frameWidth, (1 << 30) / 20);
     EXPECT_EQ(header_.frameHeight, 100);
 }
@@ -245,19 +245,19 @@ TEST_F(SwfHeaderReaderTest, SizesComeFromTheRectangleDifferences) {
 TEST_F(SwfHeaderReaderTest, OnlyTheIntegerByteOfTheRateCounts) {
     const std::pair<uint16_t, int> cases[] = {{0x1E00, 30}, {0x0080, 0}, {0x1DF8, 29}};
     for (const auto& [rate88, whole] : cases) {
-        SwfSpec spec;
-        spec.rate88 = rate88;
-        ASSERT_TRUE(read(spec));
+        SwfFields fields;
+        fields.rate88 = rate88;
+        ASSERT_TRUE(read(fields));
         EXPECT_EQ(header_.frameRate, whole);
         EXPECT_EQ(header_.frameRate88, rate88);
     }
 }
 
 TEST_F(SwfHeaderReaderTest, ReaderIsReusableAndKeepsNoState) {
-    SwfSpec spec;
-    EXPECT_TRUE(read(spec));
+    SwfFields fields;
+    EXPECT_TRUE(read(fields));
     EXPECT_FALSE(read(std::string("nope")));
-    EXPECT_TRUE(read(spec));
+    EXPECT_TRUE(read(fields));
     reader_.releaseImage();
     EXPECT_FALSE(reader_.holdsImage());
 }
