@@ -1,0 +1,47 @@
+#pragma once
+// Draws filled paths and multi-style shapes onto a Target with source-over compositing.
+//
+// A shape's fill styles are drawn in one pass: per row, every style's coverage times its
+// paint is summed before the sum is composited once. Where two styles meet along a shared
+// edge their coverages add up to the pixel's full area, so no background shows through the
+// seam, as it would if each style were composited on its own.
+
+#include <vector>
+
+#include "raster/geometry.h"
+#include "raster/paint.h"
+#include "raster/rasterizer.h"
+#include "raster/target.h"
+
+namespace raster {
+
+struct FillOptions {
+    FillRule rule = FillRule::kNonZero;
+    bool antiAlias = true;
+    float tolerance = kDefaultTolerance;
+};
+
+class Canvas {
+public:
+    explicit Canvas(const Target& target) : target_(target) {}
+    void setTarget(const Target& target) { target_ = target; }
+    const Target& target() const { return target_; }
+
+    void clear(Rgba color);
+    void fillPath(const Path& path, const Matrix& m, const Paint& paint, const FillOptions& o = {});
+
+    // A shape with several fill styles: add each style's region, then fill them together.
+    void beginShape();
+    void addShapeRegion(uint32_t style, const Path& path, const Matrix& m, float tolerance = kDefaultTolerance);
+    void fillShape(const std::vector<Paint>& paints, const FillOptions& o = {});
+
+private:
+    class SolidSink;
+    class ShapeSink;
+
+    Target target_;
+    Rasterizer rasterizer_;
+    std::vector<PremulColor> rowColor_;
+};
+
+}  // namespace raster
