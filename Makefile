@@ -31,6 +31,7 @@ test-win32: win32
 	bash scripts/run-wine-tests.sh $(WIN32_DIR) -j$(JOBS)
 
 bench: native
+	$(NATIVE_DIR)/bench/tevlin_raster_bench
 	$(NATIVE_DIR)/bench/tevlin_avi_bench
 
 clean:

@@ -1,18 +1,13 @@
 #include "raster/canvas.h"
 
+#include "raster/composite.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace raster {
 
 namespace {
-
-// Source-over of a premultiplied 8-bit colour with coverage 0..255.
-inline uint32_t BlendOver(uint32_t dst, uint32_t sb, uint32_t sg, uint32_t sr, uint32_t sa) {
-    const uint32_t inv = 255 - sa;
-    return PackBgra(sb + Div255(ChannelB(dst) * inv), sg + Div255(ChannelG(dst) * inv),
-                    sr + Div255(ChannelR(dst) * inv), sa + Div255(ChannelA(dst) * inv));
-}
 
 inline uint32_t ToByte(float v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
 
@@ -23,29 +18,24 @@ class Canvas::SolidSink final : public CoverageSink {
 public:
     SolidSink(const Target& t, Rgba c) : t_(t) {
         const PremulColor p = Premultiply(c);
-        b_ = ToByte(p.b);
-        g_ = ToByte(p.g);
-        r_ = ToByte(p.r);
-        a_ = ToByte(p.a);
-        opaque_ = PackBgra(b_, g_, r_, a_);
+        color_ = PackBgra(ToByte(p.b), ToByte(p.g), ToByte(p.r), ToByte(p.a));
     }
     void span(uint32_t, int y, int x0, const float* coverage, int count) override {
         uint32_t* row = t_.row(y) + x0;
         for (int i = 0; i < count; ++i) {
             const float c = coverage[i];
             if (c <= 0) continue;
-            if (c >= 1 && a_ == 255) {
-                row[i] = opaque_;
-                continue;
-            }
-            const uint32_t k = static_cast<uint32_t>(c * 255.0f + 0.5f);
-            row[i] = BlendOver(row[i], Div255(b_ * k), Div255(g_ * k), Div255(r_ * k), Div255(a_ * k));
+            row[i] = Over(row[i], c >= 1 ? color_ : ScaleChannels(color_, CoverageByte(c)));
         }
+    }
+    void run(uint32_t, int y, int x0, int count, float coverage) override {
+        OverRun(t_.row(y) + x0, count, coverage >= 1 ? color_ : ScaleChannels(color_, CoverageByte(coverage)));
     }
 
 private:
+    static uint32_t CoverageByte(float c) { return static_cast<uint32_t>(c * 255.0f + 0.5f); }
     Target t_;
-    uint32_t b_, g_, r_, a_, opaque_;
+    uint32_t color_;
 };
 
 // Several paints: each row's coverage-weighted colours are summed, then composited once.
@@ -65,14 +55,25 @@ public:
             out[i].a += p.a * c;
         }
     }
+    void run(uint32_t style, int, int x0, int count, float coverage) override {
+        if (style >= paints_.size()) return;
+        PremulColor p = Premultiply(paints_[style].color);
+        PremulColor* out = row_.data() + x0;
+        for (int i = 0; i < count; ++i) {
+            out[i].b += p.b * coverage;
+            out[i].g += p.g * coverage;
+            out[i].r += p.r * coverage;
+            out[i].a += p.a * coverage;
+        }
+    }
     void endRow(int y, int x0, int x1) override {
         uint32_t* row = t_.row(y);
         for (int x = x0; x < x1; ++x) {
             PremulColor& s = row_[x];
             if (s.a > 0) {
                 const uint32_t a = ToByte(s.a);
-                row[x] = BlendOver(row[x], std::min(ToByte(s.b), a), std::min(ToByte(s.g), a),
-                                   std::min(ToByte(s.r), a), a);
+                row[x] = Over(row[x], PackBgra(std::min(ToByte(s.b), a), std::min(ToByte(s.g), a),
+                                               std::min(ToByte(s.r), a), a));
             }
             s = PremulColor{};
         }

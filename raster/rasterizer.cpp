@@ -9,6 +9,7 @@ void Rasterizer::reset(int width, int height) {
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
     edges_.clear();
+    multiStyle_ = false;
     if (area_.size() < static_cast<size_t>(width_) + 2) {
         area_.assign(static_cast<size_t>(width_) + 2, 0.0f);
         coverage_.assign(static_cast<size_t>(width_) + 2, 0.0f);
@@ -77,6 +78,7 @@ void Rasterizer::addEdge(Point a, Point b, uint32_t style) {
         e = {b.x, b.y, a.x, a.y, 0, -1, style};
     }
     e.dxdy = (e.x1 - e.x0) / (e.y1 - e.y0);
+    if (!edges_.empty() && edges_.front().style != style) multiStyle_ = true;
     edges_.push_back(e);
 }
 
@@ -94,6 +96,7 @@ void Rasterizer::accumulateArea(const Edge& e, int y) {
     const int cl = static_cast<int>(xl), cr = static_cast<int>(xr);
     touchedMin_ = std::min(touchedMin_, cl);
     touchedMax_ = std::max(touchedMax_, cr + 1);
+    touched_.push_back({cl, cr + 2});  // cell cr + 1 takes the rest of the height
     if (cl == cr || xr - xl < 1e-6f) {
         const float mid = (xl + xr) * 0.5f - static_cast<float>(cl);
         area[cl] += height * (1 - mid);
@@ -122,6 +125,64 @@ void Rasterizer::accumulateCentre(const Edge& e, int y) {
     area_[c] += static_cast<float>(e.dir);
     touchedMin_ = std::min(touchedMin_, c);
     touchedMax_ = std::max(touchedMax_, c);
+    touched_.push_back({c, c + 1});
+}
+
+namespace {
+
+inline float FoldCoverage(float sum, FillRule rule) {
+    const float v = std::fabs(sum);
+    float c;
+    if (rule == FillRule::kNonZero) {
+        c = v >= 1 ? 1.0f : v;
+    } else {
+        const float t = std::fmod(v, 2.0f);
+        c = t > 1 ? 2 - t : t;
+    }
+    return c < 1e-4f ? 0 : (c > 0.9999f ? 1 : c);
+}
+
+// Runs at least this long, where no edge changes the coverage, go to the sink as one run.
+constexpr int kMinRun = 8;
+
+}  // namespace
+
+// Turns the accumulated cells of [x0, x1) into coverage, clearing them: the cells that edges
+// touched go out as spans of varying coverage, the stretches between them, where the
+// coverage cannot change, as constant runs.
+void Rasterizer::emitCoverage(uint32_t style, int y, int x0, int x1, FillRule rule, CoverageSink& sink) {
+    // Merge the touched intervals, sorted; gaps too short to be worth a run join them.
+    std::sort(touched_.begin(), touched_.end());
+    size_t merged = 0;
+    for (size_t i = 1; i < touched_.size(); ++i) {
+        if (touched_[i].first < touched_[merged].second + kMinRun) {
+            touched_[merged].second = std::max(touched_[merged].second, touched_[i].second);
+        } else {
+            touched_[++merged] = touched_[i];
+        }
+    }
+    if (!touched_.empty()) touched_.resize(merged + 1);
+
+    float* area = area_.data();
+    float sum = 0, c = 0;
+    int x = x0;
+    for (const auto& [begin, end] : touched_) {
+        const int runEnd = std::min(begin, x1);
+        if (runEnd > x && c > 0) sink.run(style, y, x, runEnd - x, c);
+        const int from = std::max(begin, x), to = std::min(end, x1);
+        x = std::max(x, runEnd);
+        if (from >= to) continue;
+        int count = 0;
+        for (int i = from; i < to; ++i) {
+            sum += area[i];
+            area[i] = 0;
+            c = FoldCoverage(sum, rule);
+            coverage_[count++] = c;
+        }
+        sink.span(style, y, from, coverage_.data(), count);
+        x = to;
+    }
+    touched_.clear();
 }
 
 void Rasterizer::sweep(FillRule rule, bool antiAlias, CoverageSink& sink) {
@@ -149,7 +210,7 @@ void Rasterizer::sweep(FillRule rule, bool antiAlias, CoverageSink& sink) {
             y = static_cast<int>(edges_[order_[next]].y0) - 1;  // skip empty rows
             continue;
         }
-        if (newStyles) {
+        if (newStyles && multiStyle_) {
             // By style, then by index: deterministic, and std::sort needs no buffer.
             std::sort(active_.begin(), active_.end(), [&](uint32_t l, uint32_t r) {
                 return edges_[l].style != edges_[r].style ? edges_[l].style < edges_[r].style : l < r;
@@ -170,26 +231,11 @@ void Rasterizer::sweep(FillRule rule, bool antiAlias, CoverageSink& sink) {
             }
             g = h;
             const int x0 = std::max(touchedMin_, 0), x1 = std::min(touchedMax_, width_);
-            float sum = 0;
-            int count = 0;
-            for (int x = x0; x < x1; ++x) {
-                sum += area_[x];
-                area_[x] = 0;
-                const float v = std::fabs(sum);
-                float c;
-                if (rule == FillRule::kNonZero) {
-                    c = v >= 1 ? 1.0f : v;
-                } else {
-                    const float t = std::fmod(v, 2.0f);
-                    c = t > 1 ? 2 - t : t;
-                }
-                coverage_[count++] = c < 1e-4f ? 0 : (c > 0.9999f ? 1 : c);
-            }
+            emitCoverage(style, y, x0, x1, rule, sink);
             for (int x = std::max(x1, 0); x <= touchedMax_ && x < static_cast<int>(area_.size()); ++x) {
                 area_[x] = 0;
             }
-            if (count > 0) {
-                sink.span(style, y, x0, coverage_.data(), count);
+            if (x1 > x0) {
                 rowMin = std::min(rowMin, x0);
                 rowMax = std::max(rowMax, x1);
             }

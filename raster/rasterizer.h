@@ -12,6 +12,7 @@
 // Buffers are kept between uses, so drawing allocates nothing once they have grown.
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "raster/geometry.h"
@@ -26,6 +27,8 @@ public:
     virtual ~CoverageSink() = default;
     // One style's coverage in row y, pixels x0 .. x0 + count - 1, each 0 to 1.
     virtual void span(uint32_t style, int y, int x0, const float* coverage, int count) = 0;
+    // count pixels from x0 that all have the same coverage (greater than 0).
+    virtual void run(uint32_t style, int y, int x0, int count, float coverage) = 0;
     // Called after the last span of a row that had any.
     virtual void endRow(int /*y*/, int /*x0*/, int /*x1*/) {}
 };
@@ -54,15 +57,18 @@ private:
     void addEdge(Point a, Point b, uint32_t style);
     void accumulateArea(const Edge& e, int y);
     void accumulateCentre(const Edge& e, int y);
+    void emitCoverage(uint32_t style, int y, int x0, int x1, FillRule rule, CoverageSink& sink);
 
     int width_ = 0, height_ = 0;
     uint32_t style_ = 0;
+    bool multiStyle_ = false;  // edges of more than one style: the sweep groups them
     std::vector<Edge> edges_;
     std::vector<uint32_t> order_;   // edges by first row
     std::vector<uint32_t> active_;
     std::vector<float> area_;       // width + 2 accumulation cells
     std::vector<float> coverage_;
     int touchedMin_ = 0, touchedMax_ = 0;
+    std::vector<std::pair<int, int>> touched_;  // cell intervals the current style's edges hit
 };
 
 }  // namespace raster

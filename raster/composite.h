@@ -1,0 +1,56 @@
+#pragma once
+// Source-over compositing of premultiplied BGRA words, two channels at a time.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "raster/target.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace raster {
+
+// Each 8-bit channel of `p` times k / 255, rounded (k 0 to 255): red and blue in one word,
+// alpha and green in another.
+inline uint32_t ScaleChannels(uint32_t p, uint32_t k) {
+    uint32_t rb = (p & 0x00FF00FFu) * k + 0x00800080u;
+    uint32_t ag = ((p >> 8) & 0x00FF00FFu) * k + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+    return rb | ag;
+}
+
+// Source-over of a premultiplied source word onto a premultiplied destination word.
+inline uint32_t Over(uint32_t dst, uint32_t src) { return src + ScaleChannels(dst, 255 - (src >> 24)); }
+
+// Source-over of one colour onto a run of pixels.
+inline void OverRun(uint32_t* row, int count, uint32_t src) {
+    const uint32_t a = src >> 24;
+    if (a == 255) {
+        std::fill_n(row, count, src);
+        return;
+    }
+    if (a == 0 && src == 0) return;
+    const uint32_t inv = 255 - a;
+    int i = 0;
+#if defined(__SSE2__)
+    // Four pixels at a time in 16-bit lanes, with the same rounding as ScaleChannels.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_set1_epi16(static_cast<short>(inv));
+    const __m128i half = _mm_set1_epi16(0x80);
+    const __m128i source = _mm_set1_epi32(static_cast<int>(src));
+    for (; i + 4 <= count; i += 4) {
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), factor), half);
+        __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), factor), half);
+        lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
+        hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_add_epi8(_mm_packus_epi16(lo, hi), source));
+    }
+#endif
+    for (; i < count; ++i) row[i] = src + ScaleChannels(row[i], inv);
+}
+
+}  // namespace raster
