@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <functional>
 #include <random>
@@ -38,7 +39,7 @@ std::vector<Shape> LargeCurvedShapes(std::mt19937& rng, int count) {
         const float cx = x(rng), cy = y(rng), radius = r(rng);
         const int n = corners(rng);
         for (int i = 0; i <= 2 * n; ++i) {
-            const float a = float(i) * float(M_PI) / float(n);
+            const float a = float(i) * float(std::numbers::pi) / float(n);
             const float rr = radius * (i % 2 ? 1.4f : 0.6f + 0.4f * float(channel(rng)) / 255);
             s.points.push_back({cx + rr * std::cos(a), cy + rr * std::sin(a)});
         }

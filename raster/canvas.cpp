@@ -21,12 +21,7 @@ public:
         color_ = PackBgra(ToByte(p.b), ToByte(p.g), ToByte(p.r), ToByte(p.a));
     }
     void span(uint32_t, int y, int x0, const float* coverage, int count) override {
-        uint32_t* row = t_.row(y) + x0;
-        for (int i = 0; i < count; ++i) {
-            const float c = coverage[i];
-            if (c <= 0) continue;
-            row[i] = Over(row[i], c >= 1 ? color_ : ScaleChannels(color_, CoverageByte(c)));
-        }
+        OverSpan(t_.row(y) + x0, coverage, count, color_);
     }
     void run(uint32_t, int y, int x0, int count, float coverage) override {
         OverRun(t_.row(y) + x0, count, coverage >= 1 ? color_ : ScaleChannels(color_, CoverageByte(coverage)));

@@ -53,4 +53,43 @@ inline void OverRun(uint32_t* row, int count, uint32_t src) {
     for (; i < count; ++i) row[i] = src + ScaleChannels(row[i], inv);
 }
 
+// Source-over of one colour under per-pixel coverage (0 to 1) onto a span of pixels.
+inline void OverSpan(uint32_t* row, const float* coverage, int count, uint32_t color) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i half = _mm_set1_epi16(0x80);
+    const __m128i full = _mm_set1_epi16(255);
+    const __m128i color16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(color)), zero);
+    const __m128 scale = _mm_set1_ps(255.0f);
+    auto div255 = [&](__m128i x) {
+        x = _mm_add_epi16(x, half);
+        return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+    };
+    // Two pixels in eight 16-bit lanes: the source scaled by coverage, then over.
+    auto blend = [&](__m128i dst16, __m128i k16) {
+        const __m128i src = div255(_mm_mullo_epi16(color16, k16));
+        const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(src, 0xFF), 0xFF);
+        return _mm_add_epi16(src, div255(_mm_mullo_epi16(dst16, _mm_sub_epi16(full, alpha))));
+    };
+    for (; i + 4 <= count; i += 4) {
+        const __m128i k = _mm_cvtps_epi32(_mm_mul_ps(_mm_loadu_ps(coverage + i), scale));
+        const __m128i k16 = _mm_packs_epi32(k, k);     // k0 k1 k2 k3 k0 k1 k2 k3
+        const __m128i pairs = _mm_unpacklo_epi16(k16, k16);  // k0 k0 k1 k1 k2 k2 k3 k3
+        const __m128i kLo = _mm_unpacklo_epi32(pairs, pairs);  // k0 x4, k1 x4
+        const __m128i kHi = _mm_unpackhi_epi32(pairs, pairs);  // k2 x4, k3 x4
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        const __m128i lo = blend(_mm_unpacklo_epi8(d, zero), kLo);
+        const __m128i hi = blend(_mm_unpackhi_epi8(d, zero), kHi);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    for (; i < count; ++i) {
+        const float c = coverage[i];
+        if (c <= 0) continue;
+        const uint32_t k = static_cast<uint32_t>(c * 255.0f + 0.5f);
+        row[i] = Over(row[i], ScaleChannels(color, k));
+    }
+}
+
 }  // namespace raster

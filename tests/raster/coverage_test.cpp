@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "raster/canvas.h"
 #include "raster_test_util.h"
@@ -55,7 +56,7 @@ TEST(Coverage, DirectionOfTheOutlineDoesNotMatter) {
 Path Pentagram(float cx, float cy, float r) {
     Path p;
     for (int i = 0; i < 5; ++i) {
-        const double angle = -M_PI / 2 + i * 4 * M_PI / 5;
+        const double angle = -std::numbers::pi / 2 + i * 4 * std::numbers::pi / 5;
         const float x = cx + r * float(std::cos(angle)), y = cy + r * float(std::sin(angle));
         if (i == 0) {
             p.moveTo(x, y);
@@ -185,11 +186,11 @@ TEST(Coverage, CurvesAreFilledWithinTheirTolerance) {
     Picture pic(48, 48);
     Path circle;
     const int n = 16;
-    const double r = 20, cx = 24, cy = 24, half = M_PI / n;
+    const double r = 20, cx = 24, cy = 24, half = std::numbers::pi / n;
     const double cr = r / std::cos(half);
     circle.moveTo(float(cx + r), float(cy));
     for (int i = 0; i < n; ++i) {
-        const double a = 2 * M_PI * i / n;
+        const double a = 2 * std::numbers::pi * i / n;
         circle.quadTo(float(cx + cr * std::cos(a + half)), float(cy + cr * std::sin(a + half)),
                       float(cx + r * std::cos(a + 2 * half)), float(cy + r * std::sin(a + 2 * half)));
     }
@@ -206,7 +207,7 @@ TEST(Coverage, CurvesAreFilledWithinTheirTolerance) {
     } outline;
     FlattenPath(circle, Matrix(), kDefaultTolerance, outline);
     EXPECT_NEAR(area, outline.twice / 2, 0.5);
-    EXPECT_NEAR(outline.twice / 2, M_PI * r * r, 2 * M_PI * r * kDefaultTolerance);
+    EXPECT_NEAR(outline.twice / 2, std::numbers::pi * r * r, 2 * std::numbers::pi * r * kDefaultTolerance);
     EXPECT_EQ(pic.alpha(24, 24), 255u);
     EXPECT_EQ(pic.alpha(1, 1), 0u);
 }
