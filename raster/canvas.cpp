@@ -13,53 +13,52 @@ inline uint32_t ToByte(float v) { return static_cast<uint32_t>(std::lround(std::
 
 }  // namespace
 
-// One solid paint: coverage goes straight to the target.
-class Canvas::SolidSink final : public CoverageSink {
+// One paint: coverage goes straight to the target.
+class Canvas::PaintSink final : public CoverageSink {
 public:
-    SolidSink(const Target& t, Rgba c) : t_(t) {
-        const PremulColor p = Premultiply(c);
-        color_ = PackBgra(ToByte(p.b), ToByte(p.g), ToByte(p.r), ToByte(p.a));
-    }
+    PaintSink(const Target& t, const Shader& shader, std::vector<uint32_t>& colors)
+        : t_(t), shader_(shader), colors_(colors) {}
     void span(uint32_t, int y, int x0, const float* coverage, int count) override {
-        OverSpan(t_.row(y) + x0, coverage, count, color_);
+        if (shader_.isSolid()) {
+            OverSpan(t_.row(y) + x0, coverage, count, shader_.solidColor());
+            return;
+        }
+        shader_.shade(y, x0, count, colors_.data());
+        OverColorsCoverage(t_.row(y) + x0, colors_.data(), coverage, count);
     }
     void run(uint32_t, int y, int x0, int count, float coverage) override {
-        OverRun(t_.row(y) + x0, count, coverage >= 1 ? color_ : ScaleChannels(color_, CoverageByte(coverage)));
+        const uint32_t k = coverage >= 1 ? 255 : static_cast<uint32_t>(coverage * 255.0f + 0.5f);
+        if (shader_.isSolid()) {
+            OverRun(t_.row(y) + x0, count, ScaleChannels(shader_.solidColor(), k));
+            return;
+        }
+        shader_.shade(y, x0, count, colors_.data());
+        OverColors(t_.row(y) + x0, colors_.data(), count, k);
     }
 
 private:
-    static uint32_t CoverageByte(float c) { return static_cast<uint32_t>(c * 255.0f + 0.5f); }
     Target t_;
-    uint32_t color_;
+    const Shader& shader_;
+    std::vector<uint32_t>& colors_;
 };
 
 // Several paints: each row's coverage-weighted colours are summed, then composited once.
 class Canvas::ShapeSink final : public CoverageSink {
 public:
-    ShapeSink(const Target& t, const std::vector<Paint>& paints, std::vector<PremulColor>& row)
-        : t_(t), paints_(paints), row_(row) {}
-    void span(uint32_t style, int, int x0, const float* coverage, int count) override {
-        if (style >= paints_.size()) return;  // a style without a paint draws nothing
-        const PremulColor p = Premultiply(paints_[style].color);
+    ShapeSink(const Target& t, const std::vector<Shader>& shaders, size_t count, std::vector<uint32_t>& colors,
+              std::vector<PremulColor>& row)
+        : t_(t), shaders_(shaders), count_(count), colors_(colors), row_(row) {}
+    void span(uint32_t style, int y, int x0, const float* coverage, int count) override {
+        if (style >= count_) return;  // a style without a paint draws nothing
+        shaders_[style].shade(y, x0, count, colors_.data());
         PremulColor* out = row_.data() + x0;
-        for (int i = 0; i < count; ++i) {
-            const float c = coverage[i];
-            out[i].b += p.b * c;
-            out[i].g += p.g * c;
-            out[i].r += p.r * c;
-            out[i].a += p.a * c;
-        }
+        for (int i = 0; i < count; ++i) add(out[i], colors_[i], coverage[i]);
     }
-    void run(uint32_t style, int, int x0, int count, float coverage) override {
-        if (style >= paints_.size()) return;
-        PremulColor p = Premultiply(paints_[style].color);
+    void run(uint32_t style, int y, int x0, int count, float coverage) override {
+        if (style >= count_) return;
+        shaders_[style].shade(y, x0, count, colors_.data());
         PremulColor* out = row_.data() + x0;
-        for (int i = 0; i < count; ++i) {
-            out[i].b += p.b * coverage;
-            out[i].g += p.g * coverage;
-            out[i].r += p.r * coverage;
-            out[i].a += p.a * coverage;
-        }
+        for (int i = 0; i < count; ++i) add(out[i], colors_[i], coverage);
     }
     void endRow(int y, int x0, int x1) override {
         uint32_t* row = t_.row(y);
@@ -75,14 +74,22 @@ public:
     }
 
 private:
+    static void add(PremulColor& to, uint32_t color, float c) {
+        const float k = c / 255.0f;
+        to.b += float(ChannelB(color)) * k;
+        to.g += float(ChannelG(color)) * k;
+        to.r += float(ChannelR(color)) * k;
+        to.a += float(ChannelA(color)) * k;
+    }
     Target t_;
-    const std::vector<Paint>& paints_;
+    const std::vector<Shader>& shaders_;
+    size_t count_;
+    std::vector<uint32_t>& colors_;
     std::vector<PremulColor>& row_;
 };
 
 void Canvas::clear(Rgba color) {
-    const PremulColor p = Premultiply(color);
-    const uint32_t v = PackBgra(ToByte(p.b), ToByte(p.g), ToByte(p.r), ToByte(p.a));
+    const uint32_t v = PremultipliedWord(color);
     for (int y = 0; y < target_.height; ++y) std::fill_n(target_.row(y), target_.width, v);
 }
 
@@ -90,8 +97,16 @@ void Canvas::fillPath(const Path& path, const Matrix& m, const Paint& paint, con
     rasterizer_.reset(target_.width, target_.height);
     rasterizer_.setStyle(0);
     FlattenPath(path, m, o.tolerance, rasterizer_);
-    SolidSink sink(target_, paint.color);
+    prepareBuffers();
+    shader_.prepare(paint);
+    PaintSink sink(target_, shader_, colors_);
     rasterizer_.sweep(o.rule, o.antiAlias, sink);
+}
+
+void Canvas::prepareBuffers() {
+    const size_t width = static_cast<size_t>(std::max(target_.width, 0));
+    if (rowColor_.size() < width) rowColor_.assign(width, PremulColor{});
+    if (colors_.size() < width) colors_.resize(width);
 }
 
 void Canvas::beginShape() { rasterizer_.reset(target_.width, target_.height); }
@@ -102,8 +117,10 @@ void Canvas::addShapeRegion(uint32_t style, const Path& path, const Matrix& m, f
 }
 
 void Canvas::fillShape(const std::vector<Paint>& paints, const FillOptions& o) {
-    if (rowColor_.size() < static_cast<size_t>(target_.width)) rowColor_.assign(target_.width, PremulColor{});
-    ShapeSink sink(target_, paints, rowColor_);
+    prepareBuffers();
+    if (shapeShaders_.size() < paints.size()) shapeShaders_.resize(paints.size());
+    for (size_t i = 0; i < paints.size(); ++i) shapeShaders_[i].prepare(paints[i]);
+    ShapeSink sink(target_, shapeShaders_, paints.size(), colors_, rowColor_);
     rasterizer_.sweep(o.rule, o.antiAlias, sink);
 }
 

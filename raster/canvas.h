@@ -11,6 +11,7 @@
 #include "raster/geometry.h"
 #include "raster/paint.h"
 #include "raster/rasterizer.h"
+#include "raster/shader.h"
 #include "raster/target.h"
 
 namespace raster {
@@ -36,12 +37,16 @@ public:
     void fillShape(const std::vector<Paint>& paints, const FillOptions& o = {});
 
 private:
-    class SolidSink;
+    class PaintSink;
     class ShapeSink;
+    void prepareBuffers();
 
     Target target_;
     Rasterizer rasterizer_;
-    std::vector<PremulColor> rowColor_;
+    Shader shader_;
+    std::vector<Shader> shapeShaders_;
+    std::vector<uint32_t> colors_;       // one row of shaded colours
+    std::vector<PremulColor> rowColor_;  // one row of a shape's summed colours
 };
 
 }  // namespace raster

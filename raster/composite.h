@@ -53,6 +53,20 @@ inline void OverRun(uint32_t* row, int count, uint32_t src) {
     for (; i < count; ++i) row[i] = src + ScaleChannels(row[i], inv);
 }
 
+// Source-over of per-pixel colours, each scaled by a coverage of k / 255.
+inline void OverColors(uint32_t* row, const uint32_t* colors, int count, uint32_t k) {
+    for (int i = 0; i < count; ++i) row[i] = Over(row[i], k >= 255 ? colors[i] : ScaleChannels(colors[i], k));
+}
+
+// Source-over of per-pixel colours under per-pixel coverage (0 to 1).
+inline void OverColorsCoverage(uint32_t* row, const uint32_t* colors, const float* coverage, int count) {
+    for (int i = 0; i < count; ++i) {
+        const float c = coverage[i];
+        if (c <= 0) continue;
+        row[i] = Over(row[i], c >= 1 ? colors[i] : ScaleChannels(colors[i], static_cast<uint32_t>(c * 255.0f + 0.5f)));
+    }
+}
+
 // Source-over of one colour under per-pixel coverage (0 to 1) onto a span of pixels.
 inline void OverSpan(uint32_t* row, const float* coverage, int count, uint32_t color) {
     int i = 0;

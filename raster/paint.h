@@ -1,28 +1,35 @@
 #pragma once
-// What fills a region: for now a solid colour. Colours are straight (not premultiplied)
-// 8-bit RGBA as SWF stores them; painting premultiplies them.
+// What fills a region: a solid colour or a gradient, under a colour transform.
 
 #include <cstdint>
 
+#include "raster/color_transform.h"
+#include "raster/geometry.h"
+#include "raster/gradient.h"
+#include "raster/paint_color.h"
+
 namespace raster {
 
-struct Rgba {
-    uint8_t r = 0, g = 0, b = 0, a = 255;
-};
-
-// A premultiplied colour with channels 0 to 1.
-struct PremulColor {
-    float b = 0, g = 0, r = 0, a = 0;
-};
-
-inline PremulColor Premultiply(Rgba c) {
-    const float a = c.a / 255.0f;
-    return {c.b / 255.0f * a, c.g / 255.0f * a, c.r / 255.0f * a, a};
-}
-
 struct Paint {
-    Rgba color;
-    static Paint Solid(Rgba c) { return Paint{c}; }
+    enum class Kind : uint8_t { kSolid, kGradient };
+    Kind kind = Kind::kSolid;
+    Rgba color;                          // kSolid
+    const Gradient* gradient = nullptr;  // kGradient: not owned, must outlive the draw
+    Matrix matrix;                       // kGradient: the gradient's unit space to the device
+    ColorTransform cx;
+
+    static Paint Solid(Rgba c) {
+        Paint p;
+        p.color = c;
+        return p;
+    }
+    static Paint WithGradient(const Gradient& g, const Matrix& m) {
+        Paint p;
+        p.kind = Kind::kGradient;
+        p.gradient = &g;
+        p.matrix = m;
+        return p;
+    }
 };
 
 }  // namespace raster
