@@ -103,6 +103,17 @@ void Canvas::fillPath(const Path& path, const Matrix& m, const Paint& paint, con
     rasterizer_.sweep(o.rule, o.antiAlias, sink);
 }
 
+void Canvas::strokePath(const Path& path, const Matrix& m, const StrokeStyle& style, const Paint& paint,
+                        const FillOptions& o) {
+    rasterizer_.reset(target_.width, target_.height);
+    rasterizer_.setStyle(0);
+    stroker_.stroke(path, m, style, o.tolerance, rasterizer_);
+    prepareBuffers();
+    shader_.prepare(paint);
+    PaintSink sink(target_, shader_, colors_);
+    rasterizer_.sweep(FillRule::kNonZero, o.antiAlias, sink);
+}
+
 void Canvas::prepareBuffers() {
     const size_t width = static_cast<size_t>(std::max(target_.width, 0));
     if (rowColor_.size() < width) rowColor_.assign(width, PremulColor{});

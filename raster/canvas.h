@@ -12,6 +12,7 @@
 #include "raster/paint.h"
 #include "raster/rasterizer.h"
 #include "raster/shader.h"
+#include "raster/stroke.h"
 #include "raster/target.h"
 
 namespace raster {
@@ -31,6 +32,10 @@ public:
     void clear(Rgba color);
     void fillPath(const Path& path, const Matrix& m, const Paint& paint, const FillOptions& o = {});
 
+    // Strokes the path's outline; the stroke's regions fill with the non-zero rule.
+    void strokePath(const Path& path, const Matrix& m, const StrokeStyle& style, const Paint& paint,
+                    const FillOptions& o = {});
+
     // A shape with several fill styles: add each style's region, then fill them together.
     void beginShape();
     void addShapeRegion(uint32_t style, const Path& path, const Matrix& m, float tolerance = kDefaultTolerance);
@@ -44,6 +49,7 @@ private:
     Target target_;
     Rasterizer rasterizer_;
     Shader shader_;
+    Stroker stroker_;
     std::vector<Shader> shapeShaders_;
     std::vector<uint32_t> colors_;       // one row of shaded colours
     std::vector<PremulColor> rowColor_;  // one row of a shape's summed colours
