@@ -28,6 +28,9 @@ struct Shape {
     std::vector<raster::Point> points;  // move, then pairs (control, end) when curved
     bool curved = false;
     raster::Rgba color;
+    float strokeWidth = 0;             // > 0: stroked (open), not filled
+    int gradient = -1;                 // >= 0: filled with gradient kind 0 linear, 1 radial
+    raster::Matrix gradientMatrix;
 };
 
 std::vector<Shape> LargeCurvedShapes(std::mt19937& rng, int count) {
@@ -60,6 +63,39 @@ std::vector<Shape> SmallPolygons(std::mt19937& rng, int count) {
     return shapes;
 }
 
+std::vector<Shape> Strokes(std::mt19937& rng, int count) {
+    std::uniform_real_distribution<float> x(0, kWidth), y(0, kHeight), d(-60, 60), w(1, 8);
+    std::uniform_int_distribution<int> channel(0, 255);
+    std::vector<Shape> shapes(count);
+    for (Shape& s : shapes) {
+        s.curved = true;
+        raster::Point p{x(rng), y(rng)};
+        s.points.push_back(p);
+        for (int i = 0; i < 6; ++i) {
+            s.points.push_back({p.x + d(rng), p.y + d(rng)});
+            p = {p.x + d(rng), p.y + d(rng)};
+            s.points.push_back(p);
+        }
+        s.strokeWidth = w(rng);
+        s.color = {uint8_t(channel(rng)), uint8_t(channel(rng)), uint8_t(channel(rng)), uint8_t(128 + channel(rng) / 2)};
+    }
+    return shapes;
+}
+
+std::vector<Shape> GradientShapes(std::mt19937& rng, int count) {
+    std::vector<Shape> shapes = LargeCurvedShapes(rng, count);
+    std::uniform_real_distribution<float> angle(0, 6.28f), scale(100, 400);
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        Shape& s = shapes[i];
+        s.gradient = int(i % 2);
+        const float a = angle(rng), k = scale(rng);
+        const raster::Point c = s.points[0];
+        s.gradientMatrix = {k * std::cos(a), k * std::sin(a), -k * std::sin(a), k * std::cos(a), c.x, c.y};
+        s.color.a = 255;  // opaque stops: Cairo's and our interpolation then agree
+    }
+    return shapes;
+}
+
 raster::Path ToPath(const Shape& s) {
     raster::Path p;
     p.moveTo(s.points[0].x, s.points[0].y);
@@ -70,14 +106,31 @@ raster::Path ToPath(const Shape& s) {
     } else {
         for (size_t i = 1; i < s.points.size(); ++i) p.lineTo(s.points[i].x, s.points[i].y);
     }
-    p.close();
+    if (s.strokeWidth == 0) p.close();
     return p;
+}
+
+const raster::Gradient& BenchGradient(int kind) {
+    static const raster::Gradient linear(raster::GradientKind::kLinear,
+                                         {{0, {255, 40, 0, 255}}, {128, {20, 200, 60, 255}}, {255, {0, 40, 255, 255}}});
+    static const raster::Gradient radial(raster::GradientKind::kRadial,
+                                         {{0, {255, 255, 255, 255}}, {255, {90, 0, 140, 255}}});
+    return kind == 0 ? linear : radial;
 }
 
 void DrawOurs(raster::Canvas& canvas, const std::vector<raster::Path>& paths, const std::vector<Shape>& shapes) {
     canvas.clear({255, 255, 255, 255});
     for (size_t i = 0; i < paths.size(); ++i) {
-        canvas.fillPath(paths[i], raster::Matrix(), raster::Paint::Solid(shapes[i].color));
+        const Shape& s = shapes[i];
+        if (s.strokeWidth > 0) {
+            raster::StrokeStyle style;
+            style.width = s.strokeWidth;
+            canvas.strokePath(paths[i], raster::Matrix(), style, raster::Paint::Solid(s.color));
+        } else if (s.gradient >= 0) {
+            canvas.fillPath(paths[i], raster::Matrix(), raster::Paint::WithGradient(BenchGradient(s.gradient), s.gradientMatrix));
+        } else {
+            canvas.fillPath(paths[i], raster::Matrix(), raster::Paint::Solid(s.color));
+        }
     }
 }
 
@@ -100,7 +153,33 @@ void DrawCairo(cairo_t* cr, const std::vector<Shape>& shapes) {
         } else {
             for (size_t i = 1; i < s.points.size(); ++i) cairo_line_to(cr, s.points[i].x, s.points[i].y);
         }
+        if (s.strokeWidth > 0) {
+            cairo_set_source_rgba(cr, s.color.r / 255.0, s.color.g / 255.0, s.color.b / 255.0, s.color.a / 255.0);
+            cairo_set_line_width(cr, s.strokeWidth);
+            cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+            cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+            cairo_stroke(cr);
+            continue;
+        }
         cairo_close_path(cr);
+        if (s.gradient >= 0) {
+            cairo_pattern_t* pattern = s.gradient == 0 ? cairo_pattern_create_linear(-1, 0, 1, 0)
+                                                       : cairo_pattern_create_radial(0, 0, 0, 0, 0, 1);
+            for (const raster::GradientStop& stop : BenchGradient(s.gradient).stops()) {
+                cairo_pattern_add_color_stop_rgb(pattern, stop.ratio / 255.0, stop.color.r / 255.0,
+                                                 stop.color.g / 255.0, stop.color.b / 255.0);
+            }
+            cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+            const raster::Matrix& m = s.gradientMatrix;
+            cairo_matrix_t toDevice;
+            cairo_matrix_init(&toDevice, m.a, m.b, m.c, m.d, m.tx, m.ty);
+            cairo_matrix_invert(&toDevice);  // Cairo's pattern matrix maps device to pattern space
+            cairo_pattern_set_matrix(pattern, &toDevice);
+            cairo_set_source(cr, pattern);
+            cairo_fill(cr);
+            cairo_pattern_destroy(pattern);
+            continue;
+        }
         cairo_set_source_rgba(cr, s.color.r / 255.0, s.color.g / 255.0, s.color.b / 255.0, s.color.a / 255.0);
         cairo_fill(cr);
     }
@@ -162,6 +241,8 @@ int main() {
     std::vector<double> ratios;
     RunScene("filled_paths", LargeCurvedShapes(rng, 200), ratios);
     RunScene("small_shapes", SmallPolygons(rng, 20000), ratios);
+    RunScene("strokes", Strokes(rng, 3000), ratios);
+    RunScene("gradients", GradientShapes(rng, 100), ratios);
     std::sort(ratios.begin(), ratios.end());
     std::printf("raster median_ratio %.3f\n", ratios[ratios.size() / 2]);
     return 0;
