@@ -1,8 +1,9 @@
 #pragma once
-// What fills a region: a solid colour or a gradient, under a colour transform.
+// What fills a region: a solid colour, a gradient or a bitmap, under a colour transform.
 
 #include <cstdint>
 
+#include "raster/bitmap.h"
 #include "raster/color_transform.h"
 #include "raster/geometry.h"
 #include "raster/gradient.h"
@@ -11,11 +12,14 @@
 namespace raster {
 
 struct Paint {
-    enum class Kind : uint8_t { kSolid, kGradient };
+    enum class Kind : uint8_t { kSolid, kGradient, kBitmap };
     Kind kind = Kind::kSolid;
     Rgba color;                          // kSolid
     const Gradient* gradient = nullptr;  // kGradient: not owned, must outlive the draw
-    Matrix matrix;                       // kGradient: the gradient's unit space to the device
+    const Bitmap* bitmap = nullptr;      // kBitmap: not owned, must outlive the draw
+    Matrix matrix;                       // the gradient's unit space, or the bitmap's pixels, to the device
+    bool repeat = false;                 // kBitmap: tile beyond its edges (else clamp to them)
+    bool smooth = false;                 // kBitmap: bilinear sampling (else nearest)
     ColorTransform cx;
 
     static Paint Solid(Rgba c) {
@@ -28,6 +32,15 @@ struct Paint {
         p.kind = Kind::kGradient;
         p.gradient = &g;
         p.matrix = m;
+        return p;
+    }
+    static Paint WithBitmap(const Bitmap& b, const Matrix& m, bool repeat, bool smooth) {
+        Paint p;
+        p.kind = Kind::kBitmap;
+        p.bitmap = &b;
+        p.matrix = m;
+        p.repeat = repeat;
+        p.smooth = smooth;
         return p;
     }
 };

@@ -21,7 +21,14 @@ public:
     void shade(int y, int x0, int count, uint32_t* out) const;
 
 private:
+    void shadeBitmap(float u, float v, float du, float dv, int count, uint32_t* out) const;
+    uint32_t texel(int x, int y) const;
+
     bool solid_ = true;
+    const Bitmap* bitmap_ = nullptr;
+    bool repeat_ = false, smooth_ = false;
+    ColorTransform cx_;
+    bool transformColors_ = false;
     uint32_t color_ = 0;
     const Gradient* gradient_ = nullptr;
     bool invertible_ = false;
