@@ -114,6 +114,38 @@ void Canvas::strokePath(const Path& path, const Matrix& m, const StrokeStyle& st
     rasterizer_.sweep(FillRule::kNonZero, o.antiAlias, sink);
 }
 
+void Canvas::pushLayer() {
+    const Target base = stack_.empty() ? target_ : stack_.front();
+    const size_t depth = stack_.size();
+    if (layerPool_.size() <= depth) layerPool_.resize(depth + 1);
+    std::vector<uint32_t>& pixels = layerPool_[depth];
+    const size_t size = static_cast<size_t>(base.width) * static_cast<size_t>(base.height);
+    if (pixels.size() < size) pixels.resize(size);
+    std::fill_n(pixels.begin(), size, 0u);
+    stack_.push_back(target_);
+    target_ = Target::TopDown(pixels.data(), base.width, base.height, static_cast<ptrdiff_t>(base.width) * 4);
+}
+
+void Canvas::popLayer(float opacity, BlendMode mode) {
+    if (stack_.empty()) return;
+    const Target layer = target_;
+    target_ = stack_.back();
+    stack_.pop_back();
+    CompositeLayer(target_, layer, nullptr, opacity, mode);
+}
+
+void Canvas::popLayerThroughMask(float opacity, BlendMode mode) {
+    if (stack_.size() < 2) {
+        popLayer(opacity, mode);
+        return;
+    }
+    const Target content = target_;
+    const Target mask = stack_.back();
+    target_ = stack_[stack_.size() - 2];
+    stack_.resize(stack_.size() - 2);
+    CompositeLayer(target_, content, &mask, opacity, mode);
+}
+
 void Canvas::prepareBuffers() {
     const size_t width = static_cast<size_t>(std::max(target_.width, 0));
     if (rowColor_.size() < width) rowColor_.assign(width, PremulColor{});

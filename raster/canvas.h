@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "raster/blend.h"
 #include "raster/geometry.h"
 #include "raster/paint.h"
 #include "raster/rasterizer.h"
@@ -36,6 +37,15 @@ public:
     void strokePath(const Path& path, const Matrix& m, const StrokeStyle& style, const Paint& paint,
                     const FillOptions& o = {});
 
+    // Layers: drawing goes to a fresh transparent buffer of the target's size until it is
+    // popped, when it is composited onto what was below with an opacity and a blend mode.
+    // A mask is a layer too: push it, draw the mask, push the content layer, draw the
+    // content, then pop both at once, the content scaled by the mask's alpha.
+    void pushLayer();
+    void popLayer(float opacity = 1, BlendMode mode = BlendMode::kNormal);
+    void popLayerThroughMask(float opacity = 1, BlendMode mode = BlendMode::kNormal);
+    int layerDepth() const { return static_cast<int>(stack_.size()); }
+
     // A shape with several fill styles: add each style's region, then fill them together.
     void beginShape();
     void addShapeRegion(uint32_t style, const Path& path, const Matrix& m, float tolerance = kDefaultTolerance);
@@ -53,6 +63,8 @@ private:
     std::vector<Shader> shapeShaders_;
     std::vector<uint32_t> colors_;       // one row of shaded colours
     std::vector<PremulColor> rowColor_;  // one row of a shape's summed colours
+    std::vector<Target> stack_;          // the targets below the current one
+    std::vector<std::vector<uint32_t>> layerPool_;  // layer buffers by depth, kept for reuse
 };
 
 }  // namespace raster

@@ -34,6 +34,9 @@ void DrawScene(Canvas& canvas, const std::vector<Path>& paths, const std::vector
         canvas.fillPath(paths[i], Matrix::translate(float(i % 7), float(i % 5)),
                         Paint::Solid({uint8_t(i * 40), 80, 200, 200}));
     }
+    canvas.pushLayer();
+    canvas.strokePath(paths[2], Matrix(), StrokeStyle(), Paint::Solid({0, 0, 0, 255}));
+    canvas.popLayer(0.5f, BlendMode::kMultiply);
     canvas.beginShape();
     canvas.addShapeRegion(0, paths[0], Matrix());
     canvas.addShapeRegion(1, paths[1], Matrix());

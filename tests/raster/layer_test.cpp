@@ -1,0 +1,149 @@
+// Layers, masks and blend modes against their formulas, computed here independently in
+// doubles on straight colours.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "raster/canvas.h"
+#include "raster_test_util.h"
+
+namespace {
+
+using namespace raster;
+using raster_test::Picture;
+
+struct Straight {
+    double r, g, b, a;
+};
+
+Straight Unpack(uint32_t p) {
+    const double a = ChannelA(p) / 255.0;
+    auto ch = [&](uint32_t v) { return a > 0 ? v / 255.0 / a : 0.0; };
+    return {ch(ChannelR(p)), ch(ChannelG(p)), ch(ChannelB(p)), a};
+}
+
+// The separable formula: premultiplied result channel from straight inputs.
+double Separable(double cs, double as, double cb, double ab, double blended) {
+    return (1 - ab) * cs * as + (1 - as) * cb * ab + as * ab * blended;
+}
+
+const Rgba kBackdrop{200, 100, 50, 255};
+const Rgba kSource{60, 180, 240, 160};
+
+uint32_t Blended(BlendMode mode, Rgba backdrop = kBackdrop, Rgba source = kSource) {
+    Picture pic(2, 2);
+    Canvas canvas(pic.target);
+    canvas.clear(backdrop);
+    canvas.pushLayer();
+    canvas.clear(source);
+    canvas.popLayer(1, mode);
+    EXPECT_EQ(canvas.layerDepth(), 0);
+    return pic.at(1, 1);
+}
+
+void ExpectChannels(uint32_t got, double r, double g, double b, double a, const char* what) {
+    EXPECT_NEAR(ChannelR(got) / 255.0, r, 2.5 / 255) << what << " red";
+    EXPECT_NEAR(ChannelG(got) / 255.0, g, 2.5 / 255) << what << " green";
+    EXPECT_NEAR(ChannelB(got) / 255.0, b, 2.5 / 255) << what << " blue";
+    EXPECT_NEAR(ChannelA(got) / 255.0, a, 2.5 / 255) << what << " alpha";
+}
+
+TEST(BlendModes, SeparableModesFollowTheirFunctions) {
+    const struct {
+        BlendMode mode;
+        const char* name;
+        std::function<double(double, double)> f;
+    } modes[] = {
+        {BlendMode::kMultiply, "multiply", [](double s, double b) { return s * b; }},
+        {BlendMode::kScreen, "screen", [](double s, double b) { return s + b - s * b; }},
+        {BlendMode::kLighten, "lighten", [](double s, double b) { return std::max(s, b); }},
+        {BlendMode::kDarken, "darken", [](double s, double b) { return std::min(s, b); }},
+        {BlendMode::kDifference, "difference", [](double s, double b) { return std::fabs(s - b); }},
+        {BlendMode::kHardLight, "hardlight",
+         [](double s, double b) { return s <= 0.5 ? 2 * s * b : 1 - 2 * (1 - s) * (1 - b); }},
+        {BlendMode::kOverlay, "overlay",
+         [](double s, double b) { return b <= 0.5 ? 2 * s * b : 1 - 2 * (1 - s) * (1 - b); }},
+    };
+    for (Rgba backdrop : {kBackdrop, Rgba{10, 240, 128, 120}}) {
+        const Straight s = Unpack(PremultipliedWord(kSource)), d = Unpack(PremultipliedWord(backdrop));
+        for (const auto& m : modes) {
+            const double a = s.a + d.a - s.a * d.a;
+            ExpectChannels(Blended(m.mode, backdrop), Separable(s.r, s.a, d.r, d.a, m.f(s.r, d.r)),
+                           Separable(s.g, s.a, d.g, d.a, m.f(s.g, d.g)), Separable(s.b, s.a, d.b, d.a, m.f(s.b, d.b)), a,
+                           m.name);
+        }
+    }
+}
+
+TEST(BlendModes, ArithmeticAndAlphaModes) {
+    const Straight s = Unpack(PremultipliedWord(kSource)), d = Unpack(PremultipliedWord(kBackdrop));
+    const double a = s.a + d.a - s.a * d.a;
+    ExpectChannels(Blended(BlendMode::kAdd), std::min(s.r * s.a + d.r * d.a, a), std::min(s.g * s.a + d.g * d.a, a),
+                   std::min(s.b * s.a + d.b * d.a, a), a, "add");
+    ExpectChannels(Blended(BlendMode::kSubtract), std::max(d.r - s.r * s.a, 0.0), std::max(d.g - s.g * s.a, 0.0),
+                   std::max(d.b - s.b * s.a, 0.0), a, "subtract");
+    ExpectChannels(Blended(BlendMode::kInvert), (1 - s.a) * d.r + s.a * (1 - d.r), (1 - s.a) * d.g + s.a * (1 - d.g),
+                   (1 - s.a) * d.b + s.a * (1 - d.b), 1, "invert");
+    ExpectChannels(Blended(BlendMode::kAlpha), d.r * s.a, d.g * s.a, d.b * s.a, s.a, "alpha");
+    ExpectChannels(Blended(BlendMode::kErase), d.r * (1 - s.a), d.g * (1 - s.a), d.b * (1 - s.a), 1 - s.a, "erase");
+    const uint32_t normal = Blended(BlendMode::kNormal);
+    ExpectChannels(normal, s.r * s.a + d.r * (1 - s.a), s.g * s.a + d.g * (1 - s.a), s.b * s.a + d.b * (1 - s.a), 1,
+                   "normal");
+    EXPECT_EQ(Blended(BlendMode::kLayer), normal);
+}
+
+TEST(Layers, OpacityAppliesToTheGroupNotToEachShape) {
+    Picture pic(10, 4);
+    Canvas canvas(pic.target);
+    canvas.clear({255, 255, 255, 255});
+    Path left, right;
+    left.addRect(0, 0, 6, 4);
+    right.addRect(4, 0, 6, 4);
+    canvas.pushLayer();
+    canvas.fillPath(left, Matrix(), Paint::Solid({0, 0, 0, 255}));
+    canvas.fillPath(right, Matrix(), Paint::Solid({0, 0, 0, 255}));
+    canvas.popLayer(0.5f);
+    // Where the shapes overlap the group is still black at half opacity: grey, like elsewhere.
+    EXPECT_EQ(pic.at(5, 2), pic.at(1, 2));
+    EXPECT_NEAR(double(ChannelR(pic.at(5, 2))), 128, 1);
+}
+
+TEST(Layers, ContentShowsThroughTheMasksAlphaOnly) {
+    Picture pic(8, 8);
+    Canvas canvas(pic.target);
+    Path maskShape, everything;
+    maskShape.addRect(2, 2, 4, 4);
+    everything.addRect(0, 0, 8, 8);
+    canvas.pushLayer();
+    canvas.fillPath(maskShape, Matrix(), Paint::Solid({9, 9, 9, 128}));  // the mask's colour is ignored
+    canvas.pushLayer();
+    canvas.fillPath(everything, Matrix(), Paint::Solid({255, 0, 0, 255}));
+    canvas.popLayerThroughMask();
+    EXPECT_EQ(canvas.layerDepth(), 0);
+    EXPECT_EQ(pic.at(0, 0), 0u);
+    EXPECT_EQ(pic.at(7, 3), 0u);
+    EXPECT_EQ(ChannelA(pic.at(3, 3)), 128u);
+    EXPECT_EQ(ChannelR(pic.at(3, 3)), 128u);
+    EXPECT_EQ(ChannelG(pic.at(3, 3)), 0u);
+}
+
+TEST(Layers, NestAndUnwindSafely) {
+    Picture pic(4, 4);
+    Canvas canvas(pic.target);
+    canvas.popLayer();  // nothing to pop: no effect
+    canvas.pushLayer();
+    canvas.pushLayer();
+    canvas.pushLayer();
+    canvas.clear({0, 255, 0, 255});
+    EXPECT_EQ(canvas.layerDepth(), 3);
+    canvas.popLayer();
+    canvas.popLayer();
+    canvas.popLayer();
+    EXPECT_EQ(pic.at(2, 2), PremultipliedWord({0, 255, 0, 255}));
+    canvas.pushLayer();
+    canvas.popLayerThroughMask();  // a single layer pops as a plain layer
+    EXPECT_EQ(canvas.layerDepth(), 0);
+}
+
+}  // namespace
