@@ -1,0 +1,258 @@
+#include "raster/filters.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "raster/composite.h"
+
+namespace raster {
+
+namespace {
+
+int BoxWidth(float blur) { return static_cast<int>(std::lround(std::clamp(blur, 0.0f, kMaxBlurRadius))); }
+int Passes(int passes) { return std::clamp(passes, 0, kMaxFilterPasses); }
+
+// One box pass over `count` values `stride` apart: each becomes the mean of the n values
+// around it (n / 2 before, (n - 1) / 2 after), zeros beyond the ends. `tmp` holds a copy.
+template <typename T, typename Acc>
+void BoxLine(T* data, int count, ptrdiff_t stride, int n, std::vector<Acc>& tmp, Acc (*load)(T), T (*store)(Acc, int)) {
+    tmp.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) tmp[i] = load(data[i * stride]);
+    const int before = n / 2, after = (n - 1) / 2;
+    Acc sum{};
+    for (int i = 0; i < std::min(after, count); ++i) sum += tmp[i];
+    for (int i = 0; i < count; ++i) {
+        if (i + after < count) sum += tmp[i + after];
+        if (i - before - 1 >= 0) sum -= tmp[i - before - 1];
+        data[i * stride] = store(sum, n);
+    }
+}
+
+float LoadF(float v) { return v; }
+float StoreF(float sum, int n) { return sum / float(n); }
+
+}  // namespace
+
+namespace {
+
+using Sum4 = Filters::Sum4;
+
+Sum4 LoadPx(uint32_t p) { return {{int32_t(p & 0xFF), int32_t((p >> 8) & 0xFF), int32_t((p >> 16) & 0xFF), int32_t(p >> 24)}}; }
+uint32_t StorePx(Sum4 s, int n) {
+    uint32_t out = 0;
+    for (int i = 0; i < 4; ++i) out |= static_cast<uint32_t>((s.c[i] + n / 2) / n) << (8 * i);
+    return out;
+}
+
+Rgba Straight(uint32_t p) {
+    const uint32_t a = ChannelA(p);
+    if (a == 0) return {0, 0, 0, 0};
+    auto ch = [&](uint32_t v) { return static_cast<uint8_t>(std::min<uint32_t>(255, (v * 255 + a / 2) / a)); };
+    return {ch(ChannelR(p)), ch(ChannelG(p)), ch(ChannelB(p)), static_cast<uint8_t>(a)};
+}
+
+uint32_t ToByte(float v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
+
+}  // namespace
+
+void Filters::blur(const Target& layer, const BlurParams& p) {
+    const int nx = BoxWidth(p.blurX), ny = BoxWidth(p.blurY), passes = Passes(p.passes);
+    std::vector<Sum4>& tmp = pixelLine_;
+    for (int pass = 0; pass < passes; ++pass) {
+        if (nx > 1) {
+            for (int y = 0; y < layer.height; ++y) BoxLine<uint32_t, Sum4>(layer.row(y), layer.width, 1, nx, tmp, LoadPx, StorePx);
+        }
+        if (ny > 1 && layer.height > 0) {
+            const ptrdiff_t stride = layer.stride / 4;
+            for (int x = 0; x < layer.width; ++x) BoxLine<uint32_t, Sum4>(layer.row(0) + x, layer.height, stride, ny, tmp, LoadPx, StorePx);
+        }
+    }
+}
+
+void Filters::blurPlane(std::vector<float>& plane, int w, int h, const BlurParams& p) {
+    const int nx = BoxWidth(p.blurX), ny = BoxWidth(p.blurY), passes = Passes(p.passes);
+    for (int pass = 0; pass < passes; ++pass) {
+        if (nx > 1) {
+            for (int y = 0; y < h; ++y) BoxLine<float, float>(plane.data() + y * w, w, 1, nx, line_, LoadF, StoreF);
+        }
+        if (ny > 1) {
+            for (int x = 0; x < w; ++x) BoxLine<float, float>(plane.data() + x, h, w, ny, line_, LoadF, StoreF);
+        }
+    }
+}
+
+// The layer's alpha, 0 to 1, moved by (dx, dy) whole pixels; zero where nothing moved in.
+void Filters::alphaPlane(const Target& layer, int dx, int dy, std::vector<float>& out) {
+    const int w = layer.width, h = layer.height;
+    out.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0.0f);
+    for (int y = 0; y < h; ++y) {
+        const int sy = y - dy;
+        if (sy < 0 || sy >= h) continue;
+        const uint32_t* src = layer.row(sy);
+        float* dst = out.data() + static_cast<size_t>(y) * w;
+        for (int x = std::max(0, dx); x < std::min(w, w + dx); ++x) dst[x] = float(ChannelA(src[x - dx])) / 255.0f;
+    }
+}
+
+// Puts an effect plane together with the object. Values are 0..1, or -1..1 when signed
+// (bevels: highlight above zero, shadow below). The effect's colour is `color` scaled by
+// the value, or the table entry the value picks.
+void Filters::composeEffect(const Target& layer, const std::vector<float>& effect, const uint32_t* table,
+                            uint32_t color, bool signedEffect, bool inner, bool outer, bool knockout, bool onTop,
+                            bool hideObject) {
+    const int w = layer.width;
+    for (int y = 0; y < layer.height; ++y) {
+        uint32_t* row = layer.row(y);
+        const float* e = effect.data() + static_cast<size_t>(y) * w;
+        for (int x = 0; x < w; ++x) {
+            const float v = e[x];
+            uint32_t fx;
+            if (table != nullptr) {
+                const float t = signedEffect ? (std::clamp(v, -1.0f, 1.0f) + 1) * 0.5f : std::clamp(v, 0.0f, 1.0f);
+                fx = (v == 0 && signedEffect) ? 0 : table[std::clamp(static_cast<int>(t * 255 + 0.5f), 0, 255)];
+                if (!signedEffect) fx = ScaleChannels(fx, ToByte(v));
+            } else {
+                fx = ScaleChannels(color, ToByte(v));
+            }
+            const uint32_t a = ChannelA(row[x]);
+            if (inner && !outer) fx = ScaleChannels(fx, a);
+            // Outside only: under a knockout the object's place is cut from the effect;
+            // otherwise the object itself covers it (and a hidden object does not).
+            if (outer && !inner && (knockout || onTop)) fx = ScaleChannels(fx, 255 - a);
+            if (knockout || hideObject) {
+                row[x] = fx;
+            } else if (inner || onTop) {
+                row[x] = Over(row[x], fx);
+            } else {
+                row[x] = Over(fx, row[x]);
+            }
+        }
+    }
+}
+
+void Filters::dropShadow(const Target& layer, Rgba color, const EffectParams& p) {
+    const int dx = static_cast<int>(std::lround(std::cos(p.angle) * p.distance));
+    const int dy = static_cast<int>(std::lround(std::sin(p.angle) * p.distance));
+    alphaPlane(layer, dx, dy, plane_);
+    if (p.inner) {
+        for (float& v : plane_) v = 1 - v;  // the shadow inside falls from the edges the light meets
+    }
+    blurPlane(plane_, layer.width, layer.height, p.blur);
+    for (float& v : plane_) v = std::min(v * p.strength, 1.0f);
+    composeEffect(layer, plane_, nullptr, PremultipliedWord(color), false, p.inner, !p.inner, p.knockout, false,
+                  p.hideObject);
+}
+
+void Filters::glow(const Target& layer, Rgba color, const EffectParams& p) {
+    EffectParams q = p;
+    q.distance = 0;
+    q.hideObject = false;
+    dropShadow(layer, color, q);
+}
+
+void Filters::bevel(const Target& layer, Rgba highlight, Rgba shadow, BevelType type, const EffectParams& p) {
+    const int dx = static_cast<int>(std::lround(std::cos(p.angle) * p.distance));
+    const int dy = static_cast<int>(std::lround(std::sin(p.angle) * p.distance));
+    // The angle points from the light to the shadow: a pixel is lit where the object lies
+    // on its shadow side (A(p + offset)) more than on its light side (A(p - offset)).
+    alphaPlane(layer, dx, dy, plane_);     // A(p - offset)
+    alphaPlane(layer, -dx, -dy, planeB_);  // A(p + offset)
+    blurPlane(plane_, layer.width, layer.height, p.blur);
+    blurPlane(planeB_, layer.width, layer.height, p.blur);
+    const uint32_t hi = PremultipliedWord(highlight), lo = PremultipliedWord(shadow);
+    const bool inner = type != BevelType::kOuter, outer = type != BevelType::kInner;
+    // Highlight and shadow planes composed one after the other.
+    for (size_t i = 0; i < plane_.size(); ++i) planeB_[i] = std::clamp((planeB_[i] - plane_[i]) * p.strength, -1.0f, 1.0f);
+    for (size_t i = 0; i < plane_.size(); ++i) plane_[i] = std::max(planeB_[i], 0.0f);
+    for (float& v : planeB_) v = std::max(-v, 0.0f);
+    composeEffect(layer, plane_, nullptr, hi, false, inner, outer, p.knockout, true, false);
+    composeEffect(layer, planeB_, nullptr, lo, false, inner, outer, false, true, false);
+}
+
+void Filters::gradientGlow(const Target& layer, const std::array<uint32_t, 256>& table, const EffectParams& p) {
+    const int dx = static_cast<int>(std::lround(std::cos(p.angle) * p.distance));
+    const int dy = static_cast<int>(std::lround(std::sin(p.angle) * p.distance));
+    alphaPlane(layer, dx, dy, plane_);
+    if (p.inner) {
+        for (float& v : plane_) v = 1 - v;
+    }
+    blurPlane(plane_, layer.width, layer.height, p.blur);
+    for (float& v : plane_) v = std::min(v * p.strength, 1.0f);
+    composeEffect(layer, plane_, table.data(), 0, false, p.inner, !p.inner, p.knockout, false, false);
+}
+
+void Filters::gradientBevel(const Target& layer, const std::array<uint32_t, 256>& table, BevelType type,
+                            const EffectParams& p) {
+    const int dx = static_cast<int>(std::lround(std::cos(p.angle) * p.distance));
+    const int dy = static_cast<int>(std::lround(std::sin(p.angle) * p.distance));
+    alphaPlane(layer, dx, dy, plane_);
+    alphaPlane(layer, -dx, -dy, planeB_);
+    blurPlane(plane_, layer.width, layer.height, p.blur);
+    blurPlane(planeB_, layer.width, layer.height, p.blur);
+    for (size_t i = 0; i < plane_.size(); ++i) plane_[i] = (planeB_[i] - plane_[i]) * p.strength;  // lit: above 0
+    composeEffect(layer, plane_, table.data(), 0, true, type != BevelType::kOuter, type != BevelType::kInner,
+                  p.knockout, true, false);
+}
+
+void Filters::colorMatrix(const Target& layer, const std::array<float, 20>& m) {
+    for (int y = 0; y < layer.height; ++y) {
+        uint32_t* row = layer.row(y);
+        for (int x = 0; x < layer.width; ++x) {
+            const Rgba c = Straight(row[x]);
+            const float in[4] = {float(c.r), float(c.g), float(c.b), float(c.a)};
+            uint8_t out[4];
+            for (int k = 0; k < 4; ++k) {
+                const float* r = &m[static_cast<size_t>(k) * 5];
+                const float v = r[0] * in[0] + r[1] * in[1] + r[2] * in[2] + r[3] * in[3] + r[4];
+                out[k] = static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+            }
+            row[x] = PremultipliedWord({out[0], out[1], out[2], out[3]});
+        }
+    }
+}
+
+void Filters::convolution(const Target& layer, int cols, int rows, const std::vector<float>& kernel, float divisor,
+                          float bias, bool preserveAlpha, bool clamp, Rgba outside) {
+    if (cols <= 0 || rows <= 0 || kernel.size() < static_cast<size_t>(cols) * static_cast<size_t>(rows)) return;
+    const int w = layer.width, h = layer.height;
+    copy_.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y) std::copy_n(layer.row(y), w, copy_.begin() + static_cast<ptrdiff_t>(y) * w);
+    const uint32_t outsideWord = PremultipliedWord(outside);
+    const float scale = divisor != 0 ? 1 / divisor : 1;
+    for (int y = 0; y < h; ++y) {
+        uint32_t* row = layer.row(y);
+        for (int x = 0; x < w; ++x) {
+            float sum[4] = {0, 0, 0, 0};
+            for (int j = 0; j < rows; ++j) {
+                for (int i = 0; i < cols; ++i) {
+                    int sx = x + i - cols / 2, sy = y + j - rows / 2;
+                    uint32_t p;
+                    if (sx < 0 || sy < 0 || sx >= w || sy >= h) {
+                        if (!clamp) {
+                            p = outsideWord;
+                        } else {
+                            sx = std::clamp(sx, 0, w - 1);
+                            sy = std::clamp(sy, 0, h - 1);
+                            p = copy_[static_cast<size_t>(sy) * w + sx];
+                        }
+                    } else {
+                        p = copy_[static_cast<size_t>(sy) * w + sx];
+                    }
+                    const float k = kernel[static_cast<size_t>(j) * cols + i];
+                    for (int c = 0; c < 4; ++c) sum[c] += k * float((p >> (8 * c)) & 0xFF);
+                }
+            }
+            const uint32_t original = copy_[static_cast<size_t>(y) * w + x];
+            uint32_t a = preserveAlpha ? ChannelA(original)
+                                       : static_cast<uint32_t>(std::clamp(std::lround(sum[3] * scale + bias), 0L, 255L));
+            uint32_t out = a << 24;
+            for (int c = 0; c < 3; ++c) {
+                const long v = std::clamp(std::lround(sum[c] * scale + bias), 0L, static_cast<long>(a));
+                out |= static_cast<uint32_t>(v) << (8 * c);
+            }
+            row[x] = out;
+        }
+    }
+}
+
+}  // namespace raster
