@@ -80,6 +80,13 @@ void Shader::shade(int y, int x0, int count, uint32_t* out) const {
     }
     const Gradient& g = *gradient_;
     float u = start.x, v = start.y;
+    if (g.kind() == GradientKind::kLinear && g.spread() == Spread::kPad) {
+        // The common case without a branch per pixel: the table index straight from u.
+        float t = (u + 1) * 127.5f + 0.5f;
+        const float dt = du * 127.5f;
+        for (int i = 0; i < count; ++i, t += dt) out[i] = table_[static_cast<int>(std::clamp(t, 0.0f, 255.0f))];
+        return;
+    }
     if (g.kind() == GradientKind::kLinear) {
         for (int i = 0; i < count; ++i, u += du) out[i] = table_[g.index((u + 1) * 0.5f)];
         return;
