@@ -143,7 +143,7 @@ inline float FoldCoverage(float sum, FillRule rule) {
 }
 
 // Runs at least this long, where no edge changes the coverage, go to the sink as one run.
-constexpr int kMinRun = 8;
+constexpr int kMinRun = 16;
 
 }  // namespace
 
