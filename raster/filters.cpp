@@ -51,6 +51,15 @@ Rgba Straight(uint32_t p) {
     return {ch(ChannelR(p)), ch(ChannelG(p)), ch(ChannelB(p)), static_cast<uint8_t>(a)};
 }
 
+// An effect's offset in whole pixels: `distance` along `angle`.
+struct Offset {
+    int dx, dy;
+};
+Offset EffectOffset(const EffectParams& p) {
+    return {static_cast<int>(std::lround(std::cos(p.angle) * p.distance)),
+            static_cast<int>(std::lround(std::sin(p.angle) * p.distance))};
+}
+
 uint32_t ToByte(float v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
 
 }  // namespace
@@ -130,15 +139,20 @@ void Filters::composeEffect(const Target& layer, const std::vector<float>& effec
     }
 }
 
-void Filters::dropShadow(const Target& layer, Rgba color, const EffectParams& p) {
-    const int dx = static_cast<int>(std::lround(std::cos(p.angle) * p.distance));
-    const int dy = static_cast<int>(std::lround(std::sin(p.angle) * p.distance));
+// The strength plane of a shadow or glow: the object's alpha moved by the offset (inverted
+// for an inner effect, whose shadow falls from the edges the light meets), blurred, scaled.
+void Filters::shadowPlane(const Target& layer, const EffectParams& p) {
+    const auto [dx, dy] = EffectOffset(p);
     alphaPlane(layer, dx, dy, plane_);
     if (p.inner) {
-        for (float& v : plane_) v = 1 - v;  // the shadow inside falls from the edges the light meets
+        for (float& v : plane_) v = 1 - v;
     }
     blurPlane(plane_, layer.width, layer.height, p.blur);
     for (float& v : plane_) v = std::min(v * p.strength, 1.0f);
+}
+
+void Filters::dropShadow(const Target& layer, Rgba color, const EffectParams& p) {
+    shadowPlane(layer, p);
     composeEffect(layer, plane_, nullptr, PremultipliedWord(color), false, p.inner, !p.inner, p.knockout, false,
                   p.hideObject);
 }
@@ -150,15 +164,19 @@ void Filters::glow(const Target& layer, Rgba color, const EffectParams& p) {
     dropShadow(layer, color, q);
 }
 
-void Filters::bevel(const Target& layer, Rgba highlight, Rgba shadow, BevelType type, const EffectParams& p) {
-    const int dx = static_cast<int>(std::lround(std::cos(p.angle) * p.distance));
-    const int dy = static_cast<int>(std::lround(std::sin(p.angle) * p.distance));
-    // The angle points from the light to the shadow: a pixel is lit where the object lies
-    // on its shadow side (A(p + offset)) more than on its light side (A(p - offset)).
-    alphaPlane(layer, dx, dy, plane_);     // A(p - offset)
-    alphaPlane(layer, -dx, -dy, planeB_);  // A(p + offset)
+// The angle points from the light to the shadow: a pixel is lit where the object lies on
+// its shadow side, A(p + offset) in planeB_, more than on its light side, A(p - offset) in
+// plane_; both blurred.
+void Filters::bevelPlanes(const Target& layer, const EffectParams& p) {
+    const auto [dx, dy] = EffectOffset(p);
+    alphaPlane(layer, dx, dy, plane_);
+    alphaPlane(layer, -dx, -dy, planeB_);
     blurPlane(plane_, layer.width, layer.height, p.blur);
     blurPlane(planeB_, layer.width, layer.height, p.blur);
+}
+
+void Filters::bevel(const Target& layer, Rgba highlight, Rgba shadow, BevelType type, const EffectParams& p) {
+    bevelPlanes(layer, p);
     const uint32_t hi = PremultipliedWord(highlight), lo = PremultipliedWord(shadow);
     const bool inner = type != BevelType::kOuter, outer = type != BevelType::kInner;
     // Highlight and shadow planes composed one after the other.
@@ -170,25 +188,13 @@ void Filters::bevel(const Target& layer, Rgba highlight, Rgba shadow, BevelType 
 }
 
 void Filters::gradientGlow(const Target& layer, const std::array<uint32_t, 256>& table, const EffectParams& p) {
-    const int dx = static_cast<int>(std::lround(std::cos(p.angle) * p.distance));
-    const int dy = static_cast<int>(std::lround(std::sin(p.angle) * p.distance));
-    alphaPlane(layer, dx, dy, plane_);
-    if (p.inner) {
-        for (float& v : plane_) v = 1 - v;
-    }
-    blurPlane(plane_, layer.width, layer.height, p.blur);
-    for (float& v : plane_) v = std::min(v * p.strength, 1.0f);
+    shadowPlane(layer, p);
     composeEffect(layer, plane_, table.data(), 0, false, p.inner, !p.inner, p.knockout, false, false);
 }
 
 void Filters::gradientBevel(const Target& layer, const std::array<uint32_t, 256>& table, BevelType type,
                             const EffectParams& p) {
-    const int dx = static_cast<int>(std::lround(std::cos(p.angle) * p.distance));
-    const int dy = static_cast<int>(std::lround(std::sin(p.angle) * p.distance));
-    alphaPlane(layer, dx, dy, plane_);
-    alphaPlane(layer, -dx, -dy, planeB_);
-    blurPlane(plane_, layer.width, layer.height, p.blur);
-    blurPlane(planeB_, layer.width, layer.height, p.blur);
+    bevelPlanes(layer, p);
     for (size_t i = 0; i < plane_.size(); ++i) plane_[i] = (planeB_[i] - plane_[i]) * p.strength;  // lit: above 0
     composeEffect(layer, plane_, table.data(), 0, true, type != BevelType::kOuter, type != BevelType::kInner,
                   p.knockout, true, false);

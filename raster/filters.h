@@ -70,6 +70,8 @@ public:
 private:
     void blurPlane(std::vector<float>& plane, int w, int h, const BlurParams& p);
     void alphaPlane(const Target& layer, int dx, int dy, std::vector<float>& out);
+    void shadowPlane(const Target& layer, const EffectParams& p);
+    void bevelPlanes(const Target& layer, const EffectParams& p);
     void composeEffect(const Target& layer, const std::vector<float>& effect, const uint32_t* table, uint32_t color,
                        bool signedEffect, bool inner, bool outer, bool knockout, bool onTop, bool hideObject);
 

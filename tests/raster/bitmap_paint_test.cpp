@@ -9,6 +9,7 @@
 namespace {
 
 using namespace raster;
+using raster_test::FillAll;
 using raster_test::Picture;
 
 // A 4 x 3 bitmap whose texels all differ, opaque.
@@ -22,14 +23,6 @@ struct Checker {
         bitmap = {pixels.data(), 4, 3, 4};
     }
 };
-
-Picture FillAll(int w, int h, const Paint& paint) {
-    Picture pic(w, h);
-    Path all;
-    all.addRect(0, 0, float(w), float(h));
-    Canvas(pic.target).fillPath(all, Matrix(), paint);
-    return pic;
-}
 
 TEST(BitmapPaint, NearestAtScaleTakesTheTexelUnderThePixelCentre) {
     const Checker c;

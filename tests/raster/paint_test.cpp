@@ -9,18 +9,10 @@
 namespace {
 
 using namespace raster;
+using raster_test::FillAll;
 using raster_test::Picture;
 
 const Rgba kRed{255, 0, 0, 255}, kBlue{0, 0, 255, 255};
-
-// Fills the whole picture with `paint` over transparent: every pixel is the paint's colour.
-Picture FillAll(int w, int h, const Paint& paint) {
-    Picture pic(w, h);
-    Path all;
-    all.addRect(0, 0, float(w), float(h));
-    Canvas(pic.target).fillPath(all, Matrix(), paint);
-    return pic;
-}
 
 // The colour of a red-to-blue gradient at table index i, straight interpolation.
 uint32_t RedToBlue(int i) {

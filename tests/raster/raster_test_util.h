@@ -54,6 +54,15 @@ inline double AreaInPixel(std::vector<raster::Point> poly, int px, int py) {
     return std::fabs(area) / 2;
 }
 
+// Fills the whole picture with `paint` over transparent: every pixel is the paint's colour.
+inline Picture FillAll(int w, int h, const raster::Paint& paint) {
+    Picture pic(w, h);
+    raster::Path all;
+    all.addRect(0, 0, float(w), float(h));
+    raster::Canvas(pic.target).fillPath(all, raster::Matrix(), paint);
+    return pic;
+}
+
 inline raster::Path PolygonPath(const std::vector<raster::Point>& poly) {
     raster::Path p;
     p.moveTo(poly[0].x, poly[0].y);
