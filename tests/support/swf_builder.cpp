@@ -32,6 +32,77 @@ unsigned SignedBitsNeeded(std::initializer_list<int32_t> values) {
     return needed;
 }
 
+void WriteRect(BitWriter& w, int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax) {
+    const unsigned n = SignedBitsNeeded({xMin, xMax, yMin, yMax});
+    w.bits(n, 5);
+    for (int32_t v : {xMin, xMax, yMin, yMax}) w.signedBits(v, n);
+    w.align();
+}
+
+void WriteMatrix(BitWriter& w, std::optional<std::pair<double, double>> scale,
+                 std::optional<std::pair<double, double>> rotateSkew, int32_t tx, int32_t ty) {
+    auto pair = [&](std::optional<std::pair<double, double>> terms) {
+        w.bits(terms ? 1 : 0, 1);
+        if (!terms) return;
+        const int32_t a = static_cast<int32_t>(terms->first * 65536), b = static_cast<int32_t>(terms->second * 65536);
+        const unsigned n = SignedBitsNeeded({a, b});
+        w.bits(n, 5);
+        w.signedBits(a, n);
+        w.signedBits(b, n);
+    };
+    pair(scale);
+    pair(rotateSkew);
+    const unsigned n = SignedBitsNeeded({tx, ty});
+    w.bits(n, 5);
+    w.signedBits(tx, n);
+    w.signedBits(ty, n);
+    w.align();
+}
+
+void WriteColorTransform(BitWriter& w, bool withAlpha, std::optional<std::array<int, 4>> mul,
+                         std::optional<std::array<int, 4>> add) {
+    w.bits(add ? 1 : 0, 1);
+    w.bits(mul ? 1 : 0, 1);
+    unsigned n = 1;
+    for (const auto& terms : {mul, add}) {
+        if (terms) {
+            for (int v : *terms) n = std::max(n, SignedBitsNeeded({v}));
+        }
+    }
+    w.bits(n, 4);
+    for (const auto& terms : {mul, add}) {
+        if (!terms) continue;
+        for (int i = 0; i < (withAlpha ? 4 : 3); ++i) w.signedBits((*terms)[i], n);
+    }
+    w.align();
+}
+
+void AppendU16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void AppendU32(std::vector<uint8_t>& out, uint32_t v) {
+    AppendU16(out, static_cast<uint16_t>(v));
+    AppendU16(out, static_cast<uint16_t>(v >> 16));
+}
+
+void AppendBytes(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+std::vector<uint8_t> TagRecord(uint16_t code, const std::vector<uint8_t>& body, bool forceLong) {
+    std::vector<uint8_t> out;
+    if (!forceLong && body.size() < 0x3F) {
+        AppendU16(out, static_cast<uint16_t>(code << 6 | body.size()));
+    } else {
+        AppendU16(out, static_cast<uint16_t>(code << 6 | 0x3F));
+        AppendU32(out, static_cast<uint32_t>(body.size()));
+    }
+    AppendBytes(out, body);
+    return out;
+}
+
 std::vector<uint8_t> BuildSwfImage(const SwfFields& fields) {
     BitWriter rect;
     const unsigned nbits =

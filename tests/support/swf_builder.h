@@ -4,7 +4,9 @@
 // wrong value, so tests can make the damaged files the readers must refuse.
 
 #include <cstdint>
+#include <array>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,20 @@ struct SwfFields {
     std::vector<uint8_t> tags = {0, 0};  // the body after the header fields: End by default
     std::optional<uint32_t> declaredLength;  // forced file-length field
 };
+
+// Record writers for tag bodies. Each leaves the writer aligned to a byte.
+void WriteRect(BitWriter& w, int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax);
+// A MATRIX with optional scale and rotate-skew terms (16.16 values) and a translation in twips.
+void WriteMatrix(BitWriter& w, std::optional<std::pair<double, double>> scale,
+                 std::optional<std::pair<double, double>> rotateSkew, int32_t tx, int32_t ty);
+// A CXFORMWITHALPHA (or CXFORM without alpha) with the given 8.8 multiply and add terms.
+void WriteColorTransform(BitWriter& w, bool withAlpha, std::optional<std::array<int, 4>> mul,
+                         std::optional<std::array<int, 4>> add);
+void AppendU16(std::vector<uint8_t>& out, uint16_t v);
+void AppendU32(std::vector<uint8_t>& out, uint32_t v);
+void AppendBytes(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes);
+// A tag: its record header (short when the body allows, or forced long) and body.
+std::vector<uint8_t> TagRecord(uint16_t code, const std::vector<uint8_t>& body, bool forceLong = false);
 
 // The uncompressed image: header, RECT, rate, count, tags.
 std::vector<uint8_t> BuildSwfImage(const SwfFields& fields);

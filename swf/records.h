@@ -1,0 +1,117 @@
+#pragma once
+// The SWF records that drawing tags share, as plain structures, and their readers.
+// Coordinates stay in twips (1/20 pixel) and fixed-point values as the file has them;
+// the movie engine turns them into pixels.
+
+#include <cstdint>
+#include <vector>
+
+#include "swf/byte_reader.h"
+
+namespace swf {
+
+struct Rect {
+    int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;  // twips
+};
+
+struct Matrix {
+    float scaleX = 1, scaleY = 1;       // 16.16
+    float rotateSkew0 = 0, rotateSkew1 = 0;
+    int32_t translateX = 0, translateY = 0;  // twips
+};
+
+struct Color {
+    uint8_t r = 0, g = 0, b = 0, a = 255;
+};
+
+// CXFORM and CXFORMWITHALPHA: multiply terms in 8.8 (256 = 1), add terms -255..255 scale.
+struct ColorTransform {
+    int16_t mulR = 256, mulG = 256, mulB = 256, mulA = 256;
+    int16_t addR = 0, addG = 0, addB = 0, addA = 0;
+};
+
+enum class SpreadMode : uint8_t { kPad = 0, kReflect = 1, kRepeat = 2 };
+enum class InterpolationMode : uint8_t { kNormal = 0, kLinear = 1 };
+
+struct GradientRecord {
+    uint8_t ratio = 0;
+    Color color;
+};
+
+struct Gradient {
+    SpreadMode spread = SpreadMode::kPad;
+    InterpolationMode interpolation = InterpolationMode::kNormal;
+    std::vector<GradientRecord> records;
+    float focalPoint = 0;  // focal gradients only, -1..1
+};
+
+enum class FillType : uint8_t {
+    kSolid = 0x00,
+    kLinearGradient = 0x10,
+    kRadialGradient = 0x12,
+    kFocalGradient = 0x13,
+    kRepeatingBitmap = 0x40,
+    kClippedBitmap = 0x41,
+    kNonSmoothedRepeatingBitmap = 0x42,
+    kNonSmoothedClippedBitmap = 0x43,
+};
+
+struct FillStyle {
+    FillType type = FillType::kSolid;
+    Color color;
+    Matrix matrix;     // gradient or bitmap matrix
+    Gradient gradient;
+    uint16_t bitmapId = 0;
+};
+
+enum class CapStyle : uint8_t { kRound = 0, kNone = 1, kSquare = 2 };
+enum class JoinStyle : uint8_t { kRound = 0, kBevel = 1, kMiter = 2 };
+
+struct LineStyle {
+    uint16_t width = 0;  // twips
+    Color color;
+    CapStyle startCap = CapStyle::kRound, endCap = CapStyle::kRound;
+    JoinStyle join = JoinStyle::kRound;
+    bool noHScale = false, noVScale = false, pixelHinting = false, noClose = false;
+    float miterLimit = 3;  // 8.8
+    bool hasFill = false;
+    FillStyle fill;        // LINESTYLE2 with a fill
+};
+
+struct ShapeRecord {
+    enum class Kind : uint8_t { kStyleChange, kStraight, kCurved };
+    Kind kind = Kind::kStyleChange;
+    // Style change: which fields are present.
+    bool hasMove = false, hasFill0 = false, hasFill1 = false, hasLine = false, hasNewStyles = false;
+    int32_t moveX = 0, moveY = 0;  // absolute, twips
+    uint32_t fill0 = 0, fill1 = 0, line = 0;  // 1-based style indexes, 0 for none
+    std::vector<FillStyle> newFills;
+    std::vector<LineStyle> newLines;
+    // Edges: deltas in twips; for curves the control point, then the anchor.
+    int32_t dx = 0, dy = 0, controlDx = 0, controlDy = 0;
+};
+
+struct Shape {
+    std::vector<FillStyle> fills;
+    std::vector<LineStyle> lines;
+    std::vector<ShapeRecord> records;
+};
+
+// Limits that protect the readers from hostile counts.
+inline constexpr uint32_t kMaxShapeRecords = 1u << 22;
+inline constexpr uint32_t kMaxStyles = 1u << 16;
+
+Rect ReadRect(ByteReader& r);
+Matrix ReadMatrix(ByteReader& r);
+Color ReadRgb(ByteReader& r);
+Color ReadRgba(ByteReader& r);
+ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha);
+// shapeVersion: 1 to 4 for DefineShape to DefineShape4 (3 and up carry alpha).
+Gradient ReadGradient(ByteReader& r, int shapeVersion, bool focal);
+FillStyle ReadFillStyle(ByteReader& r, int shapeVersion);
+std::vector<FillStyle> ReadFillStyles(ByteReader& r, int shapeVersion);
+std::vector<LineStyle> ReadLineStyles(ByteReader& r, int shapeVersion);
+// Style arrays (unless withStyles is false: glyph shapes) and records up to the end record.
+bool ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out);
+
+}  // namespace swf
