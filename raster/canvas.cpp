@@ -159,6 +159,16 @@ void Canvas::addShapeRegion(uint32_t style, const Path& path, const Matrix& m, f
     FlattenPath(path, m, tolerance, rasterizer_);
 }
 
+void Canvas::addShapeQuad(uint32_t style, Point from, Point control, Point to, float tolerance) {
+    const int n = QuadSegments(from, control, to, tolerance);
+    Point prev = from;
+    for (int i = 1; i <= n; ++i) {
+        const Point q = i == n ? to : QuadPoint(from, control, to, float(i) / float(n));
+        rasterizer_.addLine(prev, q, style);
+        prev = q;
+    }
+}
+
 void Canvas::fillShape(const std::vector<Paint>& paints, const FillOptions& o) {
     prepareBuffers();
     if (shapeShaders_.size() < paints.size()) shapeShaders_.resize(paints.size());

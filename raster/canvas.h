@@ -49,6 +49,10 @@ public:
     // A shape with several fill styles: add each style's region, then fill them together.
     void beginShape();
     void addShapeRegion(uint32_t style, const Path& path, const Matrix& m, float tolerance = kDefaultTolerance);
+    // Single edges of a region, in device pixels: a shape whose edges each bound two styles
+    // adds every edge to both, in opposite directions.
+    void addShapeLine(uint32_t style, Point from, Point to) { rasterizer_.addLine(from, to, style); }
+    void addShapeQuad(uint32_t style, Point from, Point control, Point to, float tolerance = kDefaultTolerance);
     void fillShape(const std::vector<Paint>& paints, const FillOptions& o = {});
 
 private:

@@ -106,10 +106,7 @@ void FlattenPath(const Path& path, const Matrix& m, float tolerance, LineSink& s
                 const int n = QuadSegments(current, c, p, tolerance);
                 Point prev = current;
                 for (int i = 1; i <= n; ++i) {
-                    const float t = float(i) / float(n), u = 1 - t;
-                    const Point q = i == n ? p
-                                           : Point{u * u * current.x + 2 * u * t * c.x + t * t * p.x,
-                                                   u * u * current.y + 2 * u * t * c.y + t * t * p.y};
+                    const Point q = i == n ? p : QuadPoint(current, c, p, float(i) / float(n));
                     sink.line(prev, q);
                     prev = q;
                 }

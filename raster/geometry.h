@@ -65,6 +65,12 @@ public:
 // curve, in device pixels.
 inline constexpr float kDefaultTolerance = 0.1f;
 
+// The point at t (0 to 1) of the quadratic from p0 over c to p1.
+inline Point QuadPoint(Point p0, Point c, Point p1, float t) {
+    const float u = 1 - t;
+    return {u * u * p0.x + 2 * u * t * c.x + t * t * p1.x, u * u * p0.y + 2 * u * t * c.y + t * t * p1.y};
+}
+
 // How many line segments a quadratic from p0 over c to p1 needs for `tolerance`.
 int QuadSegments(Point p0, Point c, Point p1, float tolerance);
 

@@ -73,10 +73,7 @@ void Stroker::flatten(const Path& path, const Matrix& m, float tolerance) {
                 pi += 2;
                 const int n = QuadSegments(p0, c, p1, tolerance);
                 for (int i = 1; i <= n; ++i) {
-                    const float t = float(i) / float(n), u = 1 - t;
-                    addPoint(i == n ? p1
-                                    : Point{u * u * p0.x + 2 * u * t * c.x + t * t * p1.x,
-                                            u * u * p0.y + 2 * u * t * c.y + t * t * p1.y});
+                    addPoint(i == n ? p1 : QuadPoint(p0, c, p1, float(i) / float(n)));
                 }
                 break;
             }
