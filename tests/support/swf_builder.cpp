@@ -103,6 +103,74 @@ std::vector<uint8_t> TagRecord(uint16_t code, const std::vector<uint8_t>& body, 
     return out;
 }
 
+ShapeRecordWriter::ShapeRecordWriter(unsigned fillBits, unsigned lineBits) : fillBits_(fillBits), lineBits_(lineBits) {
+    w_.bits(fillBits, 4);
+    w_.bits(lineBits, 4);
+}
+
+ShapeRecordWriter& ShapeRecordWriter::change(std::optional<std::pair<int32_t, int32_t>> moveTo,
+                                             std::optional<uint32_t> fill0, std::optional<uint32_t> fill1,
+                                             std::optional<uint32_t> line) {
+    w_.bits(0, 1);
+    w_.bits((line ? 8u : 0u) | (fill1 ? 4u : 0u) | (fill0 ? 2u : 0u) | (moveTo ? 1u : 0u), 5);
+    if (moveTo) {
+        const unsigned n = SignedBitsNeeded({moveTo->first, moveTo->second});
+        w_.bits(n, 5);
+        w_.signedBits(moveTo->first, n);
+        w_.signedBits(moveTo->second, n);
+    }
+    if (fill0) w_.bits(*fill0, fillBits_);
+    if (fill1) w_.bits(*fill1, fillBits_);
+    if (line) w_.bits(*line, lineBits_);
+    return *this;
+}
+
+ShapeRecordWriter& ShapeRecordWriter::line(int32_t dx, int32_t dy) {
+    const unsigned n = std::max(2u, SignedBitsNeeded({dx, dy}));
+    w_.bits(3, 2);
+    w_.bits(n - 2, 4);
+    w_.bits(1, 1);
+    w_.signedBits(dx, n);
+    w_.signedBits(dy, n);
+    return *this;
+}
+
+ShapeRecordWriter& ShapeRecordWriter::curve(int32_t controlDx, int32_t controlDy, int32_t anchorDx, int32_t anchorDy) {
+    const unsigned n = std::max(2u, SignedBitsNeeded({controlDx, controlDy, anchorDx, anchorDy}));
+    w_.bits(2, 2);
+    w_.bits(n - 2, 4);
+    for (int32_t v : {controlDx, controlDy, anchorDx, anchorDy}) w_.signedBits(v, n);
+    return *this;
+}
+
+std::vector<uint8_t> ShapeRecordWriter::end() {
+    w_.bits(0, 6);
+    w_.align();
+    return w_.take();
+}
+
+std::vector<uint8_t> SolidFill(uint8_t r, uint8_t g, uint8_t b, uint8_t a, int shapeVersion) {
+    std::vector<uint8_t> out = {0x00, r, g, b};
+    if (shapeVersion >= 3) out.push_back(a);
+    return out;
+}
+
+std::vector<uint8_t> DefineShapeBody(uint16_t id, int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax,
+                                     const std::vector<std::vector<uint8_t>>& fills,
+                                     const std::vector<std::vector<uint8_t>>& lines, const std::vector<uint8_t>& records) {
+    std::vector<uint8_t> body;
+    AppendU16(body, id);
+    BitWriter w;
+    WriteRect(w, xMin, xMax, yMin, yMax);
+    AppendBytes(body, w.take());
+    body.push_back(static_cast<uint8_t>(fills.size()));
+    for (const auto& f : fills) AppendBytes(body, f);
+    body.push_back(static_cast<uint8_t>(lines.size()));
+    for (const auto& l : lines) AppendBytes(body, l);
+    AppendBytes(body, records);
+    return body;
+}
+
 std::vector<uint8_t> BuildSwfImage(const SwfFields& fields) {
     BitWriter rect;
     const unsigned nbits =

@@ -54,6 +54,30 @@ void AppendBytes(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes);
 // A tag: its record header (short when the body allows, or forced long) and body.
 std::vector<uint8_t> TagRecord(uint16_t code, const std::vector<uint8_t>& body, bool forceLong = false);
 
+// Writes SHAPE records (after the style arrays): style changes, edges, the end record.
+class ShapeRecordWriter {
+public:
+    ShapeRecordWriter(unsigned fillBits, unsigned lineBits);
+    // A style change; each argument present is written, absent ones left as they are.
+    ShapeRecordWriter& change(std::optional<std::pair<int32_t, int32_t>> moveTo, std::optional<uint32_t> fill0,
+                              std::optional<uint32_t> fill1, std::optional<uint32_t> line);
+    ShapeRecordWriter& line(int32_t dx, int32_t dy);  // general form always
+    ShapeRecordWriter& curve(int32_t controlDx, int32_t controlDy, int32_t anchorDx, int32_t anchorDy);
+    // The end record; returns the bytes, with the fill and line bit counts in front.
+    std::vector<uint8_t> end();
+
+private:
+    BitWriter w_;
+    unsigned fillBits_, lineBits_;
+};
+
+// Solid fill style bytes: type 0 and the colour (RGB for shape versions 1 and 2).
+std::vector<uint8_t> SolidFill(uint8_t r, uint8_t g, uint8_t b, uint8_t a, int shapeVersion = 3);
+// A DefineShape body (versions 1 to 3): id, bounds, the style arrays given as bytes, records.
+std::vector<uint8_t> DefineShapeBody(uint16_t id, int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax,
+                                     const std::vector<std::vector<uint8_t>>& fills,
+                                     const std::vector<std::vector<uint8_t>>& lines, const std::vector<uint8_t>& records);
+
 // The uncompressed image: header, RECT, rate, count, tags.
 std::vector<uint8_t> BuildSwfImage(const SwfFields& fields);
 // The file as stored: the image, its body zlib-compressed for 'C'.

@@ -1,0 +1,50 @@
+#pragma once
+// A shape character made ready to draw: the SWF shape records turned into edges per fill
+// style and polylines per line style, grouped where the records start new style arrays.
+//
+// SWF edges name the fill on each side: fill0 on the left as drawn, fill1 on the right.
+// Each edge goes to fill1 as drawn and to fill0 reversed, so every style's region is
+// bounded by edges that all keep it on the same side, and the rasterizer fills all styles
+// of a group in one pass with no seam where two of them meet.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "raster/canvas.h"
+#include "swf/records.h"
+
+namespace movie {
+
+struct ShapeEdge {
+    uint32_t style;          // index into the group's fills
+    raster::Point from, to;  // twips
+    raster::Point control;   // twips, for curves
+    bool curved;
+};
+
+struct StyleGroup {
+    std::vector<swf::FillStyle> fills;
+    std::vector<swf::LineStyle> lines;
+    std::vector<std::unique_ptr<raster::Gradient>> gradients;  // per fill, for gradient fills
+    std::vector<ShapeEdge> edges;
+    std::vector<raster::Path> linePaths;  // per line style, in twips
+};
+
+struct ShapeGeometry {
+    swf::Rect bounds;
+    std::vector<StyleGroup> groups;
+};
+
+// Builds the geometry of a parsed shape.
+ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bounds);
+
+// The SWF colour transform as the rasterizer's.
+raster::ColorTransform ToRasterTransform(const swf::ColorTransform& cx);
+raster::Matrix ToRasterMatrix(const swf::Matrix& m);
+
+// Draws the shape with `toDevice` mapping its twips to device pixels.
+void DrawShape(raster::Canvas& canvas, const ShapeGeometry& shape, const raster::Matrix& toDevice,
+               const raster::ColorTransform& cx, bool antiAlias);
+
+}  // namespace movie
