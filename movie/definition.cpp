@@ -1,0 +1,223 @@
+#include "movie/definition.h"
+
+namespace movie {
+
+namespace {
+
+int ShapeVersion(uint16_t code) {
+    switch (code) {
+        case swf::tag::kDefineShape: return 1;
+        case swf::tag::kDefineShape2: return 2;
+        case swf::tag::kDefineShape3: return 3;
+        case swf::tag::kDefineShape4: return 4;
+        default: return 0;
+    }
+}
+
+std::string Where(const swf::Tag& tag) {
+    return "tag " + std::to_string(tag.code) + " (" + swf::TagName(tag.code) + ") at offset " + std::to_string(tag.offset);
+}
+
+// The size of a filter's data after its id byte, or -1 when it can't be told.
+long FilterSize(uint8_t id, swf::ByteReader r) {
+    switch (id) {
+        case 0: return 23;  // drop shadow
+        case 1: return 9;   // blur
+        case 2: return 15;  // glow
+        case 3: return 27;  // bevel
+        case 4:             // gradient glow
+        case 7: {           // gradient bevel
+            const uint8_t count = r.u8();
+            return r.ok() ? 1 + 5L * count + 19 : -1;
+        }
+        case 5: {  // convolution
+            const uint8_t cols = r.u8(), rows = r.u8();
+            return r.ok() ? 2 + 8 + 4L * cols * rows + 4 + 1 : -1;
+        }
+        case 6: return 80;  // colour matrix
+        default: return -1;
+    }
+}
+
+}  // namespace
+
+bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape) {
+    const int version = ShapeVersion(tag.code);
+    swf::ByteReader r = tag.reader();
+    id = r.u16();
+    bounds = swf::ReadRect(r);
+    if (version == 4) {
+        swf::ReadRect(r);  // edge bounds
+        r.u8();            // winding and stroke-scaling hints
+    }
+    return r.ok() && swf::ReadShape(r, version, true, shape);
+}
+
+bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c) {
+    swf::ByteReader r = tag.reader();
+    c = PlaceCommand();
+    switch (tag.code) {
+        case swf::tag::kRemoveObject:
+            c.remove = true;
+            r.u16();  // the character id: only the depth matters
+            c.depth = r.u16();
+            return r.ok();
+        case swf::tag::kRemoveObject2:
+            c.remove = true;
+            c.depth = r.u16();
+            return r.ok();
+        case swf::tag::kPlaceObject:
+            c.characterId = r.u16();
+            c.depth = r.u16();
+            c.matrix = swf::ReadMatrix(r);
+            if (r.ok() && r.remaining() > 0) c.colorTransform = swf::ReadColorTransform(r, false);
+            return r.ok();
+        default:
+            break;
+    }
+    const bool v3 = tag.code == swf::tag::kPlaceObject3;
+    const uint8_t flags = r.u8();
+    const uint8_t flags2 = v3 ? r.u8() : 0;
+    c.depth = r.u16();
+    c.move = (flags & 0x01) != 0;
+    if (v3 && ((flags2 & 0x08) != 0 || ((flags2 & 0x10) != 0 && (flags & 0x02) != 0))) r.string();  // class name
+    if (flags & 0x02) c.characterId = r.u16();
+    if (flags & 0x04) c.matrix = swf::ReadMatrix(r);
+    if (flags & 0x08) c.colorTransform = swf::ReadColorTransform(r, true);
+    if (flags & 0x10) c.ratio = r.u16();
+    if (flags & 0x20) c.name = r.string();
+    if (flags & 0x40) c.clipDepth = r.u16();
+    if (v3) {
+        if (flags2 & 0x01) {
+            c.hasFilters = true;
+            const uint8_t count = r.u8();
+            for (uint8_t i = 0; i < count && r.ok(); ++i) {
+                FilterRecord f;
+                f.id = r.u8();
+                const long size = FilterSize(f.id, r.sub(r.remaining()));
+                if (size < 0 || static_cast<size_t>(size) > r.remaining()) return false;
+                f.data.assign(r.current(), r.current() + size);
+                r.skip(static_cast<size_t>(size));
+                c.filters.push_back(std::move(f));
+            }
+        }
+        if (flags2 & 0x02) c.blendMode = r.u8();
+        if (flags2 & 0x04) c.cacheAsBitmap = r.u8();
+        if (flags2 & 0x20) {
+            c.visible = r.u8() != 0;
+            c.opaqueBackground = swf::ReadRgba(r);
+        }
+    }
+    // Clip actions (flags & 0x80) follow; they belong to the script engine and are skipped.
+    return r.ok();
+}
+
+const Character* MovieDefinition::character(uint16_t id) const {
+    auto it = characters_.find(id);
+    return it == characters_.end() ? nullptr : it->second.get();
+}
+
+bool MovieDefinition::load(const swf::SwfFile& file, std::string& error) {
+    frameSize_ = file.frameSize;
+    frameRate88_ = file.frameRate88;
+    version_ = file.version;
+    swf::TagReader tags = file.tags();
+    return readTimeline(tags, timeline_, 0, error);
+}
+
+bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int nesting, std::string& error) {
+    Frame frame;
+    bool pending = false;  // commands since the last ShowFrame
+    swf::Tag tag;
+    while (tags.next(tag)) {
+        ++tagCounts_[swf::TagName(tag.code)];
+        if (tag.code == swf::tag::kEnd) break;
+        if (tag.code == swf::tag::kShowFrame) {
+            if (timeline.frames.size() >= kMaxFrames) {
+                error = Where(tag) + ": more than " + std::to_string(kMaxFrames) + " frames";
+                return false;
+            }
+            timeline.frames.push_back(std::move(frame));
+            frame = Frame();
+            pending = false;
+            continue;
+        }
+        if (!readTag(tag, timeline, frame, nesting, error)) return false;
+        pending = pending || !frame.commands.empty() || frame.background || !frame.labels.empty();
+    }
+    if (!tags.error().empty()) {
+        error = tags.error();
+        return false;
+    }
+    if (pending) timeline.frames.push_back(std::move(frame));
+    return true;
+}
+
+bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int nesting, std::string& error) {
+    switch (tag.code) {
+        case swf::tag::kDefineShape:
+        case swf::tag::kDefineShape2:
+        case swf::tag::kDefineShape3:
+        case swf::tag::kDefineShape4: {
+            uint16_t id = 0;
+            swf::Rect bounds;
+            swf::Shape shape;
+            if (!ReadDefineShape(tag, id, bounds, shape)) {
+                error = Where(tag) + ": the shape is damaged";
+                return false;
+            }
+            auto c = std::make_unique<Character>();
+            c->kind = Character::Kind::kShape;
+            c->shape = BuildShapeGeometry(shape, bounds);
+            characters_[id] = std::move(c);
+            return true;
+        }
+        case swf::tag::kDefineSprite: {
+            if (nesting >= 1) return true;  // sprites define nothing inside them: skipped
+            swf::ByteReader r = tag.reader();
+            const uint16_t id = r.u16();
+            r.u16();  // frame count: the tags decide
+            if (!r.ok()) {
+                error = Where(tag) + ": the sprite header is cut short";
+                return false;
+            }
+            auto c = std::make_unique<Character>();
+            c->kind = Character::Kind::kSprite;
+            swf::TagReader inner(r.current(), r.remaining(), 0);
+            if (!readTimeline(inner, c->timeline, nesting + 1, error)) {
+                error = Where(tag) + ", inside: " + error;
+                return false;
+            }
+            characters_[id] = std::move(c);
+            return true;
+        }
+        case swf::tag::kPlaceObject:
+        case swf::tag::kPlaceObject2:
+        case swf::tag::kPlaceObject3:
+        case swf::tag::kRemoveObject:
+        case swf::tag::kRemoveObject2: {
+            PlaceCommand command;
+            if (!ReadPlaceObject(tag, command)) {
+                error = Where(tag) + ": the record is damaged";
+                return false;
+            }
+            frame.commands.push_back(std::move(command));
+            return true;
+        }
+        case swf::tag::kSetBackgroundColor: {
+            swf::ByteReader r = tag.reader();
+            const swf::Color c = swf::ReadRgb(r);
+            if (r.ok()) frame.background = c;
+            return true;
+        }
+        case swf::tag::kFrameLabel: {
+            swf::ByteReader r = tag.reader();
+            frame.labels.push_back(r.string());
+            return true;
+        }
+        default:
+            return true;  // tags that draw nothing yet, and unknown ones, are skipped
+    }
+}
+
+}  // namespace movie

@@ -1,0 +1,93 @@
+#pragma once
+// A movie as read from its file: the dictionary of characters and the timelines of the
+// main movie and of every sprite, each frame a list of display-list commands.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "movie/shape.h"
+#include "swf/tags.h"
+
+namespace movie {
+
+// One filter of a PlaceObject3, kept as read for the filter stage of the engine.
+struct FilterRecord {
+    uint8_t id = 0;             // 0 drop shadow, 1 blur, 2 glow, 3 bevel, 4 gradient glow,
+    std::vector<uint8_t> data;  // 5 convolution, 6 colour matrix, 7 gradient bevel
+};
+
+// PlaceObject, PlaceObject2 or PlaceObject3, or (remove) RemoveObject and RemoveObject2.
+struct PlaceCommand {
+    bool remove = false;
+    uint16_t depth = 0;
+    bool move = false;  // modifies (or replaces the character of) what is at the depth
+    std::optional<uint16_t> characterId;
+    std::optional<swf::Matrix> matrix;
+    std::optional<swf::ColorTransform> colorTransform;
+    std::optional<uint16_t> ratio;
+    std::optional<std::string> name;
+    std::optional<uint16_t> clipDepth;
+    std::optional<uint8_t> blendMode;
+    std::vector<FilterRecord> filters;
+    bool hasFilters = false;
+    std::optional<uint8_t> cacheAsBitmap;
+    std::optional<bool> visible;
+    std::optional<swf::Color> opaqueBackground;
+};
+
+struct Frame {
+    std::vector<PlaceCommand> commands;
+    std::optional<swf::Color> background;
+    std::vector<std::string> labels;
+};
+
+struct Timeline {
+    std::vector<Frame> frames;  // one per ShowFrame; commands after the last ShowFrame make one more
+};
+
+struct Character {
+    enum class Kind : uint8_t { kShape, kSprite };
+    Kind kind = Kind::kShape;
+    ShapeGeometry shape;
+    Timeline timeline;
+};
+
+// Limits on what a movie may hold, checked while reading.
+inline constexpr size_t kMaxFrames = 1u << 20;
+inline constexpr int kMaxSpriteNesting = 64;
+
+class MovieDefinition {
+public:
+    // Reads every tag of the file into the dictionary and timelines. False with a message
+    // naming the tag and its offset when a tag is damaged.
+    bool load(const swf::SwfFile& file, std::string& error);
+
+    const Timeline& timeline() const { return timeline_; }
+    const Character* character(uint16_t id) const;
+    const swf::Rect& frameSize() const { return frameSize_; }
+    uint16_t frameRate88() const { return frameRate88_; }
+    uint8_t version() const { return version_; }
+    // Tag counts by name, for reports.
+    const std::map<std::string, int>& tagCounts() const { return tagCounts_; }
+
+private:
+    bool readTimeline(swf::TagReader& tags, Timeline& timeline, int nesting, std::string& error);
+    bool readTag(const swf::Tag& tag, Timeline& timeline, Frame& frame, int nesting, std::string& error);
+
+    swf::Rect frameSize_;
+    uint16_t frameRate88_ = 0;
+    uint8_t version_ = 0;
+    Timeline timeline_;
+    std::map<uint16_t, std::unique_ptr<Character>> characters_;
+    std::map<std::string, int> tagCounts_;
+};
+
+// The readers of the individual tags, exposed for tests.
+bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& out);
+bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape);
+
+}  // namespace movie

@@ -1,0 +1,153 @@
+#include "movie/player.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace movie {
+
+bool Player::loadFile(const char* path, std::string& error) {
+    swf::SwfFile file;
+    return swf::LoadSwfFile(path, file, error) && load(file, error);
+}
+
+bool Player::load(const swf::SwfFile& file, std::string& error) {
+    definition_ = MovieDefinition();
+    if (!definition_.load(file, error)) return false;
+    main_.timeline = &definition_.timeline();
+    main_.reset();
+    if (!backgroundSet_) background_ = {255, 255, 255, 255};
+    if (totalFrames() > 0) gotoFrame(0);
+    return true;
+}
+
+int Player::totalFrames() const { return static_cast<int>(definition_.timeline().frames.size()); }
+
+int Player::stageWidth() const { return (definition_.frameSize().xMax - definition_.frameSize().xMin) / 20; }
+int Player::stageHeight() const { return (definition_.frameSize().yMax - definition_.frameSize().yMin) / 20; }
+
+void Player::gotoFrame(int frame) {
+    const int last = totalFrames() - 1;
+    if (last < 0) return;
+    frame = std::clamp(frame, 0, last);
+    if (frame < main_.frame) main_.reset();
+    while (main_.frame < frame) step();
+}
+
+// One step of the main timeline: the sprites already on the stage advance, then the next
+// frame's commands run.
+void Player::step() {
+    for (auto& [depth, object] : main_.displayList) {
+        if (object.sprite) advance(*object.sprite, 1);
+    }
+    runFrame(main_, main_.frame + 1, 0);
+}
+
+void Player::advance(TimelineInstance& t, int nesting) {
+    if (nesting > kMaxSpriteNesting || t.timeline == nullptr || t.timeline->frames.empty()) return;
+    for (auto& [depth, object] : t.displayList) {
+        if (object.sprite) advance(*object.sprite, nesting + 1);
+    }
+    int next = t.frame + 1;
+    if (next >= static_cast<int>(t.timeline->frames.size())) {
+        if (t.timeline->frames.size() == 1) return;  // a one-frame sprite stays as it is
+        t.displayList.clear();  // looping: the sprite starts over from its first frame
+        next = 0;
+    }
+    runFrame(t, next, nesting);
+}
+
+void Player::runFrame(TimelineInstance& t, int frame, int nesting) {
+    if (t.timeline == nullptr || frame < 0 || frame >= static_cast<int>(t.timeline->frames.size())) return;
+    const Frame& f = t.timeline->frames[static_cast<size_t>(frame)];
+    for (const PlaceCommand& c : f.commands) apply(t, c, nesting);
+    if (&t == &main_ && f.background && !backgroundSet_) background_ = {f.background->r, f.background->g, f.background->b, 255};
+    t.frame = frame;
+}
+
+void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
+    if (c.remove) {
+        t.displayList.erase(c.depth);
+        return;
+    }
+    auto existing = t.displayList.find(c.depth);
+    const bool modify = c.move && existing != t.displayList.end();
+    if (c.move && !modify && !c.characterId) return;  // nothing to move there
+    DisplayObject& object = modify ? existing->second : t.displayList[c.depth];
+    if (!modify) object = DisplayObject();
+    if (c.characterId && (!modify || object.characterId != *c.characterId)) {
+        const Character* character = definition_.character(*c.characterId);
+        object.characterId = *c.characterId;
+        object.character = character;
+        object.sprite.reset();
+        if (character != nullptr && character->kind == Character::Kind::kSprite && nesting < kMaxSpriteNesting) {
+            object.sprite = std::make_unique<TimelineInstance>();
+            object.sprite->timeline = &character->timeline;
+            runFrame(*object.sprite, 0, nesting + 1);
+        }
+    }
+    if (c.matrix) object.matrix = *c.matrix;
+    if (c.colorTransform) object.colorTransform = *c.colorTransform;
+    if (c.ratio) object.ratio = *c.ratio;
+    if (c.name) object.name = *c.name;
+    if (c.clipDepth) object.clipDepth = *c.clipDepth;
+}
+
+namespace {
+
+raster::ColorTransform Concatenate(const raster::ColorTransform& outer, const raster::ColorTransform& inner) {
+    return outer.after(inner);
+}
+
+}  // namespace
+
+void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
+                      bool mask) {
+    if (nesting > kMaxSpriteNesting) return;
+    raster::Canvas& canvas = *canvas_;
+    std::vector<uint16_t> clipEnds;  // clip depths of the masks open now, innermost last
+    for (const auto& [depth, object] : t.displayList) {
+        while (!clipEnds.empty() && depth > clipEnds.back()) {
+            canvas.popLayerThroughMask();
+            clipEnds.pop_back();
+        }
+        if (object.character == nullptr) continue;
+        const raster::Matrix om = m * ToRasterMatrix(object.matrix);
+        const raster::ColorTransform ocx = Concatenate(cx, ToRasterTransform(object.colorTransform));
+        const bool isClip = object.clipDepth > 0 && !mask;
+        if (isClip) canvas.pushLayer();
+        // A mask covers by its shapes alone: its colours and alpha do not matter.
+        raster::ColorTransform drawCx = ocx;
+        if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
+        if (object.character->kind == Character::Kind::kShape) {
+            DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_);
+        } else if (object.sprite) {
+            drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
+        }
+        if (isClip) {
+            canvas.pushLayer();
+            clipEnds.push_back(object.clipDepth);
+        }
+    }
+    while (!clipEnds.empty()) {
+        canvas.popLayerThroughMask();
+        clipEnds.pop_back();
+    }
+}
+
+void Player::draw(const raster::Target& target, bool transparent, bool antiAlias) {
+    if (!canvas_) {
+        canvas_ = std::make_unique<raster::Canvas>(target);
+    } else {
+        canvas_->setTarget(target);
+    }
+    antiAlias_ = antiAlias;
+    canvas_->clear(transparent ? raster::Rgba{0, 0, 0, 0} : raster::Rgba{background_.r, background_.g, background_.b, 255});
+    const swf::Rect& stage = definition_.frameSize();
+    const float stageW = static_cast<float>(stage.xMax - stage.xMin), stageH = static_cast<float>(stage.yMax - stage.yMin);
+    if (stageW <= 0 || stageH <= 0) return;
+    const float sx = static_cast<float>(target.width) / stageW, sy = static_cast<float>(target.height) / stageH;
+    const raster::Matrix toDevice{sx, 0, 0, sy, -static_cast<float>(stage.xMin) * sx, -static_cast<float>(stage.yMin) * sy};
+    drawList(main_, toDevice, raster::ColorTransform(), 0, false);
+}
+
+}  // namespace movie

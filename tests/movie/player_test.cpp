@@ -1,0 +1,205 @@
+// Whole movies from the test SWF builder, played and drawn, checked pixel by pixel.
+#include <gtest/gtest.h>
+
+#include "movie/player.h"
+#include "support/swf_builder.h"
+#include "../raster/raster_test_util.h"
+
+namespace {
+
+using namespace testing_support;
+using raster_test::Picture;
+namespace tag = swf::tag;
+
+// A filled rectangle shape of w x h twips at the origin.
+std::vector<uint8_t> RectShape(uint16_t id, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255) {
+    const auto records = ShapeRecordWriter(1, 0)
+                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
+                             .line(w, 0).line(0, h).line(-w, 0).line(0, -h)
+                             .end();
+    return TagRecord(tag::kDefineShape3, DefineShapeBody(id, 0, w, 0, h, {SolidFill(r, g, b, a)}, {}, records));
+}
+
+struct Place {
+    uint16_t depth = 0;
+    std::optional<uint16_t> character = std::nullopt;
+    bool move = false;
+    std::optional<std::pair<int32_t, int32_t>> translate = std::nullopt;
+    std::optional<std::array<int, 4>> mul = std::nullopt;
+    std::optional<std::array<int, 4>> add = std::nullopt;
+    std::optional<uint16_t> clipDepth = std::nullopt;
+};
+
+std::vector<uint8_t> PlaceObject2(const Place& p) {
+    std::vector<uint8_t> body;
+    uint8_t flags = 0;
+    if (p.move) flags |= 0x01;
+    if (p.character) flags |= 0x02;
+    if (p.translate) flags |= 0x04;
+    if (p.mul || p.add) flags |= 0x08;
+    if (p.clipDepth) flags |= 0x40;
+    body.push_back(flags);
+    AppendU16(body, p.depth);
+    if (p.character) AppendU16(body, *p.character);
+    BitWriter w;
+    if (p.translate) WriteMatrix(w, std::nullopt, std::nullopt, p.translate->first, p.translate->second);
+    if (p.mul || p.add) WriteColorTransform(w, true, p.mul, p.add);
+    AppendBytes(body, w.take());
+    if (p.clipDepth) AppendU16(body, *p.clipDepth);
+    return TagRecord(tag::kPlaceObject2, body);
+}
+
+std::vector<uint8_t> ShowFrame() { return TagRecord(tag::kShowFrame, {}); }
+std::vector<uint8_t> Background(uint8_t r, uint8_t g, uint8_t b) { return TagRecord(tag::kSetBackgroundColor, {r, g, b}); }
+
+// A movie of 100 x 50 px with the given tags.
+movie::Player Load(const std::vector<std::vector<uint8_t>>& tags) {
+    SwfFields fields;
+    fields.xMax = 2000;
+    fields.yMax = 1000;
+    fields.tags.clear();
+    for (const auto& t : tags) AppendBytes(fields.tags, t);
+    AppendBytes(fields.tags, TagRecord(tag::kEnd, {}));
+    const std::string bytes = BuildSwfFile(fields);
+    swf::SwfFile file;
+    std::string error;
+    EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
+    movie::Player player;
+    EXPECT_TRUE(player.load(file, error)) << error;
+    return player;
+}
+
+Picture Draw(movie::Player& player, int w = 100, int h = 50, bool transparent = false) {
+    Picture pic(w, h);
+    player.draw(pic.target, transparent, true);
+    return pic;
+}
+
+const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
+const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
+const uint32_t kGreyBackground = raster::PremultipliedWord({50, 60, 70, 255});
+
+TEST(Player, ShapeAtItsPlaceOverTheBackground) {
+    movie::Player player = Load({Background(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0),
+                                 PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
+    EXPECT_EQ(player.totalFrames(), 1);
+    EXPECT_EQ(player.currentFrame(), 0);
+    EXPECT_EQ(player.stageWidth(), 100);
+    const Picture pic = Draw(player);
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            const bool inside = x >= 10 && x < 30 && y >= 5 && y < 15;
+            EXPECT_EQ(pic.at(x, y), inside ? kRed : kGreyBackground) << x << "," << y;
+        }
+    }
+    // Scaled to twice the stage size: twice as far and twice as large.
+    const Picture big = Draw(player, 200, 100);
+    EXPECT_EQ(big.at(20, 10), kRed);
+    EXPECT_EQ(big.at(59, 29), kRed);
+    EXPECT_EQ(big.at(60, 29), kGreyBackground);
+}
+
+TEST(Player, TransparentDrawIsPremultiplied) {
+    movie::Player player = Load({Background(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0, 128),
+                                 PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
+    const Picture pic = Draw(player, 100, 50, true);
+    EXPECT_EQ(pic.at(0, 0), 0u) << "no background";
+    EXPECT_EQ(pic.at(20, 10), raster::PremultipliedWord({255, 0, 0, 128}));
+}
+
+TEST(Player, HigherDepthsDrawOnTop) {
+    movie::Player player = Load({RectShape(1, 400, 400, 255, 0, 0), RectShape(2, 400, 400, 0, 0, 255),
+                                 PlaceObject2({5, 1, false, std::pair{0, 0}}),
+                                 PlaceObject2({3, 2, false, std::pair{200, 200}}), ShowFrame()});
+    const Picture pic = Draw(player);
+    EXPECT_EQ(pic.at(15, 15), kRed) << "depth 5 above depth 3";
+    EXPECT_EQ(pic.at(25, 25), kBlue);
+}
+
+TEST(Player, ColourTransformsMultiplyAndAdd) {
+    movie::Player player = Load({RectShape(1, 400, 400, 200, 100, 0),
+                                 PlaceObject2({1, 1, false, std::pair{0, 0}, std::array<int, 4>{128, 256, 256, 256},
+                                               std::array<int, 4>{0, 0, 100, 0}}),
+                                 ShowFrame()});
+    const uint32_t p = Draw(player).at(5, 5);
+    EXPECT_EQ(raster::ChannelR(p), 100u);
+    EXPECT_EQ(raster::ChannelG(p), 100u);
+    EXPECT_EQ(raster::ChannelB(p), 100u);
+}
+
+TEST(Player, FramesMoveAndRemoveObjects) {
+    movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
+                                 ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),
+                                 TagRecord(tag::kRemoveObject2, {1, 0}), ShowFrame()});
+    EXPECT_EQ(player.totalFrames(), 3);
+    EXPECT_EQ(Draw(player).at(5, 5), kRed);
+    player.gotoFrame(1);
+    Picture moved = Draw(player);
+    EXPECT_NE(moved.at(5, 5), kRed);
+    EXPECT_EQ(moved.at(55, 5), kRed);
+    player.gotoFrame(2);
+    EXPECT_NE(Draw(player).at(55, 5), kRed) << "removed";
+    player.gotoFrame(0);  // backwards: rebuilt from the first frame
+    EXPECT_EQ(player.currentFrame(), 0);
+    EXPECT_EQ(Draw(player).at(5, 5), kRed);
+    player.gotoFrame(99);
+    EXPECT_EQ(player.currentFrame(), 2) << "clamped to the last frame";
+}
+
+TEST(Player, SpritesAdvanceWithTheMainTimelineAndLoop) {
+    // A sprite of three frames that moves its rectangle 20 px right each frame.
+    std::vector<uint8_t> sprite;
+    AppendU16(sprite, 10);
+    AppendU16(sprite, 3);
+    AppendBytes(sprite, PlaceObject2({1, 1, false, std::pair{0, 0}}));
+    AppendBytes(sprite, ShowFrame());
+    AppendBytes(sprite, PlaceObject2({1, std::nullopt, true, std::pair{400, 0}}));
+    AppendBytes(sprite, ShowFrame());
+    AppendBytes(sprite, PlaceObject2({1, std::nullopt, true, std::pair{800, 0}}));
+    AppendBytes(sprite, ShowFrame());
+    AppendBytes(sprite, TagRecord(tag::kEnd, {}));
+    movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), TagRecord(tag::kDefineSprite, sprite),
+                                 PlaceObject2({1, 10, false, std::pair{0, 400}}), ShowFrame(), ShowFrame(), ShowFrame(),
+                                 ShowFrame(), ShowFrame()});
+    ASSERT_EQ(player.totalFrames(), 5);
+    for (int frame : {0, 1, 2, 3, 4, 1}) {
+        player.gotoFrame(frame);
+        const int spriteFrame = frame % 3;
+        const Picture pic = Draw(player);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(pic.at(5 + 20 * k, 25), k == spriteFrame ? kRed : raster::PremultipliedWord({255, 255, 255, 255}))
+                << "main frame " << frame << ", sprite position " << k;
+        }
+    }
+}
+
+TEST(Player, ClipLayerShowsOnlyWhatItCovers) {
+    // A mask rectangle at depth 1 clipping depths up to 3; a big blue one at depth 2 under it,
+    // a red one at depth 4 outside the clip.
+    movie::Player player = Load({RectShape(1, 400, 400, 0, 255, 0, 10), RectShape(2, 2000, 1000, 0, 0, 255),
+                                 RectShape(3, 200, 200, 255, 0, 0),
+                                 PlaceObject2({1, 1, false, std::pair{200, 200}, std::nullopt, std::nullopt, 3}),
+                                 PlaceObject2({2, 2, false, std::pair{0, 0}}),
+                                 PlaceObject2({4, 3, false, std::pair{1600, 600}}), ShowFrame()});
+    const Picture pic = Draw(player);
+    EXPECT_EQ(pic.at(15, 15), kBlue) << "inside the mask: the masked content, fully opaque";
+    EXPECT_EQ(pic.at(5, 5), raster::PremultipliedWord({255, 255, 255, 255})) << "outside it: the background";
+    EXPECT_EQ(pic.at(50, 40), raster::PremultipliedWord({255, 255, 255, 255}));
+    EXPECT_EQ(pic.at(85, 35), kRed) << "above the clip depth: not masked";
+}
+
+TEST(Player, DamagedMoviesAreRefusedWithTheTagNamed) {
+    SwfFields fields;
+    fields.tags.clear();
+    AppendBytes(fields.tags, TagRecord(tag::kDefineShape3, {1, 0, 0xFF}));  // cut short
+    const std::string bytes = BuildSwfFile(fields);
+    swf::SwfFile file;
+    std::string error;
+    ASSERT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error));
+    movie::Player player;
+    EXPECT_FALSE(player.load(file, error));
+    EXPECT_NE(error.find("DefineShape3"), std::string::npos) << error;
+    EXPECT_NE(error.find("offset"), std::string::npos) << error;
+}
+
+}  // namespace
