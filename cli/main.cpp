@@ -1,0 +1,263 @@
+// tevlin: the portable command-line converter.
+//
+//   tevlin info MOVIE
+//   tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high]
+//   tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--quality low|high] [-y] [--quiet]
+//
+// Frame numbers count from 0: frame N is the display after N steps from the first frame.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "avi/avi_writer.h"
+#include "cli/png_writer.h"
+#include "movie/player.h"
+#include "swf/swf_header.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kMaxDimension = 16384;
+constexpr int64_t kMaxFramePixels = 64ll * 1024 * 1024;  // 256 MB of pixels per frame
+
+const char* kUsage =
+    "usage: tevlin info MOVIE\n"
+    "       tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high]\n"
+    "       tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--quality low|high] [-y] [--quiet]\n";
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "tevlin: %s\n%s", problem.c_str(), kUsage);
+    return 2;
+}
+
+int Fail(const std::string& problem) {
+    std::fprintf(stderr, "tevlin: %s\n", problem.c_str());
+    return 1;
+}
+
+struct Options {
+    std::string movie, output;
+    int frame = 0;
+    int width = 0, height = 0;  // 0: the stage size
+    int first = 0, last = -1;   // -1: the last frame
+    bool transparent = false, antiAlias = true, overwrite = false, quiet = false;
+};
+
+bool ParseInt(const char* s, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(s, &end, 10);
+    if (end == s || *end != '\0' || v < 0 || v > 1000000000) return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
+// Parses the arguments after the command; an error message, or empty.
+std::string ParseOptions(int argc, char** argv, Options& o) {
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)name;
+            return argv[++i];
+        };
+        if (a == "-o") {
+            const char* v = value("-o");
+            if (!v) return "-o needs a file name";
+            o.output = v;
+        } else if (a == "--frame") {
+            const char* v = value("--frame");
+            if (!v || !ParseInt(v, o.frame)) return "--frame needs a frame number from 0";
+        } else if (a == "--size") {
+            const char* v = value("--size");
+            int w = 0, h = 0;
+            char x = 0;
+            if (!v || std::sscanf(v, "%d%c%d", &w, &x, &h) != 3 || (x != 'x' && x != 'X') || w <= 0 || h <= 0) {
+                return "--size needs WIDTHxHEIGHT in pixels";
+            }
+            o.width = w;
+            o.height = h;
+        } else if (a == "--frames") {
+            const char* v = value("--frames");
+            int first = 0, last = 0;
+            if (!v || std::sscanf(v, "%d-%d", &first, &last) != 2 || first < 0 || last < first) {
+                return "--frames needs FIRST-LAST, frame numbers from 0 with FIRST <= LAST";
+            }
+            o.first = first;
+            o.last = last;
+        } else if (a == "--quality") {
+            const char* v = value("--quality");
+            if (!v || (std::strcmp(v, "low") != 0 && std::strcmp(v, "high") != 0)) return "--quality is low or high";
+            o.antiAlias = std::strcmp(v, "high") == 0;
+        } else if (a == "--transparent") {
+            o.transparent = true;
+        } else if (a == "-y") {
+            o.overwrite = true;
+        } else if (a == "--quiet") {
+            o.quiet = true;
+        } else if (!a.empty() && a[0] == '-') {
+            return "unknown option " + a;
+        } else if (o.movie.empty()) {
+            o.movie = a;
+        } else {
+            return "more than one movie: " + a;
+        }
+    }
+    return o.movie.empty() ? "no movie given" : "";
+}
+
+bool LoadMovie(const Options& o, swf::SwfFile& file, movie::Player& player, std::string& error) {
+    return swf::LoadSwfFile(o.movie.c_str(), file, error) && player.load(file, error);
+}
+
+// The output size: the options' or the stage's, checked against the limits.
+bool FrameSize(const Options& o, const movie::Player& player, int& w, int& h, std::string& error) {
+    w = o.width ? o.width : player.stageWidth();
+    h = o.height ? o.height : player.stageHeight();
+    if (w <= 0 || h <= 0) {
+        error = "the movie's stage is empty (" + std::to_string(w) + "x" + std::to_string(h) + "): give --size";
+        return false;
+    }
+    if (w > kMaxDimension || h > kMaxDimension || int64_t{w} * h > kMaxFramePixels) {
+        error = "a frame of " + std::to_string(w) + "x" + std::to_string(h) + " is larger than the limit of " +
+                std::to_string(kMaxDimension) + " pixels a side and " + std::to_string(kMaxFramePixels) + " pixels";
+        return false;
+    }
+    return true;
+}
+
+int Info(const Options& o) {
+    swf::SwfFile file;
+    movie::Player player;
+    std::string error;
+    if (!LoadMovie(o, file, player, error)) return Fail(o.movie + ": " + error);
+    std::printf("file: %s\n", o.movie.c_str());
+    std::printf("version: %d\n", file.version);
+    std::printf("compression: %s\n", file.compressed ? "zlib" : "none");
+    std::printf("frame size: %dx%d pixels\n", player.stageWidth(), player.stageHeight());
+    std::printf("frame rate: %.2f fps\n", file.frameRate88 / 256.0);
+    std::printf("frames: %d (header says %d)\n", player.totalFrames(), file.frameCount);
+    std::printf("tags:\n");
+    for (const auto& [name, count] : player.definition().tagCounts()) std::printf("  %-28s %d\n", name.c_str(), count);
+    return 0;
+}
+
+int Render(const Options& o) {
+    if (o.output.empty()) return Usage("render needs -o OUT.png");
+    swf::SwfFile file;
+    movie::Player player;
+    std::string error;
+    if (!LoadMovie(o, file, player, error)) return Fail(o.movie + ": " + error);
+    int w = 0, h = 0;
+    if (!FrameSize(o, player, w, h, error)) return Fail(error);
+    if (player.totalFrames() > 0 && o.frame >= player.totalFrames()) {
+        return Fail("frame " + std::to_string(o.frame) + " is past the movie's last frame, " +
+                    std::to_string(player.totalFrames() - 1));
+    }
+    player.gotoFrame(o.frame);
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
+    const raster::Target target = raster::Target::TopDown(pixels.data(), w, h, static_cast<ptrdiff_t>(w) * 4);
+    player.draw(target, o.transparent, o.antiAlias);
+    if (!cli::WritePng(o.output, target, error)) return Fail(error);
+    return 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::exists(b, ec) && std::filesystem::equivalent(a, b, ec);
+}
+
+void Progress(int done, int total, std::chrono::steady_clock::time_point start) {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double fps = seconds > 0 ? done / seconds : 0;
+    const int width = 30, filled = total ? done * width / total : width;
+    const int left = fps > 0 ? static_cast<int>((total - done) / fps) : 0;
+    std::fprintf(stderr, "\r[%.*s%.*s] %d/%d frames  %.1f fps  %d:%02d left ", filled,
+                 "##############################", width - filled, "..............................", done, total, fps,
+                 left / 60, left % 60);
+    std::fflush(stderr);
+}
+
+int Convert(Options o) {
+    swf::SwfFile file;
+    movie::Player player;
+    std::string error;
+    if (!LoadMovie(o, file, player, error)) return Fail(o.movie + ": " + error);
+    if (o.output.empty()) o.output = std::filesystem::path(o.movie).filename().string() + ".avi";
+    if (SameFile(o.movie, o.output)) return Fail("the output " + o.output + " is the movie itself");
+    std::error_code ec;
+    if (std::filesystem::exists(o.output, ec) && !o.overwrite) {
+        return Fail(o.output + " exists: give -y to replace it");
+    }
+    int w = 0, h = 0;
+    if (!FrameSize(o, player, w, h, error)) return Fail(error);
+    const int total = player.totalFrames();
+    const int last = o.last < 0 ? total - 1 : std::min(o.last, total - 1);
+    if (o.last >= total && total > 0) return Fail("--frames runs past the movie's last frame, " + std::to_string(total - 1));
+
+    swf::MovieHeader header;
+    header.frameRate = file.frameRate88 >> 8;
+    header.frameRate88 = file.frameRate88;
+    const int32_t period = swf::FramePeriodMs(header);
+    avi::AviWriter* writer = avi::OpenAviWriter(o.output.c_str(), period, nullptr, avi::AviBackendKind::kRiff);
+    if (writer == nullptr) return Fail("cannot create " + o.output);
+
+    // DIB rows, bottom row first, premultiplied BGRA with the movie's alpha.
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
+    const raster::Target target = raster::Target::BottomUp(pixels.data(), w, h, static_cast<ptrdiff_t>(w) * 4);
+    const avi::DibFrame frame = avi::MakeDibFrame(w, h, pixels.data());
+    avi::AviCompressOptions uncompressed;
+    uncompressed.fccHandler = avi::kHandlerUncompressed;
+    avi::AviResult status = avi::SetAviWriterCompression(writer, &frame, &uncompressed, false, nullptr);
+    const bool showProgress = !o.quiet && isatty(fileno(stderr));
+    const auto start = std::chrono::steady_clock::now();
+    const int count = std::max(0, last - o.first + 1);
+    int written = 0;
+    for (int k = o.first; k <= last && status == avi::avierr::kOk; ++k) {
+        player.gotoFrame(k);
+        player.draw(target, true, o.antiAlias);
+        status = avi::AppendAviFrame(writer, &frame);
+        if (status == avi::avierr::kOk) ++written;
+        if (showProgress) Progress(written, count, start);
+    }
+    if (showProgress) std::fputc('\n', stderr);
+    const avi::AviResult closed = avi::CloseAviWriter(writer);
+    if (status != avi::avierr::kOk || closed != avi::avierr::kOk) {
+        char code[16];
+        std::snprintf(code, sizeof code, "%08x", static_cast<unsigned>(status != avi::avierr::kOk ? status : closed));
+        return Fail("writing " + o.output + " failed after " + std::to_string(written) + " frames (AVI error " + code +
+                    "); the file holds the frames written");
+    }
+    if (!o.quiet) {
+        std::printf("wrote %s: %d frames of %dx%d at 1000/%d fps\n", o.output.c_str(), written, w, h, period);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage("no command given");
+    const std::string command = argv[1];
+    if (command == "-h" || command == "--help" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    Options o;
+    if (std::string problem = ParseOptions(argc, argv, o); !problem.empty()) return Usage(problem);
+    if (command == "info") return Info(o);
+    if (command == "render") return Render(o);
+    if (command == "convert") return Convert(o);
+    return Usage("unknown command " + command);
+}
