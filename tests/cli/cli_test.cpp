@@ -1,0 +1,148 @@
+// The converter run as a user runs it, its files read back by ffprobe and ffmpeg.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "support/ffmpeg_tools.h"
+#include "support/swf_builder.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace testing_support;
+
+struct CliRun {
+    int status;
+    std::string output;  // standard output and error together
+};
+
+CliRun Tevlin(const std::string& args) {
+    CliRun r{-1, {}};
+    FILE* pipe = popen((std::string(TEVLIN_CLI) + " " + args + " 2>&1").c_str(), "r");
+    if (!pipe) return r;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, got);
+    const int status = pclose(pipe);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+// A 40 x 20 px movie of three frames: a red square 10 px wide moving 10 px right per frame.
+std::string MovingSquareMovie() {
+    SwfFields fields;
+    fields.xMax = 800;
+    fields.yMax = 400;
+    fields.rate88 = 10 << 8;
+    fields.frameCount = 3;
+    fields.tags.clear();
+    const auto records = ShapeRecordWriter(1, 0)
+                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
+                             .line(200, 0).line(0, 200).line(-200, 0).line(0, -200)
+                             .end();
+    AppendBytes(fields.tags, TagRecord(32, DefineShapeBody(1, 0, 200, 0, 200, {SolidFill(255, 0, 0, 255)}, {}, records)));
+    for (int k = 0; k < 3; ++k) {
+        std::vector<uint8_t> place = {static_cast<uint8_t>(k == 0 ? 0x06 : 0x05), 1, 0};
+        if (k == 0) AppendU16(place, 1);
+        BitWriter w;
+        WriteMatrix(w, std::nullopt, std::nullopt, 200 * k, 100);
+        AppendBytes(place, w.take());
+        AppendBytes(fields.tags, TagRecord(26, place));
+        AppendBytes(fields.tags, TagRecord(1, {}));
+    }
+    AppendBytes(fields.tags, TagRecord(0, {}));
+    return BuildSwfFile(fields);
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        movie_ = dir_.file("square.swf");
+        WriteFileBytes(movie_, MovingSquareMovie());
+    }
+    TempDir dir_;
+    std::string movie_;
+};
+
+TEST_F(Cli, InfoDescribesTheMovie) {
+    const CliRun r = Tevlin("info " + movie_);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("frame size: 40x20 pixels"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("frame rate: 10.00 fps"), std::string::npos);
+    EXPECT_NE(r.output.find("frames: 3"), std::string::npos);
+    EXPECT_NE(r.output.find("PlaceObject2"), std::string::npos);
+}
+
+TEST_F(Cli, RenderWritesTheFrameAsPng) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string png = dir_.file("frame.png");
+    const CliRun r = Tevlin("render " + movie_ + " -o " + png + " --frame 2 --transparent");
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::string rgba;
+    FILE* pipe = popen(("ffmpeg -nostdin -v error -i '" + png + "' -f rawvideo -pix_fmt rgba - 2>/dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) rgba.append(buffer, got);
+    pclose(pipe);
+    ASSERT_EQ(rgba.size(), 40u * 20 * 4);
+    auto px = [&](int x, int y) { return rgba.substr((static_cast<size_t>(y) * 40 + x) * 4, 4); };
+    EXPECT_EQ(px(25, 10), std::string("\xff\x00\x00\xff", 4)) << "frame 2: the square at x 20..30";
+    EXPECT_EQ(px(5, 10)[3], '\0') << "transparent elsewhere";
+}
+
+TEST_F(Cli, ConvertWritesEveryFrameWithAlpha) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string avi = dir_.file("out.avi");
+    const CliRun r = Tevlin("convert " + movie_ + " -o " + avi + " --quiet");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const ProbedVideo v = ProbeAvi(avi);
+    EXPECT_EQ(v.packets, 3) << v.output;
+    EXPECT_EQ(v.rFrameRate, "10/1");
+    EXPECT_EQ(v.width, 40);
+    std::string frames;
+    ASSERT_TRUE(DecodeAviToBgra(avi, frames));
+    ASSERT_EQ(frames.size(), 3u * 40 * 20 * 4);
+    for (int k = 0; k < 3; ++k) {
+        auto px = [&](int x, int y) { return frames.substr(((static_cast<size_t>(k) * 20 + y) * 40 + x) * 4, 4); };
+        EXPECT_EQ(px(10 * k + 5, 10), std::string("\x00\x00\xff\xff", 4)) << "frame " << k;
+        EXPECT_EQ(px((10 * k + 25) % 40, 10), std::string(4, '\0')) << "frame " << k;
+    }
+}
+
+TEST_F(Cli, ConvertProtectsExistingFilesAndTheMovie) {
+    const std::string avi = dir_.file("kept.avi");
+    WriteFileBytes(avi, "precious");
+    CliRun r = Tevlin("convert " + movie_ + " -o " + avi + " --quiet");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("exists: give -y"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFileBytes(avi), "precious");
+    r = Tevlin("convert " + movie_ + " -o " + movie_ + " -y --quiet");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("is the movie itself"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFileBytes(movie_), MovingSquareMovie());
+    r = Tevlin("convert " + movie_ + " -o " + avi + " -y --quiet");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(ReadFileBytes(avi), "precious");
+}
+
+TEST_F(Cli, BadArgumentsAndFilesGiveClearErrors) {
+    EXPECT_EQ(Tevlin("").status, 2);
+    EXPECT_EQ(Tevlin("frobnicate " + movie_).status, 2);
+    CliRun r = Tevlin("render " + movie_ + " -o x.png --size 100000x100000");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("larger than the limit"), std::string::npos) << r.output;
+    r = Tevlin("render " + movie_ + " -o x.png --size 10by10");
+    EXPECT_EQ(r.status, 2);
+    r = Tevlin("render " + movie_ + " -o " + dir_.file("x.png") + " --frame 7");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("past the movie's last frame"), std::string::npos) << r.output;
+    const std::string junk = dir_.file("junk.swf");
+    WriteFileBytes(junk, "this is not a movie");
+    r = Tevlin("info " + junk);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("not an SWF file"), std::string::npos) << r.output;
+}
+
+}  // namespace
