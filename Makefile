@@ -6,7 +6,7 @@ WIN32_DIR  := build/win32
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup native win32 test test-native test-win32 bench clean
+.PHONY: all setup native win32 test test-native test-win32 bench corpus clean
 
 all: native win32
 
@@ -33,6 +33,10 @@ test-win32: win32
 bench: native
 	$(NATIVE_DIR)/bench/tevlin_raster_bench
 	$(NATIVE_DIR)/bench/tevlin_avi_bench
+
+# Renders the SWF corpus's visual tests and compares them with the reference renders.
+corpus: native
+	$(NATIVE_DIR)/tests/tevlin_corpus_report $(CURDIR)/../shared/corpus
 
 clean:
 	rm -rf build

@@ -94,7 +94,7 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c) {
             for (uint8_t i = 0; i < count && r.ok(); ++i) {
                 FilterRecord f;
                 f.id = r.u8();
-                const long size = FilterSize(f.id, r.sub(r.remaining()));
+                const long size = FilterSize(f.id, swf::ByteReader(r.current(), r.remaining()));
                 if (size < 0 || static_cast<size_t>(size) > r.remaining()) return false;
                 f.data.assign(r.current(), r.current() + size);
                 r.skip(static_cast<size_t>(size));
@@ -103,10 +103,8 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c) {
         }
         if (flags2 & 0x02) c.blendMode = r.u8();
         if (flags2 & 0x04) c.cacheAsBitmap = r.u8();
-        if (flags2 & 0x20) {
-            c.visible = r.u8() != 0;
-            c.opaqueBackground = swf::ReadRgba(r);
-        }
+        if (flags2 & 0x20) c.visible = r.u8() != 0;
+        if (flags2 & 0x40) c.opaqueBackground = swf::ReadRgba(r);
     }
     // Clip actions (flags & 0x80) follow; they belong to the script engine and are skipped.
     return r.ok();

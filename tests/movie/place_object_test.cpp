@@ -1,0 +1,96 @@
+// PlaceObject3's optional fields, each present alone and all together.
+#include <gtest/gtest.h>
+
+#include "movie/definition.h"
+#include "support/swf_builder.h"
+
+namespace {
+
+using namespace testing_support;
+
+swf::Tag AsTag(uint16_t code, const std::vector<uint8_t>& body) { return swf::Tag{code, 0, body.data(), static_cast<uint32_t>(body.size())}; }
+
+std::vector<uint8_t> Blur() {  // blur filter: id 1, blur x and y, passes
+    std::vector<uint8_t> f = {1};
+    AppendU32(f, 4 << 16);
+    AppendU32(f, 6 << 16);
+    f.push_back(2 << 3);
+    return f;
+}
+
+std::vector<uint8_t> GradientGlow(uint8_t colors) {  // id 4: count, colours, ratios, 19 bytes more
+    std::vector<uint8_t> f = {4, colors};
+    for (uint8_t i = 0; i < colors; ++i) AppendBytes(f, {255, 0, 0, 255});
+    for (uint8_t i = 0; i < colors; ++i) f.push_back(static_cast<uint8_t>(i * 100));
+    f.insert(f.end(), 19, 0);
+    return f;
+}
+
+TEST(PlaceObject3, VisibleAloneHasNoBackgroundAfterIt) {
+    std::vector<uint8_t> body = {0x02, 0x21};  // character; visible and filters
+    AppendU16(body, 4);
+    AppendU16(body, 9);
+    body.push_back(1);
+    AppendBytes(body, GradientGlow(3));
+    body.push_back(1);  // visible
+    movie::PlaceCommand c;
+    ASSERT_TRUE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject3, body), c));
+    EXPECT_EQ(c.depth, 4);
+    EXPECT_EQ(c.characterId, 9);
+    ASSERT_EQ(c.filters.size(), 1u);
+    EXPECT_EQ(c.filters[0].id, 4);
+    EXPECT_EQ(c.filters[0].data.size(), 1u + 5 * 3 + 19);
+    EXPECT_EQ(c.visible, true);
+    EXPECT_FALSE(c.opaqueBackground);
+}
+
+TEST(PlaceObject3, EveryFieldTogether) {
+    std::vector<uint8_t> body = {0x26, 0x67};  // character, matrix, name; background, visible, cache, blend, filters
+    AppendU16(body, 2);
+    AppendU16(body, 5);
+    BitWriter w;
+    WriteMatrix(w, std::pair{2.0, 2.0}, std::nullopt, 100, -100);
+    AppendBytes(body, w.take());
+    AppendBytes(body, {'c', 'l', 'i', 'p', 0});
+    body.push_back(2);
+    AppendBytes(body, Blur());
+    AppendBytes(body, GradientGlow(2));
+    body.push_back(3);  // blend mode: multiply
+    body.push_back(1);  // cache as bitmap
+    body.push_back(0);  // invisible
+    AppendBytes(body, {10, 20, 30, 40});
+    movie::PlaceCommand c;
+    ASSERT_TRUE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject3, body), c));
+    EXPECT_EQ(c.name, "clip");
+    ASSERT_TRUE(c.matrix);
+    EXPECT_FLOAT_EQ(c.matrix->scaleX, 2);
+    EXPECT_EQ(c.matrix->translateY, -100);
+    ASSERT_EQ(c.filters.size(), 2u);
+    EXPECT_EQ(c.filters[0].id, 1);
+    EXPECT_EQ(c.filters[0].data.size(), 9u);
+    EXPECT_EQ(c.blendMode, 3);
+    EXPECT_EQ(c.cacheAsBitmap, 1);
+    EXPECT_EQ(c.visible, false);
+    ASSERT_TRUE(c.opaqueBackground);
+    EXPECT_EQ(c.opaqueBackground->b, 30);
+}
+
+TEST(PlaceObject3, UnknownOrCutFiltersAreDamage) {
+    std::vector<uint8_t> body = {0x02, 0x01};
+    AppendU16(body, 1);
+    AppendU16(body, 1);
+    body.push_back(1);
+    body.push_back(42);  // no such filter
+    body.insert(body.end(), 30, 0);
+    movie::PlaceCommand c;
+    EXPECT_FALSE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject3, body), c));
+    std::vector<uint8_t> cut = {0x02, 0x01};
+    AppendU16(cut, 1);
+    AppendU16(cut, 1);
+    cut.push_back(1);
+    AppendBytes(cut, Blur());
+    cut.resize(cut.size() - 3);
+    EXPECT_FALSE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject3, cut), c));
+}
+
+}  // namespace
