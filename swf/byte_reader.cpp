@@ -60,23 +60,23 @@ bool ByteReader::skip(size_t n) {
     return true;
 }
 
-uint32_t ByteReader::ubits(unsigned n) {
+BitReader& ByteReader::enterBits() {
     if (!bits_) {
         bitReader_ = BitReader(data_, size_, pos_);
         bits_ = true;
     }
-    const uint32_t v = bitReader_.readBits(n);
-    if (bitReader_.overrun()) failed_ = true;
+    return bitReader_;
+}
+
+uint32_t ByteReader::ubits(unsigned n) {
+    const uint32_t v = enterBits().readBits(n);
+    failed_ = failed_ || bitReader_.overrun();
     return v;
 }
 
 int32_t ByteReader::sbits(unsigned n) {
-    if (!bits_) {
-        bitReader_ = BitReader(data_, size_, pos_);
-        bits_ = true;
-    }
-    const int32_t v = bitReader_.readSignedBits(n);
-    if (bitReader_.overrun()) failed_ = true;
+    const int32_t v = enterBits().readSignedBits(n);
+    failed_ = failed_ || bitReader_.overrun();
     return v;
 }
 

@@ -46,6 +46,7 @@ public:
 
 private:
     void leaveBits();
+    BitReader& enterBits();  // starts bit fields at the current byte if not inside them
 
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
