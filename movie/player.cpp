@@ -1,7 +1,6 @@
 #include "movie/player.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace movie {
 
@@ -104,11 +103,13 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
                       bool mask) {
     if (nesting > kMaxSpriteNesting) return;
     raster::Canvas& canvas = *canvas_;
-    std::vector<uint16_t> clipEnds;  // clip depths of the masks open now, innermost last
+    // Clip depths of the masks this list opened, innermost last, above those of the lists
+    // it lies in.
+    const size_t base = clipEnds_.size();
     for (const auto& [depth, object] : t.displayList) {
-        while (!clipEnds.empty() && depth > clipEnds.back()) {
+        while (clipEnds_.size() > base && depth > clipEnds_.back()) {
             canvas.popLayerThroughMask();
-            clipEnds.pop_back();
+            clipEnds_.pop_back();
         }
         if (object.character == nullptr) continue;
         const raster::Matrix om = m * ToRasterMatrix(object.matrix);
@@ -119,18 +120,18 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         raster::ColorTransform drawCx = ocx;
         if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
         if (object.character->kind == Character::Kind::kShape) {
-            DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_);
+            DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_);
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
         }
         if (isClip) {
             canvas.pushLayer();
-            clipEnds.push_back(object.clipDepth);
+            clipEnds_.push_back(object.clipDepth);
         }
     }
-    while (!clipEnds.empty()) {
+    while (clipEnds_.size() > base) {
         canvas.popLayerThroughMask();
-        clipEnds.pop_back();
+        clipEnds_.pop_back();
     }
 }
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "movie/definition.h"
 #include "raster/canvas.h"
@@ -78,6 +79,9 @@ private:
     bool backgroundSet_ = false;
     std::unique_ptr<raster::Canvas> canvas_;
     bool antiAlias_ = true;
+    // Scratch kept between frames: the paints of a shape, the clip depths of open masks.
+    std::vector<raster::Paint> paints_;
+    std::vector<uint16_t> clipEnds_;
 };
 
 }  // namespace movie

@@ -120,10 +120,9 @@ raster::Cap ToCap(swf::CapStyle c) {
 }  // namespace
 
 void DrawShape(raster::Canvas& canvas, const ShapeGeometry& shape, const raster::Matrix& toDevice,
-               const raster::ColorTransform& cx, bool antiAlias) {
+               const raster::ColorTransform& cx, bool antiAlias, std::vector<raster::Paint>& paints) {
     raster::FillOptions options;
     options.antiAlias = antiAlias;
-    std::vector<raster::Paint> paints;
     for (const StyleGroup& group : shape.groups) {
         if (!group.edges.empty()) {
             canvas.beginShape();

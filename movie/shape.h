@@ -43,8 +43,9 @@ ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bound
 raster::ColorTransform ToRasterTransform(const swf::ColorTransform& cx);
 raster::Matrix ToRasterMatrix(const swf::Matrix& m);
 
-// Draws the shape with `toDevice` mapping its twips to device pixels.
+// Draws the shape with `toDevice` mapping its twips to device pixels. `paints` is scratch
+// space the caller keeps, so drawing allocates nothing once it has grown.
 void DrawShape(raster::Canvas& canvas, const ShapeGeometry& shape, const raster::Matrix& toDevice,
-               const raster::ColorTransform& cx, bool antiAlias);
+               const raster::ColorTransform& cx, bool antiAlias, std::vector<raster::Paint>& paints);
 
 }  // namespace movie

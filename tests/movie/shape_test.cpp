@@ -24,7 +24,8 @@ movie::ShapeGeometry Parse(const std::vector<uint8_t>& body) {
 Picture Draw(const movie::ShapeGeometry& g, int w, int h, raster::Matrix m = raster::Matrix::scale(kTwip, kTwip)) {
     Picture pic(w, h);
     raster::Canvas canvas(pic.target);
-    movie::DrawShape(canvas, g, m, raster::ColorTransform(), true);
+    std::vector<raster::Paint> paints;
+    movie::DrawShape(canvas, g, m, raster::ColorTransform(), true, paints);
     return pic;
 }
 
