@@ -170,6 +170,18 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             characters_[id] = std::move(c);
             return true;
         }
+        case swf::tag::kDefineMorphShape:
+        case swf::tag::kDefineMorphShape2: {
+            uint16_t id = 0;
+            auto c = std::make_unique<Character>();
+            c->kind = Character::Kind::kMorph;
+            if (!ReadDefineMorphShape(tag, id, c->morph)) {
+                error = Where(tag) + ": the morph shape is damaged";
+                return false;
+            }
+            characters_[id] = std::move(c);
+            return true;
+        }
         case swf::tag::kDefineSprite: {
             if (nesting >= 1) return true;  // sprites define nothing inside them: skipped
             swf::ByteReader r = tag.reader();

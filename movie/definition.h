@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "movie/morph.h"
 #include "movie/shape.h"
 #include "swf/tags.h"
 
@@ -50,9 +51,10 @@ struct Timeline {
 };
 
 struct Character {
-    enum class Kind : uint8_t { kShape, kSprite };
+    enum class Kind : uint8_t { kShape, kSprite, kMorph };
     Kind kind = Kind::kShape;
     ShapeGeometry shape;
+    MorphDefinition morph;
     Timeline timeline;
 };
 

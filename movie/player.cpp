@@ -121,6 +121,10 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
         if (object.character->kind == Character::Kind::kShape) {
             DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_);
+        } else if (object.character->kind == Character::Kind::kMorph) {
+            swf::Rect bounds;
+            const swf::Shape shape = MorphAt(object.character->morph, object.ratio / 65535.0f, bounds);
+            DrawShape(canvas, BuildShapeGeometry(shape, bounds), om, drawCx, antiAlias_, paints_);
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
         }

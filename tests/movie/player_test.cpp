@@ -28,6 +28,7 @@ struct Place {
     std::optional<std::array<int, 4>> mul = std::nullopt;
     std::optional<std::array<int, 4>> add = std::nullopt;
     std::optional<uint16_t> clipDepth = std::nullopt;
+    std::optional<uint16_t> ratio = std::nullopt;
 };
 
 std::vector<uint8_t> PlaceObject2(const Place& p) {
@@ -38,6 +39,7 @@ std::vector<uint8_t> PlaceObject2(const Place& p) {
     if (p.translate) flags |= 0x04;
     if (p.mul || p.add) flags |= 0x08;
     if (p.clipDepth) flags |= 0x40;
+    if (p.ratio) flags |= 0x10;
     body.push_back(flags);
     AppendU16(body, p.depth);
     if (p.character) AppendU16(body, *p.character);
@@ -45,6 +47,7 @@ std::vector<uint8_t> PlaceObject2(const Place& p) {
     if (p.translate) WriteMatrix(w, std::nullopt, std::nullopt, p.translate->first, p.translate->second);
     if (p.mul || p.add) WriteColorTransform(w, true, p.mul, p.add);
     AppendBytes(body, w.take());
+    if (p.ratio) AppendU16(body, *p.ratio);
     if (p.clipDepth) AppendU16(body, *p.clipDepth);
     return TagRecord(tag::kPlaceObject2, body);
 }
@@ -186,6 +189,70 @@ TEST(Player, ClipLayerShowsOnlyWhatItCovers) {
     EXPECT_EQ(pic.at(5, 5), raster::PremultipliedWord({255, 255, 255, 255})) << "outside it: the background";
     EXPECT_EQ(pic.at(50, 40), raster::PremultipliedWord({255, 255, 255, 255}));
     EXPECT_EQ(pic.at(85, 35), kRed) << "above the clip depth: not masked";
+}
+
+// A morph from a red 10 px square at (0, 0) to a blue 20 px square at (40, 20).
+std::vector<uint8_t> SquareMorph(uint16_t id, uint32_t extraOffset = 0) {
+    std::vector<uint8_t> styles = {1, 0x00, 255, 0, 0, 255, 0, 0, 255, 255, 0};  // one fill: red to blue; no lines
+    const auto startEdges = ShapeRecordWriter(1, 0)
+                                .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
+                                .line(200, 0).line(0, 200).line(-200, 0).line(0, -200)
+                                .end();
+    const auto endEdges = ShapeRecordWriter(1, 0)
+                              .change(std::pair{800, 400}, std::nullopt, 1u, std::nullopt)
+                              .line(400, 0).line(0, 400).line(-400, 0).line(0, -400)
+                              .end();
+    std::vector<uint8_t> body;
+    AppendU16(body, id);
+    BitWriter w;
+    WriteRect(w, 0, 200, 0, 200);
+    WriteRect(w, 800, 1200, 400, 800);
+    AppendBytes(body, w.take());
+    AppendU32(body, static_cast<uint32_t>(styles.size() + startEdges.size()) + extraOffset);
+    AppendBytes(body, styles);
+    AppendBytes(body, startEdges);
+    AppendBytes(body, endEdges);
+    return TagRecord(tag::kDefineMorphShape, body);
+}
+
+TEST(Player, MorphShapesFollowTheirRatio) {
+    const struct {
+        uint16_t ratio;
+        int x0, y0, size;
+        uint32_t color;
+    } cases[] = {{0, 0, 0, 10, kRed},
+                 {65535, 40, 20, 20, kBlue},
+                 {32768, 20, 10, 15, raster::PremultipliedWord({127, 0, 128, 255})}};
+    for (const auto& c : cases) {
+        movie::Player player = Load({SquareMorph(3), PlaceObject2({1, 3, false, std::pair{0, 0}, std::nullopt,
+                                                                   std::nullopt, std::nullopt, c.ratio}),
+                                     ShowFrame()});
+        const Picture pic = Draw(player);
+        for (int y = 0; y < 50; ++y) {
+            for (int x = 0; x < 100; ++x) {
+                const bool inside = x >= c.x0 && x < c.x0 + c.size && y >= c.y0 && y < c.y0 + c.size;
+                const uint32_t want = inside ? c.color : raster::PremultipliedWord({255, 255, 255, 255});
+                if (pic.at(x, y) != want) {
+                    ADD_FAILURE() << "ratio " << c.ratio << " pixel " << x << "," << y << ": " << std::hex << pic.at(x, y);
+                    return;
+                }
+            }
+        }
+    }
+}
+
+TEST(Player, MorphWithAnOffsetPastItsTagIsRefused) {
+    const std::vector<uint8_t> morph = SquareMorph(3, 1000);  // the end edges would start past the tag
+    SwfFields fields;
+    fields.tags.clear();
+    AppendBytes(fields.tags, morph);
+    const std::string bytes = BuildSwfFile(fields);
+    swf::SwfFile file;
+    std::string error;
+    ASSERT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error));
+    movie::Player player;
+    EXPECT_FALSE(player.load(file, error));
+    EXPECT_NE(error.find("DefineMorphShape"), std::string::npos) << error;
 }
 
 TEST(Player, DamagedMoviesAreRefusedWithTheTagNamed) {

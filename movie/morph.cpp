@@ -1,0 +1,254 @@
+#include "movie/morph.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace movie {
+
+namespace {
+
+void ReadMorphGradient(swf::ByteReader& r, swf::Gradient& a, swf::Gradient& b, bool focal) {
+    const uint8_t head = r.u8();
+    a.spread = b.spread = static_cast<swf::SpreadMode>((head >> 6) & 3);
+    a.interpolation = b.interpolation = static_cast<swf::InterpolationMode>((head >> 4) & 3);
+    const unsigned count = head & 0x0F;
+    for (unsigned i = 0; i < count && r.ok(); ++i) {
+        swf::GradientRecord ra, rb;
+        ra.ratio = r.u8();
+        ra.color = swf::ReadRgba(r);
+        rb.ratio = r.u8();
+        rb.color = swf::ReadRgba(r);
+        a.records.push_back(ra);
+        b.records.push_back(rb);
+    }
+    if (focal) {
+        a.focalPoint = r.fixed8();
+        b.focalPoint = r.fixed8();
+    }
+}
+
+void ReadMorphFill(swf::ByteReader& r, swf::FillStyle& a, swf::FillStyle& b) {
+    a.type = b.type = static_cast<swf::FillType>(r.u8());
+    switch (a.type) {
+        case swf::FillType::kSolid:
+            a.color = swf::ReadRgba(r);
+            b.color = swf::ReadRgba(r);
+            break;
+        case swf::FillType::kLinearGradient:
+        case swf::FillType::kRadialGradient:
+        case swf::FillType::kFocalGradient:
+            a.matrix = swf::ReadMatrix(r);
+            b.matrix = swf::ReadMatrix(r);
+            ReadMorphGradient(r, a.gradient, b.gradient, a.type == swf::FillType::kFocalGradient);
+            break;
+        case swf::FillType::kRepeatingBitmap:
+        case swf::FillType::kClippedBitmap:
+        case swf::FillType::kNonSmoothedRepeatingBitmap:
+        case swf::FillType::kNonSmoothedClippedBitmap:
+            a.bitmapId = b.bitmapId = r.u16();
+            a.matrix = swf::ReadMatrix(r);
+            b.matrix = swf::ReadMatrix(r);
+            break;
+        default:
+            r.fail();
+    }
+}
+
+uint32_t ReadCount(swf::ByteReader& r) {
+    uint32_t n = r.u8();
+    if (n == 0xFF) n = r.u16();
+    return n;
+}
+
+float Lerp(float a, float b, float t) { return a + (b - a) * t; }
+int32_t LerpI(int32_t a, int32_t b, float t) { return static_cast<int32_t>(std::lround(Lerp(float(a), float(b), t))); }
+uint8_t LerpU8(uint8_t a, uint8_t b, float t) { return static_cast<uint8_t>(std::clamp(std::lround(Lerp(a, b, t)), 0L, 255L)); }
+swf::Color LerpColor(swf::Color a, swf::Color b, float t) {
+    return {LerpU8(a.r, b.r, t), LerpU8(a.g, b.g, t), LerpU8(a.b, b.b, t), LerpU8(a.a, b.a, t)};
+}
+swf::Matrix LerpMatrix(const swf::Matrix& a, const swf::Matrix& b, float t) {
+    return {Lerp(a.scaleX, b.scaleX, t), Lerp(a.scaleY, b.scaleY, t), Lerp(a.rotateSkew0, b.rotateSkew0, t),
+            Lerp(a.rotateSkew1, b.rotateSkew1, t), LerpI(a.translateX, b.translateX, t), LerpI(a.translateY, b.translateY, t)};
+}
+
+swf::FillStyle LerpFill(const swf::FillStyle& a, const swf::FillStyle& b, float t) {
+    swf::FillStyle f = a;
+    f.color = LerpColor(a.color, b.color, t);
+    f.matrix = LerpMatrix(a.matrix, b.matrix, t);
+    for (size_t i = 0; i < f.gradient.records.size() && i < b.gradient.records.size(); ++i) {
+        f.gradient.records[i].ratio = LerpU8(a.gradient.records[i].ratio, b.gradient.records[i].ratio, t);
+        f.gradient.records[i].color = LerpColor(a.gradient.records[i].color, b.gradient.records[i].color, t);
+    }
+    f.gradient.focalPoint = Lerp(a.gradient.focalPoint, b.gradient.focalPoint, t);
+    return f;
+}
+
+bool IsEdge(const swf::ShapeRecord& r) { return r.kind != swf::ShapeRecord::Kind::kStyleChange; }
+
+// An edge as a curve: a straight edge's control point sits at its middle.
+void AsCurve(const swf::ShapeRecord& r, float& cx, float& cy, float& ax, float& ay) {
+    if (r.kind == swf::ShapeRecord::Kind::kCurved) {
+        cx = float(r.controlDx);
+        cy = float(r.controlDy);
+        ax = float(r.dx);
+        ay = float(r.dy);
+    } else {
+        cx = float(r.dx) / 2;
+        cy = float(r.dy) / 2;
+        ax = float(r.dx) - cx;
+        ay = float(r.dy) - cy;
+    }
+}
+
+}  // namespace
+
+bool ReadDefineMorphShape(const swf::Tag& tag, uint16_t& id, MorphDefinition& m) {
+    const bool v2 = tag.code == swf::tag::kDefineMorphShape2;
+    swf::ByteReader r = tag.reader();
+    id = r.u16();
+    m.startBounds = swf::ReadRect(r);
+    m.endBounds = swf::ReadRect(r);
+    if (v2) {
+        swf::ReadRect(r);
+        swf::ReadRect(r);
+        r.u8();
+    }
+    const uint32_t offset = r.u32();  // from here to the end edges
+    const size_t offsetBase = r.position();
+    const uint32_t fills = ReadCount(r);
+    if (fills > r.remaining()) return false;
+    for (uint32_t i = 0; i < fills && r.ok(); ++i) {
+        swf::FillStyle a, b;
+        ReadMorphFill(r, a, b);
+        m.startFills.push_back(a);
+        m.endFills.push_back(b);
+    }
+    const uint32_t lines = ReadCount(r);
+    if (lines > r.remaining()) return false;
+    for (uint32_t i = 0; i < lines && r.ok(); ++i) {
+        swf::LineStyle a, b;
+        a.width = r.u16();
+        b.width = r.u16();
+        if (v2) {
+            a.startCap = static_cast<swf::CapStyle>(r.ubits(2));
+            a.join = static_cast<swf::JoinStyle>(r.ubits(2));
+            a.hasFill = r.flag();
+            a.noHScale = r.flag();
+            a.noVScale = r.flag();
+            a.pixelHinting = r.flag();
+            r.ubits(5);
+            a.noClose = r.flag();
+            a.endCap = static_cast<swf::CapStyle>(r.ubits(2));
+            r.align();
+            if (a.join == swf::JoinStyle::kMiter) a.miterLimit = r.fixed8();
+            const uint16_t wa = a.width, wb = b.width;
+            b = a;
+            a.width = wa;
+            b.width = wb;
+            if (a.hasFill) {
+                ReadMorphFill(r, a.fill, b.fill);
+            } else {
+                a.color = swf::ReadRgba(r);
+                b.color = swf::ReadRgba(r);
+            }
+        } else {
+            a.color = swf::ReadRgba(r);
+            b.color = swf::ReadRgba(r);
+        }
+        m.startLines.push_back(a);
+        m.endLines.push_back(b);
+    }
+    if (!r.ok() || !swf::ReadShape(r, 3, false, m.startEdges)) return false;
+    // The end edges start where the offset says.
+    if (offsetBase + offset > tag.length) return false;
+    swf::ByteReader e(tag.body + offsetBase + offset, tag.length - offsetBase - offset);
+    if (offset == 0) return true;  // no end shape: nothing to morph to
+    return swf::ReadShape(e, 3, false, m.endEdges);
+}
+
+swf::Shape MorphAt(const MorphDefinition& m, float t, swf::Rect& bounds) {
+    t = std::clamp(t, 0.0f, 1.0f);
+    bounds = {LerpI(m.startBounds.xMin, m.endBounds.xMin, t), LerpI(m.startBounds.xMax, m.endBounds.xMax, t),
+              LerpI(m.startBounds.yMin, m.endBounds.yMin, t), LerpI(m.startBounds.yMax, m.endBounds.yMax, t)};
+    swf::Shape out;
+    for (size_t i = 0; i < m.startFills.size(); ++i) out.fills.push_back(LerpFill(m.startFills[i], m.endFills[i], t));
+    for (size_t i = 0; i < m.startLines.size(); ++i) {
+        swf::LineStyle l = m.startLines[i];
+        const swf::LineStyle& b = m.endLines[i];
+        l.width = static_cast<uint16_t>(LerpI(l.width, b.width, t));
+        l.color = LerpColor(l.color, b.color, t);
+        if (l.hasFill) l.fill = LerpFill(l.fill, b.fill, t);
+        out.lines.push_back(l);
+    }
+    // Positions are interpolated as absolute points and the deltas taken between the
+    // rounded results, so outlines that close in both shapes close here too.
+    const auto& start = m.startEdges.records;
+    const auto& end = m.endEdges.records;
+    float sx = 0, sy = 0, ex = 0, ey = 0;  // pens of the start and end shapes
+    int32_t px = 0, py = 0;                // pen of the shape made here
+    auto at = [&](float a, float b) { return static_cast<int32_t>(std::lround(Lerp(a, b, t))); };
+    size_t j = 0;  // the end record matching the next start record
+    for (const swf::ShapeRecord& s : start) {
+        if (!IsEdge(s)) {
+            swf::ShapeRecord rec = s;
+            if (j < end.size() && !IsEdge(end[j])) {
+                const swf::ShapeRecord& e = end[j++];
+                if (e.hasMove) {
+                    ex = float(e.moveX);
+                    ey = float(e.moveY);
+                }
+            }
+            if (s.hasMove) {
+                sx = float(s.moveX);
+                sy = float(s.moveY);
+                rec.moveX = px = at(sx, ex);
+                rec.moveY = py = at(sy, ey);
+            }
+            out.records.push_back(std::move(rec));
+            continue;
+        }
+        while (j < end.size() && !IsEdge(end[j])) {  // a move in the end shape alone
+            if (end[j].hasMove) {
+                ex = float(end[j].moveX);
+                ey = float(end[j].moveY);
+            }
+            ++j;
+        }
+        float scx, scy, sax, say, ecx = 0, ecy = 0, eax = 0, eay = 0;
+        AsCurve(s, scx, scy, sax, say);
+        bool curved = s.kind == swf::ShapeRecord::Kind::kCurved;
+        if (j < end.size()) {
+            AsCurve(end[j], ecx, ecy, eax, eay);
+            curved = curved || end[j].kind == swf::ShapeRecord::Kind::kCurved;
+            ++j;
+        } else {  // an end shape with fewer edges: the start edge stands
+            ecx = scx;
+            ecy = scy;
+            eax = sax;
+            eay = say;
+        }
+        swf::ShapeRecord rec;
+        rec.kind = curved ? swf::ShapeRecord::Kind::kCurved : swf::ShapeRecord::Kind::kStraight;
+        const int32_t cx = at(sx + scx, ex + ecx), cy = at(sy + scy, ey + ecy);
+        sx += scx + sax;
+        sy += scy + say;
+        ex += ecx + eax;
+        ey += ecy + eay;
+        const int32_t ax = at(sx, ex), ay = at(sy, ey);
+        if (curved) {
+            rec.controlDx = cx - px;
+            rec.controlDy = cy - py;
+            rec.dx = ax - cx;
+            rec.dy = ay - cy;
+        } else {
+            rec.dx = ax - px;
+            rec.dy = ay - py;
+        }
+        px = ax;
+        py = ay;
+        out.records.push_back(std::move(rec));
+    }
+    return out;
+}
+
+}  // namespace movie
