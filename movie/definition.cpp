@@ -80,7 +80,9 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c) {
     const uint8_t flags2 = v3 ? r.u8() : 0;
     c.depth = r.u16();
     c.move = (flags & 0x01) != 0;
-    if (v3 && ((flags2 & 0x08) != 0 || ((flags2 & 0x10) != 0 && (flags & 0x02) != 0))) r.string();  // class name
+    // The class name comes with its own flag only: movies with the image flag and a
+    // character carry no name, whatever the format's description suggests.
+    if (v3 && (flags2 & 0x08) != 0) r.string();
     if (flags & 0x02) c.characterId = r.u16();
     if (flags & 0x04) c.matrix = swf::ReadMatrix(r);
     if (flags & 0x08) c.colorTransform = swf::ReadColorTransform(r, true);

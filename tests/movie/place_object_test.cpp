@@ -75,6 +75,20 @@ TEST(PlaceObject3, EveryFieldTogether) {
     EXPECT_EQ(c.opaqueBackground->b, 30);
 }
 
+TEST(PlaceObject3, ImageFlagBringsNoClassName) {
+    // As a movie of the corpus has it: character, matrix; the image flag and no class name.
+    const std::vector<uint8_t> body = {0x06, 0x10, 0x01, 0x00, 0x01, 0x00, 0x1c, 0xa2, 0x81, 0xd6, 0x00};
+    movie::PlaceCommand c;
+    ASSERT_TRUE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject3, body), c));
+    EXPECT_EQ(c.depth, 1);
+    EXPECT_EQ(c.characterId, 1);
+    ASSERT_TRUE(c.matrix);
+    // With the class-name flag, a name comes before the character.
+    const std::vector<uint8_t> named = {0x02, 0x08, 0x01, 0x00, 'C', 0, 0x07, 0x00};
+    ASSERT_TRUE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject3, named), c));
+    EXPECT_EQ(c.characterId, 7);
+}
+
 TEST(PlaceObject3, UnknownOrCutFiltersAreDamage) {
     std::vector<uint8_t> body = {0x02, 0x01};
     AppendU16(body, 1);
