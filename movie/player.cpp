@@ -10,6 +10,7 @@ bool Player::loadFile(const char* path, std::string& error) {
 }
 
 bool Player::load(const swf::SwfFile& file, std::string& error) {
+    morphs_.clear();  // they point into the old definition
     definition_ = MovieDefinition();
     if (!definition_.load(file, error)) return false;
     main_.timeline = &definition_.timeline();
@@ -91,13 +92,15 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
     if (c.clipDepth) object.clipDepth = *c.clipDepth;
 }
 
-namespace {
-
-raster::ColorTransform Concatenate(const raster::ColorTransform& outer, const raster::ColorTransform& inner) {
-    return outer.after(inner);
+const ShapeGeometry& Player::morphAt(const Character* morph, uint16_t ratio) {
+    constexpr size_t kMaxCachedMorphs = 256;
+    const auto key = std::make_pair(morph, ratio);
+    if (auto it = morphs_.find(key); it != morphs_.end()) return it->second;
+    if (morphs_.size() >= kMaxCachedMorphs) morphs_.clear();
+    swf::Rect bounds;
+    const swf::Shape shape = MorphAt(morph->morph, ratio / 65535.0f, bounds);
+    return morphs_.emplace(key, BuildShapeGeometry(shape, bounds)).first->second;
 }
-
-}  // namespace
 
 void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
                       bool mask) {
@@ -113,7 +116,7 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         }
         if (object.character == nullptr) continue;
         const raster::Matrix om = m * ToRasterMatrix(object.matrix);
-        const raster::ColorTransform ocx = Concatenate(cx, ToRasterTransform(object.colorTransform));
+        const raster::ColorTransform ocx = cx.after(ToRasterTransform(object.colorTransform));
         const bool isClip = object.clipDepth > 0 && !mask;
         if (isClip) canvas.pushLayer();
         // A mask covers by its shapes alone: its colours and alpha do not matter.
@@ -122,9 +125,7 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         if (object.character->kind == Character::Kind::kShape) {
             DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_);
         } else if (object.character->kind == Character::Kind::kMorph) {
-            swf::Rect bounds;
-            const swf::Shape shape = MorphAt(object.character->morph, object.ratio / 65535.0f, bounds);
-            DrawShape(canvas, BuildShapeGeometry(shape, bounds), om, drawCx, antiAlias_, paints_);
+            DrawShape(canvas, morphAt(object.character, object.ratio), om, drawCx, antiAlias_, paints_);
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
         }

@@ -70,6 +70,7 @@ private:
     void advance(TimelineInstance& t, int nesting);
     void runFrame(TimelineInstance& t, int frame, int nesting);
     void apply(TimelineInstance& t, const PlaceCommand& c, int nesting);
+    const ShapeGeometry& morphAt(const Character* morph, uint16_t ratio);
     void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
                   bool mask);
 
@@ -82,6 +83,8 @@ private:
     // Scratch kept between frames: the paints of a shape, the clip depths of open masks.
     std::vector<raster::Paint> paints_;
     std::vector<uint16_t> clipEnds_;
+    // Morph shapes made at the ratios drawn, so a morph that holds still is built once.
+    std::map<std::pair<const Character*, uint16_t>, ShapeGeometry> morphs_;
 };
 
 }  // namespace movie

@@ -241,30 +241,26 @@ TEST(Player, MorphShapesFollowTheirRatio) {
     }
 }
 
-TEST(Player, MorphWithAnOffsetPastItsTagIsRefused) {
-    const std::vector<uint8_t> morph = SquareMorph(3, 1000);  // the end edges would start past the tag
+// Loads a movie of the given tags that must be refused; returns the error.
+std::string RefusedError(const std::vector<uint8_t>& tags) {
     SwfFields fields;
-    fields.tags.clear();
-    AppendBytes(fields.tags, morph);
+    fields.tags = tags;
     const std::string bytes = BuildSwfFile(fields);
     swf::SwfFile file;
     std::string error;
-    ASSERT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error));
+    EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
     movie::Player player;
     EXPECT_FALSE(player.load(file, error));
+    return error;
+}
+
+TEST(Player, MorphWithAnOffsetPastItsTagIsRefused) {
+    const std::string error = RefusedError(SquareMorph(3, 1000));  // the end edges would start past the tag
     EXPECT_NE(error.find("DefineMorphShape"), std::string::npos) << error;
 }
 
 TEST(Player, DamagedMoviesAreRefusedWithTheTagNamed) {
-    SwfFields fields;
-    fields.tags.clear();
-    AppendBytes(fields.tags, TagRecord(tag::kDefineShape3, {1, 0, 0xFF}));  // cut short
-    const std::string bytes = BuildSwfFile(fields);
-    swf::SwfFile file;
-    std::string error;
-    ASSERT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error));
-    movie::Player player;
-    EXPECT_FALSE(player.load(file, error));
+    const std::string error = RefusedError(TagRecord(tag::kDefineShape3, {1, 0, 0xFF}));  // cut short
     EXPECT_NE(error.find("DefineShape3"), std::string::npos) << error;
     EXPECT_NE(error.find("offset"), std::string::npos) << error;
 }
