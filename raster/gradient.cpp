@@ -25,20 +25,35 @@ void Gradient::buildTable(const ColorTransform& cx, std::array<uint32_t, kGradie
         table.fill(0);
         return;
     }
+    // Each stop is reached at its own entry, in order: a stop at or below the ratio of the
+    // one before it moves one entry past that one (stops pushed past 255 never show, so the
+    // first stop to reach 255 holds the end). The entry a moved stop lands on still shows the
+    // stop before it, so stops sharing a ratio show as thin bands in their order, one entry
+    // after the ratio, instead of the last one hiding the others.
+    std::array<int, kMaxGradientStops> at{};
+    std::array<bool, kMaxGradientStops> moved{};
+    for (size_t k = 0; k < stops_.size(); ++k) {
+        at[k] = stops_[k].ratio;
+        if (k > 0 && at[k] <= at[k - 1]) {
+            at[k] = at[k - 1] + 1;
+            moved[k] = true;
+        }
+    }
     const bool linear = interpolation_ == Interpolation::kLinearRgb;
     size_t next = 0;
     for (int i = 0; i < kGradientTableSize; ++i) {
-        while (next < stops_.size() && stops_[next].ratio < i) ++next;
+        while (next < stops_.size() && at[next] < i) ++next;
         Rgba c;
         if (next == 0) {
             c = stops_.front().color;
         } else if (next == stops_.size()) {
             c = stops_.back().color;
+        } else if (moved[next]) {
+            c = stops_[next - 1].color;
         } else {
             const GradientStop& a = stops_[next - 1];
             const GradientStop& b = stops_[next];
-            const float span = float(b.ratio) - float(a.ratio);
-            const float f = span > 0 ? (float(i) - a.ratio) / span : 1.0f;
+            const float f = (float(i) - float(at[next - 1])) / float(at[next] - at[next - 1]);
             auto mix = [&](uint8_t x, uint8_t y, bool colour) {
                 float v;
                 if (linear && colour) {

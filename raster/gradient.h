@@ -31,7 +31,8 @@ inline constexpr int kGradientTableSize = 256;
 class Gradient {
 public:
     Gradient() = default;
-    // Stops beyond kMaxGradientStops are ignored; stops should come in ratio order.
+    // Stops beyond kMaxGradientStops are ignored. A stop at or below the ratio of the one
+    // before it is moved one entry past it.
     Gradient(GradientKind kind, std::vector<GradientStop> stops, Spread spread = Spread::kPad,
              Interpolation interpolation = Interpolation::kSrgb, float focal = 0);
 

@@ -103,6 +103,30 @@ TEST(Gradient, StopsOutsideTheirRangeHoldTheEndColours) {
     EXPECT_EQ(none.table()[10], 0u);
 }
 
+TEST(Gradient, StopsSharingARatioShowAsBandsInTheirOrder) {
+    const Rgba green{0, 255, 0, 255}, black{0, 0, 0, 255}, yellow{255, 255, 0, 255};
+    // Three more stops at 100 and one out of order below them: each shows on one entry, in
+    // order, starting one entry after the ratio.
+    const Gradient g(GradientKind::kLinear,
+                     {{0, kRed}, {100, green}, {100, kBlue}, {100, black}, {90, yellow}});
+    EXPECT_EQ(g.table()[50], PremultipliedWord({128, 128, 0, 255}));
+    EXPECT_EQ(g.table()[100], PremultipliedWord(green));
+    EXPECT_EQ(g.table()[101], PremultipliedWord(green));
+    EXPECT_EQ(g.table()[102], PremultipliedWord(kBlue));
+    EXPECT_EQ(g.table()[103], PremultipliedWord(black));
+    EXPECT_EQ(g.table()[104], PremultipliedWord(yellow));
+    EXPECT_EQ(g.table()[255], PremultipliedWord(yellow));
+    // A hard edge: two stops at 128.
+    const Gradient edge(GradientKind::kLinear, {{0, kRed}, {128, kRed}, {128, kBlue}, {255, kBlue}});
+    EXPECT_EQ(edge.table()[129], PremultipliedWord(kRed));
+    EXPECT_EQ(edge.table()[130], PremultipliedWord(kBlue));
+    // At the top the first stop to reach 255 holds the end; stops pushed past it never show.
+    const Gradient ends(GradientKind::kLinear, {{0, kRed}, {0, kBlue}, {255, green}, {255, black}});
+    EXPECT_EQ(ends.table()[0], PremultipliedWord(kRed));
+    EXPECT_EQ(ends.table()[1], PremultipliedWord(kRed));
+    EXPECT_EQ(ends.table()[255], PremultipliedWord(green));
+}
+
 TEST(Gradient, SingularMatrixShadesNothing) {
     const Gradient g(GradientKind::kLinear, {{0, kRed}, {255, kBlue}});
     const Picture pic = FillAll(4, 4, Paint::WithGradient(g, Matrix{0, 0, 0, 0, 2, 2}));
