@@ -6,7 +6,7 @@ WIN32_DIR  := build/win32
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup native win32 test test-native test-win32 bench corpus clean
+.PHONY: all setup native win32 demo test test-native test-win32 bench corpus clean
 
 all: native win32
 
@@ -20,6 +20,14 @@ native: setup
 win32: setup
 	cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build $(WIN32_DIR) -j$(JOBS)
+
+# The sample movie, made by the project's own SWF builder, converted by the portable converter.
+DEMO_DIR := build/demo
+demo: native
+	@mkdir -p $(DEMO_DIR)
+	$(NATIVE_DIR)/tests/tevlin_demo_movie $(DEMO_DIR)/demo.swf
+	$(NATIVE_DIR)/tevlin convert $(DEMO_DIR)/demo.swf -o $(DEMO_DIR)/demo.avi -y
+	@echo "demo: the movie is $(DEMO_DIR)/demo.swf, the AVI with alpha is $(DEMO_DIR)/demo.avi"
 
 # Every test of both builds: native, then the Windows build under Wine.
 test: test-native test-win32

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "support/demo_movie.h"
 #include "support/ffmpeg_tools.h"
 #include "support/swf_builder.h"
 #include "support/temp_dir.h"
@@ -109,6 +110,41 @@ TEST_F(Cli, ConvertWritesEveryFrameWithAlpha) {
         EXPECT_EQ(px(10 * k + 5, 10), std::string("\x00\x00\xff\xff", 4)) << "frame " << k;
         EXPECT_EQ(px((10 * k + 25) % 40, 10), std::string(4, '\0')) << "frame " << k;
     }
+}
+
+TEST_F(Cli, DemoMovieConvertsWithItsMotionAndAlpha) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string movie = dir_.file("demo.swf"), avi = dir_.file("demo.avi");
+    WriteFileBytes(movie, BuildDemoMovie());
+    // A quarter of the stage size: 160 x 90.
+    const CliRun r = Tevlin("convert " + movie + " -o " + avi + " --size 160x90 --quiet");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const ProbedVideo v = ProbeAvi(avi);
+    EXPECT_EQ(v.packets, kDemoFrames) << v.output;
+    // The stream's rate is one frame per whole millisecond period, like the Windows program's.
+    EXPECT_EQ(v.rFrameRate, "1000/" + std::to_string(1000 / kDemoRate));
+    ASSERT_EQ(v.width, 160);
+    ASSERT_EQ(v.height, 90);
+    std::string frames;
+    ASSERT_TRUE(DecodeAviToBgra(avi, frames));
+    ASSERT_EQ(frames.size(), size_t(kDemoFrames) * 160 * 90 * 4);
+    auto px = [&](int frame, int x, int y) {
+        const size_t at = ((size_t(frame) * 90 + size_t(y)) * 160 + size_t(x)) * 4;
+        return std::array<int, 4>{uint8_t(frames[at]), uint8_t(frames[at + 1]), uint8_t(frames[at + 2]),
+                                  uint8_t(frames[at + 3])};
+    };
+    for (int f : {0, 47, 95}) {
+        EXPECT_EQ(px(f, 1, 1)[3], 0) << "frame " << f << ": the stage corner outside every shape";
+        // The ground band (alpha 200) alone, below the sky panel: 280 px down, 8 px in.
+        EXPECT_NEAR(px(f, 2, 70)[3], 200, 1) << "frame " << f;
+    }
+    // The morph starts as an opaque blue square centred at (120, 110) px.
+    EXPECT_EQ(px(0, 30, 27), (std::array<int, 4>{255, 120, 80, 255}));
+    // The cart's body (red) crosses the stage: at frame 48 its middle is near x = 324 px.
+    const auto body = px(48, 81, 58);
+    EXPECT_GT(body[2], 150);
+    EXPECT_LT(body[1], 100);
+    EXPECT_NE(px(0, 81, 58), body) << "the cart is off the stage at the start";
 }
 
 TEST_F(Cli, ConvertProtectsExistingFilesAndTheMovie) {

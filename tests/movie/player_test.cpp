@@ -20,40 +20,9 @@ std::vector<uint8_t> RectShape(uint16_t id, int32_t w, int32_t h, uint8_t r, uin
     return TagRecord(tag::kDefineShape3, DefineShapeBody(id, 0, w, 0, h, {SolidFill(r, g, b, a)}, {}, records));
 }
 
-struct Place {
-    uint16_t depth = 0;
-    std::optional<uint16_t> character = std::nullopt;
-    bool move = false;
-    std::optional<std::pair<int32_t, int32_t>> translate = std::nullopt;
-    std::optional<std::array<int, 4>> mul = std::nullopt;
-    std::optional<std::array<int, 4>> add = std::nullopt;
-    std::optional<uint16_t> clipDepth = std::nullopt;
-    std::optional<uint16_t> ratio = std::nullopt;
-};
-
-std::vector<uint8_t> PlaceObject2(const Place& p) {
-    std::vector<uint8_t> body;
-    uint8_t flags = 0;
-    if (p.move) flags |= 0x01;
-    if (p.character) flags |= 0x02;
-    if (p.translate) flags |= 0x04;
-    if (p.mul || p.add) flags |= 0x08;
-    if (p.clipDepth) flags |= 0x40;
-    if (p.ratio) flags |= 0x10;
-    body.push_back(flags);
-    AppendU16(body, p.depth);
-    if (p.character) AppendU16(body, *p.character);
-    BitWriter w;
-    if (p.translate) WriteMatrix(w, std::nullopt, std::nullopt, p.translate->first, p.translate->second);
-    if (p.mul || p.add) WriteColorTransform(w, true, p.mul, p.add);
-    AppendBytes(body, w.take());
-    if (p.ratio) AppendU16(body, *p.ratio);
-    if (p.clipDepth) AppendU16(body, *p.clipDepth);
-    return TagRecord(tag::kPlaceObject2, body);
-}
-
-std::vector<uint8_t> ShowFrame() { return TagRecord(tag::kShowFrame, {}); }
-std::vector<uint8_t> Background(uint8_t r, uint8_t g, uint8_t b) { return TagRecord(tag::kSetBackgroundColor, {r, g, b}); }
+using Place = PlaceFields;
+std::vector<uint8_t> PlaceObject2(const Place& p) { return PlaceObject2Tag(p); }
+std::vector<uint8_t> ShowFrame() { return ShowFrameTag(); }
 
 // A movie of 100 x 50 px with the given tags.
 movie::Player Load(const std::vector<std::vector<uint8_t>>& tags) {
@@ -83,7 +52,7 @@ const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
 const uint32_t kGreyBackground = raster::PremultipliedWord({50, 60, 70, 255});
 
 TEST(Player, ShapeAtItsPlaceOverTheBackground) {
-    movie::Player player = Load({Background(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0),
+    movie::Player player = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0),
                                  PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
     EXPECT_EQ(player.totalFrames(), 1);
     EXPECT_EQ(player.currentFrame(), 0);
@@ -103,7 +72,7 @@ TEST(Player, ShapeAtItsPlaceOverTheBackground) {
 }
 
 TEST(Player, TransparentDrawIsPremultiplied) {
-    movie::Player player = Load({Background(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0, 128),
+    movie::Player player = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0, 128),
                                  PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
     const Picture pic = Draw(player, 100, 50, true);
     EXPECT_EQ(pic.at(0, 0), 0u) << "no background";

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include "swf/tags.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -169,6 +171,97 @@ std::vector<uint8_t> DefineShapeBody(uint16_t id, int32_t xMin, int32_t xMax, in
     for (const auto& l : lines) AppendBytes(body, l);
     AppendBytes(body, records);
     return body;
+}
+
+void WriteMatrix(BitWriter& w, const MatrixFields& m) { WriteMatrix(w, m.scale, m.rotateSkew, m.tx, m.ty); }
+
+namespace {
+
+void AppendColour(std::vector<uint8_t>& out, const std::array<uint8_t, 4>& rgba, bool withAlpha) {
+    out.insert(out.end(), rgba.begin(), rgba.begin() + (withAlpha ? 4 : 3));
+}
+
+}  // namespace
+
+std::vector<uint8_t> GradientFill(uint8_t type, const MatrixFields& matrix, const std::vector<GradientStopFields>& stops,
+                                  int shapeVersion) {
+    std::vector<uint8_t> out = {type};
+    BitWriter w;
+    WriteMatrix(w, matrix);
+    AppendBytes(out, w.take());
+    out.push_back(static_cast<uint8_t>(std::min<size_t>(stops.size(), 15)));
+    for (size_t i = 0; i < stops.size() && i < 15; ++i) {
+        out.push_back(stops[i].ratio);
+        AppendColour(out, stops[i].rgba, shapeVersion >= 3);
+    }
+    return out;
+}
+
+std::vector<uint8_t> LineStyle(uint16_t width, uint8_t r, uint8_t g, uint8_t b, uint8_t a, int shapeVersion) {
+    std::vector<uint8_t> out;
+    AppendU16(out, width);
+    AppendColour(out, {r, g, b, a}, shapeVersion >= 3);
+    return out;
+}
+
+std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p) {
+    std::vector<uint8_t> body;
+    const bool matrix = p.translate || p.scale || p.rotateSkew;
+    uint8_t flags = 0;
+    if (p.move) flags |= 0x01;
+    if (p.character) flags |= 0x02;
+    if (matrix) flags |= 0x04;
+    if (p.mul || p.add) flags |= 0x08;
+    if (p.ratio) flags |= 0x10;
+    if (p.clipDepth) flags |= 0x40;
+    body.push_back(flags);
+    AppendU16(body, p.depth);
+    if (p.character) AppendU16(body, *p.character);
+    BitWriter w;
+    if (matrix) {
+        const auto t = p.translate.value_or(std::pair{0, 0});
+        WriteMatrix(w, p.scale, p.rotateSkew, t.first, t.second);
+    }
+    if (p.mul || p.add) WriteColorTransform(w, true, p.mul, p.add);
+    AppendBytes(body, w.take());
+    if (p.ratio) AppendU16(body, *p.ratio);
+    if (p.clipDepth) AppendU16(body, *p.clipDepth);
+    return TagRecord(swf::tag::kPlaceObject2, body);
+}
+
+std::vector<uint8_t> RemoveObject2Tag(uint16_t depth) {
+    std::vector<uint8_t> body;
+    AppendU16(body, depth);
+    return TagRecord(swf::tag::kRemoveObject2, body);
+}
+
+std::vector<uint8_t> ShowFrameTag() { return TagRecord(swf::tag::kShowFrame, {}); }
+std::vector<uint8_t> EndTag() { return TagRecord(swf::tag::kEnd, {}); }
+std::vector<uint8_t> BackgroundTag(uint8_t r, uint8_t g, uint8_t b) { return TagRecord(swf::tag::kSetBackgroundColor, {r, g, b}); }
+
+std::vector<uint8_t> DefineSpriteTag(uint16_t id, uint16_t frameCount, const std::vector<std::vector<uint8_t>>& tags) {
+    std::vector<uint8_t> body;
+    AppendU16(body, id);
+    AppendU16(body, frameCount);
+    for (const auto& t : tags) AppendBytes(body, t);
+    AppendBytes(body, EndTag());
+    return TagRecord(swf::tag::kDefineSprite, body);
+}
+
+std::vector<uint8_t> DefineMorphShapeTag(uint16_t id, const Bounds& start, const Bounds& end,
+                                         const std::vector<uint8_t>& styles, const std::vector<uint8_t>& startEdges,
+                                         const std::vector<uint8_t>& endEdges) {
+    std::vector<uint8_t> body;
+    AppendU16(body, id);
+    BitWriter w;
+    WriteRect(w, start.xMin, start.xMax, start.yMin, start.yMax);
+    WriteRect(w, end.xMin, end.xMax, end.yMin, end.yMax);
+    AppendBytes(body, w.take());
+    AppendU32(body, static_cast<uint32_t>(styles.size() + startEdges.size()));
+    AppendBytes(body, styles);
+    AppendBytes(body, startEdges);
+    AppendBytes(body, endEdges);
+    return TagRecord(swf::tag::kDefineMorphShape, body, true);
 }
 
 std::vector<uint8_t> BuildSwfImage(const SwfFields& fields) {

@@ -78,6 +78,53 @@ std::vector<uint8_t> DefineShapeBody(uint16_t id, int32_t xMin, int32_t xMax, in
                                      const std::vector<std::vector<uint8_t>>& fills,
                                      const std::vector<std::vector<uint8_t>>& lines, const std::vector<uint8_t>& records);
 
+// A matrix as its optional 16.16 terms and translation, for the tag writers below.
+struct MatrixFields {
+    std::optional<std::pair<double, double>> scale;
+    std::optional<std::pair<double, double>> rotateSkew;
+    int32_t tx = 0, ty = 0;
+};
+void WriteMatrix(BitWriter& w, const MatrixFields& m);
+
+struct GradientStopFields {
+    uint8_t ratio = 0;
+    std::array<uint8_t, 4> rgba{};
+};
+// A gradient fill style: type 0x10 linear, 0x12 radial (shape versions 1 to 3; RGBA from 3).
+std::vector<uint8_t> GradientFill(uint8_t type, const MatrixFields& matrix, const std::vector<GradientStopFields>& stops,
+                                  int shapeVersion = 3);
+// A LINESTYLE (shape versions 1 to 3): width in twips and colour.
+std::vector<uint8_t> LineStyle(uint16_t width, uint8_t r, uint8_t g, uint8_t b, uint8_t a, int shapeVersion = 3);
+
+// PlaceObject2 from its optional fields; a matrix is written when any of its terms is given.
+struct PlaceFields {
+    uint16_t depth = 0;
+    std::optional<uint16_t> character = std::nullopt;
+    bool move = false;
+    std::optional<std::pair<int32_t, int32_t>> translate = std::nullopt;
+    std::optional<std::array<int, 4>> mul = std::nullopt;  // 8.8 colour transform terms
+    std::optional<std::array<int, 4>> add = std::nullopt;
+    std::optional<uint16_t> clipDepth = std::nullopt;
+    std::optional<uint16_t> ratio = std::nullopt;
+    std::optional<std::pair<double, double>> scale = std::nullopt;
+    std::optional<std::pair<double, double>> rotateSkew = std::nullopt;
+};
+std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p);
+std::vector<uint8_t> RemoveObject2Tag(uint16_t depth);
+std::vector<uint8_t> ShowFrameTag();
+std::vector<uint8_t> EndTag();
+std::vector<uint8_t> BackgroundTag(uint8_t r, uint8_t g, uint8_t b);
+// DefineSprite: id, frame count, the control tags given, then End.
+std::vector<uint8_t> DefineSpriteTag(uint16_t id, uint16_t frameCount, const std::vector<std::vector<uint8_t>>& tags);
+// DefineMorphShape: the two bounds, the morph style arrays as bytes, and the start and end
+// edges (each a ShapeRecordWriter result); the offset to the end edges is computed.
+struct Bounds {
+    int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+};
+std::vector<uint8_t> DefineMorphShapeTag(uint16_t id, const Bounds& start, const Bounds& end,
+                                         const std::vector<uint8_t>& styles, const std::vector<uint8_t>& startEdges,
+                                         const std::vector<uint8_t>& endEdges);
+
 // The uncompressed image: header, RECT, rate, count, tags.
 std::vector<uint8_t> BuildSwfImage(const SwfFields& fields);
 // The file as stored: the image, its body zlib-compressed for 'C'.
