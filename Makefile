@@ -41,6 +41,7 @@ test-win32: win32
 bench: native
 	$(NATIVE_DIR)/bench/tevlin_raster_bench
 	$(NATIVE_DIR)/bench/tevlin_avi_bench
+	$(NATIVE_DIR)/bench/tevlin_conversion_bench
 
 # Renders the SWF corpus's visual tests and compares them with the reference renders.
 corpus: native

@@ -19,9 +19,8 @@ Px Load(uint32_t p) {
 }
 
 uint32_t Store(Px p) {
-    auto q = [](float v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
-    const uint32_t a = q(p.a);
-    return PackBgra(std::min(q(p.b), a), std::min(q(p.g), a), std::min(q(p.r), a), a);
+    const uint32_t a = UnitToByte(p.a);
+    return PackBgra(std::min(UnitToByte(p.b), a), std::min(UnitToByte(p.g), a), std::min(UnitToByte(p.r), a), a);
 }
 
 float HardLight(float s, float b) { return s <= 0.5f ? 2 * s * b : 1 - 2 * (1 - s) * (1 - b); }

@@ -5,11 +5,38 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace raster {
 
 namespace {
 
-inline uint32_t ToByte(float v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
+static_assert(sizeof(PremulColor) == 4 * sizeof(float), "PremulColor is four packed floats: b, g, r, a");
+
+// A summed colour (channels 0..1, colour channels at most alpha once rounded) as a word.
+inline uint32_t SumToWord(const PremulColor& s) {
+#if defined(__SSE2__)
+    __m128 v = _mm_loadu_ps(&s.b);
+    v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+    v = _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3)));
+    const __m128i i = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(v, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
+    const __m128i w = _mm_packs_epi32(i, i);
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(w, w)));
+#else
+    const uint32_t a = UnitToByte(s.a);
+    return PackBgra(std::min(UnitToByte(s.b), a), std::min(UnitToByte(s.g), a), std::min(UnitToByte(s.r), a), a);
+#endif
+}
+
+// to += colour (a premultiplied word) times k, in units of 0..1.
+inline void AddScaled(PremulColor& to, uint32_t color, float k) {
+    to.b += float(ChannelB(color)) * k;
+    to.g += float(ChannelG(color)) * k;
+    to.r += float(ChannelR(color)) * k;
+    to.a += float(ChannelA(color)) * k;
+}
 
 }  // namespace
 
@@ -52,35 +79,40 @@ public:
         if (style >= count_) return;  // a style without a paint draws nothing
         shaders_[style].shade(y, x0, count, colors_.data());
         PremulColor* out = row_.data() + x0;
-        for (int i = 0; i < count; ++i) add(out[i], colors_[i], coverage[i]);
+        for (int i = 0; i < count; ++i) AddScaled(out[i], colors_[i], coverage[i] / 255.0f);
     }
     void run(uint32_t style, int y, int x0, int count, float coverage) override {
         if (style >= count_) return;
-        shaders_[style].shade(y, x0, count, colors_.data());
+        const Shader& shader = shaders_[style];
         PremulColor* out = row_.data() + x0;
-        for (int i = 0; i < count; ++i) add(out[i], colors_[i], coverage);
+        const float k = coverage / 255.0f;
+        if (shader.isSolid()) {
+            PremulColor add;
+            AddScaled(add, shader.solidColor(), k);
+            for (int i = 0; i < count; ++i) {
+                out[i].b += add.b;
+                out[i].g += add.g;
+                out[i].r += add.r;
+                out[i].a += add.a;
+            }
+            return;
+        }
+        shader.shade(y, x0, count, colors_.data());
+        for (int i = 0; i < count; ++i) AddScaled(out[i], colors_[i], k);
     }
     void endRow(int y, int x0, int x1) override {
         uint32_t* row = t_.row(y);
         for (int x = x0; x < x1; ++x) {
             PremulColor& s = row_[x];
             if (s.a > 0) {
-                const uint32_t a = ToByte(s.a);
-                row[x] = Over(row[x], PackBgra(std::min(ToByte(s.b), a), std::min(ToByte(s.g), a),
-                                               std::min(ToByte(s.r), a), a));
+                const uint32_t word = SumToWord(s);
+                row[x] = (word >> 24) == 255 ? word : Over(row[x], word);
             }
             s = PremulColor{};
         }
     }
 
 private:
-    static void add(PremulColor& to, uint32_t color, float c) {
-        const float k = c / 255.0f;
-        to.b += float(ChannelB(color)) * k;
-        to.g += float(ChannelG(color)) * k;
-        to.r += float(ChannelR(color)) * k;
-        to.a += float(ChannelA(color)) * k;
-    }
     Target t_;
     const std::vector<Shader>& shaders_;
     size_t count_;
@@ -172,6 +204,16 @@ void Canvas::addShapeQuad(uint32_t style, Point from, Point control, Point to, f
 void Canvas::fillShape(const std::vector<Paint>& paints, const FillOptions& o) {
     prepareBuffers();
     if (shapeShaders_.size() < paints.size()) shapeShaders_.resize(paints.size());
+    if (rasterizer_.empty()) return;
+    if (rasterizer_.singleStyle()) {
+        // One paint after all: its coverage goes straight to the target, as for a path.
+        const uint32_t style = rasterizer_.firstStyle();
+        if (style >= paints.size()) return;  // a style without a paint draws nothing
+        shapeShaders_[style].prepare(paints[style]);
+        PaintSink sink(target_, shapeShaders_[style], colors_);
+        rasterizer_.sweep(o.rule, o.antiAlias, sink);
+        return;
+    }
     for (size_t i = 0; i < paints.size(); ++i) shapeShaders_[i].prepare(paints[i]);
     ShapeSink sink(target_, shapeShaders_, paints.size(), colors_, rowColor_);
     rasterizer_.sweep(o.rule, o.antiAlias, sink);

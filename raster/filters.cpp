@@ -60,8 +60,6 @@ Offset EffectOffset(const EffectParams& p) {
             static_cast<int>(std::lround(std::sin(p.angle) * p.distance))};
 }
 
-uint32_t ToByte(float v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); }
-
 }  // namespace
 
 void Filters::blur(const Target& layer, const BlurParams& p) {
@@ -119,9 +117,9 @@ void Filters::composeEffect(const Target& layer, const std::vector<float>& effec
             if (table != nullptr) {
                 const float t = signedEffect ? (std::clamp(v, -1.0f, 1.0f) + 1) * 0.5f : std::clamp(v, 0.0f, 1.0f);
                 fx = (v == 0 && signedEffect) ? 0 : table[std::clamp(static_cast<int>(t * 255 + 0.5f), 0, 255)];
-                if (!signedEffect) fx = ScaleChannels(fx, ToByte(v));
+                if (!signedEffect) fx = ScaleChannels(fx, UnitToByte(v));
             } else {
-                fx = ScaleChannels(color, ToByte(v));
+                fx = ScaleChannels(color, UnitToByte(v));
             }
             const uint32_t a = ChannelA(row[x]);
             if (inner && !outer) fx = ScaleChannels(fx, a);

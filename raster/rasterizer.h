@@ -44,6 +44,9 @@ public:
 
     void sweep(FillRule rule, bool antiAlias, CoverageSink& sink);
     bool empty() const { return edges_.empty(); }
+    // Whether every edge added since reset has one style, and which (when not empty).
+    bool singleStyle() const { return !multiStyle_; }
+    uint32_t firstStyle() const { return edges_.empty() ? 0 : edges_.front().style; }
 
 private:
     struct Edge {

@@ -26,6 +26,29 @@ struct Target {
     }
 };
 
+// A rectangle of whole pixels, [x0, x1) x [y0, y1).
+struct PixelBox {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+
+    bool empty() const { return x1 <= x0 || y1 <= y0; }
+    static PixelBox Whole(int width, int height) { return {0, 0, width, height}; }
+    void unite(const PixelBox& o) {
+        if (o.empty()) return;
+        if (empty()) {
+            *this = o;
+            return;
+        }
+        x0 = x0 < o.x0 ? x0 : o.x0;
+        y0 = y0 < o.y0 ? y0 : o.y0;
+        x1 = x1 > o.x1 ? x1 : o.x1;
+        y1 = y1 > o.y1 ? y1 : o.y1;
+    }
+    PixelBox intersect(const PixelBox& o) const {
+        PixelBox r{x0 > o.x0 ? x0 : o.x0, y0 > o.y0 ? y0 : o.y0, x1 < o.x1 ? x1 : o.x1, y1 < o.y1 ? y1 : o.y1};
+        return r.empty() ? PixelBox{} : r;
+    }
+};
+
 inline uint32_t PackBgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) { return b | g << 8 | r << 16 | a << 24; }
 inline uint32_t ChannelB(uint32_t p) { return p & 0xFF; }
 inline uint32_t ChannelG(uint32_t p) { return (p >> 8) & 0xFF; }
@@ -36,6 +59,14 @@ inline uint32_t ChannelA(uint32_t p) { return p >> 24; }
 inline uint32_t Div255(uint32_t x) {
     x += 128;
     return (x + (x >> 8)) >> 8;
+}
+
+// A unit value (clamped to 0..1) as a byte, rounded half up. NaN gives 0. Inline and free of
+// library calls: it runs for every channel of every pixel that a float path composes.
+inline uint32_t UnitToByte(float v) {
+    if (!(v > 0.0f)) return 0;
+    if (v >= 1.0f) return 255;
+    return static_cast<uint32_t>(v * 255.0f + 0.5f);
 }
 
 }  // namespace raster
