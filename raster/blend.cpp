@@ -82,13 +82,19 @@ uint32_t BlendPixel(uint32_t dst, uint32_t src, BlendMode mode) {
 }
 
 void CompositeLayer(const Target& dst, const Target& layer, const Target* mask, float opacity, BlendMode mode) {
-    const uint32_t k = static_cast<uint32_t>(std::lround(std::clamp(opacity, 0.0f, 1.0f) * 255.0f));
-    const int w = std::min(dst.width, layer.width), h = std::min(dst.height, layer.height);
-    for (int y = 0; y < h; ++y) {
+    CompositeLayer(dst, layer, mask, opacity, mode, PixelBox::Whole(dst.width, dst.height));
+}
+
+void CompositeLayer(const Target& dst, const Target& layer, const Target* mask, float opacity, BlendMode mode,
+                    const PixelBox& region) {
+    const uint32_t k = UnitToByte(opacity);
+    PixelBox box = region.intersect(PixelBox::Whole(std::min(dst.width, layer.width), std::min(dst.height, layer.height)));
+    if (mask) box = box.intersect(PixelBox::Whole(mask->width, mask->height));
+    for (int y = box.y0; y < box.y1; ++y) {
         uint32_t* d = dst.row(y);
         const uint32_t* s = layer.row(y);
         const uint32_t* m = mask ? mask->row(y) : nullptr;
-        for (int x = 0; x < w; ++x) {
+        for (int x = box.x0; x < box.x1; ++x) {
             uint32_t src = s[x];
             if (k != 255) src = ScaleChannels(src, k);
             if (m) src = ScaleChannels(src, ChannelA(m[x]));

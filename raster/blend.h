@@ -28,5 +28,8 @@ uint32_t BlendPixel(uint32_t dst, uint32_t src, BlendMode mode);
 // Composites `layer` onto `dst` (same size), each layer pixel first scaled by `opacity`
 // (0 to 1) and, with a mask, by the mask pixel's alpha.
 void CompositeLayer(const Target& dst, const Target& layer, const Target* mask, float opacity, BlendMode mode);
+// The same over the pixels of `region` only.
+void CompositeLayer(const Target& dst, const Target& layer, const Target* mask, float opacity, BlendMode mode,
+                    const PixelBox& region);
 
 }  // namespace raster

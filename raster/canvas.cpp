@@ -43,9 +43,10 @@ inline void AddScaled(PremulColor& to, uint32_t color, float k) {
 // One paint: coverage goes straight to the target.
 class Canvas::PaintSink final : public CoverageSink {
 public:
-    PaintSink(const Target& t, const Shader& shader, std::vector<uint32_t>& colors)
-        : t_(t), shader_(shader), colors_(colors) {}
+    PaintSink(const Target& t, const Shader& shader, std::vector<uint32_t>& colors, PixelBox& dirty)
+        : t_(t), shader_(shader), colors_(colors), dirty_(dirty) {}
     void span(uint32_t, int y, int x0, const float* coverage, int count) override {
+        dirty_.unite({x0, y, x0 + count, y + 1});
         if (shader_.isSolid()) {
             OverSpan(t_.row(y) + x0, coverage, count, shader_.solidColor());
             return;
@@ -54,6 +55,7 @@ public:
         OverColorsCoverage(t_.row(y) + x0, colors_.data(), coverage, count);
     }
     void run(uint32_t, int y, int x0, int count, float coverage) override {
+        dirty_.unite({x0, y, x0 + count, y + 1});
         const uint32_t k = coverage >= 1 ? 255 : static_cast<uint32_t>(coverage * 255.0f + 0.5f);
         if (shader_.isSolid()) {
             OverRun(t_.row(y) + x0, count, ScaleChannels(shader_.solidColor(), k));
@@ -67,14 +69,15 @@ private:
     Target t_;
     const Shader& shader_;
     std::vector<uint32_t>& colors_;
+    PixelBox& dirty_;
 };
 
 // Several paints: each row's coverage-weighted colours are summed, then composited once.
 class Canvas::ShapeSink final : public CoverageSink {
 public:
     ShapeSink(const Target& t, const std::vector<Shader>& shaders, size_t count, std::vector<uint32_t>& colors,
-              std::vector<PremulColor>& row)
-        : t_(t), shaders_(shaders), count_(count), colors_(colors), row_(row) {}
+              std::vector<PremulColor>& row, PixelBox& dirty)
+        : t_(t), shaders_(shaders), count_(count), colors_(colors), row_(row), dirty_(dirty) {}
     void span(uint32_t style, int y, int x0, const float* coverage, int count) override {
         if (style >= count_) return;  // a style without a paint draws nothing
         shaders_[style].shade(y, x0, count, colors_.data());
@@ -101,6 +104,7 @@ public:
         for (int i = 0; i < count; ++i) AddScaled(out[i], colors_[i], k);
     }
     void endRow(int y, int x0, int x1) override {
+        dirty_.unite({x0, y, x1, y + 1});
         uint32_t* row = t_.row(y);
         for (int x = x0; x < x1; ++x) {
             PremulColor& s = row_[x];
@@ -118,11 +122,13 @@ private:
     size_t count_;
     std::vector<uint32_t>& colors_;
     std::vector<PremulColor>& row_;
+    PixelBox& dirty_;
 };
 
 void Canvas::clear(Rgba color) {
     const uint32_t v = PremultipliedWord(color);
     for (int y = 0; y < target_.height; ++y) std::fill_n(target_.row(y), target_.width, v);
+    dirty_ = PixelBox::Whole(target_.width, target_.height);
 }
 
 void Canvas::fillPath(const Path& path, const Matrix& m, const Paint& paint, const FillOptions& o) {
@@ -131,7 +137,7 @@ void Canvas::fillPath(const Path& path, const Matrix& m, const Paint& paint, con
     FlattenPath(path, m, o.tolerance, rasterizer_);
     prepareBuffers();
     shader_.prepare(paint);
-    PaintSink sink(target_, shader_, colors_);
+    PaintSink sink(target_, shader_, colors_, dirty_);
     rasterizer_.sweep(o.rule, o.antiAlias, sink);
 }
 
@@ -142,28 +148,51 @@ void Canvas::strokePath(const Path& path, const Matrix& m, const StrokeStyle& st
     stroker_.stroke(path, m, style, o.tolerance, rasterizer_);
     prepareBuffers();
     shader_.prepare(paint);
-    PaintSink sink(target_, shader_, colors_);
+    PaintSink sink(target_, shader_, colors_, dirty_);
     rasterizer_.sweep(FillRule::kNonZero, o.antiAlias, sink);
 }
 
 void Canvas::pushLayer() {
-    const Target base = stack_.empty() ? target_ : stack_.front();
+    const Target base = stack_.empty() ? target_ : stack_.front().target;
     const size_t depth = stack_.size();
     if (layerPool_.size() <= depth) layerPool_.resize(depth + 1);
-    std::vector<uint32_t>& pixels = layerPool_[depth];
+    Layer& layer = layerPool_[depth];
     const size_t size = static_cast<size_t>(base.width) * static_cast<size_t>(base.height);
-    if (pixels.size() < size) pixels.resize(size);
-    std::fill_n(pixels.begin(), size, 0u);
-    stack_.push_back(target_);
-    target_ = Target::TopDown(pixels.data(), base.width, base.height, static_cast<ptrdiff_t>(base.width) * 4);
+    if (layer.width != base.width || layer.height != base.height) {
+        if (layer.pixels.size() < size) layer.pixels.resize(size);
+        std::fill_n(layer.pixels.begin(), size, 0u);
+        layer.width = base.width;
+        layer.height = base.height;
+    } else {
+        // Only what the buffer's last use wrote is not transparent already.
+        const PixelBox& used = layer.used;
+        for (int y = used.y0; y < used.y1; ++y) {
+            std::fill_n(layer.pixels.begin() + static_cast<ptrdiff_t>(y) * base.width + used.x0, used.x1 - used.x0, 0u);
+        }
+    }
+    layer.used = {};
+    stack_.push_back({target_, dirty_});
+    target_ = Target::TopDown(layer.pixels.data(), base.width, base.height, static_cast<ptrdiff_t>(base.width) * 4);
+    dirty_ = {};
+}
+
+void Canvas::finishLayer(size_t depth, const PixelBox& written) {
+    // The buffer may hold pixels in `written` until it is cleared at its next push.
+    if (depth < layerPool_.size()) layerPool_[depth].used = written;
 }
 
 void Canvas::popLayer(float opacity, BlendMode mode) {
     if (stack_.empty()) return;
     const Target layer = target_;
-    target_ = stack_.back();
+    const PixelBox written = dirty_;
+    finishLayer(stack_.size() - 1, written);
+    target_ = stack_.back().target;
+    dirty_ = stack_.back().dirty;
     stack_.pop_back();
-    CompositeLayer(target_, layer, nullptr, opacity, mode);
+    // The alpha mode changes the pixels under a transparent source too.
+    const PixelBox region = mode == BlendMode::kAlpha ? PixelBox::Whole(target_.width, target_.height) : written;
+    CompositeLayer(target_, layer, nullptr, opacity, mode, region);
+    dirty_.unite(region);
 }
 
 void Canvas::popLayerThroughMask(float opacity, BlendMode mode) {
@@ -172,11 +201,23 @@ void Canvas::popLayerThroughMask(float opacity, BlendMode mode) {
         return;
     }
     const Target content = target_;
-    const Target mask = stack_.back();
-    target_ = stack_[stack_.size() - 2];
+    const PixelBox contentWritten = dirty_;
+    const Target mask = stack_.back().target;
+    const PixelBox maskWritten = stack_.back().dirty;
+    finishLayer(stack_.size() - 1, contentWritten);
+    finishLayer(stack_.size() - 2, maskWritten);
+    const Saved below = stack_[stack_.size() - 2];
+    target_ = below.target;
+    dirty_ = below.dirty;
     stack_.resize(stack_.size() - 2);
-    CompositeLayer(target_, content, &mask, opacity, mode);
+    // Outside the mask's pixels the content is scaled to nothing.
+    const PixelBox region = mode == BlendMode::kAlpha ? PixelBox::Whole(target_.width, target_.height)
+                                                      : contentWritten.intersect(maskWritten);
+    CompositeLayer(target_, content, &mask, opacity, mode, region);
+    dirty_.unite(region);
 }
+
+void Canvas::markDirty(const PixelBox& box) { dirty_.unite(box.intersect(PixelBox::Whole(target_.width, target_.height))); }
 
 void Canvas::prepareBuffers() {
     const size_t width = static_cast<size_t>(std::max(target_.width, 0));
@@ -210,12 +251,12 @@ void Canvas::fillShape(const std::vector<Paint>& paints, const FillOptions& o) {
         const uint32_t style = rasterizer_.firstStyle();
         if (style >= paints.size()) return;  // a style without a paint draws nothing
         shapeShaders_[style].prepare(paints[style]);
-        PaintSink sink(target_, shapeShaders_[style], colors_);
+        PaintSink sink(target_, shapeShaders_[style], colors_, dirty_);
         rasterizer_.sweep(o.rule, o.antiAlias, sink);
         return;
     }
     for (size_t i = 0; i < paints.size(); ++i) shapeShaders_[i].prepare(paints[i]);
-    ShapeSink sink(target_, shapeShaders_, paints.size(), colors_, rowColor_);
+    ShapeSink sink(target_, shapeShaders_, paints.size(), colors_, rowColor_, dirty_);
     rasterizer_.sweep(o.rule, o.antiAlias, sink);
 }
 

@@ -26,8 +26,11 @@ struct FillOptions {
 
 class Canvas {
 public:
-    explicit Canvas(const Target& target) : target_(target) {}
-    void setTarget(const Target& target) { target_ = target; }
+    explicit Canvas(const Target& target) : target_(target), dirty_(PixelBox::Whole(target.width, target.height)) {}
+    void setTarget(const Target& target) {
+        target_ = target;
+        dirty_ = PixelBox::Whole(target.width, target.height);
+    }
     const Target& target() const { return target_; }
 
     void clear(Rgba color);
@@ -45,6 +48,9 @@ public:
     void popLayer(float opacity = 1, BlendMode mode = BlendMode::kNormal);
     void popLayerThroughMask(float opacity = 1, BlendMode mode = BlendMode::kNormal);
     int layerDepth() const { return static_cast<int>(stack_.size()); }
+    // A layer composites only the pixels that the canvas's own calls wrote into it. Code that
+    // writes into target() itself (a filter on a layer, say) marks what it wrote.
+    void markDirty(const PixelBox& box);
 
     // A shape with several fill styles: add each style's region, then fill them together.
     void beginShape();
@@ -58,7 +64,17 @@ public:
 private:
     class PaintSink;
     class ShapeSink;
+    struct Saved {
+        Target target;
+        PixelBox dirty;
+    };
+    struct Layer {
+        std::vector<uint32_t> pixels;
+        int width = -1, height = -1;  // the layout of the last use
+        PixelBox used;                // what may not be transparent since then
+    };
     void prepareBuffers();
+    void finishLayer(size_t depth, const PixelBox& written);
 
     Target target_;
     Rasterizer rasterizer_;
@@ -67,8 +83,9 @@ private:
     std::vector<Shader> shapeShaders_;
     std::vector<uint32_t> colors_;       // one row of shaded colours
     std::vector<PremulColor> rowColor_;  // one row of a shape's summed colours
-    std::vector<Target> stack_;          // the targets below the current one
-    std::vector<std::vector<uint32_t>> layerPool_;  // layer buffers by depth, kept for reuse
+    PixelBox dirty_;                     // what drawing has written into target_ (its layer)
+    std::vector<Saved> stack_;           // the targets below the current one
+    std::vector<Layer> layerPool_;       // layer buffers by depth, kept for reuse
 };
 
 }  // namespace raster

@@ -128,6 +128,70 @@ TEST(Layers, ContentShowsThroughTheMasksAlphaOnly) {
     EXPECT_EQ(ChannelG(pic.at(3, 3)), 0u);
 }
 
+// Layer buffers are reused and only the pixels drawn into them are composited and cleared
+// again: a second use must see none of the first one's pixels, wherever they were.
+TEST(Layers, ReusedLayersCarryNothingOver) {
+    Picture pic(16, 8);
+    Canvas canvas(pic.target);
+    canvas.clear({255, 255, 255, 255});
+    Path left, right, all;
+    left.addRect(1, 1, 4, 4);
+    right.addRect(10, 2, 4, 4);
+    all.addRect(0, 0, 16, 8);
+    canvas.pushLayer();
+    canvas.fillPath(left, Matrix(), Paint::Solid({0, 0, 0, 255}));
+    canvas.popLayer(0.5f);
+    const uint32_t grey = pic.at(2, 2);
+    EXPECT_NEAR(double(ChannelR(grey)), 128, 1);
+    // The same buffer again, drawn elsewhere: the left square is neither composited a second
+    // time nor left behind in the buffer.
+    canvas.pushLayer();
+    canvas.fillPath(right, Matrix(), Paint::Solid({0, 0, 255, 255}));
+    canvas.popLayer(0.5f, BlendMode::kMultiply);
+    EXPECT_EQ(pic.at(2, 2), grey);
+    EXPECT_EQ(pic.at(0, 0), PremultipliedWord({255, 255, 255, 255}));
+    EXPECT_NEAR(double(ChannelR(pic.at(11, 3))), 128, 1);
+    EXPECT_EQ(ChannelB(pic.at(11, 3)), 255u);
+    // Through a mask: the content and the mask buffers are both reused. A mask over the right
+    // square only, content everywhere: nothing changes on the left.
+    for (int pass = 0; pass < 2; ++pass) {
+        canvas.pushLayer();
+        canvas.fillPath(pass == 0 ? right : left, Matrix(), Paint::Solid({0, 0, 0, 255}));
+        canvas.pushLayer();
+        canvas.fillPath(all, Matrix(), Paint::Solid({0, 255, 0, 255}));
+        canvas.popLayerThroughMask();
+        if (pass == 0) {
+            EXPECT_EQ(pic.at(2, 2), grey) << "outside the mask";
+            EXPECT_EQ(pic.at(11, 3), PremultipliedWord({0, 255, 0, 255}));
+        }
+    }
+    EXPECT_EQ(pic.at(2, 2), PremultipliedWord({0, 255, 0, 255})) << "the second mask, on the left";
+    EXPECT_EQ(pic.at(7, 6), PremultipliedWord({255, 255, 255, 255})) << "under neither mask";
+    // A layer drawn with clear() covers the whole buffer, and the next use starts empty.
+    canvas.pushLayer();
+    canvas.clear({255, 0, 0, 128});
+    canvas.popLayer();
+    const uint32_t tinted = pic.at(7, 6);
+    canvas.pushLayer();
+    canvas.popLayer();
+    EXPECT_EQ(pic.at(7, 6), tinted);
+}
+
+// The alpha blend mode takes the layer's alpha for the backdrop, also where nothing was
+// drawn into the layer.
+TEST(Layers, AlphaModeReachesPixelsTheLayerLeftEmpty) {
+    Picture pic(8, 4);
+    Canvas canvas(pic.target);
+    canvas.clear({255, 0, 0, 255});
+    Path left;
+    left.addRect(0, 0, 4, 4);
+    canvas.pushLayer();
+    canvas.fillPath(left, Matrix(), Paint::Solid({0, 0, 0, 255}));
+    canvas.popLayer(1, BlendMode::kAlpha);
+    EXPECT_EQ(ChannelA(pic.at(1, 1)), 255u);
+    EXPECT_EQ(pic.at(6, 1), 0u);
+}
+
 TEST(Layers, NestAndUnwindSafely) {
     Picture pic(4, 4);
     Canvas canvas(pic.target);
