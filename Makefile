@@ -6,7 +6,7 @@ WIN32_DIR  := build/win32
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup native win32 demo test test-native test-win32 bench corpus clean
+.PHONY: all setup native win32 art demo test test-native test-win32 bench corpus clean
 
 all: native win32
 
@@ -20,6 +20,10 @@ native: setup
 win32: setup
 	cmake -S . -B $(WIN32_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build $(WIN32_DIR) -j$(JOBS)
+
+# Redraws the Windows program's picture and icon into res/ (a test keeps them up to date).
+art: native
+	$(NATIVE_DIR)/tevlin_make_art res
 
 # The sample movie, made by the project's own SWF builder, converted by the portable converter.
 DEMO_DIR := build/demo

@@ -7,10 +7,11 @@ namespace {
 
 struct Search {
     const char* title;
+    DWORD process;
     HWND found;
 };
 
-// Only this process's dialogs: tests in other processes may show the same one at once.
+// Only the one process's dialogs: tests in other processes may show the same one at once.
 BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<Search*>(data);
     DWORD process = 0;
@@ -19,7 +20,7 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
     char title[256] = {};
     GetClassNameA(window, className, sizeof className);
     GetWindowTextA(window, title, sizeof title);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+    if ((search->process == DialogCloser::kAnyProcess || process == search->process) && IsWindowVisible(window) &&
         lstrcmpA(className, "#32770") == 0 && lstrcmpA(title, search->title) == 0) {
         search->found = window;
         return FALSE;
@@ -29,11 +30,12 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
 
 }  // namespace
 
-DialogCloser::DialogCloser(std::string title, int buttonId, DWORD timeoutMs) {
-    thread_ = std::thread([this, title = std::move(title), buttonId, timeoutMs] {
+DialogCloser::DialogCloser(std::string title, int buttonId, DWORD timeoutMs, DWORD processId) {
+    const DWORD process = processId != 0 ? processId : GetCurrentProcessId();
+    thread_ = std::thread([this, title = std::move(title), buttonId, timeoutMs, process] {
         const DWORD start = GetTickCount();
         while (!stop_ && GetTickCount() - start < timeoutMs) {
-            Search search{title.c_str(), nullptr};
+            Search search{title.c_str(), process, nullptr};
             EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
             if (HWND dialog = search.found) {
                 constexpr int kMessageBoxTextId = 0xFFFF;

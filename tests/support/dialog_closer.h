@@ -13,10 +13,12 @@ namespace testing_support {
 
 class DialogCloser {
 public:
-    // Waits up to timeoutMs for a dialog window (class #32770) of this process with this
-    // title, then
-    // presses the button with the given control id (IDOK, IDCANCEL).
-    DialogCloser(std::string title, int buttonId, DWORD timeoutMs = 30000);
+    static constexpr DWORD kAnyProcess = 0xFFFFFFFF;
+
+    // Waits up to timeoutMs for a dialog window (class #32770) with this title, of this
+    // process, of the process `processId` or of any (kAnyProcess), then presses the button with the given control
+    // id (IDOK, IDCANCEL).
+    DialogCloser(std::string title, int buttonId, DWORD timeoutMs = 30000, DWORD processId = 0);
     ~DialogCloser();
     DialogCloser(const DialogCloser&) = delete;
     DialogCloser& operator=(const DialogCloser&) = delete;
