@@ -23,7 +23,9 @@ void OnDropFiles(HDROP drop) {
     if (count > 0 && count != 0xFFFFFFFF) {
         // The length first: a cut path would name another file.
         const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-        if (length >= kShellPathBytes) {
+        if (length == 0) {
+            // An empty name is no file: nothing to convert.
+        } else if (length >= kShellPathBytes) {
             RunLog::write("Dropped path refused: it is %u characters long, at most %u fit\n", length,
                           static_cast<unsigned>(kShellPathBytes - 1));
         } else {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 namespace testing_support {
@@ -13,11 +14,12 @@ TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     std::error_code ec;
-    for (;;) {
+    for (int attempt = 0;; ++attempt) {
         std::ostringstream name;
         name << "tevlin-test-" << stamp << "-" << counter++;
         path_ = std::filesystem::temp_directory_path(ec) / name.str();
         if (std::filesystem::create_directory(path_, ec)) break;
+        if (attempt >= 100) throw std::runtime_error("cannot create a temporary folder: " + ec.message());
     }
 }
 
