@@ -40,7 +40,7 @@ TEST(Art, DropPictureIsLightGreyWithDarkLettering) {
     // The lettering's band holds dark grey ink; the rows above it hold none.
     int ink = 0;
     for (int y = 8; y < 36; ++y) {
-        for (int x = 0; x < 266; ++x) ink += pixel(x, y) == 0x444440u;
+        for (int x = 0; x < 266; ++x) ink += pixel(x, y) == 0x404044u;
     }
     EXPECT_GT(ink, 300);
     for (int x = 0; x < 266; ++x) EXPECT_EQ(pixel(x, 2), 0xE0E0E2u) << x;
