@@ -40,7 +40,13 @@ std::unique_ptr<AviBackend> OpenRiffBackend(std::unique_ptr<FileSink> sink,
 
 #ifdef _WIN32
 // The platform's AVIFIL32 services. Null when the file can't be created.
-std::unique_ptr<AviBackend> OpenVfwBackend(const char* path);
+//
+// They write AVI 1.0 files only, whose RIFF sizes stop at 2 GiB; past that the services lose
+// frames without reporting it. A sample that would take the file beyond `maxFileBytes`
+// (its chunks, their index entries and room for the headers) is refused with kFileWrite, so
+// the file keeps every frame before it and the failure is known.
+inline constexpr uint64_t kVfwMaxFileBytes = 0x7FFFFFFFull;
+std::unique_ptr<AviBackend> OpenVfwBackend(const char* path, uint64_t maxFileBytes = kVfwMaxFileBytes);
 #endif
 
 }  // namespace avi

@@ -27,7 +27,7 @@ static_assert(kDibSectionBytes == 84, "DIBSECTION is 84 bytes on 32-bit Windows"
 
 class VfwBackend final : public AviBackend {
 public:
-    explicit VfwBackend(PAVIFILE file) : file_(file) {}
+    VfwBackend(PAVIFILE file, uint64_t maxFileBytes) : file_(file), maxFileBytes_(maxFileBytes) {}
     ~VfwBackend() override { close(); }
 
     AviResult createVideoStream(const VideoStreamInfo& info) override {
@@ -67,6 +67,12 @@ public:
     }
 
     AviResult writeSample(int32_t position, const void* data, uint32_t length) override {
+        // A chunk: its 8-byte header and the data padded to an even length; an idx1 entry of
+        // 16 bytes. The headers before the data take far less than kHeaderRoom.
+        constexpr uint64_t kHeaderRoom = 64 * 1024;
+        const uint64_t sample = 8 + ((uint64_t(length) + 1) & ~uint64_t(1)) + 16;
+        if (kHeaderRoom + written_ + sample > maxFileBytes_) return avierr::kFileWrite;
+        written_ += sample;
         return AVIStreamWrite(compressed_, position, 1, const_cast<void*>(data),
                               static_cast<LONG>(length), AVIIF_KEYFRAME, nullptr, nullptr);
     }
@@ -88,20 +94,22 @@ public:
 
 private:
     PAVIFILE file_;
+    uint64_t maxFileBytes_;
+    uint64_t written_ = 0;  // what the samples so far take in the file
     PAVISTREAM video_ = nullptr;
     PAVISTREAM compressed_ = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<AviBackend> OpenVfwBackend(const char* path) {
+std::unique_ptr<AviBackend> OpenVfwBackend(const char* path, uint64_t maxFileBytes) {
     AVIFileInit();
     PAVIFILE file = nullptr;
     if (AVIFileOpenA(&file, path, kOpenForWriting, nullptr) != 0 || file == nullptr) {
         AVIFileExit();
         return nullptr;
     }
-    return std::make_unique<VfwBackend>(file);
+    return std::make_unique<VfwBackend>(file, maxFileBytes);
 }
 
 bool DibFrameFromBitmap(HBITMAP bitmap, DibFrame* frame) {

@@ -233,7 +233,9 @@ void CaptureFrame() {
     }
     const avi::AviResult appended = avi::AppendAviFrame(g_playerHost.aviWriter, b.outputBitmap);
     if (appended != avi::avierr::kOk && g_playerHost.aviWriter != nullptr) {
-        NoteWriterFailure("a frame could not be written to the AVI file", appended);
+        NoteWriterFailure("a frame could not be written to the AVI file (the disk is full, or the file reached the "
+                          "2 GiB that a Video for Windows file holds); it keeps the frames before it",
+                          appended);
     }
     SelectObject(memory, kept);
     DeleteDC(memory);

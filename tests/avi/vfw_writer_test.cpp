@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "avi/avi_backend.h"
 #include "avi/avi_writer.h"
 #include "avi_test_frames.h"
 #include "support/dialog_closer.h"
@@ -143,6 +144,23 @@ TEST(VfwWriter, CancelledDialogStopsEveryLaterFrame) {
     EXPECT_EQ(AviWriterFramesWritten(w), 0);
     EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
     EXPECT_TRUE(std::filesystem::exists(OutputPath("vfw-cancel.avi")));
+}
+
+// The platform's AVI 1.0 files stop at 2 GiB; the backend refuses the frame that would pass
+// its limit, so the file keeps every frame before it and the writer knows it failed. A
+// small limit stands in for the real one.
+TEST(VfwWriter, FramesPastTheFileLimitAreRefusedAndTheFileKeepsTheRest) {
+    DibSection dib(8, 8);  // 256 bytes a frame: 280 in the file with its chunk header and index entry
+    const std::string path = OutputPath("vfw-limit.avi");
+    AviWriter* w = OpenAviWriterWithBackend(OpenVfwBackend(path.c_str(), 64 * 1024 + 3 * 280 + 100), 40, nullptr);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(AppendPatternFrames(w, dib, 3));
+    EXPECT_EQ(AppendAviFrame(w, dib.handle()), avierr::kFileWrite);
+    EXPECT_TRUE(AviWriterHasFailed(w));
+    EXPECT_EQ(AppendAviFrame(w, dib.handle()), avierr::kError) << "the failure is sticky";
+    EXPECT_EQ(AviWriterFramesWritten(w), 3);
+    EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
+    WriteExpectations("vfw-limit", 3, "25/1", 8, 8);
 }
 
 TEST(VfwWriter, DeviceDependentBitmapIsRefusedAndChangesNothing) {
