@@ -5,27 +5,13 @@
 #include <vector>
 
 #include "movie/player.h"
-#include "raster/composite.h"
+#include "player/frame_draw.h"
 
 namespace player {
 
 namespace {
 
 constexpr HRESULT kNotLoaded = E_UNEXPECTED;
-
-// The engine's frame as the host asked for it: drawn transparent, then laid over the
-// background colour in one step. Laying the finished frame over the colour (rather than
-// drawing the shapes onto it) makes a render over white and one over black differ by
-// exactly 255 - alpha in every channel, so the two-render alpha composition recovers the
-// engine's own transparent frame without rounding loss.
-void DrawOverBackground(movie::Player& engine, const raster::Target& target) {
-    engine.draw(target, true, true);
-    const uint32_t background = raster::PremultipliedWord(engine.backgroundColor());
-    for (int y = 0; y < target.height; ++y) {
-        uint32_t* row = target.row(y);
-        for (int x = 0; x < target.width; ++x) row[x] = raster::Over(background, row[x]);
-    }
-}
 
 class FlashControl final : public IShockwaveFlash, public IViewObjectEx {
 public:
