@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -55,6 +56,26 @@ bool TakeCommandLine(const char* commandLine) {
     return true;
 }
 
+namespace {
+
+// A job that can't start tells the user in the one message box; the start then fails.
+bool RefuseStart(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+bool RefuseStart(const char* format, ...) {
+    char message[kProgramPathBytes];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    ShowErrorMessage(message, 0);
+    return false;
+}
+
+}  // namespace
+
 bool StartPendingJob() {
     g_bJobPending = false;
     std::snprintf(g_szJobFile, sizeof g_szJobFile, "%s", g_szFileName);
@@ -74,25 +95,12 @@ bool StartPendingJob() {
     RunLog::write("flash size: %dx%d pixels.\n", header.frameWidth, header.frameHeight);
     // A size that can't be captured is refused before anything is loaded or created.
     if (!ZFLASH::CheckCaptureSize(header.frameWidth, header.frameHeight)) {
-        char message[kProgramPathBytes];
-        std::snprintf(message, sizeof message, "Frame size %dx%d is not supported", header.frameWidth,
-                      header.frameHeight);
-        ShowErrorMessage(message, 0);
-        return false;
+        return RefuseStart("Frame size %dx%d is not supported", header.frameWidth, header.frameHeight);
     }
     ZFLASH::SetFrameRate(header.frameRate);
-    if (!ZFLASH::LoadMovie(g_szJobFile)) {
-        char message[kProgramPathBytes];
-        std::snprintf(message, sizeof message, "LoadMovie: '%s' error", g_szJobFile);
-        ShowErrorMessage(message, 0);
-        return false;
-    }
+    if (!ZFLASH::LoadMovie(g_szJobFile)) return RefuseStart("LoadMovie: '%s' error", g_szJobFile);
     if (!ZFLASH::CreateBuffer(header.frameWidth, header.frameHeight)) {
-        char message[kProgramPathBytes];
-        std::snprintf(message, sizeof message, "Not enough memory for frames of %dx%d pixels", header.frameWidth,
-                      header.frameHeight);
-        ShowErrorMessage(message, 0);
-        return false;
+        return RefuseStart("Not enough memory for frames of %dx%d pixels", header.frameWidth, header.frameHeight);
     }
     g_bJobRunning = true;
     return true;

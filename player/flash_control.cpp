@@ -1,4 +1,5 @@
 #include "player/flash_control.h"
+#include "player/dib.h"
 
 #include <algorithm>
 #include <string>
@@ -177,13 +178,7 @@ private:
     static constexpr long long kMaxDrawPixels = 64LL * 1024 * 1024;
 
     HRESULT drawThroughOwnBitmap(HDC hdc, const RECTL& bounds, LONG w, LONG h) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = DibInfo32(w, h);
         void* bits = nullptr;
         const HBITMAP own = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (own == nullptr || bits == nullptr) return E_OUTOFMEMORY;

@@ -7,6 +7,7 @@
 #include "app/run_log.h"
 #include "player/alpha_compose.h"
 #include "player/ax_host.h"
+#include "player/dib.h"
 #include "swf/swf_header.h"
 
 PlayerHost g_playerHost;
@@ -148,13 +149,7 @@ bool CreateBuffer(int32_t width, int32_t height) {
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER |
                          SWP_NOSENDCHANGING | SWP_DEFERERASE);
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = player::DibInfo32(width, height);
     CaptureBuffers& b = g_captureBuffers;
     b.outputBitmap = CreateCaptureBitmap(info, b.outputPixels);
     b.blackBitmap = CreateCaptureBitmap(info, b.blackPixels);

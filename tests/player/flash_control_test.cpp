@@ -12,6 +12,7 @@
 #include "player/alpha_compose.h"
 #include "player/ax_host.h"
 #include "player/flash_control.h"
+#include "player/dib.h"
 #include "support/demo_movie.h"
 #include "support/temp_dir.h"
 #include "swf/tags.h"
@@ -39,13 +40,7 @@ struct Dib {
     HBITMAP bitmap = nullptr;
     uint32_t* pixels = nullptr;
     Dib(int w, int h) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO info = DibInfo32(w, h);
         void* bits = nullptr;
         bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         pixels = static_cast<uint32_t*>(bits);
