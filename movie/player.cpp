@@ -90,6 +90,8 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
     if (c.ratio) object.ratio = *c.ratio;
     if (c.name) object.name = *c.name;
     if (c.clipDepth) object.clipDepth = *c.clipDepth;
+    if (c.blendMode) object.blendMode = *c.blendMode;
+    if (c.visible) object.visible = *c.visible;
 }
 
 const ShapeGeometry& Player::morphAt(const Character* morph, uint16_t ratio) {
@@ -101,6 +103,17 @@ const ShapeGeometry& Player::morphAt(const Character* morph, uint16_t ratio) {
     const swf::Shape shape = MorphAt(morph->morph, ratio / 65535.0f, bounds);
     return morphs_.emplace(key, BuildShapeGeometry(shape, bounds)).first->second;
 }
+
+namespace {
+
+// The file's blend mode numbers: 0 and 1 normal, 2 layer, 3 multiply, ..., 14 hard light.
+// Unknown numbers draw as normal.
+raster::BlendMode BlendModeOf(uint8_t mode) {
+    if (mode <= 1 || mode > 14) return raster::BlendMode::kNormal;
+    return static_cast<raster::BlendMode>(mode - 1);
+}
+
+}  // namespace
 
 void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
                       bool mask) {
@@ -115,10 +128,19 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
             clipEnds_.pop_back();
         }
         if (object.character == nullptr) continue;
+        const bool isClip = object.clipDepth > 0 && !mask;
+        // An invisible object draws nothing; a mask still masks.
+        if (!object.visible && !isClip) continue;
         const raster::Matrix om = m * ToRasterMatrix(object.matrix);
         const raster::ColorTransform ocx = cx.after(ToRasterTransform(object.colorTransform));
-        const bool isClip = object.clipDepth > 0 && !mask;
-        if (isClip) canvas.pushLayer();
+        // A blend mode composites the object as one layer onto what lies below it.
+        const raster::BlendMode blend = isClip || mask ? raster::BlendMode::kNormal : BlendModeOf(object.blendMode);
+        const bool blended = blend != raster::BlendMode::kNormal;
+        // Alpha and erase act on the layer of a blended ancestor; with none, such an object
+        // shows nothing, as in the reference players.
+        if ((blend == raster::BlendMode::kAlpha || blend == raster::BlendMode::kErase) && blendGroups_ == 0) continue;
+        if (isClip || blended) canvas.pushLayer();
+        if (blended) ++blendGroups_;
         // A mask covers by its shapes alone: its colours and alpha do not matter.
         raster::ColorTransform drawCx = ocx;
         if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
@@ -128,6 +150,10 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
             DrawShape(canvas, morphAt(object.character, object.ratio), om, drawCx, antiAlias_, paints_);
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
+        }
+        if (blended) {
+            --blendGroups_;
+            canvas.popLayer(1, blend);
         }
         if (isClip) {
             canvas.pushLayer();

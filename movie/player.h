@@ -39,6 +39,8 @@ struct DisplayObject {
     swf::ColorTransform colorTransform;
     uint16_t ratio = 0;
     uint16_t clipDepth = 0;  // > 0: a mask for the depths above it up to this one
+    uint8_t blendMode = 0;   // as the file numbers them: 0 and 1 normal, 2 layer, 3 multiply ...
+    bool visible = true;
     std::string name;
     std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
 };
@@ -83,6 +85,7 @@ private:
     // Scratch kept between frames: the paints of a shape, the clip depths of open masks.
     std::vector<raster::Paint> paints_;
     std::vector<uint16_t> clipEnds_;
+    int blendGroups_ = 0;  // blended objects being drawn around the current one
     // Morph shapes made at the ratios drawn, so a morph that holds still is built once.
     std::map<std::pair<const Character*, uint16_t>, ShapeGeometry> morphs_;
 };

@@ -99,6 +99,61 @@ TEST(Player, ColourTransformsMultiplyAndAdd) {
     EXPECT_EQ(raster::ChannelB(p), 100u);
 }
 
+// PlaceObject3's blend mode composites the object onto what lies below it by its formula;
+// an invisible object draws nothing.
+TEST(Player, BlendModesAndVisibilityFromPlaceObject3) {
+    const struct {
+        uint8_t mode;
+        raster::Rgba expected;  // a (200, 100, 0) backdrop under (0, 128, 255)
+        const char* name;
+    } cases[] = {
+        {1, {0, 128, 255, 255}, "normal"},
+        {3, {0, 50, 0, 255}, "multiply: 100 * 128 / 255"},
+        {4, {200, 178, 255, 255}, "screen"},
+        {5, {200, 128, 255, 255}, "lighten"},
+        {6, {0, 100, 0, 255}, "darken"},
+        {7, {200, 28, 255, 255}, "difference"},
+        {8, {200, 228, 255, 255}, "add"},
+        {9, {200, 0, 0, 255}, "subtract: backdrop minus layer"},
+    };
+    for (const auto& c : cases) {
+        Place top{2, 2, false, std::pair{0, 0}};
+        top.blendMode = c.mode;
+        movie::Player player = Load({RectShape(1, 2000, 1000, 200, 100, 0), RectShape(2, 400, 400, 0, 128, 255),
+                                     PlaceObject2({1, 1, false, std::pair{0, 0}}), PlaceObject3Tag(top), ShowFrame()});
+        const Picture pic = Draw(player);
+        const uint32_t p = pic.at(5, 5);
+        EXPECT_NEAR(int(raster::ChannelR(p)), c.expected.r, 1) << c.name;
+        EXPECT_NEAR(int(raster::ChannelG(p)), c.expected.g, 1) << c.name;
+        EXPECT_NEAR(int(raster::ChannelB(p)), c.expected.b, 1) << c.name;
+        EXPECT_EQ(pic.at(50, 40), raster::PremultipliedWord({200, 100, 0, 255})) << c.name << ": outside the layer";
+    }
+    Place hidden{2, 2, false, std::pair{0, 0}};
+    hidden.visible = false;
+    movie::Player player = Load({RectShape(1, 2000, 1000, 200, 100, 0), RectShape(2, 400, 400, 0, 128, 255),
+                                 PlaceObject2({1, 1, false, std::pair{0, 0}}), PlaceObject3Tag(hidden), ShowFrame()});
+    EXPECT_EQ(Draw(player).at(5, 5), raster::PremultipliedWord({200, 100, 0, 255}));
+}
+
+// Erase cuts through the layer of a blended ancestor; with none it shows nothing.
+TEST(Player, EraseNeedsALayerToCutThrough) {
+    Place eraser{2, 2, false, std::pair{0, 0}};
+    eraser.blendMode = 12;  // erase
+    // A sprite with a red rectangle and the eraser over its left part.
+    const auto sprite = DefineSpriteTag(10, 1, {PlaceObject2({1, 1, false, std::pair{0, 0}}), PlaceObject3Tag(eraser),
+                                                ShowFrame()});
+    const std::vector<uint8_t> shapes[] = {RectShape(1, 2000, 1000, 255, 0, 0), RectShape(2, 400, 400, 0, 0, 255)};
+    for (uint8_t spriteMode : {uint8_t(2) /* layer */, uint8_t(1) /* normal */}) {
+        Place holder{1, 10, false, std::pair{0, 0}};
+        holder.blendMode = spriteMode;
+        movie::Player player = Load({BackgroundTag(50, 60, 70), shapes[0], shapes[1], sprite, PlaceObject3Tag(holder),
+                                     ShowFrame()});
+        const Picture pic = Draw(player);
+        EXPECT_EQ(pic.at(5, 5), spriteMode == 2 ? kGreyBackground : kRed) << int(spriteMode);
+        EXPECT_EQ(pic.at(50, 40), kRed) << int(spriteMode);
+    }
+}
+
 TEST(Player, FramesMoveAndRemoveObjects) {
     movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                  ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),

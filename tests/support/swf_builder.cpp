@@ -204,21 +204,13 @@ std::vector<uint8_t> LineStyle(uint16_t width, uint8_t r, uint8_t g, uint8_t b, 
     return out;
 }
 
-std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p) {
-    std::vector<uint8_t> body;
-    const bool matrix = p.translate || p.scale || p.rotateSkew;
-    uint8_t flags = 0;
-    if (p.move) flags |= 0x01;
-    if (p.character) flags |= 0x02;
-    if (matrix) flags |= 0x04;
-    if (p.mul || p.add) flags |= 0x08;
-    if (p.ratio) flags |= 0x10;
-    if (p.clipDepth) flags |= 0x40;
-    body.push_back(flags);
-    AppendU16(body, p.depth);
+namespace {
+
+// The fields after PlaceObject2's flags and depth, up to its clip depth.
+void AppendPlaceFields(std::vector<uint8_t>& body, const PlaceFields& p) {
     if (p.character) AppendU16(body, *p.character);
     BitWriter w;
-    if (matrix) {
+    if (p.translate || p.scale || p.rotateSkew) {
         const auto t = p.translate.value_or(std::pair{0, 0});
         WriteMatrix(w, p.scale, p.rotateSkew, t.first, t.second);
     }
@@ -226,6 +218,34 @@ std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p) {
     AppendBytes(body, w.take());
     if (p.ratio) AppendU16(body, *p.ratio);
     if (p.clipDepth) AppendU16(body, *p.clipDepth);
+}
+
+uint8_t PlaceFlags(const PlaceFields& p) {
+    uint8_t flags = 0;
+    if (p.move) flags |= 0x01;
+    if (p.character) flags |= 0x02;
+    if (p.translate || p.scale || p.rotateSkew) flags |= 0x04;
+    if (p.mul || p.add) flags |= 0x08;
+    if (p.ratio) flags |= 0x10;
+    if (p.clipDepth) flags |= 0x40;
+    return flags;
+}
+
+}  // namespace
+
+std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p) {
+    std::vector<uint8_t> body = {PlaceFlags(p), static_cast<uint8_t>((p.blendMode ? 0x02 : 0) | (p.visible ? 0x20 : 0))};
+    AppendU16(body, p.depth);
+    AppendPlaceFields(body, p);
+    if (p.blendMode) body.push_back(*p.blendMode);
+    if (p.visible) body.push_back(*p.visible ? 1 : 0);
+    return TagRecord(swf::tag::kPlaceObject3, body);
+}
+
+std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p) {
+    std::vector<uint8_t> body = {PlaceFlags(p)};
+    AppendU16(body, p.depth);
+    AppendPlaceFields(body, p);
     return TagRecord(swf::tag::kPlaceObject2, body);
 }
 

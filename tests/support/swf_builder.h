@@ -108,8 +108,13 @@ struct PlaceFields {
     std::optional<uint16_t> ratio = std::nullopt;
     std::optional<std::pair<double, double>> scale = std::nullopt;
     std::optional<std::pair<double, double>> rotateSkew = std::nullopt;
+    // PlaceObject3 only.
+    std::optional<uint8_t> blendMode = std::nullopt;
+    std::optional<bool> visible = std::nullopt;
 };
 std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p);
+// PlaceObject3: the fields of PlaceObject2 and the blend mode and visibility.
+std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p);
 std::vector<uint8_t> RemoveObject2Tag(uint16_t depth);
 std::vector<uint8_t> ShowFrameTag();
 std::vector<uint8_t> EndTag();
