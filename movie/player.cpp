@@ -1,5 +1,7 @@
 #include "movie/player.h"
 
+#include "movie/filters.h"
+
 #include <algorithm>
 
 namespace movie {
@@ -92,6 +94,7 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
     if (c.clipDepth) object.clipDepth = *c.clipDepth;
     if (c.blendMode) object.blendMode = *c.blendMode;
     if (c.visible) object.visible = *c.visible;
+    if (c.hasFilters) object.filters = c.filters;
 }
 
 const ShapeGeometry& Player::morphAt(const Character* morph, uint16_t ratio) {
@@ -139,7 +142,9 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         // Alpha and erase act on the layer of a blended ancestor; with none, such an object
         // shows nothing, as in the reference players.
         if ((blend == raster::BlendMode::kAlpha || blend == raster::BlendMode::kErase) && blendGroups_ == 0) continue;
-        if (isClip || blended) canvas.pushLayer();
+        // Filters work on the object drawn alone into a layer of its own.
+        const bool filtered = !object.filters.empty() && !isClip && !mask;
+        if (isClip || blended || filtered) canvas.pushLayer();
         if (blended) ++blendGroups_;
         // A mask covers by its shapes alone: its colours and alpha do not matter.
         raster::ColorTransform drawCx = ocx;
@@ -151,10 +156,11 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
         }
-        if (blended) {
-            --blendGroups_;
-            canvas.popLayer(1, blend);
+        if (filtered) {
+            canvas.growDirty(ApplyFilters(filters_, canvas.target(), object.filters, stageScaleX_, stageScaleY_));
         }
+        if (blended) --blendGroups_;
+        if (blended || filtered) canvas.popLayer(1, blend);
         if (isClip) {
             canvas.pushLayer();
             clipEnds_.push_back(object.clipDepth);
@@ -178,6 +184,8 @@ void Player::draw(const raster::Target& target, bool transparent, bool antiAlias
     const float stageW = static_cast<float>(stage.xMax - stage.xMin), stageH = static_cast<float>(stage.yMax - stage.yMin);
     if (stageW <= 0 || stageH <= 0) return;
     const float sx = static_cast<float>(target.width) / stageW, sy = static_cast<float>(target.height) / stageH;
+    stageScaleX_ = sx * 20;  // per stage pixel of 20 twips
+    stageScaleY_ = sy * 20;
     const raster::Matrix toDevice{sx, 0, 0, sy, -static_cast<float>(stage.xMin) * sx, -static_cast<float>(stage.yMin) * sy};
     drawList(main_, toDevice, raster::ColorTransform(), 0, false);
 }

@@ -15,6 +15,7 @@
 
 #include "movie/definition.h"
 #include "raster/canvas.h"
+#include "raster/filters.h"
 
 namespace movie {
 
@@ -40,6 +41,7 @@ struct DisplayObject {
     uint16_t ratio = 0;
     uint16_t clipDepth = 0;  // > 0: a mask for the depths above it up to this one
     uint8_t blendMode = 0;   // as the file numbers them: 0 and 1 normal, 2 layer, 3 multiply ...
+    std::vector<FilterRecord> filters;
     bool visible = true;
     std::string name;
     std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
@@ -86,6 +88,8 @@ private:
     std::vector<raster::Paint> paints_;
     std::vector<uint16_t> clipEnds_;
     int blendGroups_ = 0;  // blended objects being drawn around the current one
+    raster::Filters filters_;
+    float stageScaleX_ = 1, stageScaleY_ = 1;  // stage pixels to target pixels
     // Morph shapes made at the ratios drawn, so a morph that holds still is built once.
     std::map<std::pair<const Character*, uint16_t>, ShapeGeometry> morphs_;
 };

@@ -217,6 +217,11 @@ void Canvas::popLayerThroughMask(float opacity, BlendMode mode) {
     dirty_.unite(region);
 }
 
+void Canvas::growDirty(int pixels) {
+    if (dirty_.empty() || pixels <= 0) return;
+    markDirty({dirty_.x0 - pixels, dirty_.y0 - pixels, dirty_.x1 + pixels, dirty_.y1 + pixels});
+}
+
 void Canvas::markDirty(const PixelBox& box) { dirty_.unite(box.intersect(PixelBox::Whole(target_.width, target_.height))); }
 
 void Canvas::prepareBuffers() {

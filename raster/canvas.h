@@ -51,6 +51,9 @@ public:
     // A layer composites only the pixels that the canvas's own calls wrote into it. Code that
     // writes into target() itself (a filter on a layer, say) marks what it wrote.
     void markDirty(const PixelBox& box);
+    // Widens what was drawn into the current layer by `pixels` on every side (an effect that
+    // spreads, such as a blur).
+    void growDirty(int pixels);
 
     // A shape with several fill styles: add each style's region, then fill them together.
     void beginShape();

@@ -154,6 +154,28 @@ TEST(Player, EraseNeedsALayerToCutThrough) {
     }
 }
 
+// A blur filter spreads the object over its box width at the stage's scale: a 10 px square
+// blurred 9 px wide (one pass) fades over 4.5 px each side; at twice the size, over 9.
+TEST(Player, BlurFilterSpreadsByItsWidthAtTheStageScale) {
+    Place blurred{1, 1, false, std::pair{400, 200}};  // the square at x 20..30, y 10..20 px
+    std::vector<uint8_t> list = {1};
+    AppendBytes(list, BlurFilter(9, 9, 1));
+    blurred.filterList = list;
+    movie::Player player = Load({RectShape(1, 200, 200, 255, 255, 255), PlaceObject3Tag(blurred), ShowFrame()});
+    for (int scale : {1, 2}) {
+        const Picture pic = Draw(player, 100 * scale, 50 * scale, true);
+        const int y = 15 * scale;
+        EXPECT_EQ(pic.alpha(25 * scale, y), 255u) << scale << ": the middle stays opaque";
+        EXPECT_GT(pic.alpha(18 * scale, y), 0u) << scale << ": inside the spread";
+        EXPECT_LT(pic.alpha(18 * scale, y), 128u) << scale;
+        EXPECT_EQ(pic.alpha(15 * scale - 1, y), 0u) << scale << ": beyond it";
+        // An odd box (9 px) is centred on each pixel: both edges fade alike.
+        if (scale == 1) {
+            EXPECT_EQ(pic.alpha(20, y), pic.alpha(29, y));
+        }
+    }
+}
+
 TEST(Player, FramesMoveAndRemoveObjects) {
     movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                  ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),

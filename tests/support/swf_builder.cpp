@@ -234,12 +234,22 @@ uint8_t PlaceFlags(const PlaceFields& p) {
 }  // namespace
 
 std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p) {
-    std::vector<uint8_t> body = {PlaceFlags(p), static_cast<uint8_t>((p.blendMode ? 0x02 : 0) | (p.visible ? 0x20 : 0))};
+    std::vector<uint8_t> body = {PlaceFlags(p), static_cast<uint8_t>((p.filterList ? 0x01 : 0) | (p.blendMode ? 0x02 : 0) |
+                                                                     (p.visible ? 0x20 : 0))};
     AppendU16(body, p.depth);
     AppendPlaceFields(body, p);
+    if (p.filterList) AppendBytes(body, *p.filterList);
     if (p.blendMode) body.push_back(*p.blendMode);
     if (p.visible) body.push_back(*p.visible ? 1 : 0);
     return TagRecord(swf::tag::kPlaceObject3, body);
+}
+
+std::vector<uint8_t> BlurFilter(double blurX, double blurY, int passes) {
+    std::vector<uint8_t> out = {1};  // the blur's id
+    AppendU32(out, static_cast<uint32_t>(static_cast<int32_t>(blurX * 65536)));
+    AppendU32(out, static_cast<uint32_t>(static_cast<int32_t>(blurY * 65536)));
+    out.push_back(static_cast<uint8_t>(passes << 3));
+    return out;
 }
 
 std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p) {

@@ -111,7 +111,10 @@ struct PlaceFields {
     // PlaceObject3 only.
     std::optional<uint8_t> blendMode = std::nullopt;
     std::optional<bool> visible = std::nullopt;
+    std::optional<std::vector<uint8_t>> filterList = std::nullopt;  // the FILTERLIST's bytes, count first
 };
+// A blur filter record: widths in pixels (16.16 in the file) and passes.
+std::vector<uint8_t> BlurFilter(double blurX, double blurY, int passes);
 std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p);
 // PlaceObject3: the fields of PlaceObject2 and the blend mode and visibility.
 std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p);
