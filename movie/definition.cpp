@@ -117,6 +117,11 @@ const Character* MovieDefinition::character(uint16_t id) const {
     return it == characters_.end() ? nullptr : it->second.get();
 }
 
+const raster::Bitmap* MovieDefinition::bitmap(uint16_t id) const {
+    const Character* c = character(id);
+    return c != nullptr && c->kind == Character::Kind::kBitmap && !c->bitmap.empty() ? &c->bitmap : nullptr;
+}
+
 bool MovieDefinition::load(const swf::SwfFile& file, std::string& error) {
     frameSize_ = file.frameSize;
     frameRate88_ = file.frameRate88;
@@ -182,6 +187,29 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                 return false;
             }
             characters_[id] = std::move(c);
+            return true;
+        }
+        case swf::tag::kDefineBitsLossless:
+        case swf::tag::kDefineBitsLossless2: {
+            swf::ByteReader r = tag.reader();
+            const uint16_t id = r.u16();
+            const auto format = static_cast<image::LosslessFormat>(r.u8());
+            const int width = r.u16(), height = r.u16();
+            const int tableSize = format == image::LosslessFormat::kColorMapped ? r.u8() : 0;
+            if (!r.ok()) {
+                error = Where(tag) + ": the bitmap header is cut short";
+                return false;
+            }
+            // Pixels that can't be decoded leave the bitmap undefined: fills of it draw
+            // nothing, and the rest of the movie plays.
+            auto c = std::make_unique<Character>();
+            c->kind = Character::Kind::kBitmap;
+            std::string why;
+            if (image::DecodeLossless(r.current(), r.remaining(), format, width, height, tableSize,
+                                      tag.code == swf::tag::kDefineBitsLossless2, c->picture, why)) {
+                c->bitmap = {c->picture.pixels.data(), c->picture.width, c->picture.height, c->picture.width};
+                characters_[id] = std::move(c);
+            }
             return true;
         }
         case swf::tag::kDefineSprite: {

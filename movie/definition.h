@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "movie/morph.h"
+#include "image/lossless.h"
 #include "movie/shape.h"
 #include "swf/tags.h"
 
@@ -51,18 +52,20 @@ struct Timeline {
 };
 
 struct Character {
-    enum class Kind : uint8_t { kShape, kSprite, kMorph };
+    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap };
     Kind kind = Kind::kShape;
     ShapeGeometry shape;
     MorphDefinition morph;
     Timeline timeline;
+    image::Picture picture;  // kBitmap
+    raster::Bitmap bitmap;   // kBitmap: a view of `picture`
 };
 
 // Limits on what a movie may hold, checked while reading.
 inline constexpr size_t kMaxFrames = 1u << 20;
 inline constexpr int kMaxSpriteNesting = 64;
 
-class MovieDefinition {
+class MovieDefinition : public BitmapSource {
 public:
     // Reads every tag of the file into the dictionary and timelines. False with a message
     // naming the tag and its offset when a tag is damaged.
@@ -70,6 +73,7 @@ public:
 
     const Timeline& timeline() const { return timeline_; }
     const Character* character(uint16_t id) const;
+    const raster::Bitmap* bitmap(uint16_t id) const override;
     const swf::Rect& frameSize() const { return frameSize_; }
     uint16_t frameRate88() const { return frameRate88_; }
     uint8_t version() const { return version_; }

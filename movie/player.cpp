@@ -150,9 +150,9 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         raster::ColorTransform drawCx = ocx;
         if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
         if (object.character->kind == Character::Kind::kShape) {
-            DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_);
+            DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_, &definition_);
         } else if (object.character->kind == Character::Kind::kMorph) {
-            DrawShape(canvas, morphAt(object.character, object.ratio), om, drawCx, antiAlias_, paints_);
+            DrawShape(canvas, morphAt(object.character, object.ratio), om, drawCx, antiAlias_, paints_, &definition_);
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
         }

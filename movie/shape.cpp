@@ -98,7 +98,13 @@ ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bound
 
 namespace {
 
-raster::Paint FillPaint(const StyleGroup& group, size_t i, const raster::Matrix& toDevice, const raster::ColorTransform& cx) {
+bool IsBitmap(swf::FillType t) {
+    return t == swf::FillType::kRepeatingBitmap || t == swf::FillType::kClippedBitmap ||
+           t == swf::FillType::kNonSmoothedRepeatingBitmap || t == swf::FillType::kNonSmoothedClippedBitmap;
+}
+
+raster::Paint FillPaint(const StyleGroup& group, size_t i, const raster::Matrix& toDevice, const raster::ColorTransform& cx,
+                        const BitmapSource* bitmaps) {
     const swf::FillStyle& f = group.fills[i];
     raster::Paint paint;
     if (IsGradient(f.type) && group.gradients[i]) {
@@ -106,8 +112,13 @@ raster::Paint FillPaint(const StyleGroup& group, size_t i, const raster::Matrix&
                                                                      raster::Matrix::scale(kGradientHalfSize, kGradientHalfSize));
     } else if (f.type == swf::FillType::kSolid) {
         paint = raster::Paint::Solid(ToRgba(f.color));
+    } else if (const raster::Bitmap* b = IsBitmap(f.type) && bitmaps ? bitmaps->bitmap(f.bitmapId) : nullptr) {
+        // The fill's matrix maps the bitmap's pixels into the shape's twips.
+        const bool repeat = f.type == swf::FillType::kRepeatingBitmap || f.type == swf::FillType::kNonSmoothedRepeatingBitmap;
+        const bool smooth = f.type == swf::FillType::kRepeatingBitmap || f.type == swf::FillType::kClippedBitmap;
+        paint = raster::Paint::WithBitmap(*b, toDevice * ToRasterMatrix(f.matrix), repeat, smooth);
     } else {
-        paint = raster::Paint::Solid({0, 0, 0, 0});  // bitmap fills arrive with the bitmap decoders
+        paint = raster::Paint::Solid({0, 0, 0, 0});  // a bitmap the movie does not define
     }
     paint.cx = cx;
     return paint;
@@ -120,7 +131,8 @@ raster::Cap ToCap(swf::CapStyle c) {
 }  // namespace
 
 void DrawShape(raster::Canvas& canvas, const ShapeGeometry& shape, const raster::Matrix& toDevice,
-               const raster::ColorTransform& cx, bool antiAlias, std::vector<raster::Paint>& paints) {
+               const raster::ColorTransform& cx, bool antiAlias, std::vector<raster::Paint>& paints,
+               const BitmapSource* bitmaps) {
     raster::FillOptions options;
     options.antiAlias = antiAlias;
     for (const StyleGroup& group : shape.groups) {
@@ -135,7 +147,7 @@ void DrawShape(raster::Canvas& canvas, const ShapeGeometry& shape, const raster:
                 }
             }
             paints.clear();
-            for (size_t i = 0; i < group.fills.size(); ++i) paints.push_back(FillPaint(group, i, toDevice, cx));
+            for (size_t i = 0; i < group.fills.size(); ++i) paints.push_back(FillPaint(group, i, toDevice, cx, bitmaps));
             canvas.fillShape(paints, options);
         }
         for (size_t i = 0; i < group.lines.size(); ++i) {

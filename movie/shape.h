@@ -43,9 +43,19 @@ ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bound
 raster::ColorTransform ToRasterTransform(const swf::ColorTransform& cx);
 raster::Matrix ToRasterMatrix(const swf::Matrix& m);
 
+// Where bitmap fills find their bitmaps: the movie's dictionary.
+class BitmapSource {
+public:
+    virtual ~BitmapSource() = default;
+    // The bitmap defined under `id`, or null when there is none.
+    virtual const raster::Bitmap* bitmap(uint16_t id) const = 0;
+};
+
 // Draws the shape with `toDevice` mapping its twips to device pixels. `paints` is scratch
-// space the caller keeps, so drawing allocates nothing once it has grown.
+// space the caller keeps, so drawing allocates nothing once it has grown. Bitmap fills whose
+// bitmap `bitmaps` does not hold (or without `bitmaps`) draw nothing.
 void DrawShape(raster::Canvas& canvas, const ShapeGeometry& shape, const raster::Matrix& toDevice,
-               const raster::ColorTransform& cx, bool antiAlias, std::vector<raster::Paint>& paints);
+               const raster::ColorTransform& cx, bool antiAlias, std::vector<raster::Paint>& paints,
+               const BitmapSource* bitmaps = nullptr);
 
 }  // namespace movie

@@ -176,6 +176,39 @@ TEST(Player, BlurFilterSpreadsByItsWidthAtTheStageScale) {
     }
 }
 
+// A lossless bitmap filling a shape through its matrix: 2 x 2 pixels, each 5 px on the stage.
+TEST(Player, BitmapFillsShowTheLosslessBitmapThroughTheirMatrix) {
+    std::vector<uint8_t> bits;
+    AppendU16(bits, 5);
+    bits.push_back(5);  // 32-bit ARGB
+    AppendU16(bits, 2);
+    AppendU16(bits, 2);
+    AppendBytes(bits, [] {
+        const std::string z = ZlibCompress({255, 255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 128, 128, 128, 128});
+        return std::vector<uint8_t>(z.begin(), z.end());
+    }());
+    const auto records = ShapeRecordWriter(1, 0)
+                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
+                             .line(200, 0).line(0, 200).line(-200, 0).line(0, -200)
+                             .end();
+    for (uint8_t type : {uint8_t(0x43), uint8_t(0x42)}) {  // clipped, repeating; not smoothed
+        std::vector<uint8_t> fill = {type};
+        AppendU16(fill, 5);
+        BitWriter w;
+        WriteMatrix(w, std::pair{100.0, 100.0}, std::nullopt, 0, 0);
+        AppendBytes(fill, w.take());
+        movie::Player player = Load({TagRecord(tag::kDefineBitsLossless2, bits),
+                                     TagRecord(tag::kDefineShape3, DefineShapeBody(1, 0, 200, 0, 200, {fill}, {}, records)),
+                                     PlaceObject2({1, 1, false, std::pair{0, 0}}), ShowFrame()});
+        const Picture pic = Draw(player, 100, 50, true);
+        EXPECT_EQ(pic.at(2, 2), 0xFFFF0000u) << int(type);
+        EXPECT_EQ(pic.at(7, 2), 0xFF00FF00u) << int(type);
+        EXPECT_EQ(pic.at(2, 7), 0xFF0000FFu) << int(type);
+        EXPECT_EQ(pic.at(7, 7), 0x80808080u) << int(type) << ": premultiplied half grey";
+        EXPECT_EQ(pic.at(12, 2), 0u) << "outside the shape";
+    }
+}
+
 TEST(Player, FramesMoveAndRemoveObjects) {
     movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                  ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),
