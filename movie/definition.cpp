@@ -39,7 +39,53 @@ long FilterSize(uint8_t id, swf::ByteReader r) {
     }
 }
 
+// A FILTERLIST: a count, then each filter's id and data.
+bool ReadFilterList(swf::ByteReader& r, std::vector<FilterRecord>& out) {
+    const uint8_t count = r.u8();
+    for (uint8_t i = 0; i < count && r.ok(); ++i) {
+        FilterRecord f;
+        f.id = r.u8();
+        const long size = FilterSize(f.id, swf::ByteReader(r.current(), r.remaining()));
+        if (size < 0 || static_cast<size_t>(size) > r.remaining()) return false;
+        f.data.assign(r.current(), r.current() + size);
+        r.skip(static_cast<size_t>(size));
+        out.push_back(std::move(f));
+    }
+    return r.ok();
+}
+
 }  // namespace
+
+bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState) {
+    const bool v2 = tag.code == swf::tag::kDefineButton2;
+    swf::ByteReader r = tag.reader();
+    id = r.u16();
+    if (v2) {
+        r.u8();   // track as menu
+        r.u16();  // offset of the actions
+    }
+    upState = Timeline();
+    Frame frame;
+    for (;;) {
+        const uint8_t flags = r.u8();
+        if (!r.ok()) return false;
+        if (flags == 0) break;  // the end of the records
+        PlaceCommand c;
+        c.characterId = r.u16();
+        c.depth = r.u16();
+        c.matrix = swf::ReadMatrix(r);
+        if (v2) c.colorTransform = swf::ReadColorTransform(r, true);
+        if (v2 && (flags & 0x10) != 0) {
+            c.hasFilters = true;
+            if (!ReadFilterList(r, c.filters)) return false;
+        }
+        if (v2 && (flags & 0x20) != 0) c.blendMode = r.u8();
+        if (!r.ok()) return false;
+        if (flags & 0x01) frame.commands.push_back(std::move(c));  // the up state
+    }
+    upState.frames.push_back(std::move(frame));
+    return true;
+}
 
 bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape) {
     const int version = ShapeVersion(tag.code);
@@ -92,16 +138,7 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c) {
     if (v3) {
         if (flags2 & 0x01) {
             c.hasFilters = true;
-            const uint8_t count = r.u8();
-            for (uint8_t i = 0; i < count && r.ok(); ++i) {
-                FilterRecord f;
-                f.id = r.u8();
-                const long size = FilterSize(f.id, swf::ByteReader(r.current(), r.remaining()));
-                if (size < 0 || static_cast<size_t>(size) > r.remaining()) return false;
-                f.data.assign(r.current(), r.current() + size);
-                r.skip(static_cast<size_t>(size));
-                c.filters.push_back(std::move(f));
-            }
+            if (!ReadFilterList(r, c.filters)) return false;
         }
         if (flags2 & 0x02) c.blendMode = r.u8();
         if (flags2 & 0x04) c.cacheAsBitmap = r.u8();
@@ -209,6 +246,31 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                                       tag.code == swf::tag::kDefineBitsLossless2, c->picture, why)) {
                 c->bitmap = {c->picture.pixels.data(), c->picture.width, c->picture.height, c->picture.width};
                 characters_[id] = std::move(c);
+            }
+            return true;
+        }
+        case swf::tag::kDefineButton:
+        case swf::tag::kDefineButton2: {
+            // A button shows its up state: a one-frame timeline of the records marked up.
+            uint16_t id = 0;
+            auto c = std::make_unique<Character>();
+            c->kind = Character::Kind::kButton;
+            if (!ReadDefineButton(tag, id, c->timeline)) {
+                error = Where(tag) + ": the button records are damaged";
+                return false;
+            }
+            characters_[id] = std::move(c);
+            return true;
+        }
+        case swf::tag::kDefineButtonCxform: {
+            swf::ByteReader r = tag.reader();
+            const uint16_t id = r.u16();
+            const swf::ColorTransform cx = swf::ReadColorTransform(r, false);
+            auto it = characters_.find(id);
+            if (r.ok() && it != characters_.end() && it->second->kind == Character::Kind::kButton) {
+                for (Frame& f : it->second->timeline.frames) {
+                    for (PlaceCommand& command : f.commands) command.colorTransform = cx;
+                }
             }
             return true;
         }

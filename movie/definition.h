@@ -52,11 +52,11 @@ struct Timeline {
 };
 
 struct Character {
-    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap };
+    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap, kButton };
     Kind kind = Kind::kShape;
     ShapeGeometry shape;
     MorphDefinition morph;
-    Timeline timeline;
+    Timeline timeline;       // kSprite; kButton: its up state as one frame
     image::Picture picture;  // kBitmap
     raster::Bitmap bitmap;   // kBitmap: a view of `picture`
 };
@@ -95,5 +95,7 @@ private:
 // The readers of the individual tags, exposed for tests.
 bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& out);
 bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape);
+// DefineButton or DefineButton2: its id and the records of its up state as one frame.
+bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState);
 
 }  // namespace movie

@@ -81,7 +81,9 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
         object.characterId = *c.characterId;
         object.character = character;
         object.sprite.reset();
-        if (character != nullptr && character->kind == Character::Kind::kSprite && nesting < kMaxSpriteNesting) {
+        if (character != nullptr &&
+            (character->kind == Character::Kind::kSprite || character->kind == Character::Kind::kButton) &&
+            nesting < kMaxSpriteNesting) {
             object.sprite = std::make_unique<TimelineInstance>();
             object.sprite->timeline = &character->timeline;
             runFrame(*object.sprite, 0, nesting + 1);

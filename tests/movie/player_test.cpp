@@ -209,6 +209,52 @@ TEST(Player, BitmapFillsShowTheLosslessBitmapThroughTheirMatrix) {
     }
 }
 
+// A button draws the records of its up state only; DefineButtonCxform tints a first-version
+// button's records.
+std::vector<uint8_t> ButtonRecord(uint8_t states, uint16_t character, uint16_t depth, int32_t x, bool v2) {
+    std::vector<uint8_t> r = {states};
+    AppendU16(r, character);
+    AppendU16(r, depth);
+    BitWriter w;
+    WriteMatrix(w, std::nullopt, std::nullopt, x, 0);
+    if (v2) WriteColorTransform(w, true, std::nullopt, std::nullopt);
+    AppendBytes(r, w.take());
+    return r;
+}
+
+TEST(Player, ButtonsShowTheirUpState) {
+    // Up: red at x 0; over and down: blue at x 20 px; hit area: green at x 40 px.
+    std::vector<uint8_t> button2;
+    AppendU16(button2, 7);
+    button2.push_back(0);
+    AppendU16(button2, 0);
+    AppendBytes(button2, ButtonRecord(0x01, 1, 1, 0, true));
+    AppendBytes(button2, ButtonRecord(0x06, 2, 2, 400, true));
+    AppendBytes(button2, ButtonRecord(0x08, 3, 3, 800, true));
+    button2.push_back(0);
+    std::vector<uint8_t> button1;
+    AppendU16(button1, 8);
+    AppendBytes(button1, ButtonRecord(0x01, 1, 1, 0, false));
+    button1.push_back(0);
+    button1.push_back(0);  // no actions
+    std::vector<uint8_t> tint;
+    AppendU16(tint, 8);
+    BitWriter w;
+    WriteColorTransform(w, false, std::array<int, 4>{0, 256, 256, 256}, std::array<int, 4>{0, 200, 0, 0});
+    AppendBytes(tint, w.take());
+    movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), RectShape(2, 200, 200, 0, 0, 255),
+                                 RectShape(3, 200, 200, 0, 255, 0), TagRecord(tag::kDefineButton2, button2),
+                                 TagRecord(tag::kDefineButton, button1), TagRecord(tag::kDefineButtonCxform, tint),
+                                 PlaceObject2({1, 7, false, std::pair{0, 0}}),
+                                 PlaceObject2({2, 8, false, std::pair{0, 600}}), ShowFrame()});
+    const Picture pic = Draw(player);
+    const uint32_t white = raster::PremultipliedWord({255, 255, 255, 255});
+    EXPECT_EQ(pic.at(5, 5), kRed);
+    EXPECT_EQ(pic.at(25, 5), white) << "the over state is not shown";
+    EXPECT_EQ(pic.at(45, 5), white) << "nor the hit area";
+    EXPECT_EQ(pic.at(5, 35), raster::PremultipliedWord({0, 200, 0, 255})) << "tinted: red times 0, green plus 200";
+}
+
 TEST(Player, FramesMoveAndRemoveObjects) {
     movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                  ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),
