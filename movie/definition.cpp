@@ -262,6 +262,29 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             characters_[id] = std::move(c);
             return true;
         }
+        case swf::tag::kDefineFont:
+        case swf::tag::kDefineFont2:
+        case swf::tag::kDefineFont3: {
+            // A font whose outlines can't be read defines nothing: its text draws nothing,
+            // and the rest of the movie plays.
+            uint16_t id = 0;
+            auto c = std::make_unique<Character>();
+            c->kind = Character::Kind::kFont;
+            if (ReadDefineFont(tag, id, c->font)) characters_[id] = std::move(c);
+            return true;
+        }
+        case swf::tag::kDefineText:
+        case swf::tag::kDefineText2: {
+            uint16_t id = 0;
+            auto c = std::make_unique<Character>();
+            c->kind = Character::Kind::kText;
+            if (!ReadDefineText(tag, id, c->text)) {
+                error = Where(tag) + ": the text records are damaged";
+                return false;
+            }
+            characters_[id] = std::move(c);
+            return true;
+        }
         case swf::tag::kDefineButtonCxform: {
             swf::ByteReader r = tag.reader();
             const uint16_t id = r.u16();

@@ -12,6 +12,7 @@
 #include "movie/morph.h"
 #include "image/lossless.h"
 #include "movie/shape.h"
+#include "movie/text.h"
 #include "swf/tags.h"
 
 namespace movie {
@@ -52,13 +53,15 @@ struct Timeline {
 };
 
 struct Character {
-    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap, kButton };
+    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap, kButton, kFont, kText };
     Kind kind = Kind::kShape;
     ShapeGeometry shape;
     MorphDefinition morph;
     Timeline timeline;       // kSprite; kButton: its up state as one frame
     image::Picture picture;  // kBitmap
     raster::Bitmap bitmap;   // kBitmap: a view of `picture`
+    Font font;               // kFont
+    StaticText text;         // kText
 };
 
 // Limits on what a movie may hold, checked while reading.

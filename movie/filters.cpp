@@ -108,7 +108,9 @@ int ApplyFilters(raster::Filters& filters, const raster::Target& layer, const st
                 break;
             }
             case kBevel: {
-                const raster::Rgba shadow = ReadColor(r), highlight = ReadColor(r);
+                // The record holds the highlight's colour first, then the shadow's (so the
+                // reference renders show them).
+                const raster::Rgba highlight = ReadColor(r), shadow = ReadColor(r);
                 const raster::EffectParams p = ReadEffect(r, true, sx, sy, onTop, true);
                 if (!r.ok()) break;
                 filters.bevel(layer, highlight, shadow, BevelTypeOf(p.inner, onTop), p);

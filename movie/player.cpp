@@ -155,6 +155,8 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
             DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_, &definition_);
         } else if (object.character->kind == Character::Kind::kMorph) {
             DrawShape(canvas, morphAt(object.character, object.ratio), om, drawCx, antiAlias_, paints_, &definition_);
+        } else if (object.character->kind == Character::Kind::kText) {
+            drawText(object.character->text, om, drawCx);
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
         }
@@ -171,6 +173,28 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
     while (clipEnds_.size() > base) {
         canvas.popLayerThroughMask();
         clipEnds_.pop_back();
+    }
+}
+
+void Player::drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx) {
+    const raster::Matrix toText = m * ToRasterMatrix(text.matrix);
+    for (const TextRun& run : text.runs) {
+        const Character* font = definition_.character(run.fontId);
+        if (font == nullptr || font->kind != Character::Kind::kFont) continue;
+        // The glyphs are white: the run's colour tints them under the object's transform.
+        raster::ColorTransform tint;
+        tint.mulR = run.color.r / 255.0f;
+        tint.mulG = run.color.g / 255.0f;
+        tint.mulB = run.color.b / 255.0f;
+        tint.mulA = run.color.a / 255.0f;
+        const raster::ColorTransform glyphCx = cx.after(tint);
+        const float scale = static_cast<float>(run.height) / font->font.emUnits;
+        for (const TextRun::Glyph& g : run.glyphs) {
+            if (g.index >= font->font.glyphs.size()) continue;
+            const raster::Matrix place = toText * raster::Matrix{scale, 0, 0, scale, static_cast<float>(g.x),
+                                                                 static_cast<float>(run.y)};
+            DrawShape(*canvas_, font->font.glyphs[g.index], place, glyphCx, antiAlias_, paints_, &definition_);
+        }
     }
 }
 

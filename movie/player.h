@@ -75,6 +75,7 @@ private:
     void runFrame(TimelineInstance& t, int frame, int nesting);
     void apply(TimelineInstance& t, const PlaceCommand& c, int nesting);
     const ShapeGeometry& morphAt(const Character* morph, uint16_t ratio);
+    void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
     void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
                   bool mask);
 

@@ -255,6 +255,56 @@ TEST(Player, ButtonsShowTheirUpState) {
     EXPECT_EQ(pic.at(5, 35), raster::PremultipliedWord({0, 200, 0, 255})) << "tinted: red times 0, green plus 200";
 }
 
+// Static text: glyphs of an embedded font placed by a text record at their pen positions,
+// scaled from the font's 1024 units to the text height, tinted by the record's colour.
+TEST(Player, StaticTextPlacesTheFontsGlyphs) {
+    // One glyph: the square from the baseline up to a full em, 1024 units wide.
+    const auto glyph = ShapeRecordWriter(1, 0)
+                           .change(std::pair{0, -1024}, std::nullopt, 1u, std::nullopt)
+                           .line(1024, 0).line(0, 1024).line(-1024, 0).line(0, -1024)
+                           .end();
+    std::vector<uint8_t> font;
+    AppendU16(font, 4);
+    AppendBytes(font, {0, 0, 0});  // flags, language, no name
+    AppendU16(font, 1);
+    AppendU16(font, 4);                                        // the glyph, after the two offsets
+    AppendU16(font, static_cast<uint16_t>(4 + glyph.size()));  // the code table
+    AppendBytes(font, glyph);
+    font.push_back('A');
+    // The text: blue, 20 px high (400 twips), baseline at 30 px, two glyphs 30 px apart.
+    std::vector<uint8_t> text;
+    AppendU16(text, 5);
+    BitWriter w;
+    WriteRect(w, 0, 2000, 0, 1000);
+    WriteMatrix(w, std::nullopt, std::nullopt, 0, 0);
+    AppendBytes(text, w.take());
+    text.push_back(1);   // glyph index bits
+    text.push_back(11);  // advance bits
+    text.push_back(0x8F);  // a record with font, colour, x and y
+    AppendU16(text, 4);
+    AppendBytes(text, {0, 0, 255, 255});
+    AppendU16(text, 200);  // x
+    AppendU16(text, 600);  // y: the baseline
+    AppendU16(text, 400);  // height
+    text.push_back(2);
+    BitWriter glyphs;
+    glyphs.bits(0, 1);
+    glyphs.signedBits(600, 11);
+    glyphs.bits(0, 1);
+    glyphs.signedBits(600, 11);
+    AppendBytes(text, glyphs.take());
+    text.push_back(0);
+    movie::Player player = Load({TagRecord(tag::kDefineFont2, font), TagRecord(tag::kDefineText2, text),
+                                 PlaceObject2({1, 5, false, std::pair{0, 0}}), ShowFrame()});
+    const Picture pic = Draw(player);
+    const uint32_t white = raster::PremultipliedWord({255, 255, 255, 255});
+    EXPECT_EQ(pic.at(20, 20), kBlue) << "the first glyph: x 10..30, y 10..30";
+    EXPECT_EQ(pic.at(50, 20), kBlue) << "the second, 30 px on";
+    EXPECT_EQ(pic.at(35, 20), white) << "between them";
+    EXPECT_EQ(pic.at(20, 35), white) << "below the baseline";
+    EXPECT_EQ(pic.at(20, 5), white) << "above the em";
+}
+
 TEST(Player, FramesMoveAndRemoveObjects) {
     movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                  ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),

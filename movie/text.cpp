@@ -1,0 +1,108 @@
+#include "movie/text.h"
+
+namespace movie {
+
+namespace {
+
+// A glyph's outline read from its SHAPE, filled with one opaque white style.
+bool ReadGlyph(const uint8_t* data, size_t size, ShapeGeometry& out) {
+    swf::ByteReader r(data, size);
+    swf::Shape shape;
+    if (!swf::ReadShape(r, 1, false, shape)) return false;
+    swf::FillStyle white;
+    white.type = swf::FillType::kSolid;
+    white.color = {255, 255, 255, 255};
+    shape.fills = {white};
+    out = BuildShapeGeometry(shape, swf::Rect{});
+    return true;
+}
+
+}  // namespace
+
+bool ReadDefineFont(const swf::Tag& tag, uint16_t& id, Font& font) {
+    swf::ByteReader r = tag.reader();
+    id = r.u16();
+    font = Font();
+    if (!r.ok()) return false;
+    if (tag.code == swf::tag::kDefineFont) {
+        // An offset table whose first entry tells its own length, then the shapes.
+        const uint8_t* table = r.current();
+        const size_t size = r.remaining();
+        if (size == 0) return true;  // a font without glyphs
+        const uint16_t first = r.u16();
+        const size_t count = first / 2;
+        if (!r.ok() || count == 0 || first > size) return false;
+        std::vector<uint32_t> offsets = {first};
+        for (size_t i = 1; i < count; ++i) offsets.push_back(r.u16());
+        if (!r.ok()) return false;
+        font.glyphs.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const size_t end = i + 1 < count ? offsets[i + 1] : size;
+            if (offsets[i] > end || end > size) return false;
+            if (!ReadGlyph(table + offsets[i], end - offsets[i], font.glyphs[i])) return false;
+        }
+        return true;
+    }
+    // DefineFont2 and DefineFont3.
+    const uint8_t flags = r.u8();
+    r.u8();  // language
+    const uint8_t nameLength = r.u8();
+    r.skip(nameLength);
+    const uint16_t count = r.u16();
+    if (!r.ok()) return false;
+    font.emUnits = tag.code == swf::tag::kDefineFont3 ? 20480.0f : 1024.0f;
+    if (count == 0) return true;
+    const bool wide = (flags & 0x08) != 0;
+    const uint8_t* table = r.current();
+    const size_t size = r.remaining();
+    std::vector<uint32_t> offsets(count + 1u);
+    for (uint32_t& o : offsets) o = wide ? r.u32() : r.u16();  // the last is the code table's
+    if (!r.ok()) return false;
+    font.glyphs.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t begin = offsets[i], end = offsets[i + 1];
+        if (begin > end || end > size) return false;
+        if (!ReadGlyph(table + begin, end - begin, font.glyphs[i])) return false;
+    }
+    return true;
+}
+
+bool ReadDefineText(const swf::Tag& tag, uint16_t& id, StaticText& text) {
+    const bool alpha = tag.code == swf::tag::kDefineText2;
+    swf::ByteReader r = tag.reader();
+    id = r.u16();
+    text = StaticText();
+    text.bounds = swf::ReadRect(r);
+    text.matrix = swf::ReadMatrix(r);
+    const unsigned glyphBits = r.u8(), advanceBits = r.u8();
+    if (!r.ok() || glyphBits > 32 || advanceBits > 32) return false;
+    TextRun state;
+    int32_t x = 0;
+    for (;;) {
+        const uint8_t flags = r.u8();
+        if (!r.ok()) return false;
+        if (flags == 0) break;  // the end of the records
+        TextRun run = state;
+        run.glyphs.clear();
+        if (flags & 0x08) run.fontId = r.u16();
+        if (flags & 0x04) run.color = alpha ? swf::ReadRgba(r) : swf::ReadRgb(r);
+        if (flags & 0x01) x = r.s16();
+        if (flags & 0x02) run.y = r.s16();
+        if (flags & 0x08) run.height = r.u16();
+        const uint8_t count = r.u8();
+        for (uint8_t i = 0; i < count; ++i) {
+            TextRun::Glyph g;
+            g.index = static_cast<uint16_t>(r.ubits(glyphBits));
+            g.x = x;
+            x += r.sbits(advanceBits);
+            run.glyphs.push_back(g);
+        }
+        r.align();
+        if (!r.ok()) return false;
+        state = run;
+        text.runs.push_back(std::move(run));
+    }
+    return true;
+}
+
+}  // namespace movie
