@@ -3,6 +3,7 @@
 #include "raster/composite.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #if defined(__SSE2__)
@@ -38,15 +39,28 @@ inline void AddScaled(PremulColor& to, uint32_t color, float k) {
     to.a += float(ChannelA(color)) * k;
 }
 
+// The pixels a sweep wrote: its rows and the columns of their spans.
+struct Extent {
+    int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
+    void add(int from, int to, int y) {
+        x0 = std::min(x0, from);
+        x1 = std::max(x1, to);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y + 1);
+    }
+    PixelBox box() const { return x1 > x0 && y1 > y0 ? PixelBox{x0, y0, x1, y1} : PixelBox{}; }
+};
+
 }  // namespace
 
 // One paint: coverage goes straight to the target.
 class Canvas::PaintSink final : public CoverageSink {
 public:
-    PaintSink(const Target& t, const Shader& shader, std::vector<uint32_t>& colors, PixelBox& dirty)
-        : t_(t), shader_(shader), colors_(colors), dirty_(dirty) {}
+    PaintSink(const Target& t, const Shader& shader, std::vector<uint32_t>& colors)
+        : t_(t), shader_(shader), colors_(colors) {}
+    PixelBox written() const { return written_.box(); }
     void span(uint32_t, int y, int x0, const float* coverage, int count) override {
-        dirty_.unite({x0, y, x0 + count, y + 1});
+        written_.add(x0, x0 + count, y);
         if (shader_.isSolid()) {
             OverSpan(t_.row(y) + x0, coverage, count, shader_.solidColor());
             return;
@@ -55,7 +69,7 @@ public:
         OverColorsCoverage(t_.row(y) + x0, colors_.data(), coverage, count);
     }
     void run(uint32_t, int y, int x0, int count, float coverage) override {
-        dirty_.unite({x0, y, x0 + count, y + 1});
+        written_.add(x0, x0 + count, y);
         const uint32_t k = coverage >= 1 ? 255 : static_cast<uint32_t>(coverage * 255.0f + 0.5f);
         if (shader_.isSolid()) {
             OverRun(t_.row(y) + x0, count, ScaleChannels(shader_.solidColor(), k));
@@ -69,15 +83,16 @@ private:
     Target t_;
     const Shader& shader_;
     std::vector<uint32_t>& colors_;
-    PixelBox& dirty_;
+    Extent written_;
 };
 
 // Several paints: each row's coverage-weighted colours are summed, then composited once.
 class Canvas::ShapeSink final : public CoverageSink {
 public:
     ShapeSink(const Target& t, const std::vector<Shader>& shaders, size_t count, std::vector<uint32_t>& colors,
-              std::vector<PremulColor>& row, PixelBox& dirty)
-        : t_(t), shaders_(shaders), count_(count), colors_(colors), row_(row), dirty_(dirty) {}
+              std::vector<PremulColor>& row)
+        : t_(t), shaders_(shaders), count_(count), colors_(colors), row_(row) {}
+    PixelBox written() const { return written_.box(); }
     void span(uint32_t style, int y, int x0, const float* coverage, int count) override {
         if (style >= count_) return;  // a style without a paint draws nothing
         shaders_[style].shade(y, x0, count, colors_.data());
@@ -104,7 +119,7 @@ public:
         for (int i = 0; i < count; ++i) AddScaled(out[i], colors_[i], k);
     }
     void endRow(int y, int x0, int x1) override {
-        dirty_.unite({x0, y, x1, y + 1});
+        written_.add(x0, x1, y);
         uint32_t* row = t_.row(y);
         for (int x = x0; x < x1; ++x) {
             PremulColor& s = row_[x];
@@ -122,7 +137,7 @@ private:
     size_t count_;
     std::vector<uint32_t>& colors_;
     std::vector<PremulColor>& row_;
-    PixelBox& dirty_;
+    Extent written_;
 };
 
 void Canvas::clear(Rgba color) {
@@ -137,8 +152,9 @@ void Canvas::fillPath(const Path& path, const Matrix& m, const Paint& paint, con
     FlattenPath(path, m, o.tolerance, rasterizer_);
     prepareBuffers();
     shader_.prepare(paint);
-    PaintSink sink(target_, shader_, colors_, dirty_);
+    PaintSink sink(target_, shader_, colors_);
     rasterizer_.sweep(o.rule, o.antiAlias, sink);
+    dirty_.unite(sink.written());
 }
 
 void Canvas::strokePath(const Path& path, const Matrix& m, const StrokeStyle& style, const Paint& paint,
@@ -148,8 +164,9 @@ void Canvas::strokePath(const Path& path, const Matrix& m, const StrokeStyle& st
     stroker_.stroke(path, m, style, o.tolerance, rasterizer_);
     prepareBuffers();
     shader_.prepare(paint);
-    PaintSink sink(target_, shader_, colors_, dirty_);
+    PaintSink sink(target_, shader_, colors_);
     rasterizer_.sweep(FillRule::kNonZero, o.antiAlias, sink);
+    dirty_.unite(sink.written());
 }
 
 void Canvas::pushLayer() {
@@ -256,13 +273,15 @@ void Canvas::fillShape(const std::vector<Paint>& paints, const FillOptions& o) {
         const uint32_t style = rasterizer_.firstStyle();
         if (style >= paints.size()) return;  // a style without a paint draws nothing
         shapeShaders_[style].prepare(paints[style]);
-        PaintSink sink(target_, shapeShaders_[style], colors_, dirty_);
+        PaintSink sink(target_, shapeShaders_[style], colors_);
         rasterizer_.sweep(o.rule, o.antiAlias, sink);
+        dirty_.unite(sink.written());
         return;
     }
     for (size_t i = 0; i < paints.size(); ++i) shapeShaders_[i].prepare(paints[i]);
-    ShapeSink sink(target_, shapeShaders_, paints.size(), colors_, rowColor_, dirty_);
+    ShapeSink sink(target_, shapeShaders_, paints.size(), colors_, rowColor_);
     rasterizer_.sweep(o.rule, o.antiAlias, sink);
+    dirty_.unite(sink.written());
 }
 
 }  // namespace raster
