@@ -36,7 +36,7 @@ void OnDropFiles(HDROP drop) {
     DragFinish(drop);
 }
 
-INT_PTR CALLBACK DropWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK DropWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     switch (message) {
         case WM_INITDIALOG: {
             InstallHyperlinkLabelById(dialog, IDC_WEBLINK);
@@ -67,5 +67,4 @@ INT_PTR CALLBACK DropWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         default:
             return FALSE;
     }
-    (void)lParam;
 }

@@ -1,5 +1,7 @@
 #include "movie/definition.h"
 
+#include "image/jpeg.h"
+
 namespace movie {
 
 namespace {
@@ -223,6 +225,50 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                 error = Where(tag) + ": the morph shape is damaged";
                 return false;
             }
+            characters_[id] = std::move(c);
+            return true;
+        }
+        case swf::tag::kJpegTables: {
+            swf::ByteReader r = tag.reader();
+            jpegTables_.assign(r.current(), r.current() + r.remaining());
+            return true;
+        }
+        case swf::tag::kDefineBits:
+        case swf::tag::kDefineBitsJpeg2:
+        case swf::tag::kDefineBitsJpeg3:
+        case swf::tag::kDefineBitsJpeg4: {
+            swf::ByteReader r = tag.reader();
+            const uint16_t id = r.u16();
+            const bool withAlpha = tag.code == swf::tag::kDefineBitsJpeg3 || tag.code == swf::tag::kDefineBitsJpeg4;
+            size_t imageBytes = 0;
+            if (withAlpha) {
+                imageBytes = r.u32();
+                if (tag.code == swf::tag::kDefineBitsJpeg4) r.u16();  // the deblocking filter's strength
+            }
+            if (!r.ok() || (withAlpha && imageBytes > r.remaining())) {
+                error = Where(tag) + ": the bitmap header is cut short";
+                return false;
+            }
+            if (!withAlpha) imageBytes = r.remaining();
+            const uint8_t* data = r.current();
+            // PNG and GIF payloads come with their decoders; until then such bitmaps, and any
+            // that do not decode, stay undefined and their fills draw nothing.
+            const bool png = imageBytes >= 4 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G';
+            const bool gif = imageBytes >= 3 && data[0] == 'G' && data[1] == 'I' && data[2] == 'F';
+            if (png || gif) return true;
+            const std::vector<uint8_t> jpeg =
+                tag.code == swf::tag::kDefineBits
+                    ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), data, imageBytes)
+                    : image::CleanJpegStream(data, imageBytes);
+            auto c = std::make_unique<Character>();
+            c->kind = Character::Kind::kBitmap;
+            std::string why;
+            if (!image::DecodeJpeg(jpeg.data(), jpeg.size(), c->picture, why)) return true;
+            if (withAlpha && r.remaining() > imageBytes &&
+                !image::ApplyAlphaPlane(data + imageBytes, r.remaining() - imageBytes, c->picture, why)) {
+                return true;
+            }
+            c->bitmap = {c->picture.pixels.data(), c->picture.width, c->picture.height, c->picture.width};
             characters_[id] = std::move(c);
             return true;
         }

@@ -93,6 +93,7 @@ private:
     Timeline timeline_;
     std::map<uint16_t, std::unique_ptr<Character>> characters_;
     std::map<std::string, int> tagCounts_;
+    std::vector<uint8_t> jpegTables_;  // JPEGTables, shared by every DefineBits
 };
 
 // The readers of the individual tags, exposed for tests.

@@ -3,6 +3,7 @@
 
 #include "movie/player.h"
 #include "support/swf_builder.h"
+#include "../image/jpeg_fixture.h"
 #include "../raster/raster_test_util.h"
 
 namespace {
@@ -303,6 +304,34 @@ TEST(Player, StaticTextPlacesTheFontsGlyphs) {
     EXPECT_EQ(pic.at(35, 20), white) << "between them";
     EXPECT_EQ(pic.at(20, 35), white) << "below the baseline";
     EXPECT_EQ(pic.at(20, 5), white) << "above the em";
+}
+
+// A JPEG with an alpha plane (DefineBitsJPEG3) filling a shape: the red block shows at half
+// opacity, premultiplied.
+TEST(Player, JpegWithAlphaPlaneFillsAShape) {
+    std::vector<uint8_t> bits;
+    AppendU16(bits, 5);
+    AppendU32(bits, static_cast<uint32_t>(sizeof kBlocksJpeg));
+    AppendBytes(bits, std::vector<uint8_t>(std::begin(kBlocksJpeg), std::end(kBlocksJpeg)));
+    const std::string alpha = ZlibCompress(std::vector<uint8_t>(16 * 8, 128));
+    AppendBytes(bits, std::vector<uint8_t>(alpha.begin(), alpha.end()));
+    const auto records = ShapeRecordWriter(1, 0)
+                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
+                             .line(320, 0).line(0, 160).line(-320, 0).line(0, -160)
+                             .end();
+    std::vector<uint8_t> fill = {0x43};
+    AppendU16(fill, 5);
+    BitWriter w;
+    WriteMatrix(w, std::pair{20.0, 20.0}, std::nullopt, 0, 0);
+    AppendBytes(fill, w.take());
+    movie::Player player = Load({TagRecord(tag::kDefineBitsJpeg3, bits),
+                                 TagRecord(tag::kDefineShape3, DefineShapeBody(1, 0, 320, 0, 160, {fill}, {}, records)),
+                                 PlaceObject2({1, 1, false, std::pair{0, 0}}), ShowFrame()});
+    const Picture pic = Draw(player, 100, 50, true);
+    EXPECT_EQ(pic.alpha(2, 2), 128u);
+    EXPECT_NEAR(int(raster::ChannelR(pic.at(2, 2))), 128, 8);
+    EXPECT_NEAR(int(raster::ChannelB(pic.at(13, 2))), 128, 8);
+    EXPECT_EQ(pic.at(20, 2), 0u) << "outside the shape";
 }
 
 TEST(Player, FramesMoveAndRemoveObjects) {
