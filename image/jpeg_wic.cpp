@@ -1,8 +1,10 @@
-// JPEG decoding through the Windows Imaging Component.
+// JPEG, PNG and GIF decoding through the Windows Imaging Component: one decoder that tells
+// the formats apart by itself.
 #include <windows.h>
 #include <wincodec.h>
 
 #include "image/jpeg.h"
+#include "image/picture_decoder.h"
 
 namespace image {
 
@@ -28,10 +30,10 @@ struct Apartment {
 
 }  // namespace
 
-bool DecodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error) {
+bool DecodePicture(const uint8_t* data, size_t size, Picture& out, std::string& error) {
     out = Picture{};
     if (size < 4 || size > 0x7FFFFFFF) {
-        error = "the JPEG data is cut short";
+        error = "the picture data is cut short";
         return false;
     }
     Apartment apartment;
@@ -49,18 +51,18 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& err
         FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), static_cast<DWORD>(size))) ||
         FAILED(factory->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnDemand, decoder.out())) ||
         FAILED(decoder->GetFrame(0, frame.out()))) {
-        error = "the JPEG data is damaged";
+        error = "the picture data is damaged";
         return false;
     }
     UINT w = 0, h = 0;
     frame->GetSize(&w, &h);
     if (w == 0 || h == 0 || w > static_cast<UINT>(kMaxPictureSide) || h > static_cast<UINT>(kMaxPictureSide) ||
         static_cast<int64_t>(w) * h > kMaxPicturePixels) {
-        error = "a JPEG of " + std::to_string(w) + "x" + std::to_string(h) + " pixels is outside the limits";
+        error = "a picture of " + std::to_string(w) + "x" + std::to_string(h) + " pixels is outside the limits";
         return false;
     }
     if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.p, converted.out()))) {
-        error = "the JPEG's pixels can't be converted";
+        error = "the picture's pixels can't be converted";
         return false;
     }
     out.width = static_cast<int>(w);
@@ -69,10 +71,14 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& err
     if (FAILED(converted->CopyPixels(nullptr, w * 4, static_cast<UINT>(out.pixels.size() * 4),
                                      reinterpret_cast<BYTE*>(out.pixels.data())))) {
         out = Picture{};
-        error = "the JPEG data is damaged";
+        error = "the picture data is damaged";
         return false;
     }
     return true;
+}
+
+bool DecodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& error) {
+    return DecodePicture(data, size, out, error);
 }
 
 }  // namespace image

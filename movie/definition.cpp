@@ -1,6 +1,7 @@
 #include "movie/definition.h"
 
 #include "image/jpeg.h"
+#include "image/picture_decoder.h"
 
 namespace movie {
 
@@ -251,20 +252,23 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             }
             if (!withAlpha) imageBytes = r.remaining();
             const uint8_t* data = r.current();
-            // PNG and GIF payloads come with their decoders; until then such bitmaps, and any
-            // that do not decode, stay undefined and their fills draw nothing.
-            const bool png = imageBytes >= 4 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G';
-            const bool gif = imageBytes >= 3 && data[0] == 'G' && data[1] == 'I' && data[2] == 'F';
-            if (png || gif) return true;
-            const std::vector<uint8_t> jpeg =
-                tag.code == swf::tag::kDefineBits
-                    ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), data, imageBytes)
-                    : image::CleanJpegStream(data, imageBytes);
+            // JPEG2 and later may hold a PNG or GIF instead, which carry their own alpha.
+            // Bitmaps that do not decode stay undefined: their fills draw nothing.
+            const bool jpeg = tag.code == swf::tag::kDefineBits ||
+                              image::DetectPictureFormat(data, imageBytes) == image::PictureFormat::kJpeg;
             auto c = std::make_unique<Character>();
             c->kind = Character::Kind::kBitmap;
             std::string why;
-            if (!image::DecodeJpeg(jpeg.data(), jpeg.size(), c->picture, why)) return true;
-            if (withAlpha && r.remaining() > imageBytes &&
+            if (jpeg) {
+                const std::vector<uint8_t> stream =
+                    tag.code == swf::tag::kDefineBits
+                        ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), data, imageBytes)
+                        : image::CleanJpegStream(data, imageBytes);
+                if (!image::DecodeJpeg(stream.data(), stream.size(), c->picture, why)) return true;
+            } else if (!image::DecodePicture(data, imageBytes, c->picture, why)) {
+                return true;
+            }
+            if (jpeg && withAlpha && r.remaining() > imageBytes &&
                 !image::ApplyAlphaPlane(data + imageBytes, r.remaining() - imageBytes, c->picture, why)) {
                 return true;
             }
