@@ -198,6 +198,33 @@ bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int
     return true;
 }
 
+namespace {
+
+// A new character of `kind` filled by `read`; a damaged tag is refused with `what` named.
+template <typename Read>
+bool DefineCharacter(std::map<uint16_t, std::unique_ptr<Character>>& characters, const swf::Tag& tag,
+                     Character::Kind kind, const char* what, Read read, std::string& error) {
+    uint16_t id = 0;
+    auto c = std::make_unique<Character>();
+    c->kind = kind;
+    if (!read(id, *c)) {
+        error = Where(tag) + ": " + what + " damaged";
+        return false;
+    }
+    characters[id] = std::move(c);
+    return true;
+}
+
+// A decoded picture as the bitmap character `id`.
+void DefineBitmap(std::map<uint16_t, std::unique_ptr<Character>>& characters, uint16_t id,
+                  std::unique_ptr<Character> c) {
+    c->kind = Character::Kind::kBitmap;
+    c->bitmap = {c->picture.pixels.data(), c->picture.width, c->picture.height, c->picture.width};
+    characters[id] = std::move(c);
+}
+
+}  // namespace
+
 bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int nesting, std::string& error) {
     switch (tag.code) {
         case swf::tag::kDefineShape:
@@ -218,17 +245,10 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             return true;
         }
         case swf::tag::kDefineMorphShape:
-        case swf::tag::kDefineMorphShape2: {
-            uint16_t id = 0;
-            auto c = std::make_unique<Character>();
-            c->kind = Character::Kind::kMorph;
-            if (!ReadDefineMorphShape(tag, id, c->morph)) {
-                error = Where(tag) + ": the morph shape is damaged";
-                return false;
-            }
-            characters_[id] = std::move(c);
-            return true;
-        }
+        case swf::tag::kDefineMorphShape2:
+            return DefineCharacter(characters_, tag, Character::Kind::kMorph, "the morph shape is",
+                                   [&](uint16_t& id, Character& c) { return ReadDefineMorphShape(tag, id, c.morph); },
+                                   error);
         case swf::tag::kJpegTables: {
             swf::ByteReader r = tag.reader();
             jpegTables_.assign(r.current(), r.current() + r.remaining());
@@ -257,7 +277,6 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             const bool jpeg = tag.code == swf::tag::kDefineBits ||
                               image::DetectPictureFormat(data, imageBytes) == image::PictureFormat::kJpeg;
             auto c = std::make_unique<Character>();
-            c->kind = Character::Kind::kBitmap;
             std::string why;
             if (jpeg) {
                 const std::vector<uint8_t> stream =
@@ -272,8 +291,7 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                 !image::ApplyAlphaPlane(data + imageBytes, r.remaining() - imageBytes, c->picture, why)) {
                 return true;
             }
-            c->bitmap = {c->picture.pixels.data(), c->picture.width, c->picture.height, c->picture.width};
-            characters_[id] = std::move(c);
+            DefineBitmap(characters_, id, std::move(c));
             return true;
         }
         case swf::tag::kDefineBitsLossless:
@@ -290,28 +308,19 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             // Pixels that can't be decoded leave the bitmap undefined: fills of it draw
             // nothing, and the rest of the movie plays.
             auto c = std::make_unique<Character>();
-            c->kind = Character::Kind::kBitmap;
             std::string why;
             if (image::DecodeLossless(r.current(), r.remaining(), format, width, height, tableSize,
                                       tag.code == swf::tag::kDefineBitsLossless2, c->picture, why)) {
-                c->bitmap = {c->picture.pixels.data(), c->picture.width, c->picture.height, c->picture.width};
-                characters_[id] = std::move(c);
+                DefineBitmap(characters_, id, std::move(c));
             }
             return true;
         }
         case swf::tag::kDefineButton:
-        case swf::tag::kDefineButton2: {
+        case swf::tag::kDefineButton2:
             // A button shows its up state: a one-frame timeline of the records marked up.
-            uint16_t id = 0;
-            auto c = std::make_unique<Character>();
-            c->kind = Character::Kind::kButton;
-            if (!ReadDefineButton(tag, id, c->timeline)) {
-                error = Where(tag) + ": the button records are damaged";
-                return false;
-            }
-            characters_[id] = std::move(c);
-            return true;
-        }
+            return DefineCharacter(characters_, tag, Character::Kind::kButton, "the button records are",
+                                   [&](uint16_t& id, Character& c) { return ReadDefineButton(tag, id, c.timeline); },
+                                   error);
         case swf::tag::kDefineFont:
         case swf::tag::kDefineFont2:
         case swf::tag::kDefineFont3: {
@@ -324,17 +333,9 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             return true;
         }
         case swf::tag::kDefineText:
-        case swf::tag::kDefineText2: {
-            uint16_t id = 0;
-            auto c = std::make_unique<Character>();
-            c->kind = Character::Kind::kText;
-            if (!ReadDefineText(tag, id, c->text)) {
-                error = Where(tag) + ": the text records are damaged";
-                return false;
-            }
-            characters_[id] = std::move(c);
-            return true;
-        }
+        case swf::tag::kDefineText2:
+            return DefineCharacter(characters_, tag, Character::Kind::kText, "the text records are",
+                                   [&](uint16_t& id, Character& c) { return ReadDefineText(tag, id, c.text); }, error);
         case swf::tag::kDefineButtonCxform: {
             swf::ByteReader r = tag.reader();
             const uint16_t id = r.u16();
