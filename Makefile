@@ -6,7 +6,7 @@ WIN32_DIR  := build/win32
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup native win32 art demo test test-native test-win32 bench corpus clean
+.PHONY: all setup native win32 art demo test test-native test-win32 bench corpus trace-report clean
 
 all: native win32
 
@@ -47,9 +47,15 @@ bench: native
 	$(NATIVE_DIR)/bench/tevlin_avi_bench
 	$(NATIVE_DIR)/bench/tevlin_conversion_bench
 
-# Renders the SWF corpus's visual tests and compares them with the reference renders.
+# Renders the SWF corpus's visual tests and compares them with the reference renders, then
+# compares the scripts' trace() output with the corpus's output.txt files.
 corpus: native
 	$(NATIVE_DIR)/tests/tevlin_corpus_report $(CURDIR)/../shared/corpus
+	$(NATIVE_DIR)/tests/tevlin_trace_report $(CURDIR)/../shared/corpus
+
+# Every trace test with its result.
+trace-report: native
+	$(NATIVE_DIR)/tests/tevlin_trace_report $(CURDIR)/../shared/corpus --list
 
 clean:
 	rm -rf build

@@ -1,8 +1,12 @@
 // tevlin: the portable command-line converter.
 //
 //   tevlin info MOVIE
-//   tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high]
-//   tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--quality low|high] [-y] [--quiet]
+//   tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high] [--trace FILE]
+//   tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--quality low|high] [--trace FILE] [-y]
+//                  [--quiet]
+//
+// --trace writes what the movie's scripts print with trace(), one line each ("-" for the
+// standard output). What goes wrong in the scripts is reported on the standard error.
 //
 // Frame numbers count from 0: frame N is the display after N steps from the first frame.
 
@@ -35,7 +39,9 @@ constexpr int64_t kMaxFramePixels = 64ll * 1024 * 1024;  // 256 MB of pixels per
 const char* kUsage =
     "usage: tevlin info MOVIE\n"
     "       tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high]\n"
-    "       tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--quality low|high] [-y] [--quiet]\n";
+    "                     [--trace FILE]\n"
+    "       tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--quality low|high]\n"
+    "                     [--trace FILE] [-y] [--quiet]\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tevlin: %s\n%s", problem.c_str(), kUsage);
@@ -48,7 +54,7 @@ int Fail(const std::string& problem) {
 }
 
 struct Options {
-    std::string movie, output;
+    std::string movie, output, trace;
     int frame = 0;
     int width = 0, height = 0;  // 0: the stage size
     int first = 0, last = -1;   // -1: the last frame
@@ -100,6 +106,10 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             const char* v = value("--quality");
             if (!v || (std::strcmp(v, "low") != 0 && std::strcmp(v, "high") != 0)) return "--quality is low or high";
             o.antiAlias = std::strcmp(v, "high") == 0;
+        } else if (a == "--trace") {
+            const char* v = value("--trace");
+            if (!v || !*v) return "--trace needs a file name, or - for the standard output";
+            o.trace = v;
         } else if (a == "--transparent") {
             o.transparent = true;
         } else if (a == "-y") {
@@ -117,7 +127,43 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
     return o.movie.empty() ? "no movie given" : "";
 }
 
-bool LoadMovie(const Options& o, swf::SwfFile& file, movie::Player& player, std::string& error) {
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::exists(b, ec) && std::filesystem::equivalent(a, b, ec);
+}
+
+// The file trace() lines go to, open for the whole run.
+struct TraceFile {
+    FILE* file = nullptr;
+    bool ours = false;
+    ~TraceFile() {
+        if (ours && file != nullptr) std::fclose(file);
+    }
+};
+
+bool LoadMovie(const Options& o, swf::SwfFile& file, movie::Player& player, TraceFile& trace, std::string& error) {
+    if (!o.trace.empty()) {
+        if (o.trace == "-") {
+            trace.file = stdout;
+        } else {
+            if (SameFile(o.movie, o.trace) || (!o.output.empty() && (o.output == o.trace || SameFile(o.output, o.trace)))) {
+                error = "the trace file " + o.trace + " is the movie or the output";
+                return false;
+            }
+            trace.file = std::fopen(o.trace.c_str(), "w");
+            trace.ours = true;
+            if (trace.file == nullptr) {
+                error = "cannot create the trace file " + o.trace;
+                return false;
+            }
+        }
+        FILE* out = trace.file;
+        player.setTraceSink([out](const std::string& line) {
+            std::fwrite(line.data(), 1, line.size(), out);
+            std::fputc('\n', out);
+        });
+    }
+    if (!o.quiet) player.setLogSink([](const std::string& line) { std::fprintf(stderr, "tevlin: %s\n", line.c_str()); });
     return swf::LoadSwfFile(o.movie.c_str(), file, error) && player.load(file, error);
 }
 
@@ -140,8 +186,9 @@ bool FrameSize(const Options& o, const movie::Player& player, int& w, int& h, st
 int Info(const Options& o) {
     swf::SwfFile file;
     movie::Player player;
+    TraceFile trace;
     std::string error;
-    if (!LoadMovie(o, file, player, error)) return Fail(o.movie + ": " + error);
+    if (!LoadMovie(o, file, player, trace, error)) return Fail(o.movie + ": " + error);
     std::printf("file: %s\n", o.movie.c_str());
     std::printf("version: %d\n", file.version);
     std::printf("compression: %s\n", file.compressed ? "zlib" : "none");
@@ -157,8 +204,9 @@ int Render(const Options& o) {
     if (o.output.empty()) return Usage("render needs -o OUT.png");
     swf::SwfFile file;
     movie::Player player;
+    TraceFile trace;
     std::string error;
-    if (!LoadMovie(o, file, player, error)) return Fail(o.movie + ": " + error);
+    if (!LoadMovie(o, file, player, trace, error)) return Fail(o.movie + ": " + error);
     int w = 0, h = 0;
     if (!FrameSize(o, player, w, h, error)) return Fail(error);
     if (player.totalFrames() > 0 && o.frame >= player.totalFrames()) {
@@ -171,11 +219,6 @@ int Render(const Options& o) {
     player.draw(target, o.transparent, o.antiAlias);
     if (!cli::WritePng(o.output, target, error)) return Fail(error);
     return 0;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::exists(b, ec) && std::filesystem::equivalent(a, b, ec);
 }
 
 void Progress(int done, int total, std::chrono::steady_clock::time_point start) {
@@ -192,8 +235,9 @@ void Progress(int done, int total, std::chrono::steady_clock::time_point start) 
 int Convert(Options o) {
     swf::SwfFile file;
     movie::Player player;
+    TraceFile trace;
     std::string error;
-    if (!LoadMovie(o, file, player, error)) return Fail(o.movie + ": " + error);
+    if (!LoadMovie(o, file, player, trace, error)) return Fail(o.movie + ": " + error);
     if (o.output.empty()) o.output = std::filesystem::path(o.movie).filename().string() + ".avi";
     if (SameFile(o.movie, o.output)) return Fail("the output " + o.output + " is the movie itself");
     std::error_code ec;

@@ -102,7 +102,52 @@ bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::
     return r.ok() && swf::ReadShape(r, version, true, shape);
 }
 
-bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c) {
+namespace {
+
+// CLIPACTIONS: reserved, all events, then records up to a zero event mask.
+bool ReadClipActions(swf::ByteReader& r, uint8_t version, std::vector<ClipAction>& out) {
+    constexpr size_t kMaxClipActions = 4096;
+    auto events = [&]() -> uint32_t { return version >= 6 ? r.u32() : r.u16(); };
+    r.u16();
+    events();
+    while (r.ok()) {
+        const uint32_t mask = events();
+        if (!r.ok()) return false;
+        if (mask == 0) return true;
+        const uint32_t size = r.u32();
+        if (!r.ok() || size > r.remaining() || out.size() >= kMaxClipActions) return false;
+        ClipAction action;
+        action.events = mask;
+        const uint8_t* at = r.current();
+        size_t length = size;
+        if ((mask & (1u << 17)) != 0 && length > 0) {  // a key press names its key first
+            ++at;
+            --length;
+        }
+        action.code.assign(at, at + length);
+        r.skip(size);
+        out.push_back(std::move(action));
+    }
+    return false;
+}
+
+}  // namespace
+
+int Timeline::frameOfLabel(std::string_view label) const {
+    for (size_t f = 0; f < frames.size(); ++f) {
+        for (const std::string& l : frames[f].labels) {
+            if (l.size() != label.size()) continue;
+            bool same = true;
+            for (size_t i = 0; i < l.size() && same; ++i) {
+                same = std::tolower(static_cast<unsigned char>(l[i])) == std::tolower(static_cast<unsigned char>(label[i]));
+            }
+            if (same) return static_cast<int>(f);
+        }
+    }
+    return -1;
+}
+
+bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c, uint8_t version) {
     swf::ByteReader r = tag.reader();
     c = PlaceCommand();
     switch (tag.code) {
@@ -148,7 +193,11 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c) {
         if (flags2 & 0x20) c.visible = r.u8() != 0;
         if (flags2 & 0x40) c.opaqueBackground = swf::ReadRgba(r);
     }
-    // Clip actions (flags & 0x80) follow; they belong to the script engine and are skipped.
+    if ((flags & 0x80) != 0 && r.ok()) {
+        auto actions = std::make_shared<std::vector<ClipAction>>();
+        if (!ReadClipActions(r, version, *actions)) return false;
+        if (!actions->empty()) c.clipActions = std::move(actions);
+    }
     return r.ok();
 }
 
@@ -188,7 +237,8 @@ bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int
             continue;
         }
         if (!readTag(tag, timeline, frame, nesting, error)) return false;
-        pending = pending || !frame.commands.empty() || frame.background || !frame.labels.empty();
+        pending = pending || !frame.commands.empty() || frame.background || !frame.labels.empty() ||
+                  !frame.scripts.empty() || !frame.initScripts.empty();
     }
     if (!tags.error().empty()) {
         error = tags.error();
@@ -225,7 +275,7 @@ void DefineBitmap(std::map<uint16_t, std::unique_ptr<Character>>& characters, ui
 
 }  // namespace
 
-bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int nesting, std::string& error) {
+bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& frame, int nesting, std::string& error) {
     switch (tag.code) {
         case swf::tag::kDefineShape:
         case swf::tag::kDefineShape2:
@@ -373,11 +423,30 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
         case swf::tag::kRemoveObject:
         case swf::tag::kRemoveObject2: {
             PlaceCommand command;
-            if (!ReadPlaceObject(tag, command)) {
+            if (!ReadPlaceObject(tag, command, version_)) {
                 error = Where(tag) + ": the record is damaged";
                 return false;
             }
+            if (command.clipActions) timeline.hasScripts = true;
             frame.commands.push_back(std::move(command));
+            return true;
+        }
+        case swf::tag::kDoAction: {
+            FrameScript script;
+            script.at = frame.commands.size();
+            script.code.assign(tag.body, tag.body + tag.length);
+            frame.scripts.push_back(std::move(script));
+            timeline.hasScripts = true;
+            return true;
+        }
+        case swf::tag::kDoInitAction: {
+            swf::ByteReader r = tag.reader();
+            InitScript script;
+            script.spriteId = r.u16();
+            if (!r.ok()) return true;  // nothing to run
+            script.code.assign(r.current(), r.current() + r.remaining());
+            frame.initScripts.push_back(std::move(script));
+            timeline.hasScripts = true;
             return true;
         }
         case swf::tag::kSetBackgroundColor: {

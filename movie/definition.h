@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "movie/morph.h"
@@ -21,6 +22,30 @@ namespace movie {
 struct FilterRecord {
     uint8_t id = 0;             // 0 drop shadow, 1 blur, 2 glow, 3 bevel, 4 gradient glow,
     std::vector<uint8_t> data;  // 5 convolution, 6 colour matrix, 7 gradient bevel
+};
+
+// The events of clip actions, as the flags of a PlaceObject2 or 3 number them.
+namespace clip_event {
+inline constexpr uint32_t kLoad = 1u << 0, kEnterFrame = 1u << 1, kUnload = 1u << 2, kInitialize = 1u << 9,
+                          kConstruct = 1u << 18;
+}
+
+// One clip action of a placed sprite: the events it answers and its bytecode.
+struct ClipAction {
+    uint32_t events = 0;
+    std::vector<uint8_t> code;
+};
+
+// A DoAction's bytecode, run after the frame's first `at` commands have been applied.
+struct FrameScript {
+    size_t at = 0;
+    std::vector<uint8_t> code;
+};
+
+// A DoInitAction: bytecode run once, the first time its frame is reached.
+struct InitScript {
+    uint16_t spriteId = 0;
+    std::vector<uint8_t> code;
 };
 
 // PlaceObject, PlaceObject2 or PlaceObject3, or (remove) RemoveObject and RemoveObject2.
@@ -40,16 +65,22 @@ struct PlaceCommand {
     std::optional<uint8_t> cacheAsBitmap;
     std::optional<bool> visible;
     std::optional<swf::Color> opaqueBackground;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;  // null when none
 };
 
 struct Frame {
     std::vector<PlaceCommand> commands;
     std::optional<swf::Color> background;
     std::vector<std::string> labels;
+    std::vector<FrameScript> scripts;
+    std::vector<InitScript> initScripts;
 };
 
 struct Timeline {
     std::vector<Frame> frames;  // one per ShowFrame; commands after the last ShowFrame make one more
+    // The frame a label names (labels compare without case), or -1.
+    int frameOfLabel(std::string_view label) const;
+    bool hasScripts = false;  // DoAction, DoInitAction or clip actions anywhere in it
 };
 
 struct Character {
@@ -97,7 +128,8 @@ private:
 };
 
 // The readers of the individual tags, exposed for tests.
-bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& out);
+// `version` is the movie's: clip actions take 16-bit event flags before version 6.
+bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& out, uint8_t version = 10);
 bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape);
 // DefineButton or DefineButton2: its id and the records of its up state as one frame.
 bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState);

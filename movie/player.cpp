@@ -3,8 +3,245 @@
 #include "movie/filters.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace movie {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool SameName(std::string_view a, std::string_view b, bool caseSensitive) {
+    return caseSensitive ? a == b : Lower(a) == Lower(b);
+}
+
+// Fields a later command gives replace those of the earlier one.
+void Merge(PlaceCommand& into, const PlaceCommand& c) {
+    if (c.characterId) into.characterId = c.characterId;
+    if (c.matrix) into.matrix = c.matrix;
+    if (c.colorTransform) into.colorTransform = c.colorTransform;
+    if (c.ratio) into.ratio = c.ratio;
+    if (c.name) into.name = c.name;
+    if (c.clipDepth) into.clipDepth = c.clipDepth;
+    if (c.blendMode) into.blendMode = c.blendMode;
+    if (c.hasFilters) {
+        into.hasFilters = true;
+        into.filters = c.filters;
+    }
+    if (c.visible) into.visible = c.visible;
+    if (c.clipActions) into.clipActions = c.clipActions;
+}
+
+}  // namespace
+
+TimelineInstance::~TimelineInstance() {
+    if (player != nullptr) player->instances_.erase(handle);
+}
+
+// What scripts reach of the player, by the handles of its timelines.
+class ScriptHost final : public avm1::Host {
+public:
+    explicit ScriptHost(Player& p) : p_(p) {}
+
+    bool caseSensitive() const { return p_.definition_.version() >= 7; }
+    std::string key(std::string_view name) const { return caseSensitive() ? std::string(name) : Lower(name); }
+
+    uint32_t root() override { return p_.root_.sprite ? p_.root_.sprite->handle : 0; }
+    uint32_t parent(uint32_t clip) override {
+        const TimelineInstance* t = p_.instance(clip);
+        return t != nullptr && t->parent != nullptr ? t->parent->handle : 0;
+    }
+    uint32_t child(uint32_t clip, std::string_view name) override {
+        const TimelineInstance* t = p_.instance(clip);
+        if (t == nullptr || name.empty()) return 0;
+        for (const auto& [depth, object] : t->displayList) {
+            if (object.sprite && object.character != nullptr && object.character->kind == Character::Kind::kSprite &&
+                SameName(object.name, name, caseSensitive())) {
+                return object.sprite->handle;
+            }
+        }
+        return 0;
+    }
+    bool exists(uint32_t clip) override { return p_.instance(clip) != nullptr; }
+
+    bool getVariable(uint32_t clip, std::string_view name, avm1::Value& out) override {
+        const TimelineInstance* t = p_.instance(clip);
+        if (t == nullptr) return false;
+        auto it = t->variables.find(key(name));
+        if (it == t->variables.end()) return false;
+        out = it->second;
+        return true;
+    }
+    void setVariable(uint32_t clip, std::string_view name, const avm1::Value& value) override {
+        TimelineInstance* t = p_.instance(clip);
+        if (t == nullptr) return;
+        std::string k = key(name);
+        auto it = t->variables.find(k);
+        if (it != t->variables.end()) {
+            it->second = value;
+        } else if (t->variables.size() < avm1::kMaxVariablesPerClip) {
+            t->variables.emplace(std::move(k), value);
+        } else if (!variablesReported_) {
+            variablesReported_ = true;
+            p_.log("ActionScript: a timeline holds " + std::to_string(avm1::kMaxVariablesPerClip) +
+                   " variables (kMaxVariablesPerClip): no more are made");
+        }
+    }
+    bool deleteVariable(uint32_t clip, std::string_view name) override {
+        TimelineInstance* t = p_.instance(clip);
+        return t != nullptr && t->variables.erase(key(name)) > 0;
+    }
+
+    avm1::Value getProperty(uint32_t clip, int property) override;
+    void setProperty(uint32_t clip, int property, const avm1::Value& value) override;
+
+    void play(uint32_t clip) override {
+        if (TimelineInstance* t = p_.instance(clip)) t->playing = true;
+    }
+    void stop(uint32_t clip) override {
+        if (TimelineInstance* t = p_.instance(clip)) t->playing = false;
+    }
+    void gotoFrame(uint32_t clip, int frame, bool play) override {
+        TimelineInstance* t = p_.instance(clip);
+        if (t == nullptr) return;
+        t->playing = play;
+        p_.seek(*t, frame);
+    }
+    int frameOfLabel(uint32_t clip, std::string_view label) override {
+        const TimelineInstance* t = p_.instance(clip);
+        return t != nullptr && t->timeline != nullptr ? t->timeline->frameOfLabel(label) : -1;
+    }
+    int currentFrame(uint32_t clip) override {
+        const TimelineInstance* t = p_.instance(clip);
+        return t != nullptr ? t->frame : 0;
+    }
+    int totalFrames(uint32_t clip) override {
+        const TimelineInstance* t = p_.instance(clip);
+        return t != nullptr && t->timeline != nullptr ? static_cast<int>(t->timeline->frames.size()) : 0;
+    }
+    std::vector<const std::vector<uint8_t>*> frameScripts(uint32_t clip, int frame) override {
+        std::vector<const std::vector<uint8_t>*> out;
+        const TimelineInstance* t = p_.instance(clip);
+        if (t == nullptr || t->timeline == nullptr || frame < 0 || frame >= totalFrames(clip)) return out;
+        for (const FrameScript& s : t->timeline->frames[static_cast<size_t>(frame)].scripts) out.push_back(&s.code);
+        return out;
+    }
+    std::string path(uint32_t clip) override {
+        std::string out;
+        for (const TimelineInstance* t = p_.instance(clip); t != nullptr; t = t->parent) {
+            out = (t->parent == nullptr ? std::string("_level0") : (t->object != nullptr ? t->object->name : "")) +
+                  (out.empty() ? "" : "." + out);
+        }
+        return out;
+    }
+    std::string name(uint32_t clip) override {
+        const TimelineInstance* t = p_.instance(clip);
+        return t != nullptr && t->parent != nullptr && t->object != nullptr ? t->object->name : "";
+    }
+    void trace(const std::string& line) override {
+        if (p_.traceSink_) p_.traceSink_(line);
+    }
+    void log(const std::string& line) override { p_.log(line); }
+    double timer() override {
+        const double rate = p_.definition_.frameRate88() / 256.0;
+        return rate > 0 ? (p_.ticks_ > 0 ? p_.ticks_ - 1 : 0) * 1000.0 / rate : 0;
+    }
+
+private:
+    // The slash path of _target: "/" for the main timeline, "/a/b" below it.
+    std::string slashPath(const TimelineInstance* t) {
+        std::string out;
+        for (; t != nullptr && t->parent != nullptr; t = t->parent) {
+            out = "/" + (t->object != nullptr ? t->object->name : std::string()) + out;
+        }
+        return out.empty() ? "/" : out;
+    }
+
+    Player& p_;
+    bool variablesReported_ = false;
+};
+
+avm1::Value ScriptHost::getProperty(uint32_t clip, int property) {
+    using avm1::Value;
+    const TimelineInstance* t = p_.instance(clip);
+    if (t == nullptr || t->object == nullptr) return Value();
+    const DisplayObject& o = *t->object;
+    const swf::Matrix& m = o.matrix;
+    switch (property) {
+        case avm1::kPropX: return Value::Number(m.translateX / 20.0);
+        case avm1::kPropY: return Value::Number(m.translateY / 20.0);
+        case avm1::kPropXScale: return Value::Number(std::hypot(m.scaleX, m.rotateSkew0) * 100.0);
+        case avm1::kPropYScale: return Value::Number(std::hypot(m.rotateSkew1, m.scaleY) * 100.0);
+        case avm1::kPropRotation: return Value::Number(std::atan2(m.rotateSkew0, m.scaleX) * 180.0 / kPi);
+        case avm1::kPropAlpha: return Value::Number(o.colorTransform.mulA * 100.0 / 256.0);
+        case avm1::kPropVisible:
+            return p_.definition_.version() >= 5 ? Value::Bool(o.visible) : Value::Number(o.visible ? 1 : 0);
+        case avm1::kPropCurrentFrame: return Value::Number(std::max(t->frame, 0) + 1);
+        case avm1::kPropTotalFrames:
+        case avm1::kPropFramesLoaded: return Value::Number(totalFrames(clip));
+        case avm1::kPropName: return Value::String(name(clip));
+        case avm1::kPropTarget: return Value::String(slashPath(t));
+        case avm1::kPropQuality: return Value::String("HIGH");
+        case avm1::kPropHighQuality: return Value::Number(1);
+        case avm1::kPropUrl:
+        case avm1::kPropDropTarget: return Value::String("");
+        case avm1::kPropSoundBufTime: return Value::Number(5);
+        case avm1::kPropFocusRect: return Value::Bool(true);
+        default: return Value::Number(0);  // sizes and the mouse: not measured
+    }
+}
+
+void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& value) {
+    TimelineInstance* t = p_.instance(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    DisplayObject& o = *t->object;
+    swf::Matrix& m = o.matrix;
+    const double n = p_.machine_->toNumber(value);
+    const bool number = std::isfinite(n);
+    double xscale = std::hypot(m.scaleX, m.rotateSkew0), yscale = std::hypot(m.rotateSkew1, m.scaleY);
+    double rotation = std::atan2(m.rotateSkew0, m.scaleX);
+    bool recompose = false;
+    switch (property) {
+        case avm1::kPropX:
+            if (number) m.translateX = static_cast<int32_t>(std::clamp(std::round(n * 20), -1e9, 1e9));
+            break;
+        case avm1::kPropY:
+            if (number) m.translateY = static_cast<int32_t>(std::clamp(std::round(n * 20), -1e9, 1e9));
+            break;
+        case avm1::kPropXScale:
+            if (number) xscale = n / 100, recompose = true;
+            break;
+        case avm1::kPropYScale:
+            if (number) yscale = n / 100, recompose = true;
+            break;
+        case avm1::kPropRotation:
+            if (number) rotation = n * kPi / 180, recompose = true;
+            break;
+        case avm1::kPropAlpha:
+            if (number) o.colorTransform.mulA = static_cast<int16_t>(std::clamp(n * 256 / 100, -32768.0, 32767.0));
+            break;
+        case avm1::kPropVisible: o.visible = p_.machine_->toBoolean(value); break;
+        case avm1::kPropName: o.name = p_.machine_->toString(value); break;
+        default: break;  // read-only, or not measured
+    }
+    if (recompose) {
+        xscale = std::clamp(xscale, -32768.0, 32767.0);
+        yscale = std::clamp(yscale, -32768.0, 32767.0);
+        m.scaleX = static_cast<float>(xscale * std::cos(rotation));
+        m.rotateSkew0 = static_cast<float>(xscale * std::sin(rotation));
+        m.rotateSkew1 = static_cast<float>(-yscale * std::sin(rotation));
+        m.scaleY = static_cast<float>(yscale * std::cos(rotation));
+    }
+}
+
+Player::Player() : host_(std::make_unique<ScriptHost>(*this)) {}
+Player::~Player() { root_ = DisplayObject(); }
 
 bool Player::loadFile(const char* path, std::string& error) {
     swf::SwfFile file;
@@ -12,14 +249,27 @@ bool Player::loadFile(const char* path, std::string& error) {
 }
 
 bool Player::load(const swf::SwfFile& file, std::string& error) {
-    morphs_.clear();  // they point into the old definition
+    root_ = DisplayObject();  // its timelines point into the old definition
+    morphs_.clear();
     definition_ = MovieDefinition();
     if (!definition_.load(file, error)) return false;
-    main_.timeline = &definition_.timeline();
-    main_.reset();
-    if (!backgroundSet_) background_ = {255, 255, 255, 255};
+    restart();
     if (totalFrames() > 0) gotoFrame(0);
     return true;
+}
+
+void Player::restart() {
+    root_ = DisplayObject();
+    instances_.clear();
+    execution_.clear();
+    urgent_.clear();
+    queued_.clear();
+    initDone_.clear();
+    ticks_ = 0;
+    machine_ = std::make_unique<avm1::Machine>(*host_, definition_.version());
+    if (!backgroundSet_) background_ = {255, 255, 255, 255};
+    root_.sprite = std::make_unique<TimelineInstance>();
+    startInstance(*root_.sprite, nullptr, &root_, &definition_.timeline());
 }
 
 int Player::totalFrames() const { return static_cast<int>(definition_.timeline().frames.size()); }
@@ -27,46 +277,154 @@ int Player::totalFrames() const { return static_cast<int>(definition_.timeline()
 int Player::stageWidth() const { return (definition_.frameSize().xMax - definition_.frameSize().xMin) / 20; }
 int Player::stageHeight() const { return (definition_.frameSize().yMax - definition_.frameSize().yMin) / 20; }
 
+void Player::log(const std::string& line) {
+    if (logSink_) logSink_(line);
+}
+
+TimelineInstance* Player::instance(uint32_t handle) const {
+    auto it = instances_.find(handle);
+    return it == instances_.end() ? nullptr : it->second;
+}
+
 void Player::gotoFrame(int frame) {
     const int last = totalFrames() - 1;
     if (last < 0) return;
     frame = std::clamp(frame, 0, last);
-    if (frame < main_.frame) main_.reset();
-    while (main_.frame < frame) step();
+    if (frame < currentFrame()) restart();
+    while (currentFrame() < frame) tick();
 }
 
-// One step of the main timeline: the sprites already on the stage advance, then the next
-// frame's commands run.
-void Player::step() {
-    for (auto& [depth, object] : main_.displayList) {
-        if (object.sprite) advance(*object.sprite, 1);
-    }
-    runFrame(main_, main_.frame + 1, 0);
+void Player::startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline) {
+    t.player = this;
+    t.handle = nextHandle_++;
+    t.parent = parent;
+    t.object = object;
+    t.timeline = timeline;
+    t.nesting = parent != nullptr ? parent->nesting + 1 : 0;
+    instances_[t.handle] = &t;
+    execution_.push_front(t.handle);
 }
 
-void Player::advance(TimelineInstance& t, int nesting) {
-    if (nesting > kMaxSpriteNesting || t.timeline == nullptr || t.timeline->frames.empty()) return;
-    for (auto& [depth, object] : t.displayList) {
-        if (object.sprite) advance(*object.sprite, nesting + 1);
+// One step: every timeline's events and next frame, newest first, then the scripts.
+void Player::tick() {
+    machine_->startFrame();
+    const std::vector<uint32_t> order(execution_.begin(), execution_.end());
+    for (uint32_t handle : order) {
+        if (TimelineInstance* t = instance(handle)) runClipFrame(*t);
     }
-    int next = t.frame + 1;
-    if (next >= static_cast<int>(t.timeline->frames.size())) {
-        if (t.timeline->frames.size() == 1) return;  // a one-frame sprite stays as it is
-        t.displayList.clear();  // looping: the sprite starts over from its first frame
-        next = 0;
-    }
-    runFrame(t, next, nesting);
+    runScripts();
+    execution_.erase(std::remove_if(execution_.begin(), execution_.end(), [&](uint32_t h) { return instance(h) == nullptr; }),
+                     execution_.end());
+    ++ticks_;
 }
 
-void Player::runFrame(TimelineInstance& t, int frame, int nesting) {
+void Player::runClipFrame(TimelineInstance& t) {
+    const bool first = !t.initialized;
+    t.initialized = true;
+    queueClipEvent(t, first ? clip_event::kLoad : clip_event::kEnterFrame);
+    if (!t.playing || t.timeline == nullptr || t.timeline->frames.empty()) return;
+    const int count = static_cast<int>(t.timeline->frames.size());
+    const int next = t.frame + 1;
+    if (next < count) {
+        runFrame(t, next, true);
+    } else if (count > 1) {
+        seek(t, 0);  // looping
+    }
+}
+
+void Player::queueClipEvent(TimelineInstance& t, uint32_t event) {
+    if (t.object == nullptr || !t.object->clipActions) return;
+    const bool urgent = (event & (clip_event::kInitialize | clip_event::kConstruct)) != 0;
+    for (const ClipAction& a : *t.object->clipActions) {
+        if ((a.events & event) != 0) (urgent ? urgent_ : queued_).push_back({t.handle, &a.code});
+    }
+}
+
+void Player::runScripts() {
+    while (!urgent_.empty() || !queued_.empty()) {
+        std::deque<QueuedScript>& from = urgent_.empty() ? queued_ : urgent_;
+        const QueuedScript s = from.front();
+        from.pop_front();
+        if (machine_->budgetSpent()) continue;  // the machine said so once; the rest are dropped
+        if (instance(s.clip) != nullptr) machine_->run(*s.code, s.clip);
+    }
+}
+
+// Runs a frame's commands; with `scripts`, its scripts are queued in their places among
+// them and its init actions ahead of everything.
+void Player::runFrame(TimelineInstance& t, int frame, bool scripts) {
     if (t.timeline == nullptr || frame < 0 || frame >= static_cast<int>(t.timeline->frames.size())) return;
     const Frame& f = t.timeline->frames[static_cast<size_t>(frame)];
-    for (const PlaceCommand& c : f.commands) apply(t, c, nesting);
-    if (&t == &main_ && f.background && !backgroundSet_) background_ = {f.background->r, f.background->g, f.background->b, 255};
     t.frame = frame;
+    const uint32_t handle = t.handle;
+    if (scripts) {
+        for (const InitScript& init : f.initScripts) {
+            if (initDone_.insert(init.spriteId).second) urgent_.push_back({handle, &init.code});
+        }
+    }
+    size_t nextScript = 0;
+    for (size_t i = 0; i < f.commands.size(); ++i) {
+        for (; scripts && nextScript < f.scripts.size() && f.scripts[nextScript].at <= i; ++nextScript) {
+            queued_.push_back({handle, &f.scripts[nextScript].code});
+        }
+        apply(t, f.commands[i]);
+    }
+    for (; scripts && nextScript < f.scripts.size(); ++nextScript) queued_.push_back({handle, &f.scripts[nextScript].code});
+    if (t.parent == nullptr && f.background && !backgroundSet_) {
+        background_ = {f.background->r, f.background->g, f.background->b, 255};
+    }
 }
 
-void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
+// Moves a timeline to a frame. Forward, the frames between run their commands only; back,
+// the display is rebuilt as frame `frame` has it, keeping what stays at its depth with its
+// character. Either way the frame's own scripts are queued.
+void Player::seek(TimelineInstance& t, int frame) {
+    if (t.timeline == nullptr || t.timeline->frames.empty()) return;
+    frame = std::clamp(frame, 0, static_cast<int>(t.timeline->frames.size()) - 1);
+    if (frame == t.frame) return;
+    if (frame > t.frame) {
+        for (int f = t.frame + 1; f <= frame; ++f) runFrame(t, f, f == frame);
+        return;
+    }
+    std::map<uint16_t, PlaceCommand> state;
+    std::optional<swf::Color> background;
+    for (int f = 0; f <= frame; ++f) {
+        const Frame& fr = t.timeline->frames[static_cast<size_t>(f)];
+        if (fr.background) background = fr.background;
+        for (const PlaceCommand& c : fr.commands) {
+            auto it = state.find(c.depth);
+            if (c.remove) {
+                if (it != state.end()) state.erase(it);
+            } else if (!c.move || it == state.end()) {
+                if (c.move && !c.characterId) continue;
+                PlaceCommand placed = c;
+                placed.move = false;
+                state[c.depth] = std::move(placed);
+            } else {
+                Merge(it->second, c);
+            }
+        }
+    }
+    for (auto it = t.displayList.begin(); it != t.displayList.end();) {
+        auto s = state.find(it->first);
+        const bool stays = s != state.end() && s->second.characterId && *s->second.characterId == it->second.characterId;
+        it = stays ? std::next(it) : t.displayList.erase(it);
+    }
+    t.frame = frame;
+    const uint32_t handle = t.handle;
+    const Frame& target = t.timeline->frames[static_cast<size_t>(frame)];
+    for (const InitScript& init : target.initScripts) {
+        if (initDone_.insert(init.spriteId).second) urgent_.push_back({handle, &init.code});
+    }
+    for (auto& [depth, command] : state) {
+        command.move = t.displayList.count(depth) != 0;
+        apply(t, command);
+    }
+    for (const FrameScript& s : target.scripts) queued_.push_back({handle, &s.code});
+    if (t.parent == nullptr && background && !backgroundSet_) background_ = {background->r, background->g, background->b, 255};
+}
+
+void Player::apply(TimelineInstance& t, const PlaceCommand& c) {
     if (c.remove) {
         t.displayList.erase(c.depth);
         return;
@@ -76,6 +434,7 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
     if (c.move && !modify && !c.characterId) return;  // nothing to move there
     DisplayObject& object = modify ? existing->second : t.displayList[c.depth];
     if (!modify) object = DisplayObject();
+    bool spawned = false;
     if (c.characterId && (!modify || object.characterId != *c.characterId)) {
         const Character* character = definition_.character(*c.characterId);
         object.characterId = *c.characterId;
@@ -83,10 +442,10 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
         object.sprite.reset();
         if (character != nullptr &&
             (character->kind == Character::Kind::kSprite || character->kind == Character::Kind::kButton) &&
-            nesting < kMaxSpriteNesting) {
+            t.nesting < kMaxSpriteNesting) {
             object.sprite = std::make_unique<TimelineInstance>();
-            object.sprite->timeline = &character->timeline;
-            runFrame(*object.sprite, 0, nesting + 1);
+            startInstance(*object.sprite, &t, &object, &character->timeline);
+            spawned = true;
         }
     }
     if (c.matrix) object.matrix = *c.matrix;
@@ -97,6 +456,13 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int nesting) {
     if (c.blendMode) object.blendMode = *c.blendMode;
     if (c.visible) object.visible = *c.visible;
     if (c.hasFilters) object.filters = c.filters;
+    if (c.clipActions) object.clipActions = c.clipActions;
+    if (spawned) {
+        // A new timeline: its initialize events first, then its first frame at once.
+        TimelineInstance& child = *object.sprite;
+        queueClipEvent(child, clip_event::kInitialize | clip_event::kConstruct);
+        runClipFrame(child);
+    }
 }
 
 const ShapeGeometry& Player::morphAt(const Character* morph, uint16_t ratio) {
@@ -213,7 +579,9 @@ void Player::draw(const raster::Target& target, bool transparent, bool antiAlias
     stageScaleX_ = sx * 20;  // per stage pixel of 20 twips
     stageScaleY_ = sy * 20;
     const raster::Matrix toDevice{sx, 0, 0, sy, -static_cast<float>(stage.xMin) * sx, -static_cast<float>(stage.yMin) * sy};
-    drawList(main_, toDevice, raster::ColorTransform(), 0, false);
+    if (!root_.sprite || !root_.visible) return;
+    drawList(*root_.sprite, toDevice * ToRasterMatrix(root_.matrix), raster::ColorTransform().after(ToRasterTransform(root_.colorTransform)),
+             0, false);
 }
 
 }  // namespace movie

@@ -6,13 +6,24 @@
 // each step the main timeline took since it was placed: gotoFrame(n) from frame k < n steps
 // k + 1 .. n; from k > n it starts over at frame 0 and steps to n. Sprites play on their own
 // and loop at their last frame.
+//
+// Scripts run as the reference players run them: each step, every timeline in turn (the
+// newest first) gets its enterFrame event and, when playing, its next frame; a timeline
+// placed during the step runs its first frame at once. Then the queued scripts run:
+// init actions and initialize events first, then frame scripts and events in the order
+// they were queued. A step's scripts share one instruction budget.
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "movie/avm1.h"
 #include "movie/definition.h"
 #include "raster/canvas.h"
 #include "raster/filters.h"
@@ -20,17 +31,28 @@
 namespace movie {
 
 struct DisplayObject;
+class Player;
 
 // One timeline playing: the main movie's or a sprite instance's.
 struct TimelineInstance {
+    TimelineInstance() = default;
+    TimelineInstance(const TimelineInstance&) = delete;
+    TimelineInstance& operator=(const TimelineInstance&) = delete;
+    ~TimelineInstance();
+
     const Timeline* timeline = nullptr;
     int frame = -1;  // the frame shown; -1 before the first
     std::map<uint16_t, DisplayObject> displayList;  // by depth, drawn from the lowest
 
-    void reset() {
-        frame = -1;
-        displayList.clear();
-    }
+    // What scripts see of it.
+    Player* player = nullptr;   // set while the player knows it by its handle
+    uint32_t handle = 0;
+    TimelineInstance* parent = nullptr;
+    DisplayObject* object = nullptr;  // the display object that shows it
+    int nesting = 0;
+    bool playing = true;
+    bool initialized = false;  // its first frame has run and its load event come
+    std::map<std::string, avm1::Value> variables;
 };
 
 struct DisplayObject {
@@ -44,21 +66,36 @@ struct DisplayObject {
     std::vector<FilterRecord> filters;
     bool visible = true;
     std::string name;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;
     std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
 };
 
 class Player {
 public:
+    Player();
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
     bool loadFile(const char* path, std::string& error);
     bool load(const swf::SwfFile& file, std::string& error);
 
     int totalFrames() const;
-    int currentFrame() const { return main_.frame; }
+    // The frame shown: the number of steps taken since the first frame. Without scripts it
+    // is also the main timeline's frame; scripts may stop or move the main timeline.
+    int currentFrame() const { return ticks_ - 1; }
+    // The main timeline's own frame.
+    int timelineFrame() const { return root_.sprite ? root_.sprite->frame : -1; }
     void gotoFrame(int frame);
 
     // The movie's own background until set here.
     void setBackgroundColor(raster::Rgba color) { background_ = color; backgroundSet_ = true; }
     raster::Rgba backgroundColor() const { return background_; }
+
+    // What the movie's trace() prints, and what goes wrong in its scripts, line by line.
+    // Set before loading to see the first frame's.
+    void setTraceSink(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
+    void setLogSink(std::function<void(const std::string&)> sink) { logSink_ = std::move(sink); }
 
     // Stage size in whole pixels.
     int stageWidth() const;
@@ -70,17 +107,45 @@ public:
     void draw(const raster::Target& target, bool transparent, bool antiAlias);
 
 private:
-    void step();
-    void advance(TimelineInstance& t, int nesting);
-    void runFrame(TimelineInstance& t, int frame, int nesting);
-    void apply(TimelineInstance& t, const PlaceCommand& c, int nesting);
+    friend struct TimelineInstance;
+    friend class ScriptHost;
+
+    void restart();
+    void tick();
+    void runClipFrame(TimelineInstance& t);
+    void seek(TimelineInstance& t, int frame);
+    void runFrame(TimelineInstance& t, int frame, bool scripts);
+    void apply(TimelineInstance& t, const PlaceCommand& c);
+    void startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline);
+    void queueClipEvent(TimelineInstance& t, uint32_t event);
+    void runScripts();
+    TimelineInstance* instance(uint32_t handle) const;
+    void log(const std::string& line);
+
     const ShapeGeometry& morphAt(const Character* morph, uint16_t ratio);
     void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
     void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
                   bool mask);
 
     MovieDefinition definition_;
-    TimelineInstance main_;
+    // Every timeline scripts can reach, by handle; declared before the display so that it
+    // outlives every timeline that leaves it.
+    std::unordered_map<uint32_t, TimelineInstance*> instances_;
+    uint32_t nextHandle_ = 1;
+    // The handles in the order their frames run: the newest first, the main timeline last.
+    std::deque<uint32_t> execution_;
+    struct QueuedScript {
+        uint32_t clip;
+        const std::vector<uint8_t>* code;
+    };
+    std::deque<QueuedScript> urgent_, queued_;  // init actions and initialize events go first
+    std::set<uint16_t> initDone_;
+    std::unique_ptr<class ScriptHost> host_;
+    std::unique_ptr<avm1::Machine> machine_;
+    std::function<void(const std::string&)> traceSink_, logSink_;
+    int ticks_ = 0;
+
+    DisplayObject root_;  // shows the main timeline
     raster::Rgba background_{255, 255, 255, 255};
     bool backgroundSet_ = false;
     std::unique_ptr<raster::Canvas> canvas_;

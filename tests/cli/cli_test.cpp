@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "support/action_builder.h"
 #include "support/demo_movie.h"
 #include "support/ffmpeg_tools.h"
 #include "support/swf_builder.h"
@@ -53,6 +54,32 @@ std::string MovingSquareMovie() {
         AppendBytes(fields.tags, TagRecord(1, {}));
     }
     AppendBytes(fields.tags, TagRecord(0, {}));
+    return BuildSwfFile(fields);
+}
+
+// The moving square whose first frame stops the movie and says so with trace().
+std::string StoppingSquareMovie() {
+    SwfFields fields;
+    fields.xMax = 800;
+    fields.yMax = 400;
+    fields.rate88 = 10 << 8;
+    fields.frameCount = 3;
+    fields.tags.clear();
+    const auto records = ShapeRecordWriter(1, 0)
+                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
+                             .line(200, 0).line(0, 200).line(-200, 0).line(0, -200)
+                             .end();
+    AppendBytes(fields.tags, TagRecord(32, DefineShapeBody(1, 0, 200, 0, 200, {SolidFill(255, 0, 0, 255)}, {}, records)));
+    for (int k = 0; k < 3; ++k) {
+        AppendBytes(fields.tags, PlaceObject2Tag({1, k == 0 ? std::optional<uint16_t>(1) : std::nullopt, k > 0,
+                                                  std::pair{200 * k, 100}}));
+        if (k == 0) {
+            AppendBytes(fields.tags, DoActionTag(Actions().op(action::kStop).push("stopped at").push(1.0)
+                                                     .op(action::kAdd2).trace().bytes()));
+        }
+        AppendBytes(fields.tags, ShowFrameTag());
+    }
+    AppendBytes(fields.tags, EndTag());
     return BuildSwfFile(fields);
 }
 
@@ -110,6 +137,33 @@ TEST_F(Cli, ConvertWritesEveryFrameWithAlpha) {
         EXPECT_EQ(px(10 * k + 5, 10), std::string("\x00\x00\xff\xff", 4)) << "frame " << k;
         EXPECT_EQ(px((10 * k + 25) % 40, 10), std::string(4, '\0')) << "frame " << k;
     }
+}
+
+TEST_F(Cli, TraceWritesWhatTheScriptsPrintAndScriptsDriveTheFrames) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string movie = dir_.file("stopping.swf"), avi = dir_.file("stopping.avi"), trace = dir_.file("trace.txt");
+    WriteFileBytes(movie, StoppingSquareMovie());
+    CliRun r = Tevlin("convert " + movie + " -o " + avi + " --trace " + trace + " --quiet");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFileBytes(trace), "stopped at1\n");
+    // Three frames, as many as the movie has, all showing the square where it stopped.
+    EXPECT_EQ(ProbeAvi(avi).packets, 3);
+    std::string frames;
+    ASSERT_TRUE(DecodeAviToBgra(avi, frames));
+    ASSERT_EQ(frames.size(), 3u * 40 * 20 * 4);
+    for (int k = 0; k < 3; ++k) {
+        auto px = [&](int x, int y) { return frames.substr(((static_cast<size_t>(k) * 20 + y) * 40 + x) * 4, 4); };
+        EXPECT_EQ(px(5, 10), std::string("\x00\x00\xff\xff", 4)) << "frame " << k;
+        EXPECT_EQ(px(15, 10), std::string(4, '\0')) << "frame " << k;
+    }
+    // "-" is the standard output; a trace file that is the movie is refused.
+    r = Tevlin("render " + movie + " -o " + dir_.file("f.png") + " --trace -");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("stopped at1\n"), std::string::npos) << r.output;
+    r = Tevlin("render " + movie + " -o " + dir_.file("f.png") + " --trace " + movie);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("is the movie or the output"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFileBytes(movie), StoppingSquareMovie()) << "the movie is untouched";
 }
 
 TEST_F(Cli, DemoMovieConvertsWithItsMotionAndAlpha) {

@@ -5,7 +5,9 @@
 //
 // Per test: the share of pixels whose every channel is within 32/255 of the reference, the
 // PSNR, and what the movie uses (read from its tags). A test passes at 98 % of pixels. The
-// last line reads "corpus: P passed of T; shapes-only: S passed of U". Reference PNGs are
+// last line reads "corpus: P passed of T; shapes-only: S passed of U; timeline scripts: L
+// passed of M", the last counting the tests whose scripts only drive the timeline (see
+// corpus_scan.h). Reference PNGs are
 // decoded with ffmpeg. Without the corpus folder the report says so and exits 0.
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "movie/player.h"
+#include "tests/corpus/corpus_scan.h"
 
 namespace fs = std::filesystem;
 
@@ -27,81 +30,7 @@ namespace {
 constexpr double kChannelTolerance = 32;
 constexpr double kPassShare = 0.98;
 
-struct Features {
-    bool as3 = false, scripts = false, effects = false, bitmaps = false, text = false, buttons = false, video = false;
-    std::string describe() const {
-        std::string s;
-        auto add = [&](bool on, const char* name) {
-            if (on) s += (s.empty() ? "" : ",") + std::string(name);
-        };
-        add(scripts, "scripts");
-        add(effects, "effects");
-        add(bitmaps, "bitmaps");
-        add(text, "text");
-        add(buttons, "buttons");
-        add(video, "video");
-        return s.empty() ? "shapes-only" : s;
-    }
-    bool shapesOnly() const { return !scripts && !effects && !bitmaps && !text && !buttons && !video; }
-};
-
-void Scan(swf::TagReader tags, Features& f, int depth) {
-    swf::Tag t;
-    while (tags.next(t)) {
-        namespace tag = swf::tag;
-        switch (t.code) {
-            case tag::kDoAbc: f.as3 = true; break;
-            case tag::kFileAttributes:
-                if (t.length > 0 && (t.body[0] & 0x08)) f.as3 = true;
-                break;
-            case tag::kDoAction:
-            case tag::kDoInitAction: f.scripts = true; break;
-            case tag::kPlaceObject2:
-                if (t.length > 0 && (t.body[0] & 0x80)) f.scripts = true;
-                break;
-            case tag::kPlaceObject3:
-                if (t.length > 0 && (t.body[0] & 0x80)) f.scripts = true;
-                if (t.length > 1 && (t.body[1] & 0x07)) f.effects = true;
-                break;
-            case tag::kDefineBits:
-            case tag::kDefineBitsJpeg2:
-            case tag::kDefineBitsJpeg3:
-            case tag::kDefineBitsJpeg4:
-            case tag::kDefineBitsLossless:
-            case tag::kDefineBitsLossless2:
-            case tag::kJpegTables: f.bitmaps = true; break;
-            case tag::kDefineText:
-            case tag::kDefineText2:
-            case tag::kDefineEditText:
-            case tag::kDefineFont:
-            case tag::kDefineFont2:
-            case tag::kDefineFont3:
-            case tag::kDefineFont4: f.text = true; break;
-            case tag::kDefineButton:
-            case tag::kDefineButton2: f.buttons = true; break;
-            case tag::kDefineVideoStream:
-            case tag::kVideoFrame: f.video = true; break;
-            case tag::kDefineSprite:
-                if (depth < 4 && t.length > 4) Scan(swf::TagReader(t.body, t.length, 4), f, depth + 1);
-                break;
-            default: break;
-        }
-    }
-}
-
-std::string ReadText(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-int NumFrames(const std::string& toml) {
-    const size_t at = toml.find("num_frames");
-    if (at == std::string::npos) return 1;
-    const size_t eq = toml.find('=', at);
-    return eq == std::string::npos ? 1 : std::max(1, std::atoi(toml.c_str() + eq + 1));
-}
+using corpus::Features;
 
 bool LowQuality(const std::string& toml) { return toml.find("quality = \"low\"") != std::string::npos; }
 
@@ -138,7 +67,7 @@ int main(int argc, char** argv) {
         if (e.path().filename() == "test.swf") movies.push_back(e.path());
     }
     std::sort(movies.begin(), movies.end());
-    int total = 0, passed = 0, shapesTotal = 0, shapesPassed = 0;
+    int total = 0, passed = 0, shapesTotal = 0, shapesPassed = 0, timelineTotal = 0, timelinePassed = 0;
     std::printf("%-60s %-6s %7s %7s  %s\n", "test", "result", "match", "psnr", "uses");
     for (const fs::path& swfPath : movies) {
         const fs::path dir = swfPath.parent_path();
@@ -147,7 +76,7 @@ int main(int argc, char** argv) {
         std::string error;
         Features f;
         const bool parsed = swf::LoadSwfFile(swfPath.string().c_str(), file, error);
-        if (parsed) Scan(file.tags(), f, 0);
+        if (parsed) f = corpus::Scan(file);
         if (f.as3) continue;  // ActionScript 3 movies are not this engine's
         fs::path expected = dir / "output.expected.png";
         if (!fs::exists(expected)) {
@@ -160,7 +89,8 @@ int main(int argc, char** argv) {
         }
         ++total;
         if (f.shapesOnly()) ++shapesTotal;
-        const std::string toml = ReadText(dir / "test.toml");
+        if (f.timelineScriptsOnly()) ++timelineTotal;
+        const std::string toml = corpus::ReadText((dir / "test.toml").string());
         movie::Player player;
         int w = 0, h = 0;
         std::string reference;
@@ -172,7 +102,7 @@ int main(int argc, char** argv) {
             std::printf("%-60s %-6s %7s %7s  %s (no reference picture)\n", name.c_str(), "FAIL", "-", "-", f.describe().c_str());
             continue;
         }
-        player.gotoFrame(NumFrames(toml) - 1);
+        player.gotoFrame(corpus::FramesToRun(toml) - 1);
         std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
         player.draw(raster::Target::TopDown(pixels.data(), w, h, static_cast<ptrdiff_t>(w) * 4), false, !LowQuality(toml));
         size_t close = 0;
@@ -196,9 +126,12 @@ int main(int argc, char** argv) {
         const bool ok = share >= kPassShare;
         passed += ok;
         if (ok && f.shapesOnly()) ++shapesPassed;
-        std::printf("%-60s %-6s %6.2f%% %7.1f  %s\n", name.c_str(), ok ? "pass" : "FAIL", share * 100, psnr,
-                    f.describe().c_str());
+        if (ok && f.timelineScriptsOnly()) ++timelinePassed;
+        const std::string uses = f.describe() + (f.timelineScriptsOnly() ? " (timeline scripts)"
+                                                 : f.objectName.empty() ? "" : " (names " + f.objectName + ")");
+        std::printf("%-60s %-6s %6.2f%% %7.1f  %s\n", name.c_str(), ok ? "pass" : "FAIL", share * 100, psnr, uses.c_str());
     }
-    std::printf("corpus: %d passed of %d; shapes-only: %d passed of %d\n", passed, total, shapesPassed, shapesTotal);
+    std::printf("corpus: %d passed of %d; shapes-only: %d passed of %d; timeline scripts: %d passed of %d\n", passed, total,
+                shapesPassed, shapesTotal, timelinePassed, timelineTotal);
     return 0;
 }

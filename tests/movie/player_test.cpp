@@ -1,4 +1,5 @@
 // Whole movies from the test SWF builder, played and drawn, checked pixel by pixel.
+#include <memory>
 #include <gtest/gtest.h>
 
 #include "movie/player.h"
@@ -14,11 +15,7 @@ namespace tag = swf::tag;
 
 // A filled rectangle shape of w x h twips at the origin.
 std::vector<uint8_t> RectShape(uint16_t id, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255) {
-    const auto records = ShapeRecordWriter(1, 0)
-                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
-                             .line(w, 0).line(0, h).line(-w, 0).line(0, -h)
-                             .end();
-    return TagRecord(tag::kDefineShape3, DefineShapeBody(id, 0, w, 0, h, {SolidFill(r, g, b, a)}, {}, records));
+    return RectShapeTag(id, w, h, r, g, b, a);
 }
 
 using Place = PlaceFields;
@@ -26,7 +23,7 @@ std::vector<uint8_t> PlaceObject2(const Place& p) { return PlaceObject2Tag(p); }
 std::vector<uint8_t> ShowFrame() { return ShowFrameTag(); }
 
 // A movie of 100 x 50 px with the given tags.
-movie::Player Load(const std::vector<std::vector<uint8_t>>& tags) {
+std::unique_ptr<movie::Player> Load(const std::vector<std::vector<uint8_t>>& tags) {
     SwfFields fields;
     fields.xMax = 2000;
     fields.yMax = 1000;
@@ -37,8 +34,8 @@ movie::Player Load(const std::vector<std::vector<uint8_t>>& tags) {
     swf::SwfFile file;
     std::string error;
     EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
-    movie::Player player;
-    EXPECT_TRUE(player.load(file, error)) << error;
+    auto player = std::make_unique<movie::Player>();
+    EXPECT_TRUE(player->load(file, error)) << error;
     return player;
 }
 
@@ -53,8 +50,9 @@ const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
 const uint32_t kGreyBackground = raster::PremultipliedWord({50, 60, 70, 255});
 
 TEST(Player, ShapeAtItsPlaceOverTheBackground) {
-    movie::Player player = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0),
+    const auto owned = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0),
                                  PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
+    movie::Player& player = *owned;
     EXPECT_EQ(player.totalFrames(), 1);
     EXPECT_EQ(player.currentFrame(), 0);
     EXPECT_EQ(player.stageWidth(), 100);
@@ -73,27 +71,30 @@ TEST(Player, ShapeAtItsPlaceOverTheBackground) {
 }
 
 TEST(Player, TransparentDrawIsPremultiplied) {
-    movie::Player player = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0, 128),
+    const auto owned = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0, 128),
                                  PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
+    movie::Player& player = *owned;
     const Picture pic = Draw(player, 100, 50, true);
     EXPECT_EQ(pic.at(0, 0), 0u) << "no background";
     EXPECT_EQ(pic.at(20, 10), raster::PremultipliedWord({255, 0, 0, 128}));
 }
 
 TEST(Player, HigherDepthsDrawOnTop) {
-    movie::Player player = Load({RectShape(1, 400, 400, 255, 0, 0), RectShape(2, 400, 400, 0, 0, 255),
+    const auto owned = Load({RectShape(1, 400, 400, 255, 0, 0), RectShape(2, 400, 400, 0, 0, 255),
                                  PlaceObject2({5, 1, false, std::pair{0, 0}}),
                                  PlaceObject2({3, 2, false, std::pair{200, 200}}), ShowFrame()});
+    movie::Player& player = *owned;
     const Picture pic = Draw(player);
     EXPECT_EQ(pic.at(15, 15), kRed) << "depth 5 above depth 3";
     EXPECT_EQ(pic.at(25, 25), kBlue);
 }
 
 TEST(Player, ColourTransformsMultiplyAndAdd) {
-    movie::Player player = Load({RectShape(1, 400, 400, 200, 100, 0),
+    const auto owned = Load({RectShape(1, 400, 400, 200, 100, 0),
                                  PlaceObject2({1, 1, false, std::pair{0, 0}, std::array<int, 4>{128, 256, 256, 256},
                                                std::array<int, 4>{0, 0, 100, 0}}),
                                  ShowFrame()});
+    movie::Player& player = *owned;
     const uint32_t p = Draw(player).at(5, 5);
     EXPECT_EQ(raster::ChannelR(p), 100u);
     EXPECT_EQ(raster::ChannelG(p), 100u);
@@ -120,8 +121,9 @@ TEST(Player, BlendModesAndVisibilityFromPlaceObject3) {
     for (const auto& c : cases) {
         Place top{2, 2, false, std::pair{0, 0}};
         top.blendMode = c.mode;
-        movie::Player player = Load({RectShape(1, 2000, 1000, 200, 100, 0), RectShape(2, 400, 400, 0, 128, 255),
+        const auto owned = Load({RectShape(1, 2000, 1000, 200, 100, 0), RectShape(2, 400, 400, 0, 128, 255),
                                      PlaceObject2({1, 1, false, std::pair{0, 0}}), PlaceObject3Tag(top), ShowFrame()});
+        movie::Player& player = *owned;
         const Picture pic = Draw(player);
         const uint32_t p = pic.at(5, 5);
         EXPECT_NEAR(int(raster::ChannelR(p)), c.expected.r, 1) << c.name;
@@ -131,8 +133,9 @@ TEST(Player, BlendModesAndVisibilityFromPlaceObject3) {
     }
     Place hidden{2, 2, false, std::pair{0, 0}};
     hidden.visible = false;
-    movie::Player player = Load({RectShape(1, 2000, 1000, 200, 100, 0), RectShape(2, 400, 400, 0, 128, 255),
+    const auto owned = Load({RectShape(1, 2000, 1000, 200, 100, 0), RectShape(2, 400, 400, 0, 128, 255),
                                  PlaceObject2({1, 1, false, std::pair{0, 0}}), PlaceObject3Tag(hidden), ShowFrame()});
+    movie::Player& player = *owned;
     EXPECT_EQ(Draw(player).at(5, 5), raster::PremultipliedWord({200, 100, 0, 255}));
 }
 
@@ -147,8 +150,9 @@ TEST(Player, EraseNeedsALayerToCutThrough) {
     for (uint8_t spriteMode : {uint8_t(2) /* layer */, uint8_t(1) /* normal */}) {
         Place holder{1, 10, false, std::pair{0, 0}};
         holder.blendMode = spriteMode;
-        movie::Player player = Load({BackgroundTag(50, 60, 70), shapes[0], shapes[1], sprite, PlaceObject3Tag(holder),
+        const auto owned = Load({BackgroundTag(50, 60, 70), shapes[0], shapes[1], sprite, PlaceObject3Tag(holder),
                                      ShowFrame()});
+        movie::Player& player = *owned;
         const Picture pic = Draw(player);
         EXPECT_EQ(pic.at(5, 5), spriteMode == 2 ? kGreyBackground : kRed) << int(spriteMode);
         EXPECT_EQ(pic.at(50, 40), kRed) << int(spriteMode);
@@ -162,7 +166,8 @@ TEST(Player, BlurFilterSpreadsByItsWidthAtTheStageScale) {
     std::vector<uint8_t> list = {1};
     AppendBytes(list, BlurFilter(9, 9, 1));
     blurred.filterList = list;
-    movie::Player player = Load({RectShape(1, 200, 200, 255, 255, 255), PlaceObject3Tag(blurred), ShowFrame()});
+    const auto owned = Load({RectShape(1, 200, 200, 255, 255, 255), PlaceObject3Tag(blurred), ShowFrame()});
+    movie::Player& player = *owned;
     for (int scale : {1, 2}) {
         const Picture pic = Draw(player, 100 * scale, 50 * scale, true);
         const int y = 15 * scale;
@@ -198,9 +203,10 @@ TEST(Player, BitmapFillsShowTheLosslessBitmapThroughTheirMatrix) {
         BitWriter w;
         WriteMatrix(w, std::pair{100.0, 100.0}, std::nullopt, 0, 0);
         AppendBytes(fill, w.take());
-        movie::Player player = Load({TagRecord(tag::kDefineBitsLossless2, bits),
+        const auto owned = Load({TagRecord(tag::kDefineBitsLossless2, bits),
                                      TagRecord(tag::kDefineShape3, DefineShapeBody(1, 0, 200, 0, 200, {fill}, {}, records)),
                                      PlaceObject2({1, 1, false, std::pair{0, 0}}), ShowFrame()});
+        movie::Player& player = *owned;
         const Picture pic = Draw(player, 100, 50, true);
         EXPECT_EQ(pic.at(2, 2), 0xFFFF0000u) << int(type);
         EXPECT_EQ(pic.at(7, 2), 0xFF00FF00u) << int(type);
@@ -243,11 +249,12 @@ TEST(Player, ButtonsShowTheirUpState) {
     BitWriter w;
     WriteColorTransform(w, false, std::array<int, 4>{0, 256, 256, 256}, std::array<int, 4>{0, 200, 0, 0});
     AppendBytes(tint, w.take());
-    movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), RectShape(2, 200, 200, 0, 0, 255),
+    const auto owned = Load({RectShape(1, 200, 200, 255, 0, 0), RectShape(2, 200, 200, 0, 0, 255),
                                  RectShape(3, 200, 200, 0, 255, 0), TagRecord(tag::kDefineButton2, button2),
                                  TagRecord(tag::kDefineButton, button1), TagRecord(tag::kDefineButtonCxform, tint),
                                  PlaceObject2({1, 7, false, std::pair{0, 0}}),
                                  PlaceObject2({2, 8, false, std::pair{0, 600}}), ShowFrame()});
+    movie::Player& player = *owned;
     const Picture pic = Draw(player);
     const uint32_t white = raster::PremultipliedWord({255, 255, 255, 255});
     EXPECT_EQ(pic.at(5, 5), kRed);
@@ -295,8 +302,9 @@ TEST(Player, StaticTextPlacesTheFontsGlyphs) {
     glyphs.signedBits(600, 11);
     AppendBytes(text, glyphs.take());
     text.push_back(0);
-    movie::Player player = Load({TagRecord(tag::kDefineFont2, font), TagRecord(tag::kDefineText2, text),
+    const auto owned = Load({TagRecord(tag::kDefineFont2, font), TagRecord(tag::kDefineText2, text),
                                  PlaceObject2({1, 5, false, std::pair{0, 0}}), ShowFrame()});
+    movie::Player& player = *owned;
     const Picture pic = Draw(player);
     const uint32_t white = raster::PremultipliedWord({255, 255, 255, 255});
     EXPECT_EQ(pic.at(20, 20), kBlue) << "the first glyph: x 10..30, y 10..30";
@@ -324,9 +332,10 @@ TEST(Player, JpegWithAlphaPlaneFillsAShape) {
     BitWriter w;
     WriteMatrix(w, std::pair{20.0, 20.0}, std::nullopt, 0, 0);
     AppendBytes(fill, w.take());
-    movie::Player player = Load({TagRecord(tag::kDefineBitsJpeg3, bits),
+    const auto owned = Load({TagRecord(tag::kDefineBitsJpeg3, bits),
                                  TagRecord(tag::kDefineShape3, DefineShapeBody(1, 0, 320, 0, 160, {fill}, {}, records)),
                                  PlaceObject2({1, 1, false, std::pair{0, 0}}), ShowFrame()});
+    movie::Player& player = *owned;
     const Picture pic = Draw(player, 100, 50, true);
     EXPECT_EQ(pic.alpha(2, 2), 128u);
     EXPECT_NEAR(int(raster::ChannelR(pic.at(2, 2))), 128, 8);
@@ -335,9 +344,10 @@ TEST(Player, JpegWithAlphaPlaneFillsAShape) {
 }
 
 TEST(Player, FramesMoveAndRemoveObjects) {
-    movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
+    const auto owned = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                  ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),
                                  TagRecord(tag::kRemoveObject2, {1, 0}), ShowFrame()});
+    movie::Player& player = *owned;
     EXPECT_EQ(player.totalFrames(), 3);
     EXPECT_EQ(Draw(player).at(5, 5), kRed);
     player.gotoFrame(1);
@@ -365,9 +375,10 @@ TEST(Player, SpritesAdvanceWithTheMainTimelineAndLoop) {
     AppendBytes(sprite, PlaceObject2({1, std::nullopt, true, std::pair{800, 0}}));
     AppendBytes(sprite, ShowFrame());
     AppendBytes(sprite, TagRecord(tag::kEnd, {}));
-    movie::Player player = Load({RectShape(1, 200, 200, 255, 0, 0), TagRecord(tag::kDefineSprite, sprite),
+    const auto owned = Load({RectShape(1, 200, 200, 255, 0, 0), TagRecord(tag::kDefineSprite, sprite),
                                  PlaceObject2({1, 10, false, std::pair{0, 400}}), ShowFrame(), ShowFrame(), ShowFrame(),
                                  ShowFrame(), ShowFrame()});
+    movie::Player& player = *owned;
     ASSERT_EQ(player.totalFrames(), 5);
     for (int frame : {0, 1, 2, 3, 4, 1}) {
         player.gotoFrame(frame);
@@ -383,11 +394,12 @@ TEST(Player, SpritesAdvanceWithTheMainTimelineAndLoop) {
 TEST(Player, ClipLayerShowsOnlyWhatItCovers) {
     // A mask rectangle at depth 1 clipping depths up to 3; a big blue one at depth 2 under it,
     // a red one at depth 4 outside the clip.
-    movie::Player player = Load({RectShape(1, 400, 400, 0, 255, 0, 10), RectShape(2, 2000, 1000, 0, 0, 255),
+    const auto owned = Load({RectShape(1, 400, 400, 0, 255, 0, 10), RectShape(2, 2000, 1000, 0, 0, 255),
                                  RectShape(3, 200, 200, 255, 0, 0),
                                  PlaceObject2({1, 1, false, std::pair{200, 200}, std::nullopt, std::nullopt, 3}),
                                  PlaceObject2({2, 2, false, std::pair{0, 0}}),
                                  PlaceObject2({4, 3, false, std::pair{1600, 600}}), ShowFrame()});
+    movie::Player& player = *owned;
     const Picture pic = Draw(player);
     EXPECT_EQ(pic.at(15, 15), kBlue) << "inside the mask: the masked content, fully opaque";
     EXPECT_EQ(pic.at(5, 5), raster::PremultipliedWord({255, 255, 255, 255})) << "outside it: the background";
@@ -428,9 +440,10 @@ TEST(Player, MorphShapesFollowTheirRatio) {
                  {65535, 40, 20, 20, kBlue},
                  {32768, 20, 10, 15, raster::PremultipliedWord({127, 0, 128, 255})}};
     for (const auto& c : cases) {
-        movie::Player player = Load({SquareMorph(3), PlaceObject2({1, 3, false, std::pair{0, 0}, std::nullopt,
+        const auto owned = Load({SquareMorph(3), PlaceObject2({1, 3, false, std::pair{0, 0}, std::nullopt,
                                                                    std::nullopt, std::nullopt, c.ratio}),
                                      ShowFrame()});
+        movie::Player& player = *owned;
         const Picture pic = Draw(player);
         for (int y = 0; y < 50; ++y) {
             for (int x = 0; x < 100; ++x) {

@@ -217,7 +217,25 @@ void AppendPlaceFields(std::vector<uint8_t>& body, const PlaceFields& p) {
     if (p.mul || p.add) WriteColorTransform(w, true, p.mul, p.add);
     AppendBytes(body, w.take());
     if (p.ratio) AppendU16(body, *p.ratio);
+    if (p.name) {
+        body.insert(body.end(), p.name->begin(), p.name->end());
+        body.push_back(0);
+    }
     if (p.clipDepth) AppendU16(body, *p.clipDepth);
+}
+
+void AppendClipActions(std::vector<uint8_t>& body, const PlaceFields& p) {
+    if (p.clipActions.empty()) return;
+    uint32_t all = 0;
+    for (const auto& [events, code] : p.clipActions) all |= events;
+    AppendU16(body, 0);
+    AppendU32(body, all);
+    for (const auto& [events, code] : p.clipActions) {
+        AppendU32(body, events);
+        AppendU32(body, static_cast<uint32_t>(code.size()));
+        AppendBytes(body, code);
+    }
+    AppendU32(body, 0);
 }
 
 uint8_t PlaceFlags(const PlaceFields& p) {
@@ -227,7 +245,9 @@ uint8_t PlaceFlags(const PlaceFields& p) {
     if (p.translate || p.scale || p.rotateSkew) flags |= 0x04;
     if (p.mul || p.add) flags |= 0x08;
     if (p.ratio) flags |= 0x10;
+    if (p.name) flags |= 0x20;
     if (p.clipDepth) flags |= 0x40;
+    if (!p.clipActions.empty()) flags |= 0x80;
     return flags;
 }
 
@@ -241,6 +261,7 @@ std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p) {
     if (p.filterList) AppendBytes(body, *p.filterList);
     if (p.blendMode) body.push_back(*p.blendMode);
     if (p.visible) body.push_back(*p.visible ? 1 : 0);
+    AppendClipActions(body, p);
     return TagRecord(swf::tag::kPlaceObject3, body);
 }
 
@@ -256,7 +277,31 @@ std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p) {
     std::vector<uint8_t> body = {PlaceFlags(p)};
     AppendU16(body, p.depth);
     AppendPlaceFields(body, p);
+    AppendClipActions(body, p);
     return TagRecord(swf::tag::kPlaceObject2, body);
+}
+
+std::vector<uint8_t> RectShapeTag(uint16_t id, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
+    const auto records = ShapeRecordWriter(1, 0)
+                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
+                             .line(w, 0).line(0, h).line(-w, 0).line(0, -h)
+                             .end();
+    return TagRecord(swf::tag::kDefineShape3, DefineShapeBody(id, 0, w, 0, h, {SolidFill(r, g, b, a)}, {}, records));
+}
+
+std::vector<uint8_t> DoActionTag(const std::vector<uint8_t>& code) { return TagRecord(swf::tag::kDoAction, code); }
+
+std::vector<uint8_t> DoInitActionTag(uint16_t spriteId, const std::vector<uint8_t>& code) {
+    std::vector<uint8_t> body;
+    AppendU16(body, spriteId);
+    AppendBytes(body, code);
+    return TagRecord(swf::tag::kDoInitAction, body);
+}
+
+std::vector<uint8_t> FrameLabelTag(const std::string& label) {
+    std::vector<uint8_t> body(label.begin(), label.end());
+    body.push_back(0);
+    return TagRecord(swf::tag::kFrameLabel, body);
 }
 
 std::vector<uint8_t> RemoveObject2Tag(uint16_t depth) {

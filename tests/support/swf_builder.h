@@ -112,6 +112,9 @@ struct PlaceFields {
     std::optional<uint8_t> blendMode = std::nullopt;
     std::optional<bool> visible = std::nullopt;
     std::optional<std::vector<uint8_t>> filterList = std::nullopt;  // the FILTERLIST's bytes, count first
+    std::optional<std::string> name = std::nullopt;
+    // Clip actions: event flags (32-bit, as from version 6) and the bytecode of each.
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> clipActions = {};
 };
 // A blur filter record: widths in pixels (16.16 in the file) and passes.
 std::vector<uint8_t> BlurFilter(double blurX, double blurY, int passes);
@@ -119,6 +122,11 @@ std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p);
 // PlaceObject3: the fields of PlaceObject2 and the blend mode and visibility.
 std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p);
 std::vector<uint8_t> RemoveObject2Tag(uint16_t depth);
+// DefineShape3 of a w x h twips rectangle at the origin filled with one colour.
+std::vector<uint8_t> RectShapeTag(uint16_t id, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255);
+std::vector<uint8_t> DoActionTag(const std::vector<uint8_t>& code);
+std::vector<uint8_t> DoInitActionTag(uint16_t spriteId, const std::vector<uint8_t>& code);
+std::vector<uint8_t> FrameLabelTag(const std::string& label);
 std::vector<uint8_t> ShowFrameTag();
 std::vector<uint8_t> EndTag();
 std::vector<uint8_t> BackgroundTag(uint8_t r, uint8_t g, uint8_t b);

@@ -1,0 +1,274 @@
+// Timeline scripts in the player: frame scripts, clip events, the order they run in,
+// timeline actions on the main movie and on named clips, and runaway scripts.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "movie/player.h"
+#include "support/action_builder.h"
+#include "support/swf_builder.h"
+#include "../raster/raster_test_util.h"
+
+namespace {
+
+using namespace testing_support;
+using raster_test::Picture;
+namespace op = action;
+using Place = PlaceFields;
+
+struct Loaded {
+    std::unique_ptr<movie::Player> player = std::make_unique<movie::Player>();
+    std::vector<std::string> traced, logged;
+};
+
+// A 100 x 50 pixel movie of the tags given; the sinks are set before the first frame runs.
+std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint8_t version = 10) {
+    SwfFields fields;
+    fields.version = version;
+    fields.xMax = 2000;
+    fields.yMax = 1000;
+    fields.tags.clear();
+    for (const auto& t : tags) AppendBytes(fields.tags, t);
+    AppendBytes(fields.tags, EndTag());
+    const std::string bytes = BuildSwfFile(fields);
+    swf::SwfFile file;
+    std::string error;
+    EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
+    auto loaded = std::make_unique<Loaded>();
+    Loaded* l = loaded.get();
+    l->player->setTraceSink([l](const std::string& s) { l->traced.push_back(s); });
+    l->player->setLogSink([l](const std::string& s) { l->logged.push_back(s); });
+    EXPECT_TRUE(l->player->load(file, error)) << error;
+    return loaded;
+}
+
+uint32_t PixelAt(movie::Player& player, int x, int y) {
+    Picture pic(100, 50);
+    player.draw(pic.target, false, true);
+    return pic.at(x, y);
+}
+
+const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
+const uint32_t kGreen = raster::PremultipliedWord({0, 255, 0, 255});
+const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
+const uint32_t kWhite = raster::PremultipliedWord({255, 255, 255, 255});
+
+// Three full-stage colours: red (1), green (2), blue (3).
+std::vector<std::vector<uint8_t>> Colours() {
+    return {RectShapeTag(1, 2000, 1000, 255, 0, 0), RectShapeTag(2, 2000, 1000, 0, 255, 0),
+            RectShapeTag(3, 2000, 1000, 0, 0, 255)};
+}
+
+// A sprite (10) showing red, green and blue in its three frames; `stopAt` frame has a stop().
+std::vector<uint8_t> TrafficLight(int stopAt) {
+    std::vector<std::vector<uint8_t>> tags;
+    for (int f = 0; f < 3; ++f) {
+        tags.push_back(PlaceObject2Tag({1, static_cast<uint16_t>(f + 1), f > 0, std::pair{0, 0}}));
+        if (f == stopAt) tags.push_back(DoActionTag(Actions().op(op::kStop).bytes()));
+        tags.push_back(ShowFrameTag());
+    }
+    return DefineSpriteTag(10, 3, tags);
+}
+
+TEST(Scripts, ASpriteThatStopsItselfHoldsItsFrame) {
+    auto tags = Colours();
+    tags.push_back(TrafficLight(1));
+    tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    for (int f = 0; f < 6; ++f) tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    movie::Player& player = *l->player;
+    EXPECT_EQ(PixelAt(player, 50, 25), kRed);
+    player.gotoFrame(1);
+    EXPECT_EQ(PixelAt(player, 50, 25), kGreen);
+    player.gotoFrame(5);
+    EXPECT_EQ(PixelAt(player, 50, 25), kGreen) << "stopped on its second frame";
+    // Without the stop the sprite goes on and loops: red, green, blue, red, green, blue.
+    auto free = Colours();
+    free.push_back(TrafficLight(-1));
+    free.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    for (int f = 0; f < 6; ++f) free.push_back(ShowFrameTag());
+    const auto m = Load(free);
+    m->player->gotoFrame(5);
+    EXPECT_EQ(PixelAt(*m->player, 50, 25), kBlue);
+    m->player->gotoFrame(3);
+    EXPECT_EQ(PixelAt(*m->player, 50, 25), kRed);
+}
+
+TEST(Scripts, GoToLabelJumpsTheMainTimelineAndStops) {
+    auto tags = Colours();
+    // Frame 0 red jumps to the frame labelled "blue"; frame 1 green; frame 2 blue.
+    tags.push_back(PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));
+    tags.push_back(DoActionTag(Actions().gotoLabel("Blue").bytes()));  // labels compare without case
+    tags.push_back(ShowFrameTag());
+    tags.push_back(PlaceObject2Tag({1, 2, true, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(FrameLabelTag("blue"));
+    tags.push_back(PlaceObject2Tag({1, 3, true, std::pair{0, 0}}));
+    tags.push_back(DoActionTag(Actions().push("at blue").trace().bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    movie::Player& player = *l->player;
+    EXPECT_EQ(player.currentFrame(), 0);
+    EXPECT_EQ(player.timelineFrame(), 2);
+    EXPECT_EQ(PixelAt(player, 50, 25), kBlue);
+    EXPECT_EQ(l->traced, std::vector<std::string>{"at blue"});
+    player.gotoFrame(3);
+    EXPECT_EQ(player.timelineFrame(), 2) << "goToLabel stops the timeline";
+    EXPECT_EQ(l->traced.size(), 1u);
+}
+
+TEST(Scripts, GoingBackRebuildsTheFrameAndKeepsWhatStays) {
+    auto tags = Colours();
+    tags.push_back(TrafficLight(-1));
+    // The sprite sits at depth 2 through every frame; depth 1 is red then green. On frame 2
+    // the script goes back to frame 1 (number 1 counts from 1) and plays on.
+    tags.push_back(PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));
+    Place sprite{2, 10, false, std::pair{1000, 0}};
+    tags.push_back(PlaceObject2Tag(sprite));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(PlaceObject2Tag({1, 2, true, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(DoActionTag(Actions().push(1.0).gotoFrame2(true).bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(ShowFrameTag());  // never reached
+    const auto l = Load(tags);
+    movie::Player& player = *l->player;
+    player.gotoFrame(2);
+    EXPECT_EQ(player.timelineFrame(), 0);
+    EXPECT_EQ(PixelAt(player, 10, 25), kRed) << "frame 0's depth 1 again";
+    // The sprite was kept: it has played three frames (red, green, blue), not restarted.
+    EXPECT_EQ(PixelAt(player, 75, 25), kBlue);
+    player.gotoFrame(3);
+    EXPECT_EQ(player.timelineFrame(), 1);
+    EXPECT_EQ(PixelAt(player, 10, 25), kGreen);
+    EXPECT_EQ(PixelAt(player, 75, 25), kRed);
+}
+
+TEST(Scripts, FrameScriptsAndClipEventsRunInTheirOrder) {
+    // The main timeline places a clip with load and enterFrame events, then traces; the
+    // clip's own first frame traces too.
+    std::vector<std::vector<uint8_t>> tags;
+    tags.push_back(DefineSpriteTag(10, 2, {DoActionTag(Actions().push("clip frame").trace().bytes()), ShowFrameTag(),
+                                           ShowFrameTag()}));
+    Place clip{1, 10, false, std::pair{0, 0}};
+    clip.name = "kid";
+    clip.clipActions = {{movie::clip_event::kLoad, Actions().push("clip load").trace().bytes()},
+                        {movie::clip_event::kEnterFrame, Actions().push("clip enterFrame").trace().bytes()}};
+    tags.push_back(PlaceObject2Tag(clip));
+    tags.push_back(DoActionTag(Actions().push("main frame 1").trace().bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(DoActionTag(Actions().push("main frame 2").trace().bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 6);
+    l->player->gotoFrame(1);
+    const std::vector<std::string> expected = {"clip load", "clip frame", "main frame 1", "clip enterFrame",
+                                               "main frame 2"};
+    EXPECT_EQ(l->traced, expected);
+}
+
+TEST(Scripts, VariablesPathsAndTellTargetReachNamedClips) {
+    std::vector<std::vector<uint8_t>> tags = Colours();
+    tags.push_back(TrafficLight(-1));
+    Place clip{1, 10, false, std::pair{0, 0}};
+    clip.name = "light";
+    tags.push_back(PlaceObject2Tag(clip));
+    // Frame 1: stop the clip through its path, keep a variable in it and one here.
+    tags.push_back(DoActionTag(Actions()
+                                   .setTarget("/light").op(op::kStop).setTarget("")
+                                   .push("/light:colour").push("red").op(op::kSetVariable)
+                                   .set("count", 1.0)
+                                   .bytes()));
+    tags.push_back(ShowFrameTag());
+    // Frame 2: read both back, by slash and dot paths; the clip's frame and name.
+    tags.push_back(DoActionTag(Actions()
+                                   .push("light:colour").op(op::kGetVariable).trace()
+                                   .push("_root.count").op(op::kGetVariable).push(1.0).op(op::kAdd2).trace()
+                                   .push("light").op(op::kGetVariable).push("_currentframe").op(op::kGetMember).trace()
+                                   .push("light").push(13.0).op(op::kGetProperty).trace()
+                                   .push("light").op(op::kGetVariable).trace()
+                                   .bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 6);
+    l->player->gotoFrame(1);
+    const std::vector<std::string> expected = {"red", "2", "1", "light", "_level0.light"};
+    EXPECT_EQ(l->traced, expected);
+    EXPECT_EQ(PixelAt(*l->player, 50, 25), kRed) << "the clip was stopped on its first frame";
+}
+
+TEST(Scripts, ScriptsMoveClipsThroughTheirProperties) {
+    std::vector<std::vector<uint8_t>> tags = {RectShapeTag(1, 200, 200, 255, 0, 0)};
+    tags.push_back(DefineSpriteTag(10, 1, {PlaceObject2Tag({1, 1, false, std::pair{0, 0}}), ShowFrameTag()}));
+    Place clip{1, 10, false, std::pair{0, 0}};
+    clip.name = "box";
+    tags.push_back(PlaceObject2Tag(clip));
+    // box._x = 50; box._xscale = 200; box._alpha = 50; trace(box._x)
+    tags.push_back(DoActionTag(Actions()
+                                   .push("box").op(op::kGetVariable).push("_x").push(50.0).op(op::kSetMember)
+                                   .push("box").push(2.0).push(200.0).op(op::kSetProperty)
+                                   .push("box").op(op::kGetVariable).push("_alpha").push(50.0).op(op::kSetMember)
+                                   .push("box._x").op(op::kGetVariable).trace()
+                                   .bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 6);
+    EXPECT_EQ(l->traced, std::vector<std::string>{"50"});
+    Picture pic(100, 50);
+    l->player->draw(pic.target, true, true);
+    // A 10 x 10 pixel square at x 50, twice as wide, at half alpha.
+    EXPECT_EQ(pic.at(49, 5), 0u);
+    for (int x : {50, 69}) {
+        EXPECT_NEAR(raster::ChannelA(pic.at(x, 5)), 128, 1) << x;
+        EXPECT_EQ(raster::ChannelR(pic.at(x, 5)), raster::ChannelA(pic.at(x, 5))) << "premultiplied red";
+    }
+    EXPECT_EQ(pic.at(70, 5), 0u);
+}
+
+TEST(Scripts, ARunawayScriptIsStoppedAndTheMoviePlaysOn) {
+    auto tags = Colours();
+    tags.push_back(PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));
+    tags.push_back(DoActionTag(Actions().label("top").jump("top").bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(PlaceObject2Tag({1, 2, true, std::pair{0, 0}}));
+    tags.push_back(DoActionTag(Actions().push("frame 2 ran").trace().bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    ASSERT_EQ(l->logged.size(), 1u);
+    EXPECT_NE(l->logged[0].find("kMaxInstructionsPerFrame"), std::string::npos) << l->logged[0];
+    l->player->gotoFrame(1);
+    EXPECT_EQ(PixelAt(*l->player, 50, 25), kGreen);
+    EXPECT_EQ(l->traced, std::vector<std::string>{"frame 2 ran"});
+}
+
+TEST(Scripts, InitActionsRunOnceBeforeTheFramesScripts) {
+    std::vector<std::vector<uint8_t>> tags;
+    tags.push_back(DefineSpriteTag(10, 1, {ShowFrameTag()}));
+    tags.push_back(DoActionTag(Actions().push("frame").trace().bytes()));
+    tags.push_back(DoInitActionTag(10, Actions().push("init").trace().bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(DoActionTag(Actions().gotoFrame(0).op(op::kPlay).bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    l->player->gotoFrame(1);
+    // The second frame goes back to the first, whose script runs again; its init action not.
+    const std::vector<std::string> expected = {"init", "frame", "frame"};
+    EXPECT_EQ(l->traced, expected);
+}
+
+TEST(Scripts, RestartingFromAnEarlierFrameStartsTheScriptsOver) {
+    std::vector<std::vector<uint8_t>> tags;
+    tags.push_back(DoActionTag(Actions()
+                                   .push("n").push("n").op(op::kGetVariable).op(op::kIncrement).op(op::kSetVariable)
+                                   .push("n").op(op::kGetVariable).trace()
+                                   .bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(ShowFrameTag());
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 5);
+    l->player->gotoFrame(2);
+    l->player->gotoFrame(0);  // the movie starts over: n is gone
+    const std::vector<std::string> expected = {"1", "1"};
+    EXPECT_EQ(l->traced, expected);
+    EXPECT_EQ(PixelAt(*l->player, 0, 0), kWhite);
+}
+
+}  // namespace
