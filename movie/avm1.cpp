@@ -380,6 +380,7 @@ Value Machine::getMember(const Value& object, const std::string& name) {
         if (host_.getVariable(object.clip, name, out)) return out;
         if (const uint32_t c = host_.child(object.clip, name)) return Value::Clip(c);
         if (const int property = PropertyIndex(name); property >= 0) return host_.getProperty(object.clip, property);
+        if (name == "opaqueBackground") return host_.getProperty(object.clip, kPropOpaqueBackground);
         if (EqualsNoCase(name, "_parent")) {
             const uint32_t p = host_.parent(object.clip);
             return p != 0 ? Value::Clip(p) : Value();
@@ -396,6 +397,8 @@ void Machine::setMember(const Value& object, const std::string& name, const Valu
     if (object.type != Type::kClip || !host_.exists(object.clip)) return;
     if (const int property = PropertyIndex(name); property >= 0) {
         host_.setProperty(object.clip, property, value);
+    } else if (name == "opaqueBackground") {
+        host_.setProperty(object.clip, kPropOpaqueBackground, value);
     } else {
         host_.setVariable(object.clip, name, value);
     }

@@ -80,6 +80,8 @@ enum Property : int {
     kPropWidth, kPropHeight, kPropRotation, kPropTarget, kPropFramesLoaded, kPropName, kPropDropTarget, kPropUrl,
     kPropHighQuality, kPropFocusRect, kPropSoundBufTime, kPropQuality, kPropXMouse, kPropYMouse, kPropertyCount
 };
+// Properties reached by name only.
+inline constexpr int kPropOpaqueBackground = 64;
 // The index of a property by its name ("_x" ...), or -1.
 int PropertyIndex(std::string_view name);
 

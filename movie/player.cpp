@@ -193,6 +193,9 @@ avm1::Value ScriptHost::getProperty(uint32_t clip, int property) {
         case avm1::kPropDropTarget: return Value::String("");
         case avm1::kPropSoundBufTime: return Value::Number(5);
         case avm1::kPropFocusRect: return Value::Bool(true);
+        case avm1::kPropOpaqueBackground:
+            if (!o.opaqueBackground) return Value::Null();
+            return Value::Number((o.opaqueBackground->r << 16) | (o.opaqueBackground->g << 8) | o.opaqueBackground->b);
         default: return Value::Number(0);  // sizes and the mouse: not measured
     }
 }
@@ -228,6 +231,15 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
             break;
         case avm1::kPropVisible: o.visible = p_.machine_->toBoolean(value); break;
         case avm1::kPropName: o.name = p_.machine_->toString(value); break;
+        case avm1::kPropOpaqueBackground:
+            if (value.type == avm1::Type::kUndefined || value.type == avm1::Type::kNull || !number) {
+                o.opaqueBackground.reset();
+            } else {
+                const uint32_t rgb = static_cast<uint32_t>(avm1::ToInt32(n));
+                o.opaqueBackground = swf::Color{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                                                static_cast<uint8_t>(rgb), 255};
+            }
+            break;
         default: break;  // read-only, or not measured
     }
     if (recompose) {
@@ -287,9 +299,8 @@ TimelineInstance* Player::instance(uint32_t handle) const {
 }
 
 void Player::gotoFrame(int frame) {
-    const int last = totalFrames() - 1;
-    if (last < 0) return;
-    frame = std::clamp(frame, 0, last);
+    if (totalFrames() <= 0) return;
+    frame = std::max(frame, 0);
     if (frame < currentFrame()) restart();
     while (currentFrame() < frame) tick();
 }
@@ -456,6 +467,7 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c) {
     if (c.blendMode) object.blendMode = *c.blendMode;
     if (c.visible) object.visible = *c.visible;
     if (c.hasFilters) object.filters = c.filters;
+    if (c.opaqueBackground) object.opaqueBackground = swf::Color{c.opaqueBackground->r, c.opaqueBackground->g, c.opaqueBackground->b, 255};
     if (c.clipActions) object.clipActions = c.clipActions;
     if (spawned) {
         // A new timeline: its initialize events first, then its first frame at once.
@@ -463,6 +475,43 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c) {
         queueClipEvent(child, clip_event::kInitialize | clip_event::kConstruct);
         runClipFrame(child);
     }
+}
+
+bool Player::boundsOf(const DisplayObject& o, swf::Rect& out, int nesting) {
+    if (o.character == nullptr || nesting > kMaxSpriteNesting) return false;
+    switch (o.character->kind) {
+        case Character::Kind::kShape: out = o.character->shape.bounds; return true;
+        case Character::Kind::kMorph: out = morphAt(o.character, o.ratio).bounds; return true;
+        case Character::Kind::kText: {
+            // The text's bounds are in its own space, under its matrix.
+            const swf::Matrix& m = o.character->text.matrix;
+            const swf::Rect& b = o.character->text.bounds;
+            out = {m.translateX + b.xMin, m.translateX + b.xMax, m.translateY + b.yMin, m.translateY + b.yMax};
+            return true;
+        }
+        default: break;
+    }
+    if (!o.sprite) return false;
+    bool any = false;
+    for (const auto& [depth, child] : o.sprite->displayList) {
+        swf::Rect b;
+        if (!boundsOf(child, b, nesting + 1)) continue;
+        const swf::Matrix& m = child.matrix;
+        for (int corner = 0; corner < 4; ++corner) {
+            const double x = corner & 1 ? b.xMax : b.xMin, y = corner & 2 ? b.yMax : b.yMin;
+            const int32_t tx = static_cast<int32_t>(x * m.scaleX + y * m.rotateSkew1 + m.translateX);
+            const int32_t ty = static_cast<int32_t>(x * m.rotateSkew0 + y * m.scaleY + m.translateY);
+            if (!any) {
+                out = {tx, tx, ty, ty};
+                any = true;
+            }
+            out.xMin = std::min(out.xMin, tx);
+            out.xMax = std::max(out.xMax, tx);
+            out.yMin = std::min(out.yMin, ty);
+            out.yMax = std::max(out.yMax, ty);
+        }
+    }
+    return any;
 }
 
 const ShapeGeometry& Player::morphAt(const Character* morph, uint16_t ratio) {
@@ -517,6 +566,19 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         // A mask covers by its shapes alone: its colours and alpha do not matter.
         raster::ColorTransform drawCx = ocx;
         if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
+        swf::Rect box;
+        if (object.opaqueBackground && !isClip && !mask && boundsOf(object, box, nesting)) {
+            raster::Path rect;
+            rect.moveTo(static_cast<float>(box.xMin), static_cast<float>(box.yMin));
+            rect.lineTo(static_cast<float>(box.xMax), static_cast<float>(box.yMin));
+            rect.lineTo(static_cast<float>(box.xMax), static_cast<float>(box.yMax));
+            rect.lineTo(static_cast<float>(box.xMin), static_cast<float>(box.yMax));
+            rect.close();
+            const swf::Color& c = *object.opaqueBackground;
+            raster::FillOptions fill;
+            fill.antiAlias = antiAlias_;
+            canvas.fillPath(rect, om, raster::Paint::Solid(drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255})), fill);
+        }
         if (object.character->kind == Character::Kind::kShape) {
             DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_, &definition_);
         } else if (object.character->kind == Character::Kind::kMorph) {

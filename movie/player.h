@@ -5,7 +5,8 @@
 // 0 to n have run on the main timeline, with every sprite on the stage advanced once for
 // each step the main timeline took since it was placed: gotoFrame(n) from frame k < n steps
 // k + 1 .. n; from k > n it starts over at frame 0 and steps to n. Sprites play on their own
-// and loop at their last frame.
+// and loop at their last frame. Steps may go on past the main timeline's last frame: it
+// loops too, unless a script stops it.
 //
 // Scripts run as the reference players run them: each step, every timeline in turn (the
 // newest first) gets its enterFrame event and, when playing, its next frame; a timeline
@@ -18,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -65,6 +67,7 @@ struct DisplayObject {
     uint8_t blendMode = 0;   // as the file numbers them: 0 and 1 normal, 2 layer, 3 multiply ...
     std::vector<FilterRecord> filters;
     bool visible = true;
+    std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
     std::string name;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
     std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
@@ -122,6 +125,8 @@ private:
     TimelineInstance* instance(uint32_t handle) const;
     void log(const std::string& line);
 
+    // The object's bounds in its own twips; false when it has none.
+    bool boundsOf(const DisplayObject& o, swf::Rect& out, int nesting);
     const ShapeGeometry& morphAt(const Character* morph, uint16_t ratio);
     void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
     void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,

@@ -223,6 +223,43 @@ TEST(Scripts, ScriptsMoveClipsThroughTheirProperties) {
     EXPECT_EQ(pic.at(70, 5), 0u);
 }
 
+TEST(Scripts, OpaqueBackgroundsFillTheBoundsOfTheirObjects) {
+    // A sprite of two 10 px red squares at (0, 0) and (30, 30): its bounds are 40 x 40 px.
+    std::vector<std::vector<uint8_t>> tags = {RectShapeTag(1, 200, 200, 255, 0, 0)};
+    tags.push_back(DefineSpriteTag(10, 1, {PlaceObject2Tag({1, 1, false, std::pair{0, 0}}),
+                                           PlaceObject2Tag({2, 1, false, std::pair{600, 600}}), ShowFrameTag()}));
+    Place left{1, 10, false, std::pair{0, 0}};
+    left.opaqueBackground = std::array<uint8_t, 4>{0, 255, 0, 10};  // opaque whatever its alpha
+    tags.push_back(PlaceObject3Tag(left));
+    Place right{2, 10, false, std::pair{1000, 0}};
+    right.name = "right";
+    tags.push_back(PlaceObject2Tag(right));
+    Place cleared{3, 10, false, std::pair{1000, 0}};  // set, then cleared by the script
+    cleared.name = "cleared";
+    cleared.opaqueBackground = std::array<uint8_t, 4>{0, 0, 255, 255};
+    tags.push_back(PlaceObject3Tag(cleared));
+    tags.push_back(DoActionTag(Actions()
+                                   .push("right").op(op::kGetVariable).push("opaqueBackground").pushInt(0x0000FF)
+                                   .op(op::kSetMember)
+                                   .push("cleared").op(op::kGetVariable).push("opaqueBackground").pushNull()
+                                   .op(op::kSetMember)
+                                   .push("right").op(op::kGetVariable).push("opaqueBackground").op(op::kGetMember)
+                                   .trace()
+                                   .bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    EXPECT_EQ(l->traced, std::vector<std::string>{"255"});
+    Picture pic(100, 50);
+    l->player->draw(pic.target, true, true);
+    EXPECT_EQ(pic.at(5, 5), kRed);
+    EXPECT_EQ(pic.at(20, 20), kGreen) << "between the squares";
+    EXPECT_EQ(pic.at(35, 35), kRed);
+    EXPECT_EQ(pic.at(45, 45), 0u) << "outside the bounds";
+    EXPECT_EQ(pic.at(70, 20), kBlue) << "set by the script";
+    EXPECT_EQ(pic.at(85, 35), kRed);
+    EXPECT_EQ(pic.at(95, 45), 0u);
+}
+
 TEST(Scripts, ARunawayScriptIsStoppedAndTheMoviePlaysOn) {
     auto tags = Colours();
     tags.push_back(PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));

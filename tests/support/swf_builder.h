@@ -113,6 +113,7 @@ struct PlaceFields {
     std::optional<bool> visible = std::nullopt;
     std::optional<std::vector<uint8_t>> filterList = std::nullopt;  // the FILTERLIST's bytes, count first
     std::optional<std::string> name = std::nullopt;
+    std::optional<std::array<uint8_t, 4>> opaqueBackground = std::nullopt;  // PlaceObject3 only, RGBA
     // Clip actions: event flags (32-bit, as from version 6) and the bytecode of each.
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> clipActions = {};
 };
