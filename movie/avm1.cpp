@@ -481,6 +481,21 @@ void Machine::gotoFrameValue(Run& r, const Value& frame, bool play, int bias) {
 
 void Machine::run(const std::vector<uint8_t>& code, uint32_t clip) { execute(code, clip, 0); }
 
+bool Machine::readVariable(uint32_t clip, std::string_view name, Value& out) {
+    if (!host_.exists(clip) || name.empty()) return false;
+    Run r;
+    r.clip = r.target = clip;
+    out = getVariable(r, name);
+    return out.type != Type::kUndefined;
+}
+
+void Machine::writeVariable(uint32_t clip, std::string_view name, const Value& value) {
+    if (!host_.exists(clip) || name.empty()) return;
+    Run r;
+    r.clip = r.target = clip;
+    setVariable(r, name, value);
+}
+
 void Machine::execute(const std::vector<uint8_t>& code, uint32_t clip, int depth) {
     if (!host_.exists(clip)) return;
     Run r;

@@ -126,6 +126,11 @@ public:
     // Runs one block of bytecode with `clip` as its timeline and scope.
     void run(const std::vector<uint8_t>& code, uint32_t clip);
 
+    // A variable by its name and path ("a/b:v", "_root.a.v") as seen from `clip`: for text
+    // fields bound to variables. False when there is none.
+    bool readVariable(uint32_t clip, std::string_view name, Value& out);
+    void writeVariable(uint32_t clip, std::string_view name, const Value& value);
+
     std::string toString(const Value& v);
     double toNumber(const Value& v) const;
     bool toBoolean(const Value& v) const;

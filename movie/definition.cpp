@@ -206,6 +206,21 @@ const Character* MovieDefinition::character(uint16_t id) const {
     return it == characters_.end() ? nullptr : it->second.get();
 }
 
+const Font* MovieDefinition::fontNamed(const std::string& name, bool bold, bool italic) const {
+    const Font* any = nullptr;
+    for (const auto& [id, c] : characters_) {
+        if (c->kind != Character::Kind::kFont || c->font.name.size() != name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < name.size() && same; ++i) {
+            same = std::tolower(static_cast<unsigned char>(name[i])) == std::tolower(static_cast<unsigned char>(c->font.name[i]));
+        }
+        if (!same) continue;
+        if (c->font.bold == bold && c->font.italic == italic && !c->font.glyphs.empty()) return &c->font;
+        if (any == nullptr || any->glyphs.empty()) any = &c->font;
+    }
+    return any;
+}
+
 const raster::Bitmap* MovieDefinition::bitmap(uint16_t id) const {
     const Character* c = character(id);
     return c != nullptr && c->kind == Character::Kind::kBitmap && !c->bitmap.empty() ? &c->bitmap : nullptr;
@@ -382,6 +397,20 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
             if (ReadDefineFont(tag, id, c->font)) characters_[id] = std::move(c);
             return true;
         }
+        case swf::tag::kDefineFontInfo:
+        case swf::tag::kDefineFontInfo2: {
+            uint16_t id = 0;
+            if (tag.length < 2) return true;
+            id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
+            auto it = characters_.find(id);
+            if (it != characters_.end() && it->second->kind == Character::Kind::kFont) {
+                ReadDefineFontInfo(tag, id, it->second->font);  // a damaged one leaves the font as it was
+            }
+            return true;
+        }
+        case swf::tag::kDefineEditText:
+            return DefineCharacter(characters_, tag, Character::Kind::kEditText, "the edit text record is",
+                                   [&](uint16_t& id, Character& c) { return ReadDefineEditText(tag, id, c.edit); }, error);
         case swf::tag::kDefineText:
         case swf::tag::kDefineText2:
             return DefineCharacter(characters_, tag, Character::Kind::kText, "the text records are",

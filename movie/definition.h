@@ -13,6 +13,7 @@
 #include "movie/morph.h"
 #include "image/lossless.h"
 #include "movie/shape.h"
+#include "movie/edit_text.h"
 #include "movie/text.h"
 #include "swf/tags.h"
 
@@ -84,7 +85,7 @@ struct Timeline {
 };
 
 struct Character {
-    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap, kButton, kFont, kText };
+    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap, kButton, kFont, kText, kEditText };
     Kind kind = Kind::kShape;
     ShapeGeometry shape;
     MorphDefinition morph;
@@ -93,6 +94,7 @@ struct Character {
     raster::Bitmap bitmap;   // kBitmap: a view of `picture`
     Font font;               // kFont
     StaticText text;         // kText
+    EditTextDefinition edit; // kEditText
 };
 
 // Limits on what a movie may hold, checked while reading.
@@ -107,6 +109,8 @@ public:
 
     const Timeline& timeline() const { return timeline_; }
     const Character* character(uint16_t id) const;
+    // An embedded font by its name (without case), preferring the style asked for.
+    const Font* fontNamed(const std::string& name, bool bold, bool italic) const;
     const raster::Bitmap* bitmap(uint16_t id) const override;
     const swf::Rect& frameSize() const { return frameSize_; }
     uint16_t frameRate88() const { return frameRate88_; }

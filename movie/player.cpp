@@ -469,6 +469,14 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c) {
     if (c.hasFilters) object.filters = c.filters;
     if (c.opaqueBackground) object.opaqueBackground = swf::Color{c.opaqueBackground->r, c.opaqueBackground->g, c.opaqueBackground->b, 255};
     if (c.clipActions) object.clipActions = c.clipActions;
+    if (!modify && object.character != nullptr && object.character->kind == Character::Kind::kEditText) {
+        const EditTextDefinition& field = object.character->edit;
+        object.text = field.initialText;
+        avm1::Value bound;
+        if (!field.variable.empty() && !machine_->readVariable(t.handle, field.variable, bound)) {
+            machine_->writeVariable(t.handle, field.variable, avm1::Value::String(field.initialText));
+        }
+    }
     if (spawned) {
         // A new timeline: its initialize events first, then its first frame at once.
         TimelineInstance& child = *object.sprite;
@@ -568,16 +576,8 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
         swf::Rect box;
         if (object.opaqueBackground && !isClip && !mask && boundsOf(object, box, nesting)) {
-            raster::Path rect;
-            rect.moveTo(static_cast<float>(box.xMin), static_cast<float>(box.yMin));
-            rect.lineTo(static_cast<float>(box.xMax), static_cast<float>(box.yMin));
-            rect.lineTo(static_cast<float>(box.xMax), static_cast<float>(box.yMax));
-            rect.lineTo(static_cast<float>(box.xMin), static_cast<float>(box.yMax));
-            rect.close();
             const swf::Color& c = *object.opaqueBackground;
-            raster::FillOptions fill;
-            fill.antiAlias = antiAlias_;
-            canvas.fillPath(rect, om, raster::Paint::Solid(drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255})), fill);
+            fillRect(box, om, drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255}));
         }
         if (object.character->kind == Character::Kind::kShape) {
             DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_, &definition_);
@@ -585,6 +585,8 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
             DrawShape(canvas, morphAt(object.character, object.ratio), om, drawCx, antiAlias_, paints_, &definition_);
         } else if (object.character->kind == Character::Kind::kText) {
             drawText(object.character->text, om, drawCx);
+        } else if (object.character->kind == Character::Kind::kEditText) {
+            drawEditText(object, t, om, drawCx, isClip || mask);
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
         }
@@ -602,6 +604,127 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         canvas.popLayerThroughMask();
         clipEnds_.pop_back();
     }
+}
+
+void Player::fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color) {
+    raster::Path rect;
+    rect.moveTo(static_cast<float>(r.xMin), static_cast<float>(r.yMin));
+    rect.lineTo(static_cast<float>(r.xMax), static_cast<float>(r.yMin));
+    rect.lineTo(static_cast<float>(r.xMax), static_cast<float>(r.yMax));
+    rect.lineTo(static_cast<float>(r.xMin), static_cast<float>(r.yMax));
+    rect.close();
+    raster::FillOptions fill;
+    fill.antiAlias = antiAlias_;
+    canvas_->fillPath(rect, m, raster::Paint::Solid(color), fill);
+}
+
+namespace {
+
+// An embedded font as the text layout sees it.
+class EmbeddedFont final : public GlyphFont {
+public:
+    explicit EmbeddedFont(const Font& f) : font_(f) {
+        for (size_t i = 0; i < f.codes.size() && i < f.glyphs.size(); ++i) index_.emplace(f.codes[i], i);
+    }
+    const ShapeGeometry* glyph(uint32_t code) const override {
+        auto it = index_.find(code);
+        return it == index_.end() ? nullptr : &font_.glyphs[it->second];
+    }
+    float advance(uint32_t code) const override {
+        auto it = index_.find(code);
+        if (it == index_.end()) return 0;
+        return it->second < font_.advances.size() ? font_.advances[it->second] : font_.emUnits / 2;
+    }
+    float emUnits() const override { return font_.emUnits; }
+    float ascent() const override { return font_.hasLayout ? font_.ascent : font_.emUnits * 0.8f; }
+    float descent() const override { return font_.hasLayout ? font_.descent : font_.emUnits * 0.2f; }
+
+private:
+    const Font& font_;
+    std::unordered_map<uint32_t, size_t> index_;
+};
+
+}  // namespace
+
+// The field's font for a style: its own embedded font, or one the HTML names, when the
+// field uses outlines and the font has them; else the system's font of that name.
+const GlyphFont* Player::fontFor(const EditTextDefinition& field, const TextStyle& style) {
+    const Character* own = field.fontId ? definition_.character(*field.fontId) : nullptr;
+    const Font* base = own != nullptr && own->kind == Character::Kind::kFont ? &own->font : nullptr;
+    const std::string name = !style.face.empty() ? style.face : base != nullptr ? base->name : std::string("_sans");
+    const bool bold = style.bold || (style.face.empty() && base != nullptr && base->bold);
+    const bool italic = style.italic || (style.face.empty() && base != nullptr && base->italic);
+    if (field.useOutlines) {
+        const Font* embedded = style.face.empty() && !style.bold && !style.italic ? base : definition_.fontNamed(name, bold, italic);
+        if (embedded == nullptr) embedded = base;
+        if (embedded != nullptr && !embedded->glyphs.empty()) {
+            std::unique_ptr<GlyphFont>& slot = embeddedFonts_[embedded];
+            if (!slot) slot = std::make_unique<EmbeddedFont>(*embedded);
+            return slot.get();
+        }
+        return nullptr;  // a field of outlines draws none it doesn't have
+    }
+    if (!deviceFonts_) deviceFonts_ = MakeDeviceFontSource();
+    return deviceFonts_->find(name, bold, italic);
+}
+
+void Player::drawEditText(const DisplayObject& o, const TimelineInstance& owner, const raster::Matrix& m,
+                          const raster::ColorTransform& cx, bool mask) {
+    const EditTextDefinition& field = o.character->edit;
+    std::string text = o.text;
+    avm1::Value bound;
+    if (!field.variable.empty() && machine_->readVariable(owner.handle, field.variable, bound)) {
+        text = machine_->toString(bound);
+    }
+    if (!o.layout || o.laidOutText != text) {
+        struct Fonts final : FontResolver {
+            Player& p;
+            const EditTextDefinition& f;
+            Fonts(Player& player, const EditTextDefinition& field) : p(player), f(field) {}
+            const GlyphFont* resolve(const TextStyle& style) override { return p.fontFor(f, style); }
+        } fonts(*this, field);
+        TextStyle base;
+        base.size = field.height;
+        base.color = field.color;
+        const bool utf8 = definition_.version() >= 6;
+        const auto paragraphs = field.html ? ParseHtmlText(text, base, field.align, utf8)
+                                           : ParsePlainText(text, base, field.align, utf8);
+        o.layout = std::make_shared<const TextLayout>(LayOutText(field, paragraphs, fonts));
+        o.laidOutText = std::move(text);
+    }
+    const swf::Rect& b = field.bounds;
+    if (!mask && field.border) {
+        // A white background inside a black border one pixel wide, whatever the scale.
+        fillRect(b, m, cx.apply(raster::Rgba{0, 0, 0, 255}));
+        const float sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
+        const int32_t insetX = sx > 0 ? static_cast<int32_t>(std::lround(1 / sx)) : 20;
+        const int32_t insetY = sy > 0 ? static_cast<int32_t>(std::lround(1 / sy)) : 20;
+        const swf::Rect inner{b.xMin + insetX, b.xMax - insetX, b.yMin + insetY, b.yMax - insetY};
+        if (inner.xMax > inner.xMin && inner.yMax > inner.yMin) fillRect(inner, m, cx.apply(raster::Rgba{255, 255, 255, 255}));
+    }
+    if (o.layout->glyphs.empty() && o.layout->underlines.empty()) return;
+    // The text is clipped to the field's bounds.
+    raster::Canvas& canvas = *canvas_;
+    if (!mask) {
+        canvas.pushLayer();
+        fillRect(b, m, raster::Rgba{255, 255, 255, 255});
+        canvas.pushLayer();
+    }
+    for (const PlacedGlyph& g : o.layout->glyphs) {
+        raster::ColorTransform tint;
+        tint.mulR = g.color.r / 255.0f;
+        tint.mulG = g.color.g / 255.0f;
+        tint.mulB = g.color.b / 255.0f;
+        tint.mulA = g.color.a / 255.0f;
+        const raster::Matrix place = m * raster::Matrix{g.scale, 0, 0, g.scale, g.x, g.y};
+        DrawShape(canvas, *g.shape, place, mask ? cx : cx.after(tint), antiAlias_, paints_, &definition_);
+    }
+    for (const Underline& u : o.layout->underlines) {
+        const swf::Rect line{static_cast<int32_t>(u.x0), static_cast<int32_t>(u.x1), static_cast<int32_t>(u.y - u.thickness / 2),
+                             static_cast<int32_t>(u.y + u.thickness / 2)};
+        fillRect(line, m, cx.apply(raster::Rgba{u.color.r, u.color.g, u.color.b, u.color.a}));
+    }
+    if (!mask) canvas.popLayerThroughMask();
 }
 
 void Player::drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx) {

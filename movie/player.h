@@ -27,6 +27,7 @@
 
 #include "movie/avm1.h"
 #include "movie/definition.h"
+#include "movie/glyph_outline.h"
 #include "raster/canvas.h"
 #include "raster/filters.h"
 
@@ -69,6 +70,10 @@ struct DisplayObject {
     bool visible = true;
     std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
     std::string name;
+    // Edit text: what it shows, and its layout made for that text.
+    std::string text;
+    mutable std::string laidOutText;
+    mutable std::shared_ptr<const TextLayout> layout;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
     std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
 };
@@ -129,6 +134,10 @@ private:
     bool boundsOf(const DisplayObject& o, swf::Rect& out, int nesting);
     const ShapeGeometry& morphAt(const Character* morph, uint16_t ratio);
     void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
+    void drawEditText(const DisplayObject& o, const TimelineInstance& owner, const raster::Matrix& m,
+                      const raster::ColorTransform& cx, bool mask);
+    void fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color);
+    const GlyphFont* fontFor(const EditTextDefinition& field, const TextStyle& style);
     void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
                   bool mask);
 
@@ -161,6 +170,9 @@ private:
     int blendGroups_ = 0;  // blended objects being drawn around the current one
     raster::Filters filters_;
     float stageScaleX_ = 1, stageScaleY_ = 1;  // stage pixels to target pixels
+    // Fonts for edit text: the movie's own as the layout sees them, and the system's.
+    std::map<const Font*, std::unique_ptr<GlyphFont>> embeddedFonts_;
+    std::unique_ptr<DeviceFontSource> deviceFonts_;
     // Morph shapes made at the ratios drawn, so a morph that holds still is built once.
     std::map<std::pair<const Character*, uint16_t>, ShapeGeometry> morphs_;
 };

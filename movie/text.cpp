@@ -4,6 +4,14 @@ namespace movie {
 
 namespace {
 
+// A font name as stored: a counted string that may carry its own terminating zero.
+std::string NameOf(const uint8_t* data, size_t size) {
+    std::string name(reinterpret_cast<const char*>(data), size);
+    const size_t zero = name.find('\0');
+    if (zero != std::string::npos) name.resize(zero);
+    return name;
+}
+
 // A glyph's outline read from its SHAPE, filled with one opaque white style.
 bool ReadGlyph(const uint8_t* data, size_t size, ShapeGeometry& out) {
     swf::ByteReader r(data, size);
@@ -47,12 +55,24 @@ bool ReadDefineFont(const swf::Tag& tag, uint16_t& id, Font& font) {
     const uint8_t flags = r.u8();
     r.u8();  // language
     const uint8_t nameLength = r.u8();
+    font.name = NameOf(r.current(), std::min<size_t>(nameLength, r.remaining()));
     r.skip(nameLength);
     const uint16_t count = r.u16();
     if (!r.ok()) return false;
+    font.bold = (flags & 0x01) != 0;
+    font.italic = (flags & 0x02) != 0;
     font.emUnits = tag.code == swf::tag::kDefineFont3 ? 20480.0f : 1024.0f;
-    if (count == 0) return true;
-    const bool wide = (flags & 0x08) != 0;
+    const bool wide = (flags & 0x08) != 0, wideCodes = (flags & 0x04) != 0;
+    if (count == 0) {
+        // A font without outlines names a font of the system: its layout may still follow.
+        if (flags & 0x80) {
+            font.hasLayout = true;
+            font.ascent = r.u16();
+            font.descent = r.u16();
+            font.leading = r.s16();
+        }
+        return true;
+    }
     const uint8_t* table = r.current();
     const size_t size = r.remaining();
     std::vector<uint32_t> offsets(count + 1u);
@@ -64,6 +84,53 @@ bool ReadDefineFont(const swf::Tag& tag, uint16_t& id, Font& font) {
         if (begin > end || end > size) return false;
         if (!ReadGlyph(table + begin, end - begin, font.glyphs[i])) return false;
     }
+    // The code table, then the layout.
+    swf::ByteReader rest(table + std::min<size_t>(offsets[count], size), size - std::min<size_t>(offsets[count], size));
+    font.codes.resize(count);
+    for (uint16_t& c : font.codes) c = wideCodes ? rest.u16() : rest.u8();
+    if (!rest.ok()) {
+        font.codes.clear();  // glyphs without characters still serve static text
+        return true;
+    }
+    if (flags & 0x80) {
+        const float ascent = rest.u16(), descent = rest.u16(), leading = rest.s16();
+        std::vector<float> advances(count);
+        for (float& a : advances) a = rest.s16();
+        if (rest.ok()) {
+            font.hasLayout = true;
+            font.ascent = ascent;
+            font.descent = descent;
+            font.leading = leading;
+            font.advances = std::move(advances);
+        }
+    }
+    return true;
+}
+
+int Font::glyphFor(uint32_t code) const {
+    for (size_t i = 0; i < codes.size() && i < glyphs.size(); ++i) {
+        if (codes[i] == code) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool ReadDefineFontInfo(const swf::Tag& tag, uint16_t& id, Font& font) {
+    swf::ByteReader r = tag.reader();
+    id = r.u16();
+    const uint8_t nameLength = r.u8();
+    if (!r.ok() || nameLength > r.remaining()) return false;
+    const std::string name = NameOf(r.current(), nameLength);
+    r.skip(nameLength);
+    const uint8_t flags = r.u8();
+    if (tag.code == swf::tag::kDefineFontInfo2) r.u8();  // language
+    if (!r.ok()) return false;
+    std::vector<uint16_t> codes(font.glyphs.size());
+    for (uint16_t& c : codes) c = (flags & 0x01) ? r.u16() : r.u8();
+    if (!r.ok()) return false;
+    font.name = name;
+    font.bold = (flags & 0x02) != 0;
+    font.italic = (flags & 0x04) != 0;
+    font.codes = std::move(codes);
     return true;
 }
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 native_pkgs=(build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-dev
              libbenchmark-dev googletest ffmpeg libcairo2-dev libjpeg62-turbo-dev
-             libpng-dev libgif-dev)
+             libpng-dev libgif-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core)
 win32_pkgs=(g++-mingw-w64-i686 libz-mingw-w64-dev xvfb xauth wine wine32:i386)
 
 want=("${native_pkgs[@]}")

@@ -290,6 +290,76 @@ std::vector<uint8_t> RectShapeTag(uint16_t id, int32_t w, int32_t h, uint8_t r, 
     return TagRecord(swf::tag::kDefineShape3, DefineShapeBody(id, 0, w, 0, h, {SolidFill(r, g, b, a)}, {}, records));
 }
 
+std::vector<uint8_t> DefineFont3Tag(uint16_t id, const std::string& name, const std::vector<BoxGlyph>& glyphs,
+                                    uint16_t ascent, uint16_t descent) {
+    std::vector<std::vector<uint8_t>> shapes;
+    for (const BoxGlyph& g : glyphs) {
+        const auto shape = ShapeRecordWriter(1, 0)
+                                 .change(std::pair{g.xMin, g.yMin}, 1u, std::nullopt, std::nullopt)
+                                 .line(g.xMax - g.xMin, 0).line(0, g.yMax - g.yMin).line(g.xMin - g.xMax, 0)
+                                 .line(0, g.yMin - g.yMax)
+                                 .end();  // with the fill and line bit counts first
+        shapes.push_back(shape);
+    }
+    std::vector<uint8_t> body;
+    AppendU16(body, id);
+    body.push_back(0x80 | 0x08 | 0x04);  // layout, wide offsets, wide codes
+    body.push_back(0);                   // language
+    body.push_back(static_cast<uint8_t>(name.size()));
+    body.insert(body.end(), name.begin(), name.end());
+    AppendU16(body, static_cast<uint16_t>(glyphs.size()));
+    uint32_t offset = static_cast<uint32_t>(4 * (glyphs.size() + 1));
+    for (const auto& shape : shapes) {
+        AppendU32(body, offset);
+        offset += static_cast<uint32_t>(shape.size());
+    }
+    AppendU32(body, offset);  // the code table's
+    for (const auto& shape : shapes) AppendBytes(body, shape);
+    for (const BoxGlyph& g : glyphs) AppendU16(body, g.code);
+    AppendU16(body, ascent);
+    AppendU16(body, descent);
+    AppendU16(body, 0);  // leading
+    for (const BoxGlyph& g : glyphs) AppendU16(body, static_cast<uint16_t>(g.advance));
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        BitWriter w;
+        WriteRect(w, glyphs[i].xMin, glyphs[i].xMax, glyphs[i].yMin, glyphs[i].yMax);
+        AppendBytes(body, w.take());
+    }
+    AppendU16(body, 0);  // no kerning
+    return TagRecord(swf::tag::kDefineFont3, body);
+}
+
+std::vector<uint8_t> DefineEditTextTag(const EditTextFields& f) {
+    std::vector<uint8_t> body;
+    AppendU16(body, f.id);
+    BitWriter w;
+    WriteRect(w, f.xMin, f.xMax, f.yMin, f.yMax);
+    AppendBytes(body, w.take());
+    body.push_back(static_cast<uint8_t>((f.text ? 0x80 : 0) | (f.wordWrap ? 0x40 : 0) | (f.multiline ? 0x20 : 0) |
+                                        (f.password ? 0x10 : 0) | (f.color ? 0x04 : 0) | (f.fontId ? 0x01 : 0)));
+    body.push_back(static_cast<uint8_t>((f.align ? 0x20 : 0) | (f.border ? 0x08 : 0) | (f.html ? 0x02 : 0) |
+                                        (f.useOutlines ? 0x01 : 0)));
+    if (f.fontId) {
+        AppendU16(body, *f.fontId);
+        AppendU16(body, f.height);
+    }
+    if (f.color) body.insert(body.end(), f.color->begin(), f.color->end());
+    if (f.align) {
+        body.push_back(*f.align);
+        AppendU16(body, f.leftMargin);
+        AppendU16(body, f.rightMargin);
+        AppendU16(body, f.indent);
+        AppendU16(body, static_cast<uint16_t>(f.leading));
+    }
+    body.insert(body.end(), f.variable.begin(), f.variable.end());
+    body.push_back(0);
+    if (f.text) {
+        body.insert(body.end(), f.text->begin(), f.text->end());
+        body.push_back(0);
+    }
+    return TagRecord(swf::tag::kDefineEditText, body);
+}
+
 std::vector<uint8_t> DoActionTag(const std::vector<uint8_t>& code) { return TagRecord(swf::tag::kDoAction, code); }
 
 std::vector<uint8_t> DoInitActionTag(uint16_t spriteId, const std::vector<uint8_t>& code) {

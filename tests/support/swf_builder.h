@@ -125,6 +125,30 @@ std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p);
 std::vector<uint8_t> RemoveObject2Tag(uint16_t depth);
 // DefineShape3 of a w x h twips rectangle at the origin filled with one colour.
 std::vector<uint8_t> RectShapeTag(uint16_t id, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255);
+// DefineFont3 whose glyphs are rectangles: each glyph's character, its box in glyph units
+// (20480 to the em, y down from the baseline) and advance; the font's ascent and descent.
+struct BoxGlyph {
+    uint16_t code;
+    int32_t xMin, xMax, yMin, yMax;
+    int16_t advance;
+};
+std::vector<uint8_t> DefineFont3Tag(uint16_t id, const std::string& name, const std::vector<BoxGlyph>& glyphs,
+                                    uint16_t ascent, uint16_t descent);
+// DefineEditText from its fields (flags follow from what is given).
+struct EditTextFields {
+    uint16_t id = 0;
+    int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+    std::optional<uint16_t> fontId = std::nullopt;
+    uint16_t height = 240;
+    std::optional<std::array<uint8_t, 4>> color = std::nullopt;
+    std::optional<uint8_t> align = std::nullopt;  // with margins, indent and leading
+    uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+    int16_t leading = 0;
+    bool wordWrap = false, multiline = false, password = false, border = false, html = false, useOutlines = true;
+    std::string variable;
+    std::optional<std::string> text = std::nullopt;
+};
+std::vector<uint8_t> DefineEditTextTag(const EditTextFields& f);
 std::vector<uint8_t> DoActionTag(const std::vector<uint8_t>& code);
 std::vector<uint8_t> DoInitActionTag(uint16_t spriteId, const std::vector<uint8_t>& code);
 std::vector<uint8_t> FrameLabelTag(const std::string& label);

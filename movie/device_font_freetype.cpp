@@ -1,0 +1,145 @@
+// Device fonts on Linux: fontconfig picks the file, FreeType reads the outlines.
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+#include "movie/glyph_outline.h"
+
+namespace movie {
+
+namespace {
+
+constexpr size_t kMaxCachedGlyphs = 4096;  // per font
+
+double D(FT_Pos v) { return static_cast<double>(v); }
+
+class FreeTypeFont final : public GlyphFont {
+public:
+    explicit FreeTypeFont(FT_Face face) : face_(face) {}
+    ~FreeTypeFont() override { FT_Done_Face(face_); }
+    FreeTypeFont(const FreeTypeFont&) = delete;
+    FreeTypeFont& operator=(const FreeTypeFont&) = delete;
+
+    const ShapeGeometry* glyph(uint32_t code) const override {
+        const Entry* e = load(code);
+        return e != nullptr && e->present ? &e->shape : nullptr;
+    }
+    float advance(uint32_t code) const override {
+        const Entry* e = load(code);
+        return e != nullptr ? e->advance : 0;
+    }
+    float emUnits() const override { return face_->units_per_EM > 0 ? face_->units_per_EM : 2048; }
+    float ascent() const override { return static_cast<float>(face_->ascender); }
+    float descent() const override { return static_cast<float>(-face_->descender); }
+
+private:
+    struct Entry {
+        ShapeGeometry shape;
+        float advance = 0;
+        bool present = false;
+    };
+
+    const Entry* load(uint32_t code) const {
+        auto it = cache_.find(code);
+        if (it != cache_.end()) return &it->second;
+        if (cache_.size() >= kMaxCachedGlyphs) cache_.clear();
+        Entry& e = cache_[code];
+        const FT_UInt index = FT_Get_Char_Index(face_, code);
+        if (index == 0) return &e;  // not in the font: no room, no ink
+        if (FT_Load_Glyph(face_, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) return &e;
+        e.advance = static_cast<float>(face_->glyph->advance.x);
+        if (face_->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return &e;
+        OutlineBuilder builder(true);
+        FT_Outline_Funcs funcs{};
+        funcs.move_to = [](const FT_Vector* to, void* user) {
+            static_cast<OutlineBuilder*>(user)->moveTo(D(to->x), D(to->y));
+            return 0;
+        };
+        funcs.line_to = [](const FT_Vector* to, void* user) {
+            static_cast<OutlineBuilder*>(user)->lineTo(D(to->x), D(to->y));
+            return 0;
+        };
+        funcs.conic_to = [](const FT_Vector* c, const FT_Vector* to, void* user) {
+            static_cast<OutlineBuilder*>(user)->quadTo(D(c->x), D(c->y), D(to->x), D(to->y));
+            return 0;
+        };
+        funcs.cubic_to = [](const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
+            static_cast<OutlineBuilder*>(user)->cubicTo(D(c1->x), D(c1->y), D(c2->x), D(c2->y), D(to->x), D(to->y));
+            return 0;
+        };
+        if (FT_Outline_Decompose(&face_->glyph->outline, &funcs, &builder) != 0) return &e;
+        e.shape = builder.finish();
+        e.present = true;
+        return &e;
+    }
+
+    FT_Face face_;
+    mutable std::unordered_map<uint32_t, Entry> cache_;
+};
+
+class FreeTypeSource final : public DeviceFontSource {
+public:
+    FreeTypeSource() {
+        ok_ = FT_Init_FreeType(&library_) == 0;
+        config_ = FcInitLoadConfigAndFonts();
+    }
+    ~FreeTypeSource() override {
+        fonts_.clear();
+        if (ok_) FT_Done_FreeType(library_);
+        if (config_ != nullptr) FcConfigDestroy(config_);
+    }
+    FreeTypeSource(const FreeTypeSource&) = delete;
+    FreeTypeSource& operator=(const FreeTypeSource&) = delete;
+
+    const GlyphFont* find(const std::string& name, bool bold, bool italic) override {
+        if (!ok_ || config_ == nullptr) return nullptr;
+        const auto key = std::make_tuple(name, bold, italic);
+        auto it = fonts_.find(key);
+        if (it != fonts_.end()) return it->second.get();
+        std::unique_ptr<FreeTypeFont>& slot = fonts_[key];
+        FcPattern* pattern = FcPatternCreate();
+        const std::string family = DeviceFamily(name);
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+        FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+        FcConfigSubstitute(config_, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* match = FcFontMatch(config_, pattern, &result);
+        FcPatternDestroy(pattern);
+        if (match == nullptr) return nullptr;
+        FcChar8* file = nullptr;
+        int index = 0;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
+            FcPatternGetInteger(match, FC_INDEX, 0, &index);
+            FT_Face face = nullptr;
+            if (FT_New_Face(library_, reinterpret_cast<const char*>(file), index, &face) == 0) {
+                if (face->face_flags & FT_FACE_FLAG_SCALABLE) {
+                    slot = std::make_unique<FreeTypeFont>(face);
+                } else {
+                    FT_Done_Face(face);
+                }
+            }
+        }
+        FcPatternDestroy(match);
+        return slot.get();
+    }
+
+private:
+    bool ok_ = false;
+    FT_Library library_ = nullptr;
+    FcConfig* config_ = nullptr;
+    std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<FreeTypeFont>> fonts_;
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceFontSource> MakeDeviceFontSource() { return std::make_unique<FreeTypeSource>(); }
+
+}  // namespace movie

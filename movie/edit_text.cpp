@@ -1,0 +1,418 @@
+#include "movie/edit_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace movie {
+
+bool ReadDefineEditText(const swf::Tag& tag, uint16_t& id, EditTextDefinition& out) {
+    swf::ByteReader r = tag.reader();
+    out = EditTextDefinition();
+    id = r.u16();
+    out.bounds = swf::ReadRect(r);
+    const uint8_t a = r.u8(), b = r.u8();
+    if (!r.ok()) return false;
+    const bool hasText = a & 0x80;
+    out.wordWrap = a & 0x40;
+    out.multiline = a & 0x20;
+    out.password = a & 0x10;
+    out.readOnly = a & 0x08;
+    const bool hasColor = a & 0x04, hasMaxLength = a & 0x02, hasFont = a & 0x01;
+    const bool hasFontClass = b & 0x80;
+    out.autoSize = b & 0x40;
+    const bool hasLayout = b & 0x20;
+    out.border = b & 0x08;
+    out.html = b & 0x02;
+    out.useOutlines = b & 0x01;
+    if (hasFont) out.fontId = r.u16();
+    if (hasFontClass) out.fontClass = r.string();
+    if (hasFont || hasFontClass) out.height = r.u16();
+    if (hasColor) out.color = swf::ReadRgba(r);
+    if (hasMaxLength) out.maxLength = r.u16();
+    if (hasLayout) {
+        out.align = r.u8();
+        out.leftMargin = r.u16();
+        out.rightMargin = r.u16();
+        out.indent = r.u16();
+        out.leading = r.s16();
+    }
+    out.variable = r.string();
+    if (hasText) out.initialText = r.string();
+    return r.ok();
+}
+
+namespace {
+
+std::u32string Decode(const std::string& s, bool utf8) {
+    std::u32string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t n = std::min(s.size(), kMaxEditTextCharacters);
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (!utf8 || c < 0x80) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        if (extra == 0 || i + static_cast<size_t>(extra) >= n) {
+            // A stray continuation byte or a sequence cut short stands for itself.
+            out += c;
+            ++i;
+            continue;
+        }
+        char32_t code = c & (0x3F >> extra);
+        bool valid = true;
+        for (int k = 1; k <= extra; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) valid = false;
+            code = (code << 6) | (p[i + k] & 0x3F);
+        }
+        if (!valid) {
+            out += c;
+            ++i;
+            continue;
+        }
+        out += code;
+        i += static_cast<size_t>(extra) + 1;
+    }
+    return out;
+}
+
+void Append(Paragraph& p, const std::u32string& text, const TextStyle& style) {
+    if (text.empty()) return;
+    if (!p.runs.empty()) {
+        const TextStyle& last = p.runs.back().style;
+        if (last.face == style.face && last.size == style.size && last.bold == style.bold && last.italic == style.italic &&
+            last.underline == style.underline && last.color.r == style.color.r && last.color.g == style.color.g &&
+            last.color.b == style.color.b && last.color.a == style.color.a) {
+            p.runs.back().text += text;
+            return;
+        }
+    }
+    p.runs.push_back({text, style});
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The attributes of a tag: name="value", name='value' or name=value.
+std::string Attribute(const std::string& tag, const char* name) {
+    const std::string lower = Lower(tag);
+    const std::string key = name;
+    size_t at = 0;
+    while ((at = lower.find(key, at)) != std::string::npos) {
+        const bool starts = at > 0 && std::isspace(static_cast<unsigned char>(lower[at - 1]));
+        size_t i = at + key.size();
+        while (i < lower.size() && std::isspace(static_cast<unsigned char>(lower[i]))) ++i;
+        if (!starts || i >= lower.size() || lower[i] != '=') {
+            at += key.size();
+            continue;
+        }
+        ++i;
+        while (i < lower.size() && std::isspace(static_cast<unsigned char>(lower[i]))) ++i;
+        if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+            const char quote = tag[i];
+            const size_t end = tag.find(quote, i + 1);
+            return tag.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
+        }
+        size_t end = i;
+        while (end < tag.size() && !std::isspace(static_cast<unsigned char>(tag[end])) && tag[end] != '/') ++end;
+        return tag.substr(i, end - i);
+    }
+    return {};
+}
+
+uint8_t AlignOf(const std::string& value, uint8_t fallback) {
+    const std::string v = Lower(value);
+    if (v == "left") return 0;
+    if (v == "right") return 1;
+    if (v == "center") return 2;
+    if (v == "justify") return 3;
+    return fallback;
+}
+
+// "&amp;" and its kind at `at`; false when it is no entity we know.
+bool Entity(const std::string& s, size_t at, char32_t& out, size_t& length) {
+    const size_t end = s.find(';', at);
+    if (end == std::string::npos || end - at > 10) return false;
+    const std::string name = s.substr(at + 1, end - at - 1);
+    length = end - at + 1;
+    if (name == "amp") out = '&';
+    else if (name == "lt") out = '<';
+    else if (name == "gt") out = '>';
+    else if (name == "quot") out = '"';
+    else if (name == "apos") out = '\'';
+    else if (name == "nbsp") out = 0xA0;
+    else if (name.size() > 1 && name[0] == '#') {
+        const bool hex = name[1] == 'x' || name[1] == 'X';
+        char* stop = nullptr;
+        const long v = std::strtol(name.c_str() + (hex ? 2 : 1), &stop, hex ? 16 : 10);
+        if (*stop != '\0' || v <= 0 || v > 0x10FFFF) return false;
+        out = static_cast<char32_t>(v);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<Paragraph> ParsePlainText(const std::string& text, const TextStyle& base, uint8_t align, bool utf8) {
+    std::vector<Paragraph> out(1);
+    out.back().align = align;
+    const std::u32string chars = Decode(text, utf8);
+    std::u32string pending;
+    for (size_t i = 0; i < chars.size(); ++i) {
+        const char32_t c = chars[i];
+        if (c == '\r' || c == '\n') {
+            Append(out.back(), pending, base);
+            pending.clear();
+            if (c == '\r' && i + 1 < chars.size() && chars[i + 1] == '\n') ++i;
+            out.emplace_back();
+            out.back().align = align;
+            continue;
+        }
+        pending += c;
+    }
+    Append(out.back(), pending, base);
+    return out;
+}
+
+std::vector<Paragraph> ParseHtmlText(const std::string& html, const TextStyle& base, uint8_t align, bool utf8) {
+    std::vector<Paragraph> out(1);
+    out.back().align = align;
+    struct Open {
+        std::string tag;
+        TextStyle style;
+    };
+    std::vector<Open> stack;
+    constexpr size_t kMaxOpenTags = 256;
+    auto style = [&]() -> const TextStyle& { return stack.empty() ? base : stack.back().style; };
+    bool inParagraph = false;
+    auto breakParagraph = [&](uint8_t nextAlign) {
+        out.emplace_back();
+        out.back().align = nextAlign;
+    };
+    std::string text;  // raw bytes of the text between tags
+    auto flush = [&]() {
+        if (text.empty()) return;
+        std::u32string decoded;
+        const std::u32string raw = Decode(text, utf8);
+        for (size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] == '\r' || raw[i] == '\n') {
+                Append(out.back(), decoded, style());
+                decoded.clear();
+                if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+                breakParagraph(out.back().align);
+                continue;
+            }
+            decoded += raw[i];
+        }
+        Append(out.back(), decoded, style());
+        text.clear();
+    };
+    for (size_t i = 0; i < html.size() && i < kMaxEditTextCharacters;) {
+        const char c = html[i];
+        if (c == '&') {
+            char32_t e = 0;
+            size_t length = 0;
+            if (Entity(html, i, e, length)) {
+                flush();
+                Append(out.back(), std::u32string(1, e), style());
+                i += length;
+                continue;
+            }
+        }
+        if (c != '<') {
+            text += c;
+            ++i;
+            continue;
+        }
+        const size_t end = html.find('>', i);
+        if (end == std::string::npos) {
+            text += html.substr(i);
+            break;
+        }
+        flush();
+        std::string tag = html.substr(i + 1, end - i - 1);
+        i = end + 1;
+        const bool closing = !tag.empty() && tag[0] == '/';
+        if (closing) tag.erase(0, 1);
+        size_t nameEnd = 0;
+        while (nameEnd < tag.size() && !std::isspace(static_cast<unsigned char>(tag[nameEnd])) && tag[nameEnd] != '/') {
+            ++nameEnd;
+        }
+        const std::string name = Lower(tag.substr(0, nameEnd));
+        if (name == "br") {
+            breakParagraph(out.back().align);
+            continue;
+        }
+        if (name == "p" || name == "li") {
+            if (closing) {
+                breakParagraph(align);
+                inParagraph = false;
+            } else {
+                // A paragraph opened after text (not after a closing one) starts a new line.
+                const bool empty = out.back().runs.empty();
+                if (!empty || inParagraph) breakParagraph(align);
+                out.back().align = AlignOf(Attribute(tag, "align"), align);
+                inParagraph = true;
+            }
+            continue;
+        }
+        if (name != "font" && name != "b" && name != "i" && name != "u") continue;  // others change nothing drawn
+        if (closing) {
+            for (size_t k = stack.size(); k-- > 0;) {
+                if (stack[k].tag == name) {
+                    stack.resize(k);
+                    break;
+                }
+            }
+            continue;
+        }
+        if (stack.size() >= kMaxOpenTags) continue;
+        TextStyle s = style();
+        if (name == "b") s.bold = true;
+        if (name == "i") s.italic = true;
+        if (name == "u") s.underline = true;
+        if (name == "font") {
+            const std::string face = Attribute(tag, "face"), size = Attribute(tag, "size"), color = Attribute(tag, "color");
+            if (!face.empty()) s.face = face;
+            if (!size.empty()) {
+                const double v = std::atof(size.c_str());
+                const bool relative = size[0] == '+' || size[0] == '-';
+                const double px = relative ? s.size / 20.0 + v : v;
+                if (px > 0 && px < 10000) s.size = static_cast<float>(px * 20);
+            }
+            if (color.size() == 7 && color[0] == '#') {
+                const unsigned long rgb = std::strtoul(color.c_str() + 1, nullptr, 16);
+                s.color = {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb),
+                           s.color.a};
+            }
+        }
+        stack.push_back({name, s});
+    }
+    flush();
+    // "<p>a</p>" is one paragraph: the break after the last closing tag opens nothing.
+    if (out.size() > 1 && out.back().runs.empty()) out.pop_back();
+    return out;
+}
+
+namespace {
+
+struct Item {
+    char32_t code;
+    const StyledRun* run;
+    const GlyphFont* font;
+    float width;  // twips
+};
+
+bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000; }
+
+}  // namespace
+
+TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragraph>& paragraphs, FontResolver& fonts) {
+    TextLayout out;
+    constexpr float kPadding = 40;  // 2 px
+    const float left = static_cast<float>(field.bounds.xMin) + kPadding + field.leftMargin;
+    const float right = static_cast<float>(field.bounds.xMax) - kPadding - field.rightMargin;
+    float top = static_cast<float>(field.bounds.yMin) + kPadding;
+    TextStyle baseStyle;
+    baseStyle.size = field.height;
+    const GlyphFont* baseFont = fonts.resolve(baseStyle);
+    // A single-line field shows its paragraphs run together.
+    std::vector<Paragraph> joined;
+    const std::vector<Paragraph>* source = &paragraphs;
+    if (!field.multiline && paragraphs.size() > 1) {
+        joined.resize(1);
+        joined[0].align = paragraphs[0].align;
+        for (const Paragraph& p : paragraphs) joined[0].runs.insert(joined[0].runs.end(), p.runs.begin(), p.runs.end());
+        source = &joined;
+    }
+    size_t placed = 0;
+    for (const Paragraph& p : *source) {
+        std::vector<Item> items;
+        for (const StyledRun& run : p.runs) {
+            const GlyphFont* font = fonts.resolve(run.style);
+            for (char32_t c : run.text) {
+                if (++placed > kMaxEditTextCharacters) break;
+                const char32_t shown = field.password ? U'*' : c;
+                const float w = font != nullptr ? font->advance(shown) * run.style.size / font->emUnits() : 0;
+                items.push_back({shown, &run, font, w});
+            }
+        }
+        // Lines: [begin, end) ranges of items.
+        std::vector<std::pair<size_t, size_t>> lines;
+        size_t begin = 0;
+        while (begin < items.size() || lines.empty()) {
+            const float limit = right - left - (lines.empty() ? field.indent : 0);
+            size_t end = begin;
+            float width = 0;
+            size_t lastBreak = begin;  // after the last space run
+            while (end < items.size()) {
+                const float w = items[end].width;
+                if (field.wordWrap && width + w > limit && !IsSpace(items[end].code) && end > begin) {
+                    if (lastBreak > begin) end = lastBreak;  // wrap at the last space
+                    break;
+                }
+                width += w;
+                ++end;
+                if (IsSpace(items[end - 1].code) && (end >= items.size() || !IsSpace(items[end].code))) lastBreak = end;
+            }
+            lines.emplace_back(begin, end);
+            if (end == begin) break;  // an empty paragraph, or nothing fits
+            begin = end;
+        }
+        for (size_t li = 0; li < lines.size(); ++li) {
+            const auto [b, e] = lines[li];
+            float ascent = 0, descent = 0, width = 0, widthToInk = 0;
+            for (size_t k = b; k < e; ++k) {
+                const Item& it = items[k];
+                if (it.font != nullptr) {
+                    const float scale = it.run->style.size / it.font->emUnits();
+                    ascent = std::max(ascent, it.font->ascent() * scale);
+                    descent = std::max(descent, it.font->descent() * scale);
+                }
+                width += it.width;
+                if (!IsSpace(it.code)) widthToInk = width;  // trailing spaces take no room when aligning
+            }
+            if (b == e && baseFont != nullptr) {
+                const float scale = baseStyle.size / baseFont->emUnits();
+                ascent = baseFont->ascent() * scale;
+                descent = baseFont->descent() * scale;
+            }
+            const float start = left + (li == 0 ? field.indent : 0);
+            const float room = right - start;
+            float x = start;
+            if (p.align == 1) x = start + room - widthToInk;
+            if (p.align == 2) x = start + (room - widthToInk) / 2;
+            const float baseline = top + ascent;
+            for (size_t k = b; k < e; ++k) {
+                const Item& it = items[k];
+                if (it.font != nullptr) {
+                    const float scale = it.run->style.size / it.font->emUnits();
+                    if (const ShapeGeometry* g = it.font->glyph(it.code); g != nullptr && !IsSpace(it.code)) {
+                        out.glyphs.push_back({g, x, baseline, scale, it.run->style.color});
+                    }
+                    if (it.run->style.underline) {
+                        const float thickness = std::max(20.0f, it.run->style.size / 16);
+                        Underline u{x, x + it.width, baseline + thickness * 1.5f, thickness, it.run->style.color};
+                        if (!out.underlines.empty() && out.underlines.back().x1 == u.x0 && out.underlines.back().y == u.y) {
+                            out.underlines.back().x1 = u.x1;
+                        } else {
+                            out.underlines.push_back(u);
+                        }
+                    }
+                }
+                x += it.width;
+            }
+            top = baseline + descent + field.leading;
+        }
+    }
+    return out;
+}
+
+}  // namespace movie

@@ -1,0 +1,105 @@
+#pragma once
+// Edit text fields (DefineEditText): the record, the text they show (plain or the HTML
+// subset movies use), and its layout into glyphs placed in the field's twips.
+//
+// The layout follows the reference players: 2 px of padding inside the bounds, then the
+// margins; the first line of a paragraph starts after the indent; a line's baseline lies
+// its tallest font's ascent below its top, and the next line starts its descent plus the
+// field's leading lower. Lines align left, right or centre (justified lines align left).
+// Words wrap at spaces when the field wraps, and a word wider than the field breaks
+// between characters.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "movie/shape.h"
+#include "swf/records.h"
+#include "swf/tags.h"
+
+namespace movie {
+
+struct EditTextDefinition {
+    swf::Rect bounds;
+    bool wordWrap = false, multiline = false, password = false, readOnly = false, autoSize = false, border = false,
+         html = false, useOutlines = false;
+    std::optional<uint16_t> fontId;
+    std::string fontClass;
+    uint16_t height = 240;  // twips: 12 px
+    swf::Color color{0, 0, 0, 255};
+    std::optional<uint16_t> maxLength;
+    uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
+    uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+    int16_t leading = 0;
+    std::string variable;
+    std::string initialText;
+};
+
+// False when the record is damaged.
+bool ReadDefineEditText(const swf::Tag& tag, uint16_t& id, EditTextDefinition& out);
+
+struct TextStyle {
+    std::string face;  // empty: the field's font
+    float size = 240;  // twips
+    swf::Color color{0, 0, 0, 255};
+    bool bold = false, italic = false, underline = false;
+};
+
+struct StyledRun {
+    std::u32string text;
+    TextStyle style;
+};
+
+struct Paragraph {
+    uint8_t align = 0;
+    std::vector<StyledRun> runs;
+};
+
+// Text as paragraphs: plain text breaks at CR, LF and CR LF; HTML at <p>, </p> and <br>,
+// with <p align>, <font face size color>, <b>, <i>, <u> and the common entities. Strings
+// are UTF-8 from version 6 and Latin-1 before.
+std::vector<Paragraph> ParsePlainText(const std::string& text, const TextStyle& base, uint8_t align, bool utf8);
+std::vector<Paragraph> ParseHtmlText(const std::string& html, const TextStyle& base, uint8_t align, bool utf8);
+
+// A font as the layout sees it: glyphs by character, their advances, and the font's
+// ascent and descent, all in glyph units (emUnits to the text height).
+class GlyphFont {
+public:
+    virtual ~GlyphFont() = default;
+    virtual const ShapeGeometry* glyph(uint32_t code) const = 0;  // null when it has none
+    virtual float advance(uint32_t code) const = 0;
+    virtual float emUnits() const = 0;
+    virtual float ascent() const = 0;
+    virtual float descent() const = 0;
+};
+
+class FontResolver {
+public:
+    virtual ~FontResolver() = default;
+    // The font for a style, or null when there is none: its text takes no room.
+    virtual const GlyphFont* resolve(const TextStyle& style) = 0;
+};
+
+struct PlacedGlyph {
+    const ShapeGeometry* shape = nullptr;
+    float x = 0, y = 0;  // the pen on the baseline, twips in the field's space
+    float scale = 1;     // twips per glyph unit
+    swf::Color color;
+};
+
+struct Underline {
+    float x0 = 0, x1 = 0, y = 0, thickness = 20;
+    swf::Color color;
+};
+
+struct TextLayout {
+    std::vector<PlacedGlyph> glyphs;
+    std::vector<Underline> underlines;
+};
+
+inline constexpr size_t kMaxEditTextCharacters = 1u << 20;  // longer text is cut here
+
+TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragraph>& paragraphs, FontResolver& fonts);
+
+}  // namespace movie

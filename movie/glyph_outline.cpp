@@ -1,0 +1,122 @@
+#include "movie/glyph_outline.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace movie {
+
+int32_t OutlineBuilder::ix(double x) const { return static_cast<int32_t>(std::lround(std::clamp(x, -1e8, 1e8))); }
+int32_t OutlineBuilder::iy(double y) const {
+    return static_cast<int32_t>(std::lround(std::clamp(flip_ ? -y : y, -1e8, 1e8)));
+}
+
+void OutlineBuilder::moveTo(double x, double y) {
+    close();
+    swf::ShapeRecord r;
+    r.kind = swf::ShapeRecord::Kind::kStyleChange;
+    r.hasMove = true;
+    r.moveX = ix(x);
+    r.moveY = iy(y);
+    if (shape_.records.empty()) {
+        r.hasFill0 = true;
+        r.fill0 = 1;
+    }
+    shape_.records.push_back(r);
+    startX_ = x_ = r.moveX;
+    startY_ = y_ = r.moveY;
+    fx_ = x;
+    fy_ = y;
+    open_ = true;
+}
+
+void OutlineBuilder::lineTo(double x, double y) {
+    if (!open_) moveTo(fx_, fy_);
+    swf::ShapeRecord r;
+    r.kind = swf::ShapeRecord::Kind::kStraight;
+    r.dx = ix(x) - x_;
+    r.dy = iy(y) - y_;
+    fx_ = x;
+    fy_ = y;
+    if (r.dx == 0 && r.dy == 0) return;
+    x_ += r.dx;
+    y_ += r.dy;
+    shape_.records.push_back(r);
+}
+
+void OutlineBuilder::quadTo(double cx, double cy, double x, double y) {
+    if (!open_) moveTo(fx_, fy_);
+    swf::ShapeRecord r;
+    r.kind = swf::ShapeRecord::Kind::kCurved;
+    r.controlDx = ix(cx) - x_;
+    r.controlDy = iy(cy) - y_;
+    r.dx = ix(x) - ix(cx);
+    r.dy = iy(y) - iy(cy);
+    fx_ = x;
+    fy_ = y;
+    if (r.controlDx == 0 && r.controlDy == 0 && r.dx == 0 && r.dy == 0) return;
+    x_ += r.controlDx + r.dx;
+    y_ += r.controlDy + r.dy;
+    shape_.records.push_back(r);
+}
+
+void OutlineBuilder::cubicTo(double c1x, double c1y, double c2x, double c2y, double x, double y) {
+    // Four quadratics, each through the cubic's points at its ends and tangent-matched at
+    // their middles: close enough at glyph sizes.
+    const double x0 = fx_, y0 = fy_;
+    auto at = [&](double t, double& px, double& py) {
+        const double u = 1 - t;
+        px = u * u * u * x0 + 3 * u * u * t * c1x + 3 * u * t * t * c2x + t * t * t * x;
+        py = u * u * u * y0 + 3 * u * u * t * c1y + 3 * u * t * t * c2y + t * t * t * y;
+    };
+    constexpr int kPieces = 4;
+    for (int i = 0; i < kPieces; ++i) {
+        const double t0 = double(i) / kPieces, t1 = double(i + 1) / kPieces, tm = (t0 + t1) / 2;
+        double ax, ay, mx, my, bx, by;
+        at(t0, ax, ay);
+        at(tm, mx, my);
+        at(t1, bx, by);
+        // The control point that puts the quadratic's middle on the cubic's.
+        quadTo(2 * mx - (ax + bx) / 2, 2 * my - (ay + by) / 2, bx, by);
+    }
+}
+
+void OutlineBuilder::close() {
+    if (!open_) return;
+    if (x_ != startX_ || y_ != startY_) {
+        swf::ShapeRecord r;
+        r.kind = swf::ShapeRecord::Kind::kStraight;
+        r.dx = startX_ - x_;
+        r.dy = startY_ - y_;
+        shape_.records.push_back(r);
+        x_ = startX_;
+        y_ = startY_;
+    }
+    open_ = false;
+}
+
+ShapeGeometry OutlineBuilder::finish() {
+    close();
+    swf::FillStyle white;
+    white.type = swf::FillType::kSolid;
+    white.color = {255, 255, 255, 255};
+    shape_.fills = {white};
+    return BuildShapeGeometry(shape_, swf::Rect{});
+}
+
+std::string DeviceFamily(const std::string& name) {
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+#ifdef _WIN32
+    if (lower == "_sans" || lower.empty()) return "Arial";
+    if (lower == "_serif") return "Times New Roman";
+    if (lower == "_typewriter") return "Courier New";
+#else
+    if (lower == "_sans" || lower.empty()) return "sans-serif";
+    if (lower == "_serif") return "serif";
+    if (lower == "_typewriter") return "monospace";
+#endif
+    return name;
+}
+
+}  // namespace movie

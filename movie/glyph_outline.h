@@ -1,0 +1,50 @@
+#pragma once
+// Glyph outlines from a system font library made into the shapes the engine draws: contours
+// of lines and quadratic curves (cubic ones split into quadratics), in font units with y
+// growing downwards, filled with one opaque white style as embedded glyphs are.
+
+#include <memory>
+#include <string>
+
+#include "movie/edit_text.h"
+#include "movie/shape.h"
+
+namespace movie {
+
+class OutlineBuilder {
+public:
+    // `flipY`: the font's y grows upwards, as in TrueType.
+    explicit OutlineBuilder(bool flipY) : flip_(flipY) {}
+    void moveTo(double x, double y);
+    void lineTo(double x, double y);
+    void quadTo(double cx, double cy, double x, double y);
+    void cubicTo(double c1x, double c1y, double c2x, double c2y, double x, double y);
+    void close();
+    ShapeGeometry finish();
+
+private:
+    int32_t ix(double x) const;
+    int32_t iy(double y) const;
+    bool flip_;
+    swf::Shape shape_;
+    bool open_ = false;
+    int32_t startX_ = 0, startY_ = 0, x_ = 0, y_ = 0;  // rounded, as the records have them
+    double fx_ = 0, fy_ = 0;                            // the exact pen, for curve splitting
+};
+
+// The fonts of the system, for text whose movie carries no outlines: "_sans", "_serif",
+// "_typewriter" or a family name, matched to the nearest font the system has.
+class DeviceFontSource {
+public:
+    virtual ~DeviceFontSource() = default;
+    // Null when the system has no font at all.
+    virtual const GlyphFont* find(const std::string& name, bool bold, bool italic) = 0;
+};
+
+// FreeType and fontconfig on Linux, GDI on Windows.
+std::unique_ptr<DeviceFontSource> MakeDeviceFontSource();
+
+// The family a generic device font name stands for on this system, or the name itself.
+std::string DeviceFamily(const std::string& name);
+
+}  // namespace movie

@@ -1,0 +1,320 @@
+// Edit text: the layout against positions computed by hand, the HTML subset, and fields
+// drawn by the player with an embedded font, a variable, a border and a device font.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "movie/edit_text.h"
+#include "movie/player.h"
+#include "support/action_builder.h"
+#include "support/swf_builder.h"
+#include "../raster/raster_test_util.h"
+
+namespace {
+
+using namespace testing_support;
+using movie::EditTextDefinition;
+using movie::Paragraph;
+using movie::TextStyle;
+
+// A font of 1000 units to the em, ascent 800, descent 200, every character 1000 wide; spaces
+// have no glyph.
+class BoxFont : public movie::GlyphFont {
+public:
+    const movie::ShapeGeometry* glyph(uint32_t code) const override { return code == ' ' ? nullptr : &shape_; }
+    float advance(uint32_t) const override { return 1000; }
+    float emUnits() const override { return 1000; }
+    float ascent() const override { return 800; }
+    float descent() const override { return 200; }
+
+private:
+    movie::ShapeGeometry shape_;
+};
+
+class OneFont : public movie::FontResolver {
+public:
+    const movie::GlyphFont* resolve(const TextStyle&) override { return &font_; }
+
+private:
+    BoxFont font_;
+};
+
+// Size 200 twips: each character is 200 twips wide, ascent 160, descent 40.
+EditTextDefinition Field(int32_t width, uint8_t align) {
+    EditTextDefinition f;
+    f.bounds = {0, width, 0, 2000};
+    f.height = 200;
+    f.align = align;
+    return f;
+}
+
+std::vector<Paragraph> Plain(const std::string& text, const EditTextDefinition& f) {
+    TextStyle base;
+    base.size = f.height;
+    return movie::ParsePlainText(text, base, f.align, true);
+}
+
+std::vector<float> Xs(const movie::TextLayout& l) {
+    std::vector<float> xs;
+    for (const auto& g : l.glyphs) xs.push_back(g.x);
+    return xs;
+}
+
+TEST(EditTextLayout, LinesAlignInsideThePaddingAndMargins) {
+    OneFont fonts;
+    // 4000 twips wide: 40 of padding each side leave 40..3960.
+    EditTextDefinition left = Field(4000, 0);
+    auto l = movie::LayOutText(left, Plain("ab", left), fonts);
+    EXPECT_EQ(Xs(l), (std::vector<float>{40, 240}));
+    ASSERT_FALSE(l.glyphs.empty());
+    EXPECT_EQ(l.glyphs[0].y, 200) << "baseline: padding and ascent";
+    EXPECT_FLOAT_EQ(l.glyphs[0].scale, 0.2f);
+
+    EditTextDefinition right = Field(4000, 1);
+    EXPECT_EQ(Xs(movie::LayOutText(right, Plain("ab", right), fonts)), (std::vector<float>{3560, 3760}));
+    EditTextDefinition centre = Field(4000, 2);
+    EXPECT_EQ(Xs(movie::LayOutText(centre, Plain("ab", centre), fonts)), (std::vector<float>{1800, 2000}));
+
+    // Margins narrow the line; the indent moves the first line of each paragraph only.
+    EditTextDefinition margins = Field(4000, 0);
+    margins.multiline = true;
+    margins.leftMargin = 100;
+    margins.rightMargin = 300;
+    margins.indent = 60;
+    l = movie::LayOutText(margins, Plain("a\nb", margins), fonts);
+    ASSERT_EQ(l.glyphs.size(), 2u);
+    EXPECT_EQ(l.glyphs[0].x, 200);
+    EXPECT_EQ(l.glyphs[1].x, 200) << "a new paragraph is indented again";
+    EXPECT_EQ(l.glyphs[1].y, 400) << "the next line: descent, then its ascent";
+    margins.align = 1;
+    l = movie::LayOutText(margins, Plain("a ", margins), fonts);
+    EXPECT_EQ(Xs(l), (std::vector<float>{4000 - 40 - 300 - 200})) << "trailing spaces take no room";
+}
+
+TEST(EditTextLayout, WordsWrapAtSpacesAndLongWordsBreakBetweenCharacters) {
+    OneFont fonts;
+    EditTextDefinition f = Field(1080, 0);  // room for five characters
+    f.wordWrap = true;
+    f.multiline = true;
+    f.leading = 30;
+    auto l = movie::LayOutText(f, Plain("aa bb cc", f), fonts);
+    std::vector<std::pair<float, float>> at;
+    for (const auto& g : l.glyphs) at.emplace_back(g.x, g.y);
+    const std::vector<std::pair<float, float>> expected = {{40, 200}, {240, 200}, {640, 200}, {840, 200},
+                                                           {40, 430}, {240, 430}};
+    EXPECT_EQ(at, expected);
+
+    l = movie::LayOutText(f, Plain("abcdefgh", f), fonts);
+    ASSERT_EQ(l.glyphs.size(), 8u);
+    EXPECT_EQ(l.glyphs[4].x, 840);
+    EXPECT_EQ(l.glyphs[5].x, 40);
+    EXPECT_EQ(l.glyphs[5].y, 430);
+
+    // Without wrapping the line runs on; a single-line field runs its paragraphs together.
+    EditTextDefinition single = Field(1080, 0);
+    l = movie::LayOutText(single, Plain("abc\ndefg", single), fonts);
+    ASSERT_EQ(l.glyphs.size(), 7u);
+    EXPECT_EQ(l.glyphs[6].x, 40 + 6 * 200);
+    EXPECT_EQ(l.glyphs[6].y, 200);
+}
+
+TEST(EditTextLayout, PasswordsShowStarsAndUnderlinesFollowTheirRuns) {
+    OneFont fonts;
+    EditTextDefinition f = Field(4000, 0);
+    f.password = true;
+    TextStyle base;
+    base.size = 200;
+    const auto paragraphs = movie::ParseHtmlText("ab<u>cd</u>", base, 0, true);
+    f.password = false;
+    auto l = movie::LayOutText(f, paragraphs, fonts);
+    ASSERT_EQ(l.underlines.size(), 1u);
+    EXPECT_EQ(l.underlines[0].x0, 440);
+    EXPECT_EQ(l.underlines[0].x1, 840);
+    EXPECT_GT(l.underlines[0].y, 200) << "below the baseline";
+    f.password = true;
+    EXPECT_EQ(movie::ParsePlainText("xy", base, 0, true)[0].runs[0].text, U"xy");
+    l = movie::LayOutText(f, Plain("xy", f), fonts);
+    EXPECT_EQ(l.glyphs.size(), 2u);
+}
+
+TEST(EditTextHtml, ParagraphsFontsAndEntities) {
+    TextStyle base;
+    base.size = 240;
+    const auto p = movie::ParseHtmlText(
+        "<P ALIGN=\"center\"><font face='Serif' size=\"20\" color=\"#FF8000\">a<b>b</b></font>&amp;&lt;&#65;</p>"
+        "<p align=\"right\">c<br>d<unknown x=1>e</unknown></p>",
+        base, 0, true);
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[0].align, 2);
+    ASSERT_EQ(p[0].runs.size(), 3u);
+    EXPECT_EQ(p[0].runs[0].text, U"a");
+    EXPECT_EQ(p[0].runs[0].style.face, "Serif");
+    EXPECT_EQ(p[0].runs[0].style.size, 400);
+    EXPECT_EQ(p[0].runs[0].style.color.r, 0xFF);
+    EXPECT_EQ(p[0].runs[0].style.color.g, 0x80);
+    EXPECT_EQ(p[0].runs[1].text, U"b");
+    EXPECT_TRUE(p[0].runs[1].style.bold);
+    EXPECT_EQ(p[0].runs[2].text, U"&<A");
+    EXPECT_FALSE(p[0].runs[2].style.bold);
+    EXPECT_EQ(p[0].runs[2].style.size, 240) << "the font tag closed";
+    EXPECT_EQ(p[1].align, 1);
+    EXPECT_EQ(p[1].runs[0].text, U"c");
+    EXPECT_EQ(p[2].align, 1) << "a line break keeps the paragraph's alignment";
+    EXPECT_EQ(p[2].runs[0].text, U"de");
+    // Relative sizes, text after a tag left open, and a stray '<' at the end.
+    const auto q = movie::ParseHtmlText("<font size=\"+4\">x<i>y", base, 0, true);
+    ASSERT_EQ(q.size(), 1u);
+    ASSERT_EQ(q[0].runs.size(), 2u);
+    EXPECT_EQ(q[0].runs[0].style.size, 320);
+    EXPECT_TRUE(q[0].runs[1].style.italic);
+    EXPECT_EQ(movie::ParseHtmlText("a<", base, 0, true)[0].runs[0].text, U"a<");
+    // Latin-1 before version 6; UTF-8 from it, with broken sequences kept as bytes.
+    EXPECT_EQ(movie::ParsePlainText("\xE9", base, 0, false)[0].runs[0].text, U"\u00E9");
+    EXPECT_EQ(movie::ParsePlainText("\xC3\xA9\xC3", base, 0, true)[0].runs[0].text, U"\u00E9\u00C3");
+}
+
+// The player: a 100 x 50 px stage, a font whose "I" is a box half an em wide and 0.8 em
+// tall on the baseline, one em apart.
+struct Stage {
+    std::unique_ptr<movie::Player> player = std::make_unique<movie::Player>();
+    raster_test::Picture draw() {
+        raster_test::Picture pic(100, 50);
+        player->draw(pic.target, false, true);
+        return pic;
+    }
+};
+
+std::unique_ptr<Stage> Load(const EditTextFields& field, const std::vector<std::vector<uint8_t>>& more = {}) {
+    SwfFields fields;
+    fields.version = 8;
+    fields.xMax = 2000;
+    fields.yMax = 1000;
+    fields.tags.clear();
+    AppendBytes(fields.tags, DefineFont3Tag(1, "Boxes", {{'I', 0, 10240, -16384, 0, 20480}}, 16384, 4096));
+    AppendBytes(fields.tags, DefineEditTextTag(field));
+    AppendBytes(fields.tags, PlaceObject2Tag({1, 2, false, std::pair{0, 0}}));
+    for (const auto& t : more) AppendBytes(fields.tags, t);
+    AppendBytes(fields.tags, ShowFrameTag());
+    AppendBytes(fields.tags, EndTag());
+    const std::string bytes = BuildSwfFile(fields);
+    swf::SwfFile file;
+    std::string error;
+    EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
+    auto stage = std::make_unique<Stage>();
+    EXPECT_TRUE(stage->player->load(file, error)) << error;
+    return stage;
+}
+
+EditTextFields BoxField(uint8_t align, const std::string& text) {
+    EditTextFields f;
+    f.id = 2;
+    f.xMax = 2000;
+    f.yMax = 1000;
+    f.fontId = 1;
+    f.height = 400;  // 20 px: boxes 10 px wide, 16 px tall, 20 px apart
+    f.color = std::array<uint8_t, 4>{255, 0, 0, 255};
+    f.align = align;
+    f.text = text;
+    return f;
+}
+
+const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
+const uint32_t kWhite = raster::PremultipliedWord({255, 255, 255, 255});
+const uint32_t kBlack = raster::PremultipliedWord({0, 0, 0, 255});
+
+// Which of the columns are red on row 10 (inside the boxes, whose tops lie at 2 px and
+// bottoms on the baseline at 18 px).
+std::string Columns(const raster_test::Picture& pic, std::initializer_list<int> xs) {
+    std::string s;
+    for (int x : xs) s += pic.at(x, 10) == kRed ? 'R' : '.';
+    return s;
+}
+
+TEST(EditText, EmbeddedGlyphsAlignLeftRightAndCentre) {
+    // Left: boxes at 2..12 and 22..32.
+    auto s = Load(BoxField(0, "II"));
+    auto pic = s->draw();
+    EXPECT_EQ(Columns(pic, {1, 2, 11, 12, 21, 22, 31, 32}), ".RR..RR.");
+    EXPECT_EQ(pic.at(5, 1), kWhite) << "above the glyph";
+    EXPECT_EQ(pic.at(5, 17), kRed);
+    EXPECT_EQ(pic.at(5, 18), kWhite) << "below the baseline";
+    // Right: the line ends 2 px inside the right edge, at 98: boxes at 58..68 and 78..88.
+    s = Load(BoxField(1, "II"));
+    EXPECT_EQ(Columns(s->draw(), {57, 58, 67, 68, 77, 78, 87, 88}), ".RR..RR.");
+    // Centre: 40 px of text in the 96 px between the paddings: boxes at 30..40 and 50..60.
+    s = Load(BoxField(2, "II"));
+    EXPECT_EQ(Columns(s->draw(), {29, 30, 39, 40, 49, 50, 59, 60}), ".RR..RR.");
+}
+
+TEST(EditText, BoundVariablesBordersAndClippingToTheBounds) {
+    // The field shows the root's variable "label"; the script makes it one glyph.
+    EditTextFields f = BoxField(0, "III");
+    f.variable = "label";
+    f.border = true;
+    f.xMax = 1200;  // 60 px: the third box (42..52) is cut at the border's inside
+    auto s = Load(f, {DoActionTag(Actions().push("label").op(action::kGetVariable).trace().op(action::kPop)
+                                      .set("label", std::string("II")).bytes())});
+    auto pic = s->draw();
+    EXPECT_EQ(Columns(pic, {2, 11, 12, 22, 31, 32, 45}), "RR.RR..");
+    EXPECT_EQ(pic.at(0, 30), kBlack) << "the border";
+    EXPECT_EQ(pic.at(59, 30), kBlack);
+    EXPECT_EQ(pic.at(1, 30), kWhite) << "the background";
+    EXPECT_EQ(pic.at(65, 30), kWhite) << "the stage outside the field";
+
+    // The initial text goes into a variable that isn't there yet, and shows.
+    f.text = "III";
+    f.xMax = 2000;
+    s = Load(f);
+    EXPECT_EQ(Columns(s->draw(), {2, 22, 42, 62}), "RRR.");
+}
+
+TEST(EditText, DeviceFontsDrawTextWithTheSystemsFont) {
+    // No outlines: "_sans" through the system's font library.
+    EditTextFields f;
+    f.id = 2;
+    f.xMax = 2000;
+    f.yMax = 1000;
+    f.fontId = 1;
+    f.height = 400;
+    f.useOutlines = false;
+    f.text = "Hello";
+    SwfFields fields;
+    fields.version = 8;
+    fields.xMax = 2000;
+    fields.yMax = 1000;
+    fields.tags.clear();
+    AppendBytes(fields.tags, DefineFont3Tag(1, "_sans", {}, 0, 0));
+    AppendBytes(fields.tags, DefineEditTextTag(f));
+    AppendBytes(fields.tags, PlaceObject2Tag({1, 2, false, std::pair{0, 0}}));
+    AppendBytes(fields.tags, ShowFrameTag());
+    AppendBytes(fields.tags, EndTag());
+    const std::string bytes = BuildSwfFile(fields);
+    swf::SwfFile file;
+    std::string error;
+    ASSERT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
+    movie::Player player;
+    ASSERT_TRUE(player.load(file, error)) << error;
+    raster_test::Picture pic(100, 50);
+    player.draw(pic.target, false, true);
+    // Ink on the first line (2 to about 26 px), starting near the left padding, and none
+    // on the rest of the stage.
+    int inkTop = 99, inkBottom = -1, inkLeft = 99, inkRight = -1;
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            if (raster::ChannelR(pic.at(x, y)) > 128) continue;
+            inkTop = std::min(inkTop, y);
+            inkBottom = std::max(inkBottom, y);
+            inkLeft = std::min(inkLeft, x);
+            inkRight = std::max(inkRight, x);
+        }
+    }
+    EXPECT_GE(inkTop, 2);
+    EXPECT_LE(inkTop, 10) << "the capital H reaches near the ascent";
+    EXPECT_LE(inkBottom, 26);
+    EXPECT_GE(inkLeft, 2);
+    EXPECT_LE(inkLeft, 6);
+    EXPECT_GE(inkRight, 30) << "five letters of 20 px text";
+    EXPECT_LE(inkRight, 80);
+}
+
+}  // namespace
