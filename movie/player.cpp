@@ -467,6 +467,7 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c) {
     if (c.blendMode) object.blendMode = *c.blendMode;
     if (c.visible) object.visible = *c.visible;
     if (c.hasFilters) object.filters = c.filters;
+    if (c.cacheAsBitmap) object.cacheAsBitmap = *c.cacheAsBitmap != 0;
     if (c.opaqueBackground) object.opaqueBackground = swf::Color{c.opaqueBackground->r, c.opaqueBackground->g, c.opaqueBackground->b, 255};
     if (c.clipActions) object.clipActions = c.clipActions;
     if (!modify && object.character != nullptr && object.character->kind == Character::Kind::kEditText) {
@@ -559,7 +560,12 @@ void Player::drawList(const TimelineInstance& t, const raster::Matrix& m, const 
         const bool isClip = object.clipDepth > 0 && !mask;
         // An invisible object draws nothing; a mask still masks.
         if (!object.visible && !isClip) continue;
-        const raster::Matrix om = m * ToRasterMatrix(object.matrix);
+        raster::Matrix om = m * ToRasterMatrix(object.matrix);
+        // A cached bitmap lands on whole device pixels, as the reference players place it.
+        if (object.cacheAsBitmap && !isClip && !mask) {
+            om.tx = std::round(om.tx);
+            om.ty = std::round(om.ty);
+        }
         const raster::ColorTransform ocx = cx.after(ToRasterTransform(object.colorTransform));
         // A blend mode composites the object as one layer onto what lies below it.
         const raster::BlendMode blend = isClip || mask ? raster::BlendMode::kNormal : BlendModeOf(object.blendMode);

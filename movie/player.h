@@ -68,6 +68,7 @@ struct DisplayObject {
     uint8_t blendMode = 0;   // as the file numbers them: 0 and 1 normal, 2 layer, 3 multiply ...
     std::vector<FilterRecord> filters;
     bool visible = true;
+    bool cacheAsBitmap = false;  // drawn as a bitmap: on whole pixels
     std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
     std::string name;
     // Edit text: what it shows, and its layout made for that text.

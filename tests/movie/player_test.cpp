@@ -343,6 +343,25 @@ TEST(Player, JpegWithAlphaPlaneFillsAShape) {
     EXPECT_EQ(pic.at(20, 2), 0u) << "outside the shape";
 }
 
+TEST(Player, CachedAsBitmapObjectsLandOnWholePixels) {
+    // A 10 px square at x = 10.4 px: its edges cover 60 % and 40 % of pixels 10 and 20,
+    // unless it is cached as a bitmap, which moves it to x = 10.
+    for (bool cached : {false, true}) {
+        Place p{1, 1, false, std::pair{208, 0}};
+        if (cached) p.cacheAsBitmap = true;
+        const auto owned = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject3Tag(p), ShowFrame()});
+        const Picture pic = Draw(*owned, 100, 50, true);
+        if (cached) {
+            EXPECT_EQ(pic.at(10, 5), kRed);
+            EXPECT_EQ(pic.at(19, 5), kRed);
+            EXPECT_EQ(pic.at(20, 5), 0u);
+        } else {
+            EXPECT_NEAR(raster::ChannelA(pic.at(10, 5)), 153, 3);
+            EXPECT_NEAR(raster::ChannelA(pic.at(20, 5)), 102, 3);
+        }
+    }
+}
+
 TEST(Player, FramesMoveAndRemoveObjects) {
     const auto owned = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                  ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),

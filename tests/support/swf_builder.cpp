@@ -254,12 +254,13 @@ uint8_t PlaceFlags(const PlaceFields& p) {
 }  // namespace
 
 std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p) {
-    std::vector<uint8_t> body = {PlaceFlags(p), static_cast<uint8_t>((p.filterList ? 0x01 : 0) | (p.blendMode ? 0x02 : 0) |
+    std::vector<uint8_t> body = {PlaceFlags(p), static_cast<uint8_t>((p.filterList ? 0x01 : 0) | (p.blendMode ? 0x02 : 0) | (p.cacheAsBitmap ? 0x04 : 0) |
                                                                      (p.visible ? 0x20 : 0) | (p.opaqueBackground ? 0x40 : 0))};
     AppendU16(body, p.depth);
     AppendPlaceFields(body, p);
     if (p.filterList) AppendBytes(body, *p.filterList);
     if (p.blendMode) body.push_back(*p.blendMode);
+    if (p.cacheAsBitmap) body.push_back(*p.cacheAsBitmap ? 1 : 0);
     if (p.visible) body.push_back(*p.visible ? 1 : 0);
     if (p.opaqueBackground) body.insert(body.end(), p.opaqueBackground->begin(), p.opaqueBackground->end());
     AppendClipActions(body, p);

@@ -110,6 +110,7 @@ struct PlaceFields {
     std::optional<std::pair<double, double>> rotateSkew = std::nullopt;
     // PlaceObject3 only.
     std::optional<uint8_t> blendMode = std::nullopt;
+    std::optional<bool> cacheAsBitmap = std::nullopt;
     std::optional<bool> visible = std::nullopt;
     std::optional<std::vector<uint8_t>> filterList = std::nullopt;  // the FILTERLIST's bytes, count first
     std::optional<std::string> name = std::nullopt;
