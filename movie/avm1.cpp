@@ -454,6 +454,17 @@ Value Machine::callBuiltin(Run& r, uint32_t clip, const std::string& name, std::
     return Value();
 }
 
+namespace {
+
+// A frame number from 1 as a frame index: the number as a 32-bit integer, less one, in
+// 32-bit arithmetic as the reference players do it; negative indexes go nowhere.
+int FrameIndex(double n, int bias) {
+    const uint32_t wrapped = static_cast<uint32_t>(ToInt32(n)) + static_cast<uint32_t>(bias) - 1u;
+    return static_cast<int32_t>(wrapped);
+}
+
+}  // namespace
+
 // GotoFrame2 and gotoAndPlay/Stop: a number is a frame from 1; a string a label, a frame
 // number, or either after a "path:".
 void Machine::gotoFrameValue(Run& r, const Value& frame, bool play, int bias) {
@@ -468,15 +479,15 @@ void Machine::gotoFrameValue(Run& r, const Value& frame, bool play, int bias) {
         if (clip == 0) return;
         const double n = StringToNumber(s, 5);
         if (!std::isnan(n)) {
-            host_.gotoFrame(clip, static_cast<int>(n) - 1 + bias, play);
+            if (const int f = FrameIndex(n, bias); f >= 0) host_.gotoFrame(clip, f, play);
         } else if (const int f = host_.frameOfLabel(clip, s); f >= 0) {
             host_.gotoFrame(clip, f, play);
         }
         return;
     }
     const double n = toNumber(frame);
-    if (std::isnan(n) || clip == 0) return;
-    host_.gotoFrame(clip, static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 + bias, play);
+    if (clip == 0) return;
+    if (const int f = FrameIndex(n, bias); f >= 0) host_.gotoFrame(clip, f, play);
 }
 
 void Machine::run(const std::vector<uint8_t>& code, uint32_t clip) { execute(code, clip, 0); }

@@ -397,7 +397,8 @@ void Player::seek(TimelineInstance& t, int frame) {
         for (int f = t.frame + 1; f <= frame; ++f) runFrame(t, f, f == frame);
         return;
     }
-    std::map<uint16_t, PlaceCommand> state;
+    // What each depth holds at the frame, and the frame that placed it there.
+    std::map<uint16_t, std::pair<PlaceCommand, int>> state;
     std::optional<swf::Color> background;
     for (int f = 0; f <= frame; ++f) {
         const Frame& fr = t.timeline->frames[static_cast<size_t>(f)];
@@ -410,15 +411,18 @@ void Player::seek(TimelineInstance& t, int frame) {
                 if (c.move && !c.characterId) continue;
                 PlaceCommand placed = c;
                 placed.move = false;
-                state[c.depth] = std::move(placed);
+                state[c.depth] = {std::move(placed), f};
             } else {
-                Merge(it->second, c);
+                if (c.characterId && it->second.first.characterId != c.characterId) it->second.second = f;
+                Merge(it->second.first, c);
             }
         }
     }
+    // An object stays when the same placement put it there: same character, same frame.
     for (auto it = t.displayList.begin(); it != t.displayList.end();) {
         auto s = state.find(it->first);
-        const bool stays = s != state.end() && s->second.characterId && *s->second.characterId == it->second.characterId;
+        const bool stays = s != state.end() && s->second.first.characterId &&
+                           *s->second.first.characterId == it->second.characterId && s->second.second == it->second.placedFrame;
         it = stays ? std::next(it) : t.displayList.erase(it);
     }
     t.frame = frame;
@@ -427,15 +431,15 @@ void Player::seek(TimelineInstance& t, int frame) {
     for (const InitScript& init : target.initScripts) {
         if (initDone_.insert(init.spriteId).second) urgent_.push_back({handle, &init.code});
     }
-    for (auto& [depth, command] : state) {
-        command.move = t.displayList.count(depth) != 0;
-        apply(t, command);
+    for (auto& [depth, placed] : state) {
+        placed.first.move = t.displayList.count(depth) != 0;
+        apply(t, placed.first, placed.second);
     }
     for (const FrameScript& s : target.scripts) queued_.push_back({handle, &s.code});
     if (t.parent == nullptr && background && !backgroundSet_) background_ = {background->r, background->g, background->b, 255};
 }
 
-void Player::apply(TimelineInstance& t, const PlaceCommand& c) {
+void Player::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) {
     if (c.remove) {
         t.displayList.erase(c.depth);
         return;
@@ -444,12 +448,16 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c) {
     const bool modify = c.move && existing != t.displayList.end();
     if (c.move && !modify && !c.characterId) return;  // nothing to move there
     DisplayObject& object = modify ? existing->second : t.displayList[c.depth];
-    if (!modify) object = DisplayObject();
+    if (!modify) {
+        object = DisplayObject();
+        object.placedFrame = placedFrame < 0 ? t.frame : placedFrame;
+    }
     bool spawned = false;
     if (c.characterId && (!modify || object.characterId != *c.characterId)) {
         const Character* character = definition_.character(*c.characterId);
         object.characterId = *c.characterId;
         object.character = character;
+        object.placedFrame = placedFrame < 0 ? t.frame : placedFrame;
         object.sprite.reset();
         if (character != nullptr &&
             (character->kind == Character::Kind::kSprite || character->kind == Character::Kind::kButton) &&

@@ -69,6 +69,7 @@ struct DisplayObject {
     std::vector<FilterRecord> filters;
     bool visible = true;
     bool cacheAsBitmap = false;  // drawn as a bitmap: on whole pixels
+    int placedFrame = -1;        // the frame of its timeline that placed it
     std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
     std::string name;
     // Edit text: what it shows, and its layout made for that text.
@@ -124,7 +125,8 @@ private:
     void runClipFrame(TimelineInstance& t);
     void seek(TimelineInstance& t, int frame);
     void runFrame(TimelineInstance& t, int frame, bool scripts);
-    void apply(TimelineInstance& t, const PlaceCommand& c);
+    // `placedFrame`: the frame the placement belongs to, when not the timeline's current one.
+    void apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame = -1);
     void startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline);
     void queueClipEvent(TimelineInstance& t, uint32_t event);
     void runScripts();

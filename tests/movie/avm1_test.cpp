@@ -222,6 +222,21 @@ TEST(Avm1Timeline, GotoActionsAndFrameCalls) {
     EXPECT_EQ(host.calls.size(), calls.size());
 }
 
+TEST(Avm1Timeline, FrameNumbersWrapAs32BitIntegers) {
+    FakeHost host;
+    Machine m(host, 8);
+    m.run(Actions()
+              .push(0.0).gotoFrame2(false)              // frame 0 is no frame: nothing
+              .push(-2147483647.0).gotoFrame2(false)    // less one is negative: nothing
+              .push(4294967298.0).gotoFrame2(false)     // wraps to 2: index 1
+              .push(2147483648.0).gotoFrame2(false)     // wraps to the largest index: clamped by the host
+              .push("3").gotoFrame2(true)               // a number in a string
+              .bytes(),
+          1);
+    const std::vector<std::string> calls = {"goto 1 1 stop", "goto 1 2147483647 stop", "goto 1 2 play"};
+    EXPECT_EQ(host.calls, calls);
+}
+
 TEST(Avm1Limits, RunawayScriptsStopAtTheBudgetWithALogLine) {
     FakeHost host;
     Machine m(host, 6);

@@ -145,6 +145,26 @@ TEST(Scripts, GoingBackRebuildsTheFrameAndKeepsWhatStays) {
     EXPECT_EQ(PixelAt(player, 75, 25), kRed);
 }
 
+TEST(Scripts, GoingBackReplacesWhatALaterFramePlacedAgain) {
+    // The clip is placed on frame 1, removed on frame 2 and placed again on frame 3; frame
+    // 4 goes back to frame 1, whose clip is another instance than the one frame 3 placed.
+    std::vector<std::vector<uint8_t>> tags;
+    tags.push_back(DefineSpriteTag(10, 1, {DoActionTag(Actions().push("clip starts").trace().bytes()), ShowFrameTag()}));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(RemoveObject2Tag(1));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(DoActionTag(Actions().gotoFrame(1).bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    l->player->gotoFrame(4);
+    EXPECT_EQ(l->player->timelineFrame(), 1);
+    EXPECT_EQ(l->traced.size(), 3u);
+}
+
 TEST(Scripts, FrameScriptsAndClipEventsRunInTheirOrder) {
     // The main timeline places a clip with load and enterFrame events, then traces; the
     // clip's own first frame traces too.
