@@ -6,7 +6,7 @@ WIN32_DIR  := build/win32
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup native win32 art demo test test-native test-win32 bench corpus trace-report clean
+.PHONY: all setup native win32 art demo test test-native test-win32 bench corpus trace-report sweep clean
 
 all: native win32
 
@@ -52,6 +52,11 @@ bench: native
 corpus: native
 	$(NATIVE_DIR)/tests/tevlin_corpus_report $(CURDIR)/../shared/corpus
 	$(NATIVE_DIR)/tests/tevlin_trace_report $(CURDIR)/../shared/corpus
+
+# Converts every movie of the corpus at a small size under time and memory caps and counts
+# how each run ended (scripts/sweep.sh).
+sweep: native
+	bash scripts/sweep.sh $(NATIVE_DIR)/tevlin $(CURDIR)/../shared/corpus
 
 # Every trace test with its result.
 trace-report: native

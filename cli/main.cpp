@@ -2,8 +2,8 @@
 //
 //   tevlin info MOVIE
 //   tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high] [--trace FILE]
-//   tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--quality low|high] [--trace FILE] [-y]
-//                  [--quiet]
+//   tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--max-frames N] [--quality low|high]
+//                  [--trace FILE] [-y] [--quiet]
 //
 // --trace writes what the movie's scripts print with trace(), one line each ("-" for the
 // standard output). What goes wrong in the scripts is reported on the standard error.
@@ -40,8 +40,8 @@ const char* kUsage =
     "usage: tevlin info MOVIE\n"
     "       tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high]\n"
     "                     [--trace FILE]\n"
-    "       tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--quality low|high]\n"
-    "                     [--trace FILE] [-y] [--quiet]\n";
+    "       tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--max-frames N]\n"
+    "                     [--quality low|high] [--trace FILE] [-y] [--quiet]\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tevlin: %s\n%s", problem.c_str(), kUsage);
@@ -58,6 +58,7 @@ struct Options {
     int frame = 0;
     int width = 0, height = 0;  // 0: the stage size
     int first = 0, last = -1;   // -1: the last frame
+    int maxFrames = -1;         // -1: no cap
     bool transparent = false, antiAlias = true, overwrite = false, quiet = false;
 };
 
@@ -106,6 +107,9 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             const char* v = value("--quality");
             if (!v || (std::strcmp(v, "low") != 0 && std::strcmp(v, "high") != 0)) return "--quality is low or high";
             o.antiAlias = std::strcmp(v, "high") == 0;
+        } else if (a == "--max-frames") {
+            const char* v = value("--max-frames");
+            if (!v || !ParseInt(v, o.maxFrames) || o.maxFrames < 1) return "--max-frames needs a count from 1";
         } else if (a == "--trace") {
             const char* v = value("--trace");
             if (!v || !*v) return "--trace needs a file name, or - for the standard output";
@@ -247,8 +251,9 @@ int Convert(Options o) {
     int w = 0, h = 0;
     if (!FrameSize(o, player, w, h, error)) return Fail(error);
     const int total = player.totalFrames();
-    const int last = o.last < 0 ? total - 1 : std::min(o.last, total - 1);
+    int last = o.last < 0 ? total - 1 : std::min(o.last, total - 1);
     if (o.last >= total && total > 0) return Fail("--frames runs past the movie's last frame, " + std::to_string(total - 1));
+    if (o.maxFrames > 0) last = std::min(last, o.first + o.maxFrames - 1);
 
     swf::MovieHeader header;
     header.frameRate = file.frameRate88 >> 8;
@@ -289,9 +294,7 @@ int Convert(Options o) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) return Usage("no command given");
     const std::string command = argv[1];
     if (command == "-h" || command == "--help" || command == "help") {
@@ -304,4 +307,16 @@ int main(int argc, char** argv) {
     if (command == "render") return Render(o);
     if (command == "convert") return Convert(o);
     return Usage("unknown command " + command);
+}
+
+}  // namespace
+
+// Exit codes: 0 done, 1 refused or failed (with the reason), 2 bad arguments, 3 out of memory.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("tevlin: out of memory\n", stderr);
+        return 3;
+    }
 }

@@ -194,8 +194,11 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c, uint8_t version) {
         if (flags2 & 0x40) c.opaqueBackground = swf::ReadRgba(r);
     }
     if ((flags & 0x80) != 0 && r.ok()) {
+        // Damaged clip actions keep those read whole before the damage, and the placement
+        // stands: the reference players play such movies (an end mark cut to 16 bits, say).
         auto actions = std::make_shared<std::vector<ClipAction>>();
-        if (!ReadClipActions(r, version, *actions)) return false;
+        swf::ByteReader rest(r.current(), r.remaining());
+        ReadClipActions(rest, version, *actions);
         if (!actions->empty()) c.clipActions = std::move(actions);
     }
     return r.ok();

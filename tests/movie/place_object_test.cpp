@@ -1,4 +1,4 @@
-// PlaceObject3's optional fields, each present alone and all together.
+// PlaceObject3's optional fields, each present alone and all together; clip actions.
 #include <gtest/gtest.h>
 
 #include "movie/definition.h"
@@ -105,6 +105,36 @@ TEST(PlaceObject3, UnknownOrCutFiltersAreDamage) {
     AppendBytes(cut, Blur());
     cut.resize(cut.size() - 3);
     EXPECT_FALSE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject3, cut), c));
+}
+
+}  // namespace
+
+namespace {
+
+// The body of a PlaceObject2 tag made by the builder (its record header dropped).
+std::vector<uint8_t> Body(const std::vector<uint8_t>& tag) { return std::vector<uint8_t>(tag.begin() + 2, tag.end()); }
+
+TEST(ClipActions, ReadWithTheirEventsAndKeptUpToDamage) {
+    PlaceFields p{1, 5, false, std::pair{0, 0}};
+    p.clipActions = {{movie::clip_event::kLoad, {0x07, 0x00}}, {movie::clip_event::kEnterFrame, {0x06, 0x00}}};
+    std::vector<uint8_t> body = Body(PlaceObject2Tag(p));
+    movie::PlaceCommand c;
+    ASSERT_TRUE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject2, body), c, 8));
+    ASSERT_TRUE(c.clipActions);
+    ASSERT_EQ(c.clipActions->size(), 2u);
+    EXPECT_EQ((*c.clipActions)[0].events, movie::clip_event::kLoad);
+    EXPECT_EQ((*c.clipActions)[1].code, (std::vector<uint8_t>{0x06, 0x00}));
+    // The end mark cut to 16 bits, as some movies have it: both actions stay.
+    body.resize(body.size() - 2);
+    ASSERT_TRUE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject2, body), c, 8));
+    ASSERT_TRUE(c.clipActions);
+    EXPECT_EQ(c.clipActions->size(), 2u);
+    EXPECT_EQ(*c.characterId, 5);
+    // The second action's size runs past the end: the first stays, the placement too.
+    body.resize(body.size() - 4);
+    ASSERT_TRUE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject2, body), c, 8));
+    ASSERT_TRUE(c.clipActions);
+    EXPECT_EQ(c.clipActions->size(), 1u);
 }
 
 }  // namespace
