@@ -6,7 +6,7 @@ WIN32_DIR  := build/win32
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup native win32 art demo test test-native test-win32 bench corpus trace-report sweep clean
+.PHONY: all setup native win32 art demo test test-native test-win32 bench corpus trace-report sweep fuzz clean
 
 all: native win32
 
@@ -57,6 +57,15 @@ corpus: native
 # how each run ended (scripts/sweep.sh).
 sweep: native
 	bash scripts/sweep.sh $(NATIVE_DIR)/tevlin $(CURDIR)/../shared/corpus
+
+# The libFuzzer harnesses, each run for FUZZ_SECONDS (scripts/fuzz.sh).
+FUZZ_DIR     := build/fuzz
+FUZZ_SECONDS ?= 60
+fuzz:
+	@bash scripts/setup.sh --fuzz
+	cmake -S . -B $(FUZZ_DIR) -DTEVLIN_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_DIR) -j$(JOBS)
+	bash scripts/fuzz.sh $(FUZZ_DIR) $(CURDIR)/../shared/corpus $(FUZZ_SECONDS)
 
 # Every trace test with its result.
 trace-report: native

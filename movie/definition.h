@@ -100,6 +100,7 @@ struct Character {
 // Limits on what a movie may hold, checked while reading.
 inline constexpr size_t kMaxFrames = 1u << 20;
 inline constexpr int kMaxSpriteNesting = 64;
+inline constexpr size_t kMaxDisplayObjects = 1u << 16;  // on every display list of a player together
 
 class MovieDefinition : public BitmapSource {
 public:

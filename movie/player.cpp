@@ -41,7 +41,10 @@ void Merge(PlaceCommand& into, const PlaceCommand& c) {
 }  // namespace
 
 TimelineInstance::~TimelineInstance() {
-    if (player != nullptr) player->instances_.erase(handle);
+    if (player != nullptr) {
+        player->instances_.erase(handle);
+        player->objects_ -= displayList.size();
+    }
 }
 
 // What scripts reach of the player, by the handles of its timelines.
@@ -262,6 +265,7 @@ bool Player::loadFile(const char* path, std::string& error) {
 
 bool Player::load(const swf::SwfFile& file, std::string& error) {
     root_ = DisplayObject();  // its timelines point into the old definition
+    objects_ = 0;
     morphs_.clear();
     definition_ = MovieDefinition();
     if (!definition_.load(file, error)) return false;
@@ -272,6 +276,8 @@ bool Player::load(const swf::SwfFile& file, std::string& error) {
 
 void Player::restart() {
     root_ = DisplayObject();
+    objects_ = 0;
+    objectsReported_ = false;
     instances_.clear();
     execution_.clear();
     urgent_.clear();
@@ -423,7 +429,12 @@ void Player::seek(TimelineInstance& t, int frame) {
         auto s = state.find(it->first);
         const bool stays = s != state.end() && s->second.first.characterId &&
                            *s->second.first.characterId == it->second.characterId && s->second.second == it->second.placedFrame;
-        it = stays ? std::next(it) : t.displayList.erase(it);
+        if (stays) {
+            ++it;
+        } else {
+            it = t.displayList.erase(it);
+            --objects_;
+        }
     }
     t.frame = frame;
     const uint32_t handle = t.handle;
@@ -441,12 +452,24 @@ void Player::seek(TimelineInstance& t, int frame) {
 
 void Player::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) {
     if (c.remove) {
-        t.displayList.erase(c.depth);
+        objects_ -= t.displayList.erase(c.depth);
         return;
     }
     auto existing = t.displayList.find(c.depth);
     const bool modify = c.move && existing != t.displayList.end();
     if (c.move && !modify && !c.characterId) return;  // nothing to move there
+    if (existing == t.displayList.end()) {
+        // Sprites that place themselves, or many of each other, would grow without end.
+        if (objects_ >= kMaxDisplayObjects) {
+            if (!objectsReported_) {
+                objectsReported_ = true;
+                log("the display holds " + std::to_string(kMaxDisplayObjects) +
+                    " objects (kMaxDisplayObjects): no more are placed");
+            }
+            return;
+        }
+        ++objects_;
+    }
     DisplayObject& object = modify ? existing->second : t.displayList[c.depth];
     if (!modify) {
         object = DisplayObject();

@@ -149,6 +149,8 @@ private:
     // outlives every timeline that leaves it.
     std::unordered_map<uint32_t, TimelineInstance*> instances_;
     uint32_t nextHandle_ = 1;
+    size_t objects_ = 0;  // on every display list together
+    bool objectsReported_ = false;
     // The handles in the order their frames run: the newest first, the main timeline last.
     std::deque<uint32_t> execution_;
     struct QueuedScript {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the builds and tests need, only those missing.
+# --native-only skips the Windows build's, --fuzz adds clang for the fuzzers.
 # Safe to run again: when everything is there it does nothing and asks no network.
 set -euo pipefail
 
@@ -8,10 +9,14 @@ native_pkgs=(build-essential cmake pkg-config zlib1g-dev libgtest-dev libgmock-d
              libpng-dev libgif-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core)
 win32_pkgs=(g++-mingw-w64-i686 libz-mingw-w64-dev xvfb xauth wine wine32:i386)
 
+fuzz_pkgs=(clang libclang-rt-14-dev)
+
 want=("${native_pkgs[@]}")
-if [ "${1:-}" != "--native-only" ]; then
-  want+=("${win32_pkgs[@]}")
-fi
+case "${1:-}" in
+  --native-only) ;;
+  --fuzz) want+=("${fuzz_pkgs[@]}") ;;
+  *) want+=("${win32_pkgs[@]}") ;;
+esac
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi

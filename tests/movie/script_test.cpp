@@ -296,6 +296,31 @@ TEST(Scripts, ARunawayScriptIsStoppedAndTheMoviePlaysOn) {
     EXPECT_EQ(l->traced, std::vector<std::string>{"frame 2 ran"});
 }
 
+TEST(Scripts, SpritesThatPlaceThemselvesStopAtTheObjectLimit) {
+    // Each copy of the sprite places a square and two copies of itself: without a limit,
+    // 2^64 of them.
+    std::vector<std::vector<uint8_t>> tags = {RectShapeTag(1, 200, 200, 255, 0, 0)};
+    tags.push_back(DefineSpriteTag(10, 1, {PlaceObject2Tag({1, 1, false, std::pair{0, 0}}),
+                                           PlaceObject2Tag({2, 10, false, std::pair{10, 0}}),
+                                           PlaceObject2Tag({3, 10, false, std::pair{0, 10}}), ShowFrameTag()}));
+    tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(RemoveObject2Tag(1));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    ASSERT_EQ(l->logged.size(), 1u);
+    EXPECT_NE(l->logged[0].find("kMaxDisplayObjects"), std::string::npos) << l->logged[0];
+    EXPECT_EQ(PixelAt(*l->player, 0, 0), kRed);
+    EXPECT_EQ(PixelAt(*l->player, 99, 49), kWhite);
+    // Removed, they give their count back: placed again, they show again.
+    l->player->gotoFrame(1);
+    EXPECT_EQ(PixelAt(*l->player, 0, 0), kWhite);
+    l->player->gotoFrame(2);
+    EXPECT_EQ(PixelAt(*l->player, 0, 0), kRed);
+}
+
 TEST(Scripts, InitActionsRunOnceBeforeTheFramesScripts) {
     std::vector<std::vector<uint8_t>> tags;
     tags.push_back(DefineSpriteTag(10, 1, {ShowFrameTag()}));
