@@ -6,7 +6,7 @@ WIN32_DIR  := build/win32
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 
-.PHONY: all setup native win32 art demo test test-native test-win32 bench corpus trace-report sweep fuzz clean
+.PHONY: all setup native win32 art demo test test-native test-win32 test-sanitize bench corpus trace-report sweep fuzz clean
 
 all: native win32
 
@@ -33,11 +33,22 @@ demo: native
 	$(NATIVE_DIR)/tevlin convert $(DEMO_DIR)/demo.swf -o $(DEMO_DIR)/demo.avi -y
 	@echo "demo: the movie is $(DEMO_DIR)/demo.swf, the AVI with alpha is $(DEMO_DIR)/demo.avi"
 
-# Every test of both builds: native, then the Windows build under Wine.
-test: test-native test-win32
+# Every test of both builds: native, then the Windows build under Wine, then the native tests
+# again built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test: test-native test-win32 test-sanitize
 
 test-native: native
 	cd $(NATIVE_DIR) && ctest -j$(JOBS) --output-on-failure
+
+SANITIZE_DIR   := build/sanitize
+SANITIZE_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -Wno-maybe-uninitialized
+test-sanitize: setup
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEVLIN_BUILD_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
+	cmake --build $(SANITIZE_DIR) -j$(JOBS)
+	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest -j$(JOBS) --output-on-failure
 
 test-win32: win32
 	bash scripts/run-wine-tests.sh $(WIN32_DIR) -j$(JOBS)

@@ -324,19 +324,28 @@ uint32_t Machine::targetOf(Run& r, const Value& v) {
     return path.empty() ? r.clip : resolvePath(r.target, path);
 }
 
+// Splits "a/b:v" or "_root.a.v" into the clip the path names and the variable's name.
+// False when the name has no path.
+bool Machine::splitPath(Run& r, std::string_view name, uint32_t& clip, std::string_view& var) {
+    const size_t colon = name.rfind(':');
+    const size_t dot = name.rfind('.');
+    size_t at = std::string_view::npos;
+    if (colon != std::string_view::npos) {
+        at = colon;
+    } else if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
+        at = dot;
+    }
+    if (at == std::string_view::npos) return false;
+    clip = resolvePath(r.target, name.substr(0, at));
+    var = name.substr(at + 1);
+    return true;
+}
+
 // A variable by its name, which may carry a path: "a/b:v", "/:v", "_root.a.v".
 Value Machine::getVariable(Run& r, std::string_view name) {
     uint32_t clip = r.target;
     std::string_view var = name;
-    const size_t colon = name.rfind(':');
-    const size_t dot = name.rfind('.');
-    if (colon != std::string_view::npos) {
-        clip = resolvePath(r.target, name.substr(0, colon));
-        var = name.substr(colon + 1);
-    } else if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
-        clip = resolvePath(r.target, name.substr(0, dot));
-        var = name.substr(dot + 1);
-    } else if (name.find('/') != std::string_view::npos) {
+    if (!splitPath(r, name, clip, var) && name.find('/') != std::string_view::npos) {
         const uint32_t c = resolvePath(r.target, name);
         return c != 0 ? Value::Clip(c) : Value();
     }
@@ -357,15 +366,7 @@ Value Machine::getVariable(Run& r, std::string_view name) {
 void Machine::setVariable(Run& r, std::string_view name, const Value& value) {
     uint32_t clip = r.target;
     std::string_view var = name;
-    const size_t colon = name.rfind(':');
-    const size_t dot = name.rfind('.');
-    if (colon != std::string_view::npos) {
-        clip = resolvePath(r.target, name.substr(0, colon));
-        var = name.substr(colon + 1);
-    } else if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
-        clip = resolvePath(r.target, name.substr(0, dot));
-        var = name.substr(dot + 1);
-    }
+    splitPath(r, name, clip, var);
     if (clip == 0 || var.empty()) return;
     if (const int property = PropertyIndex(var); property >= 0) {
         host_.setProperty(clip, property, value);

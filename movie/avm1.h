@@ -143,6 +143,7 @@ private:
     bool step(Run& r);
     Value pop(Run& r);
     bool push(Run& r, Value v);
+    bool splitPath(Run& r, std::string_view name, uint32_t& clip, std::string_view& var);
     Value getVariable(Run& r, std::string_view name);
     void setVariable(Run& r, std::string_view name, const Value& value);
     uint32_t resolvePath(uint32_t from, std::string_view path);

@@ -14,46 +14,26 @@ namespace movie {
 
 namespace {
 
-constexpr size_t kMaxCachedGlyphs = 4096;  // per font
-
 double D(FT_Pos v) { return static_cast<double>(v); }
 
-class FreeTypeFont final : public GlyphFont {
+class FreeTypeFont final : public CachedGlyphFont {
 public:
     explicit FreeTypeFont(FT_Face face) : face_(face) {}
     ~FreeTypeFont() override { FT_Done_Face(face_); }
     FreeTypeFont(const FreeTypeFont&) = delete;
     FreeTypeFont& operator=(const FreeTypeFont&) = delete;
 
-    const ShapeGeometry* glyph(uint32_t code) const override {
-        const Entry* e = load(code);
-        return e != nullptr && e->present ? &e->shape : nullptr;
-    }
-    float advance(uint32_t code) const override {
-        const Entry* e = load(code);
-        return e != nullptr ? e->advance : 0;
-    }
     float emUnits() const override { return face_->units_per_EM > 0 ? face_->units_per_EM : 2048; }
     float ascent() const override { return static_cast<float>(face_->ascender); }
     float descent() const override { return static_cast<float>(-face_->descender); }
 
 private:
-    struct Entry {
-        ShapeGeometry shape;
-        float advance = 0;
-        bool present = false;
-    };
-
-    const Entry* load(uint32_t code) const {
-        auto it = cache_.find(code);
-        if (it != cache_.end()) return &it->second;
-        if (cache_.size() >= kMaxCachedGlyphs) cache_.clear();
-        Entry& e = cache_[code];
+    void load(uint32_t code, Glyph& e) const override {
         const FT_UInt index = FT_Get_Char_Index(face_, code);
-        if (index == 0) return &e;  // not in the font: no room, no ink
-        if (FT_Load_Glyph(face_, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) return &e;
+        if (index == 0) return;  // not in the font: no room, no ink
+        if (FT_Load_Glyph(face_, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) return;
         e.advance = static_cast<float>(face_->glyph->advance.x);
-        if (face_->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return &e;
+        if (face_->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return;
         OutlineBuilder builder(true);
         FT_Outline_Funcs funcs{};
         funcs.move_to = [](const FT_Vector* to, void* user) {
@@ -72,14 +52,12 @@ private:
             static_cast<OutlineBuilder*>(user)->cubicTo(D(c1->x), D(c1->y), D(c2->x), D(c2->y), D(to->x), D(to->y));
             return 0;
         };
-        if (FT_Outline_Decompose(&face_->glyph->outline, &funcs, &builder) != 0) return &e;
+        if (FT_Outline_Decompose(&face_->glyph->outline, &funcs, &builder) != 0) return;
         e.shape = builder.finish();
         e.present = true;
-        return &e;
     }
 
     FT_Face face_;
-    mutable std::unordered_map<uint32_t, Entry> cache_;
 };
 
 class FreeTypeSource final : public DeviceFontSource {

@@ -17,7 +17,6 @@ namespace movie {
 namespace {
 
 constexpr int kEmPixels = 1024;
-constexpr size_t kMaxCachedGlyphs = 4096;      // per font
 constexpr DWORD kMaxOutlineBytes = 1u << 20;  // a glyph's outline larger than this is refused
 
 double FromFixed(const FIXED& f) { return f.value + f.fract / 65536.0; }
@@ -30,7 +29,7 @@ std::wstring Widen(const std::string& s) {
     return w;
 }
 
-class GdiFont final : public GlyphFont {
+class GdiFont final : public CachedGlyphFont {
 public:
     GdiFont(HDC dc, HFONT font) : dc_(dc), font_(font) {
         TEXTMETRICW tm{};
@@ -45,34 +44,19 @@ public:
     GdiFont(const GdiFont&) = delete;
     GdiFont& operator=(const GdiFont&) = delete;
 
-    const ShapeGeometry* glyph(uint32_t code) const override {
-        const Entry* e = load(code);
-        return e->present ? &e->shape : nullptr;
-    }
-    float advance(uint32_t code) const override { return load(code)->advance; }
     float emUnits() const override { return kEmPixels; }
     float ascent() const override { return ascent_; }
     float descent() const override { return descent_; }
 
 private:
-    struct Entry {
-        ShapeGeometry shape;
-        float advance = 0;
-        bool present = false;
-    };
-
-    const Entry* load(uint32_t code) const {
-        auto it = cache_.find(code);
-        if (it != cache_.end()) return &it->second;
-        if (cache_.size() >= kMaxCachedGlyphs) cache_.clear();
-        Entry& e = cache_[code];
-        if (code > 0xFFFF) return &e;
+    void load(uint32_t code, Glyph& e) const override {
+        if (code > 0xFFFF) return;
         HGDIOBJ old = SelectObject(dc_, font_);
         WORD index = 0;
         const wchar_t ch = static_cast<wchar_t>(code);
         if (GetGlyphIndicesW(dc_, &ch, 1, &index, GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR || index == 0xFFFF) {
             SelectObject(dc_, old);
-            return &e;
+            return;
         }
         MAT2 identity{};
         identity.eM11.value = 1;
@@ -81,14 +65,14 @@ private:
         const DWORD size = GetGlyphOutlineW(dc_, code, GGO_NATIVE | GGO_UNHINTED, &gm, 0, nullptr, &identity);
         if (size == GDI_ERROR || size > kMaxOutlineBytes) {
             SelectObject(dc_, old);
-            return &e;
+            return;
         }
         e.advance = static_cast<float>(gm.gmCellIncX);
         std::vector<uint8_t> buffer(size);
         if (size > 0 && GetGlyphOutlineW(dc_, code, GGO_NATIVE | GGO_UNHINTED, &gm, size, buffer.data(), &identity) ==
                             GDI_ERROR) {
             SelectObject(dc_, old);
-            return &e;
+            return;
         }
         SelectObject(dc_, old);
         OutlineBuilder builder(true);
@@ -135,13 +119,11 @@ private:
         }
         e.shape = builder.finish();
         e.present = true;
-        return &e;
     }
 
     HDC dc_;
     HFONT font_;
     float ascent_ = kEmPixels * 0.8f, descent_ = kEmPixels * 0.2f;
-    mutable std::unordered_map<uint32_t, Entry> cache_;
 };
 
 class GdiSource final : public DeviceFontSource {

@@ -104,6 +104,22 @@ ShapeGeometry OutlineBuilder::finish() {
     return BuildShapeGeometry(shape_, swf::Rect{});
 }
 
+const CachedGlyphFont::Glyph& CachedGlyphFont::entry(uint32_t code) const {
+    auto it = cache_.find(code);
+    if (it != cache_.end()) return it->second;
+    if (cache_.size() >= kMaxCachedGlyphs) cache_.clear();
+    Glyph& g = cache_[code];
+    load(code, g);
+    return g;
+}
+
+const ShapeGeometry* CachedGlyphFont::glyph(uint32_t code) const {
+    const Glyph& g = entry(code);
+    return g.present ? &g.shape : nullptr;
+}
+
+float CachedGlyphFont::advance(uint32_t code) const { return entry(code).advance; }
+
 std::string DeviceFamily(const std::string& name) {
     std::string lower = name;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

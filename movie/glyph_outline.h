@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "movie/edit_text.h"
 #include "movie/shape.h"
@@ -30,6 +31,26 @@ private:
     bool open_ = false;
     int32_t startX_ = 0, startY_ = 0, x_ = 0, y_ = 0;  // rounded, as the records have them
     double fx_ = 0, fy_ = 0;                            // the exact pen, for curve splitting
+};
+
+// A system font whose glyphs are read once each, when first asked for.
+class CachedGlyphFont : public GlyphFont {
+public:
+    const ShapeGeometry* glyph(uint32_t code) const final;
+    float advance(uint32_t code) const final;
+
+protected:
+    struct Glyph {
+        ShapeGeometry shape;
+        float advance = 0;
+        bool present = false;  // false: the font has no glyph for the character
+    };
+    virtual void load(uint32_t code, Glyph& out) const = 0;
+
+private:
+    static constexpr size_t kMaxCachedGlyphs = 4096;
+    const Glyph& entry(uint32_t code) const;
+    mutable std::unordered_map<uint32_t, Glyph> cache_;
 };
 
 // The fonts of the system, for text whose movie carries no outlines: "_sans", "_serif",

@@ -32,48 +32,19 @@ CliRun Tevlin(const std::string& args) {
 }
 
 // A 40 x 20 px movie of three frames: a red square 10 px wide moving 10 px right per frame.
-std::string MovingSquareMovie() {
+// With `stopScript`, its first frame stops the movie and says so with trace().
+std::string SquareMovie(bool stopScript) {
     SwfFields fields;
     fields.xMax = 800;
     fields.yMax = 400;
     fields.rate88 = 10 << 8;
     fields.frameCount = 3;
     fields.tags.clear();
-    const auto records = ShapeRecordWriter(1, 0)
-                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
-                             .line(200, 0).line(0, 200).line(-200, 0).line(0, -200)
-                             .end();
-    AppendBytes(fields.tags, TagRecord(32, DefineShapeBody(1, 0, 200, 0, 200, {SolidFill(255, 0, 0, 255)}, {}, records)));
-    for (int k = 0; k < 3; ++k) {
-        std::vector<uint8_t> place = {static_cast<uint8_t>(k == 0 ? 0x06 : 0x05), 1, 0};
-        if (k == 0) AppendU16(place, 1);
-        BitWriter w;
-        WriteMatrix(w, std::nullopt, std::nullopt, 200 * k, 100);
-        AppendBytes(place, w.take());
-        AppendBytes(fields.tags, TagRecord(26, place));
-        AppendBytes(fields.tags, TagRecord(1, {}));
-    }
-    AppendBytes(fields.tags, TagRecord(0, {}));
-    return BuildSwfFile(fields);
-}
-
-// The moving square whose first frame stops the movie and says so with trace().
-std::string StoppingSquareMovie() {
-    SwfFields fields;
-    fields.xMax = 800;
-    fields.yMax = 400;
-    fields.rate88 = 10 << 8;
-    fields.frameCount = 3;
-    fields.tags.clear();
-    const auto records = ShapeRecordWriter(1, 0)
-                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
-                             .line(200, 0).line(0, 200).line(-200, 0).line(0, -200)
-                             .end();
-    AppendBytes(fields.tags, TagRecord(32, DefineShapeBody(1, 0, 200, 0, 200, {SolidFill(255, 0, 0, 255)}, {}, records)));
+    AppendBytes(fields.tags, RectShapeTag(1, 200, 200, 255, 0, 0));
     for (int k = 0; k < 3; ++k) {
         AppendBytes(fields.tags, PlaceObject2Tag({1, k == 0 ? std::optional<uint16_t>(1) : std::nullopt, k > 0,
                                                   std::pair{200 * k, 100}}));
-        if (k == 0) {
+        if (k == 0 && stopScript) {
             AppendBytes(fields.tags, DoActionTag(Actions().op(action::kStop).push("stopped at").push(1.0)
                                                      .op(action::kAdd2).trace().bytes()));
         }
@@ -82,6 +53,9 @@ std::string StoppingSquareMovie() {
     AppendBytes(fields.tags, EndTag());
     return BuildSwfFile(fields);
 }
+
+std::string MovingSquareMovie() { return SquareMovie(false); }
+std::string StoppingSquareMovie() { return SquareMovie(true); }
 
 class Cli : public ::testing::Test {
 protected:

@@ -184,13 +184,17 @@ struct Stage {
     }
 };
 
-std::unique_ptr<Stage> Load(const EditTextFields& field, const std::vector<std::vector<uint8_t>>& more = {}) {
+// The field over the font given (by default the boxes), placed on the stage.
+std::unique_ptr<Stage> Load(const EditTextFields& field, const std::vector<std::vector<uint8_t>>& more = {},
+                            const std::vector<uint8_t>& font = DefineFont3Tag(1, "Boxes", {{'I', 0, 10240, -16384, 0,
+                                                                                               20480}},
+                                                                              16384, 4096)) {
     SwfFields fields;
     fields.version = 8;
     fields.xMax = 2000;
     fields.yMax = 1000;
     fields.tags.clear();
-    AppendBytes(fields.tags, DefineFont3Tag(1, "Boxes", {{'I', 0, 10240, -16384, 0, 20480}}, 16384, 4096));
+    AppendBytes(fields.tags, font);
     AppendBytes(fields.tags, DefineEditTextTag(field));
     AppendBytes(fields.tags, PlaceObject2Tag({1, 2, false, std::pair{0, 0}}));
     for (const auto& t : more) AppendBytes(fields.tags, t);
@@ -278,24 +282,8 @@ TEST(EditText, DeviceFontsDrawTextWithTheSystemsFont) {
     f.height = 400;
     f.useOutlines = false;
     f.text = "Hello";
-    SwfFields fields;
-    fields.version = 8;
-    fields.xMax = 2000;
-    fields.yMax = 1000;
-    fields.tags.clear();
-    AppendBytes(fields.tags, DefineFont3Tag(1, "_sans", {}, 0, 0));
-    AppendBytes(fields.tags, DefineEditTextTag(f));
-    AppendBytes(fields.tags, PlaceObject2Tag({1, 2, false, std::pair{0, 0}}));
-    AppendBytes(fields.tags, ShowFrameTag());
-    AppendBytes(fields.tags, EndTag());
-    const std::string bytes = BuildSwfFile(fields);
-    swf::SwfFile file;
-    std::string error;
-    ASSERT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
-    movie::Player player;
-    ASSERT_TRUE(player.load(file, error)) << error;
-    raster_test::Picture pic(100, 50);
-    player.draw(pic.target, false, true);
+    const auto s = Load(f, {}, DefineFont3Tag(1, "_sans", {}, 0, 0));
+    const raster_test::Picture pic = s->draw();
     // Ink on the first line (2 to about 26 px), starting near the left padding, and none
     // on the rest of the stage.
     int inkTop = 99, inkBottom = -1, inkLeft = 99, inkRight = -1;
