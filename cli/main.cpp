@@ -181,7 +181,8 @@ bool FrameSize(const Options& o, const movie::Player& player, int& w, int& h, st
     }
     if (w > kMaxDimension || h > kMaxDimension || int64_t{w} * h > kMaxFramePixels) {
         error = "a frame of " + std::to_string(w) + "x" + std::to_string(h) + " is larger than the limit of " +
-                std::to_string(kMaxDimension) + " pixels a side and " + std::to_string(kMaxFramePixels) + " pixels";
+                std::to_string(kMaxDimension) + " pixels a side (kMaxDimension) and " + std::to_string(kMaxFramePixels) +
+                " pixels (kMaxFramePixels)";
         return false;
     }
     return true;

@@ -49,9 +49,8 @@ bool DecodeJpeg(const uint8_t* data, size_t size, Picture& out, std::string& err
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     const int64_t w = info.image_width, h = info.image_height;
-    if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide || w * h > kMaxPicturePixels) {
+    if (!PictureSizeAllowed(w, h, "JPEG", error)) {
         jpeg_destroy_decompress(&info);
-        error = "a JPEG of " + std::to_string(w) + "x" + std::to_string(h) + " pixels is outside the limits";
         return false;
     }
     info.out_color_space = JCS_RGB;

@@ -56,11 +56,7 @@ bool DecodePicture(const uint8_t* data, size_t size, Picture& out, std::string& 
     }
     UINT w = 0, h = 0;
     frame->GetSize(&w, &h);
-    if (w == 0 || h == 0 || w > static_cast<UINT>(kMaxPictureSide) || h > static_cast<UINT>(kMaxPictureSide) ||
-        static_cast<int64_t>(w) * h > kMaxPicturePixels) {
-        error = "a picture of " + std::to_string(w) + "x" + std::to_string(h) + " pixels is outside the limits";
-        return false;
-    }
+    if (!PictureSizeAllowed(w, h, "picture", error)) return false;
     if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.p, converted.out()))) {
         error = "the picture's pixels can't be converted";
         return false;

@@ -15,15 +15,18 @@ uint32_t Premultiplied(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
 
 }  // namespace
 
+bool PictureSizeAllowed(int64_t w, int64_t h, const char* what, std::string& error) {
+    if (w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide && w * h <= kMaxPicturePixels) return true;
+    error = std::string("a ") + what + " of " + std::to_string(w) + "x" + std::to_string(h) +
+            " pixels is outside the limits: 1 to " + std::to_string(kMaxPictureSide) + " pixels a side (kMaxPictureSide), " +
+            std::to_string(kMaxPicturePixels) + " pixels in all (kMaxPicturePixels)";
+    return false;
+}
+
 bool DecodeLossless(const uint8_t* data, size_t size, LosslessFormat format, int width, int height, int tableSize,
                     bool withAlpha, Picture& out, std::string& error) {
     out = Picture{};
-    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide ||
-        static_cast<int64_t>(width) * height > kMaxPicturePixels) {
-        error = "a bitmap of " + std::to_string(width) + "x" + std::to_string(height) +
-                " pixels is outside the limits (1 to 8191 a side, 16 M pixels)";
-        return false;
-    }
+    if (!PictureSizeAllowed(width, height, "bitmap", error)) return false;
     size_t bytesPerPixel = 0, tableBytes = 0;
     switch (format) {
         case LosslessFormat::kColorMapped:

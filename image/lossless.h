@@ -21,6 +21,9 @@ struct Picture {
 inline constexpr int kMaxPictureSide = 8191;
 inline constexpr int64_t kMaxPicturePixels = 16LL * 1024 * 1024;
 
+// True when a picture of w x h is within the limits; else false with the reason, naming them.
+bool PictureSizeAllowed(int64_t w, int64_t h, const char* what, std::string& error);
+
 enum class LosslessFormat : uint8_t { kColorMapped = 3, kRgb15 = 4, kRgb32 = 5 };
 
 // Decodes the zlib data of a lossless bitmap. `withAlpha` for DefineBitsLossless2: its

@@ -12,13 +12,6 @@ namespace image {
 
 namespace {
 
-bool WithinLimits(int64_t w, int64_t h, const char* what, std::string& error) {
-    if (w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide && w * h <= kMaxPicturePixels) return true;
-    error = std::string("a ") + what + " of " + std::to_string(w) + "x" + std::to_string(h) +
-            " pixels is outside the limits";
-    return false;
-}
-
 uint32_t Premultiplied(uint32_t straight) {
     const uint32_t a = straight >> 24;
     if (a == 255) return straight;
@@ -33,7 +26,7 @@ bool DecodePng(const uint8_t* data, size_t size, Picture& out, std::string& erro
         error = std::string("the PNG data is damaged: ") + image.message;
         return false;
     }
-    if (!WithinLimits(image.width, image.height, "PNG", error)) {
+    if (!PictureSizeAllowed(image.width, image.height, "PNG", error)) {
         png_image_free(&image);
         return false;
     }
@@ -75,7 +68,7 @@ bool DecodeGif(const uint8_t* data, size_t size, Picture& out, std::string& erro
     }
     bool done = false, ok = false;
     int transparent = -1;
-    if (!WithinLimits(gif->SWidth, gif->SHeight, "GIF", error)) done = true;
+    if (!PictureSizeAllowed(gif->SWidth, gif->SHeight, "GIF", error)) done = true;
     while (!done) {
         GifRecordType type;
         if (DGifGetRecordType(gif, &type) != GIF_OK) break;
@@ -96,7 +89,7 @@ bool DecodeGif(const uint8_t* data, size_t size, Picture& out, std::string& erro
             if (DGifGetImageDesc(gif) != GIF_OK) break;
             const GifImageDesc& d = gif->Image;
             const ColorMapObject* map = d.ColorMap != nullptr ? d.ColorMap : gif->SColorMap;
-            if (map == nullptr || !WithinLimits(d.Width, d.Height, "GIF frame", error)) break;
+            if (map == nullptr || !PictureSizeAllowed(d.Width, d.Height, "GIF frame", error)) break;
             out.width = gif->SWidth;
             out.height = gif->SHeight;
             out.pixels.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 0);

@@ -246,7 +246,7 @@ bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int
         if (tag.code == swf::tag::kEnd) break;
         if (tag.code == swf::tag::kShowFrame) {
             if (timeline.frames.size() >= kMaxFrames) {
-                error = Where(tag) + ": more than " + std::to_string(kMaxFrames) + " frames";
+                error = Where(tag) + ": more than " + std::to_string(kMaxFrames) + " frames (kMaxFrames)";
                 return false;
             }
             timeline.frames.push_back(std::move(frame));
@@ -292,6 +292,25 @@ void DefineBitmap(std::map<uint16_t, std::unique_ptr<Character>>& characters, ui
 }
 
 }  // namespace
+
+bool MovieDefinition::warnBitmap(const swf::Tag& tag, const std::string& why) {
+    warn(Where(tag) + ": " + why + "; the bitmap stays empty");
+    return true;
+}
+
+void MovieDefinition::warn(const std::string& line) {
+    if (warnings_.size() < kMaxWarnings) warnings_.push_back(line);
+}
+
+// Decoded bitmaps count against the movie's budget, checked before their pixels exist
+// where the header tells their size.
+bool MovieDefinition::countBitmap(const swf::Tag& tag, int width, int height, std::string& error) {
+    bitmapBytes_ += static_cast<uint64_t>(std::max(width, 0)) * static_cast<uint64_t>(std::max(height, 0)) * 4;
+    if (bitmapBytes_ <= bitmapBudget_) return true;
+    error = Where(tag) + ": the movie's bitmaps take more than " + std::to_string(bitmapBudget_) +
+            " bytes decoded (kMaxBitmapBytes)";
+    return false;
+}
 
 bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& frame, int nesting, std::string& error) {
     switch (tag.code) {
@@ -351,14 +370,15 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
                     tag.code == swf::tag::kDefineBits
                         ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), data, imageBytes)
                         : image::CleanJpegStream(data, imageBytes);
-                if (!image::DecodeJpeg(stream.data(), stream.size(), c->picture, why)) return true;
+                if (!image::DecodeJpeg(stream.data(), stream.size(), c->picture, why)) return warnBitmap(tag, why);
             } else if (!image::DecodePicture(data, imageBytes, c->picture, why)) {
-                return true;
+                return warnBitmap(tag, why);
             }
             if (jpeg && withAlpha && r.remaining() > imageBytes &&
                 !image::ApplyAlphaPlane(data + imageBytes, r.remaining() - imageBytes, c->picture, why)) {
-                return true;
+                return warnBitmap(tag, why);
             }
+            if (!countBitmap(tag, c->picture.width, c->picture.height, error)) return false;
             DefineBitmap(characters_, id, std::move(c));
             return true;
         }
@@ -377,10 +397,14 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
             // nothing, and the rest of the movie plays.
             auto c = std::make_unique<Character>();
             std::string why;
-            if (image::DecodeLossless(r.current(), r.remaining(), format, width, height, tableSize,
-                                      tag.code == swf::tag::kDefineBitsLossless2, c->picture, why)) {
-                DefineBitmap(characters_, id, std::move(c));
+            const bool sized = image::PictureSizeAllowed(width, height, "bitmap", why);
+            if (sized && !countBitmap(tag, width, height, error)) return false;
+            if (!image::DecodeLossless(r.current(), r.remaining(), format, width, height, tableSize,
+                                       tag.code == swf::tag::kDefineBitsLossless2, c->picture, why)) {
+                if (sized) bitmapBytes_ -= static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
+                return warnBitmap(tag, why);
             }
+            DefineBitmap(characters_, id, std::move(c));
             return true;
         }
         case swf::tag::kDefineButton:

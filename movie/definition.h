@@ -100,6 +100,8 @@ struct Character {
 // Limits on what a movie may hold, checked while reading.
 inline constexpr size_t kMaxFrames = 1u << 20;
 inline constexpr int kMaxSpriteNesting = 64;
+inline constexpr uint64_t kMaxBitmapBytes = 1ull << 30;  // every decoded bitmap of a movie together
+inline constexpr size_t kMaxWarnings = 100;
 inline constexpr size_t kMaxDisplayObjects = 1u << 16;  // on every display list of a player together
 
 class MovieDefinition : public BitmapSource {
@@ -107,6 +109,8 @@ public:
     // Reads every tag of the file into the dictionary and timelines. False with a message
     // naming the tag and its offset when a tag is damaged.
     bool load(const swf::SwfFile& file, std::string& error);
+    // The most decoded bitmap memory the movie may take: kMaxBitmapBytes unless set.
+    void setBitmapBudget(uint64_t bytes) { bitmapBudget_ = bytes; }
 
     const Timeline& timeline() const { return timeline_; }
     const Character* character(uint16_t id) const;
@@ -116,6 +120,8 @@ public:
     const swf::Rect& frameSize() const { return frameSize_; }
     uint16_t frameRate88() const { return frameRate88_; }
     uint8_t version() const { return version_; }
+    // What loading left out and why (bitmaps that don't decode, for one), at most kMaxWarnings.
+    const std::vector<std::string>& warnings() const { return warnings_; }
     // Tag counts by name, for reports.
     const std::map<std::string, int>& tagCounts() const { return tagCounts_; }
 
@@ -129,6 +135,12 @@ private:
     Timeline timeline_;
     std::map<uint16_t, std::unique_ptr<Character>> characters_;
     std::map<std::string, int> tagCounts_;
+    bool warnBitmap(const swf::Tag& tag, const std::string& why);
+    void warn(const std::string& line);
+    bool countBitmap(const swf::Tag& tag, int width, int height, std::string& error);
+
+    std::vector<std::string> warnings_;
+    uint64_t bitmapBytes_ = 0, bitmapBudget_ = kMaxBitmapBytes;
     std::vector<uint8_t> jpegTables_;  // JPEGTables, shared by every DefineBits
 };
 

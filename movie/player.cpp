@@ -268,7 +268,9 @@ bool Player::load(const swf::SwfFile& file, std::string& error) {
     objects_ = 0;
     morphs_.clear();
     definition_ = MovieDefinition();
+    definition_.setBitmapBudget(bitmapBudget_);
     if (!definition_.load(file, error)) return false;
+    for (const std::string& w : definition_.warnings()) log(w);
     restart();
     if (totalFrames() > 0) gotoFrame(0);
     return true;
@@ -278,6 +280,7 @@ void Player::restart() {
     root_ = DisplayObject();
     objects_ = 0;
     objectsReported_ = false;
+    nestingReported_ = false;
     instances_.clear();
     execution_.clear();
     urgent_.clear();
@@ -488,6 +491,10 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
             object.sprite = std::make_unique<TimelineInstance>();
             startInstance(*object.sprite, &t, &object, &character->timeline);
             spawned = true;
+        } else if (character != nullptr && character->kind == Character::Kind::kSprite && !nestingReported_) {
+            nestingReported_ = true;
+            log("sprites nest deeper than " + std::to_string(kMaxSpriteNesting) +
+                " (kMaxSpriteNesting): the deeper ones show nothing");
         }
     }
     if (c.matrix) object.matrix = *c.matrix;

@@ -90,6 +90,10 @@ public:
     bool loadFile(const char* path, std::string& error);
     bool load(const swf::SwfFile& file, std::string& error);
 
+    // The most decoded bitmap memory a movie may take (kMaxBitmapBytes unless set); set
+    // before loading.
+    void setBitmapBudget(uint64_t bytes) { bitmapBudget_ = bytes; }
+
     int totalFrames() const;
     // The frame shown: the number of steps taken since the first frame. Without scripts it
     // is also the main timeline's frame; scripts may stop or move the main timeline.
@@ -150,7 +154,8 @@ private:
     std::unordered_map<uint32_t, TimelineInstance*> instances_;
     uint32_t nextHandle_ = 1;
     size_t objects_ = 0;  // on every display list together
-    bool objectsReported_ = false;
+    uint64_t bitmapBudget_ = kMaxBitmapBytes;
+    bool objectsReported_ = false, nestingReported_ = false;
     // The handles in the order their frames run: the newest first, the main timeline last.
     std::deque<uint32_t> execution_;
     struct QueuedScript {

@@ -138,7 +138,7 @@ bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error
                               static_cast<uint32_t>(data[6]) << 16 | static_cast<uint32_t>(data[7]) << 24;
     if (declared > kMaxSwfImageBytes) {
         error = "the file declares " + std::to_string(declared) + " bytes, more than the limit of " +
-                std::to_string(kMaxSwfImageBytes);
+                std::to_string(kMaxSwfImageBytes) + " (kMaxSwfImageBytes)";
         return false;
     }
     if (declared < 8) {
@@ -185,7 +185,8 @@ bool LoadSwfFile(const char* path, SwfFile& out, std::string& error) {
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
         if (data.size() + got > kMaxSwfImageBytes) {
-            error = "the file is larger than the limit of " + std::to_string(kMaxSwfImageBytes) + " bytes";
+            error = "the file is larger than the limit of " + std::to_string(kMaxSwfImageBytes) +
+                    " bytes (kMaxSwfImageBytes)";
             return false;
         }
         data.insert(data.end(), buffer, buffer + got);

@@ -63,6 +63,7 @@ TEST(Lossless, SizesFormatsAndDamageAreRefused) {
     std::string why;
     EXPECT_FALSE(Decode({0, 0, 0, 0}, LosslessFormat::kRgb32, 0, 1, 0, true, p, &why));
     EXPECT_NE(why.find("outside the limits"), std::string::npos);
+    EXPECT_NE(why.find("kMaxPicturePixels"), std::string::npos) << why;
     EXPECT_FALSE(Decode({0, 0, 0, 0}, LosslessFormat::kRgb32, 8192, 1, 0, true, p, &why)) << "refused before allocating";
     EXPECT_FALSE(Decode({0, 0, 0, 0}, LosslessFormat::kRgb32, 2, 1, 0, true, p, &why)) << "cut short";
     EXPECT_NE(why.find("damaged or cut short"), std::string::npos);
