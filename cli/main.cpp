@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -274,15 +275,25 @@ int Convert(Options o) {
     const auto start = std::chrono::steady_clock::now();
     const int count = std::max(0, last - o.first + 1);
     int written = 0;
-    for (int k = o.first; k <= last && status == avi::avierr::kOk; ++k) {
-        player.gotoFrame(k);
-        player.draw(target, true, o.antiAlias);
-        status = avi::AppendAviFrame(writer, &frame);
-        if (status == avi::avierr::kOk) ++written;
-        if (showProgress) Progress(written, count, start);
+    bool outOfMemory = false;
+    try {
+        for (int k = o.first; k <= last && status == avi::avierr::kOk; ++k) {
+            player.gotoFrame(k);
+            player.draw(target, true, o.antiAlias);
+            status = avi::AppendAviFrame(writer, &frame);
+            if (status == avi::avierr::kOk) ++written;
+            if (showProgress) Progress(written, count, start);
+        }
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;  // the file is closed on the frames written so far
     }
     if (showProgress) std::fputc('\n', stderr);
     const avi::AviResult closed = avi::CloseAviWriter(writer);
+    if (outOfMemory) {
+        std::fprintf(stderr, "tevlin: out of memory after %d frames; %s holds the frames written\n", written,
+                     o.output.c_str());
+        return 3;
+    }
     if (status != avi::avierr::kOk || closed != avi::avierr::kOk) {
         char code[16];
         std::snprintf(code, sizeof code, "%08x", static_cast<unsigned>(status != avi::avierr::kOk ? status : closed));

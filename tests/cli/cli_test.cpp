@@ -140,6 +140,60 @@ TEST_F(Cli, TraceWritesWhatTheScriptsPrintAndScriptsDriveTheFrames) {
     EXPECT_EQ(ReadFileBytes(movie), StoppingSquareMovie()) << "the movie is untouched";
 }
 
+// Eight frames; the fifth's script doubles a string until the interpreter's limit stops it.
+std::string HungryMovie() {
+    SwfFields fields;
+    fields.version = 8;
+    fields.xMax = 800;
+    fields.yMax = 400;
+    fields.frameCount = 8;
+    fields.tags.clear();
+    AppendBytes(fields.tags, RectShapeTag(1, 200, 200, 255, 0, 0));
+    AppendBytes(fields.tags, PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));
+    for (int k = 0; k < 8; ++k) {
+        if (k == 4) {
+            AppendBytes(fields.tags, DoActionTag(Actions()
+                                                     .set("s", std::string(1000, 'x'))
+                                                     .label("top")
+                                                     .push("s").push("s").op(action::kGetVariable).push("s")
+                                                     .op(action::kGetVariable).op(action::kStringAdd)
+                                                     .op(action::kSetVariable)
+                                                     .jump("top")
+                                                     .bytes()));
+        }
+        AppendBytes(fields.tags, ShowFrameTag());
+    }
+    AppendBytes(fields.tags, EndTag());
+    return BuildSwfFile(fields);
+}
+
+TEST_F(Cli, RunningOutOfMemoryKeepsTheFramesWritten) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the cap leaves";
+#endif
+    if (!HaveFfmpegTools() || std::system("prlimit --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffprobe or prlimit";
+    const std::string movie = dir_.file("hungry.swf"), avi = dir_.file("hungry.avi");
+    WriteFileBytes(movie, HungryMovie());
+    // 48 MiB of address space: enough for the converter, not for the script's strings.
+    const CliRun r = Tevlin("convert " + movie + " -o " + avi + " --quiet");
+    ASSERT_EQ(r.status, 0) << "without a cap the script's limit stops it: " << r.output;
+    const CliRun capped = [&] {
+        CliRun c{-1, {}};
+        FILE* pipe = popen(("prlimit --as=50331648 " + std::string(TEVLIN_CLI) + " convert " + movie + " -o " + avi +
+                            " -y --quiet 2>&1").c_str(), "r");
+        char buffer[4096];
+        size_t got;
+        while (pipe != nullptr && (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) c.output.append(buffer, got);
+        const int status = pipe != nullptr ? pclose(pipe) : -1;
+        c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return c;
+    }();
+    EXPECT_EQ(capped.status, 3) << capped.output;
+    EXPECT_NE(capped.output.find("out of memory after 4 frames"), std::string::npos) << capped.output;
+    // The file is a whole AVI of the four frames before the script's.
+    EXPECT_EQ(ProbeAvi(avi).packets, 4);
+}
+
 TEST_F(Cli, DemoMovieConvertsWithItsMotionAndAlpha) {
     if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
     const std::string movie = dir_.file("demo.swf"), avi = dir_.file("demo.avi");
