@@ -275,8 +275,10 @@ bool DefineCharacter(std::map<uint16_t, std::unique_ptr<Character>>& characters,
     uint16_t id = 0;
     auto c = std::make_unique<Character>();
     c->kind = kind;
+    swf::TakeLimitNote();
     if (!read(id, *c)) {
-        error = Where(tag) + ": " + what + " damaged";
+        const std::string limit = swf::TakeLimitNote();
+        error = Where(tag) + ": " + (limit.empty() ? std::string(what) + " damaged" : limit);
         return false;
     }
     characters[id] = std::move(c);
@@ -321,8 +323,10 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
             uint16_t id = 0;
             swf::Rect bounds;
             swf::Shape shape;
+            swf::TakeLimitNote();
             if (!ReadDefineShape(tag, id, bounds, shape)) {
-                error = Where(tag) + ": the shape is damaged";
+                const std::string limit = swf::TakeLimitNote();
+                error = Where(tag) + ": " + (limit.empty() ? std::string("the shape is damaged") : limit);
                 return false;
             }
             auto c = std::make_unique<Character>();

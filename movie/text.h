@@ -46,8 +46,6 @@ struct StaticText {
     std::vector<TextRun> runs;
 };
 
-inline constexpr uint32_t kMaxGlyphs = 65535;
-
 // The font's id and its glyph outlines. False when the tag is damaged.
 bool ReadDefineFont(const swf::Tag& tag, uint16_t& id, Font& font);
 // DefineFontInfo and DefineFontInfo2: the name, style and character codes of a DefineFont.

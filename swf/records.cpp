@@ -168,6 +168,18 @@ std::vector<LineStyle> ReadLineStyles(ByteReader& r, int shapeVersion) {
     return lines;
 }
 
+namespace {
+thread_local std::string g_limitNote;
+}  // namespace
+
+void NoteLimit(std::string what) { g_limitNote = std::move(what); }
+
+std::string TakeLimitNote() {
+    std::string note = std::move(g_limitNote);
+    g_limitNote.clear();
+    return note;
+}
+
 bool ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out) {
     if (withStyles) {
         out.fills = ReadFillStyles(r, shapeVersion);
@@ -176,6 +188,7 @@ bool ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out) {
     unsigned fillBits = r.ubits(4), lineBits = r.ubits(4);
     while (r.ok()) {
         if (out.records.size() >= kMaxShapeRecords) {
+            NoteLimit("a shape of more than " + std::to_string(kMaxShapeRecords) + " records (kMaxShapeRecords)");
             r.fail();
             break;
         }

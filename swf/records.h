@@ -4,6 +4,7 @@
 // the movie engine turns them into pixels.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "swf/byte_reader.h"
@@ -99,7 +100,12 @@ struct Shape {
 
 // Limits that protect the readers from hostile counts.
 inline constexpr uint32_t kMaxShapeRecords = 1u << 22;
-inline constexpr uint32_t kMaxStyles = 1u << 16;
+// Style and glyph counts are 16-bit at most and checked against the bytes that remain.
+
+// The limit a reader stopped at, kept for the message of whoever asked it to read (one per
+// thread): NoteLimit when a limit refuses a record, TakeLimitNote to read and clear it.
+void NoteLimit(std::string what);
+std::string TakeLimitNote();
 
 Rect ReadRect(ByteReader& r);
 Matrix ReadMatrix(ByteReader& r);

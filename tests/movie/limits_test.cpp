@@ -69,6 +69,18 @@ TEST(Limits, BitmapsPastThePictureLimitsStayEmptyAndSaySo) {
     EXPECT_NE(l.logged[0].find("stays empty"), std::string::npos) << l.logged[0];
 }
 
+TEST(Limits, ShapesOfTooManyRecordsAreRefusedByName) {
+    ShapeRecordWriter records(1, 0);
+    records.change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt);
+    for (uint32_t i = 0; i <= swf::kMaxShapeRecords; ++i) records.line(i % 2 ? -1 : 1, 0);
+    const Loaded l =
+        LoadWith({TagRecord(swf::tag::kDefineShape3, DefineShapeBody(1, 0, 20, 0, 20, {SolidFill(1, 2, 3, 255)}, {},
+                                                                     records.end()))});
+    EXPECT_FALSE(l.ok);
+    EXPECT_NE(l.error.find("kMaxShapeRecords"), std::string::npos) << l.error;
+    EXPECT_NE(l.error.find("(DefineShape3) at offset"), std::string::npos) << l.error;
+}
+
 TEST(Limits, SpritesNestedPastTheLimitShowNothingAndSaySo) {
     // A sprite that places itself inside itself, frame after frame.
     const Loaded l = LoadWith({DefineSpriteTag(1, 1, {PlaceObject2Tag({1, 1, false, std::pair{0, 0}}), ShowFrameTag()}),
