@@ -1,5 +1,8 @@
 #include "movie/text.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace movie {
 
 namespace {
@@ -161,7 +164,9 @@ bool ReadDefineText(const swf::Tag& tag, uint16_t& id, StaticText& text) {
             TextRun::Glyph g;
             g.index = static_cast<uint16_t>(r.ubits(glyphBits));
             g.x = x;
-            x += r.sbits(advanceBits);
+            // Advances add up in 64 bits and stop at the ends of the 32-bit range.
+            const int64_t next = int64_t{x} + r.sbits(advanceBits);
+            x = static_cast<int32_t>(std::clamp<int64_t>(next, INT32_MIN, INT32_MAX));
             run.glyphs.push_back(g);
         }
         r.align();

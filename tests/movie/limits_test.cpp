@@ -2,6 +2,7 @@
 // names it, never an attempt.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 
 #include "movie/player.h"
@@ -79,6 +80,38 @@ TEST(Limits, ShapesOfTooManyRecordsAreRefusedByName) {
     EXPECT_FALSE(l.ok);
     EXPECT_NE(l.error.find("kMaxShapeRecords"), std::string::npos) << l.error;
     EXPECT_NE(l.error.find("(DefineShape3) at offset"), std::string::npos) << l.error;
+}
+
+TEST(Limits, TextAdvancesPastThe32BitRangeStopAtItsEnds) {
+    // DefineText: one record of three glyphs whose advances are the largest 32-bit ones.
+    std::vector<uint8_t> body;
+    AppendU16(body, 1);
+    BitWriter head;
+    WriteRect(head, 0, 20, 0, 20);
+    WriteMatrix(head, std::nullopt, std::nullopt, 0, 0);
+    AppendBytes(body, head.take());
+    body.push_back(1);   // glyph bits
+    body.push_back(32);  // advance bits
+    body.push_back(0x80 | 0x08 | 0x01);  // font and x
+    AppendU16(body, 2);
+    AppendU16(body, 0);    // x
+    AppendU16(body, 240);  // height
+    body.push_back(3);
+    BitWriter glyphs;
+    for (int i = 0; i < 3; ++i) {
+        glyphs.bits(0, 1);
+        glyphs.bits(0x7FFFFFFFu, 32);
+    }
+    AppendBytes(body, glyphs.take());
+    body.push_back(0);
+    const swf::Tag tag{swf::tag::kDefineText, 0, body.data(), static_cast<uint32_t>(body.size())};
+    uint16_t id = 0;
+    movie::StaticText text;
+    ASSERT_TRUE(movie::ReadDefineText(tag, id, text));
+    ASSERT_EQ(text.runs.size(), 1u);
+    ASSERT_EQ(text.runs[0].glyphs.size(), 3u);
+    EXPECT_EQ(text.runs[0].glyphs[1].x, INT32_MAX);
+    EXPECT_EQ(text.runs[0].glyphs[2].x, INT32_MAX);
 }
 
 TEST(Limits, SpritesNestedPastTheLimitShowNothingAndSaySo) {
