@@ -1,5 +1,6 @@
 #include "movie/avm1.h"
 
+#include "movie/names.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,14 +13,6 @@
 namespace movie::avm1 {
 
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    }
-    return true;
-}
 
 // Byte offsets of characters: UTF-8 sequences from version 6, single bytes before.
 std::vector<size_t> CharacterStarts(const std::string& s, int version) {
@@ -186,7 +179,7 @@ int32_t ToInt32(double n) {
 
 int PropertyIndex(std::string_view name) {
     for (int i = 0; i < kPropertyCount; ++i) {
-        if (EqualsNoCase(name, kPropertyNames[i])) return i;
+        if (SameNoCase(name, kPropertyNames[i])) return i;
     }
     return -1;
 }
@@ -302,9 +295,9 @@ uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
         const std::string_view token = path.substr(i, j - i);
         i = j < path.size() ? j + 1 : j;
         if (token.empty()) continue;
-        if (EqualsNoCase(token, "_root") || EqualsNoCase(token, "_level0")) {
+        if (SameNoCase(token, "_root") || SameNoCase(token, "_level0")) {
             clip = host_.root();
-        } else if (EqualsNoCase(token, "_parent")) {
+        } else if (SameNoCase(token, "_parent")) {
             clip = host_.parent(clip);
         } else if (token == "this") {
             // stays
@@ -351,8 +344,8 @@ Value Machine::getVariable(Run& r, std::string_view name) {
     }
     if (clip == 0) return Value();
     if (var == "this") return Value::Clip(clip);
-    if (EqualsNoCase(var, "_root") || EqualsNoCase(var, "_level0")) return Value::Clip(host_.root());
-    if (EqualsNoCase(var, "_parent")) {
+    if (SameNoCase(var, "_root") || SameNoCase(var, "_level0")) return Value::Clip(host_.root());
+    if (SameNoCase(var, "_parent")) {
         const uint32_t p = host_.parent(clip);
         return p != 0 ? Value::Clip(p) : Value();
     }
@@ -382,7 +375,7 @@ Value Machine::getMember(const Value& object, const std::string& name) {
         if (const uint32_t c = host_.child(object.clip, name)) return Value::Clip(c);
         if (const int property = PropertyIndex(name); property >= 0) return host_.getProperty(object.clip, property);
         if (name == "opaqueBackground") return host_.getProperty(object.clip, kPropOpaqueBackground);
-        if (EqualsNoCase(name, "_parent")) {
+        if (SameNoCase(name, "_parent")) {
             const uint32_t p = host_.parent(object.clip);
             return p != 0 ? Value::Clip(p) : Value();
         }
@@ -408,7 +401,7 @@ void Machine::setMember(const Value& object, const std::string& name, const Valu
 // Global functions and clip methods that drive timelines or convert values. `known` is
 // false for every other name: the call gives undefined, as a call of an undefined
 // function does.
-Value Machine::callBuiltin(Run& r, uint32_t clip, const std::string& name, std::vector<Value>& args, bool& known) {
+Value Machine::callBuiltin(uint32_t clip, const std::string& name, const std::vector<Value>& args, bool& known) {
     known = true;
     auto arg = [&](size_t i) { return i < args.size() ? args[i] : Value(); };
     if (clip != 0) {
@@ -450,7 +443,6 @@ Value Machine::callBuiltin(Run& r, uint32_t clip, const std::string& name, std::
         const long long v = std::strtoll(s.c_str(), &end, radix);
         return Value::Number(end == s.c_str() ? std::numeric_limits<double>::quiet_NaN() : static_cast<double>(v));
     }
-    (void)r;
     known = false;
     return Value();
 }
@@ -1014,7 +1006,7 @@ bool Machine::step(Run& r) {
             std::vector<Value> args;
             for (size_t i = 0; i < count && !r.stack.empty(); ++i) args.push_back(pop(r));
             bool known = false;
-            Value result = callBuiltin(r, clip, name, args, known);
+            Value result = callBuiltin(clip, name, args, known);
             if (!known && op == 0x52 && clip == 0) unsupported("calling methods of objects");
             push(r, std::move(result));
             break;

@@ -150,7 +150,7 @@ private:
     uint32_t targetOf(Run& r, const Value& v);
     Value getMember(const Value& object, const std::string& name);
     void setMember(const Value& object, const std::string& name, const Value& value);
-    Value callBuiltin(Run& r, uint32_t clip, const std::string& name, std::vector<Value>& args, bool& known);
+    Value callBuiltin(uint32_t clip, const std::string& name, const std::vector<Value>& args, bool& known);
     void gotoFrameValue(Run& r, const Value& frame, bool play, int bias);
     void unsupported(const char* what);
     bool checkString(Run& r, const std::string& s);

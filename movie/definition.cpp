@@ -1,5 +1,6 @@
 #include "movie/definition.h"
 
+#include "movie/names.h"
 #include "image/jpeg.h"
 #include "image/picture_decoder.h"
 
@@ -136,12 +137,7 @@ bool ReadClipActions(swf::ByteReader& r, uint8_t version, std::vector<ClipAction
 int Timeline::frameOfLabel(std::string_view label) const {
     for (size_t f = 0; f < frames.size(); ++f) {
         for (const std::string& l : frames[f].labels) {
-            if (l.size() != label.size()) continue;
-            bool same = true;
-            for (size_t i = 0; i < l.size() && same; ++i) {
-                same = std::tolower(static_cast<unsigned char>(l[i])) == std::tolower(static_cast<unsigned char>(label[i]));
-            }
-            if (same) return static_cast<int>(f);
+            if (SameNoCase(l, label)) return static_cast<int>(f);
         }
     }
     return -1;
@@ -212,12 +208,7 @@ const Character* MovieDefinition::character(uint16_t id) const {
 const Font* MovieDefinition::fontNamed(const std::string& name, bool bold, bool italic) const {
     const Font* any = nullptr;
     for (const auto& [id, c] : characters_) {
-        if (c->kind != Character::Kind::kFont || c->font.name.size() != name.size()) continue;
-        bool same = true;
-        for (size_t i = 0; i < name.size() && same; ++i) {
-            same = std::tolower(static_cast<unsigned char>(name[i])) == std::tolower(static_cast<unsigned char>(c->font.name[i]));
-        }
-        if (!same) continue;
+        if (c->kind != Character::Kind::kFont || !SameNoCase(c->font.name, name)) continue;
         if (c->font.bold == bold && c->font.italic == italic && !c->font.glyphs.empty()) return &c->font;
         if (any == nullptr || any->glyphs.empty()) any = &c->font;
     }
@@ -314,7 +305,7 @@ bool MovieDefinition::countBitmap(const swf::Tag& tag, int width, int height, st
     return false;
 }
 
-bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& frame, int nesting, std::string& error) {
+bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int nesting, std::string& error) {
     switch (tag.code) {
         case swf::tag::kDefineShape:
         case swf::tag::kDefineShape2:
@@ -487,7 +478,6 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
                 error = Where(tag) + ": the record is damaged";
                 return false;
             }
-            if (command.clipActions) timeline.hasScripts = true;
             frame.commands.push_back(std::move(command));
             return true;
         }
@@ -496,7 +486,6 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
             script.at = frame.commands.size();
             script.code.assign(tag.body, tag.body + tag.length);
             frame.scripts.push_back(std::move(script));
-            timeline.hasScripts = true;
             return true;
         }
         case swf::tag::kDoInitAction: {
@@ -506,7 +495,6 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
             if (!r.ok()) return true;  // nothing to run
             script.code.assign(r.current(), r.current() + r.remaining());
             frame.initScripts.push_back(std::move(script));
-            timeline.hasScripts = true;
             return true;
         }
         case swf::tag::kSetBackgroundColor: {

@@ -81,7 +81,6 @@ struct Timeline {
     std::vector<Frame> frames;  // one per ShowFrame; commands after the last ShowFrame make one more
     // The frame a label names (labels compare without case), or -1.
     int frameOfLabel(std::string_view label) const;
-    bool hasScripts = false;  // DoAction, DoInitAction or clip actions anywhere in it
 };
 
 struct Character {

@@ -1,5 +1,6 @@
 #include "movie/edit_text.h"
 
+#include "movie/names.h"
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -93,14 +94,9 @@ void Append(Paragraph& p, const std::u32string& text, const TextStyle& style) {
     p.runs.push_back({text, style});
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // The attributes of a tag: name="value", name='value' or name=value.
 std::string Attribute(const std::string& tag, const char* name) {
-    const std::string lower = Lower(tag);
+    const std::string lower = LowerCase(tag);
     const std::string key = name;
     size_t at = 0;
     while ((at = lower.find(key, at)) != std::string::npos) {
@@ -126,7 +122,7 @@ std::string Attribute(const std::string& tag, const char* name) {
 }
 
 uint8_t AlignOf(const std::string& value, uint8_t fallback) {
-    const std::string v = Lower(value);
+    const std::string v = LowerCase(value);
     if (v == "left") return 0;
     if (v == "right") return 1;
     if (v == "center") return 2;
@@ -245,7 +241,7 @@ std::vector<Paragraph> ParseHtmlText(const std::string& html, const TextStyle& b
         while (nameEnd < tag.size() && !std::isspace(static_cast<unsigned char>(tag[nameEnd])) && tag[nameEnd] != '/') {
             ++nameEnd;
         }
-        const std::string name = Lower(tag.substr(0, nameEnd));
+        const std::string name = LowerCase(tag.substr(0, nameEnd));
         if (name == "br") {
             breakParagraph(out.back().align);
             continue;

@@ -1,6 +1,7 @@
 #include "movie/player.h"
 
 #include "movie/filters.h"
+#include "movie/names.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,14 +12,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 bool SameName(std::string_view a, std::string_view b, bool caseSensitive) {
-    return caseSensitive ? a == b : Lower(a) == Lower(b);
+    return caseSensitive ? a == b : SameNoCase(a, b);
 }
 
 // Fields a later command gives replace those of the earlier one.
@@ -53,7 +48,7 @@ public:
     explicit ScriptHost(Player& p) : p_(p) {}
 
     bool caseSensitive() const { return p_.definition_.version() >= 7; }
-    std::string key(std::string_view name) const { return caseSensitive() ? std::string(name) : Lower(name); }
+    std::string key(std::string_view name) const { return caseSensitive() ? std::string(name) : LowerCase(name); }
 
     uint32_t root() override { return p_.root_.sprite ? p_.root_.sprite->handle : 0; }
     uint32_t parent(uint32_t clip) override {
@@ -265,7 +260,6 @@ bool Player::loadFile(const char* path, std::string& error) {
 
 bool Player::load(const swf::SwfFile& file, std::string& error) {
     root_ = DisplayObject();  // its timelines point into the old definition
-    objects_ = 0;
     morphs_.clear();
     definition_ = MovieDefinition();
     definition_.setBitmapBudget(bitmapBudget_);
@@ -328,8 +322,9 @@ void Player::startInstance(TimelineInstance& t, TimelineInstance* parent, Displa
 // One step: every timeline's events and next frame, newest first, then the scripts.
 void Player::tick() {
     machine_->startFrame();
-    const std::vector<uint32_t> order(execution_.begin(), execution_.end());
-    for (uint32_t handle : order) {
+    // A step never starts another: the copy can be scratch kept between steps.
+    order_.assign(execution_.begin(), execution_.end());
+    for (uint32_t handle : order_) {
         if (TimelineInstance* t = instance(handle)) runClipFrame(*t);
     }
     runScripts();
@@ -370,6 +365,13 @@ void Player::runScripts() {
     }
 }
 
+// Init actions run once each, ahead of the frame's other scripts.
+void Player::queueInitScripts(const TimelineInstance& t, const Frame& f) {
+    for (const InitScript& init : f.initScripts) {
+        if (initDone_.insert(init.spriteId).second) urgent_.push_back({t.handle, &init.code});
+    }
+}
+
 // Runs a frame's commands; with `scripts`, its scripts are queued in their places among
 // them and its init actions ahead of everything.
 void Player::runFrame(TimelineInstance& t, int frame, bool scripts) {
@@ -377,11 +379,7 @@ void Player::runFrame(TimelineInstance& t, int frame, bool scripts) {
     const Frame& f = t.timeline->frames[static_cast<size_t>(frame)];
     t.frame = frame;
     const uint32_t handle = t.handle;
-    if (scripts) {
-        for (const InitScript& init : f.initScripts) {
-            if (initDone_.insert(init.spriteId).second) urgent_.push_back({handle, &init.code});
-        }
-    }
+    if (scripts) queueInitScripts(t, f);
     size_t nextScript = 0;
     for (size_t i = 0; i < f.commands.size(); ++i) {
         for (; scripts && nextScript < f.scripts.size() && f.scripts[nextScript].at <= i; ++nextScript) {
@@ -442,9 +440,7 @@ void Player::seek(TimelineInstance& t, int frame) {
     t.frame = frame;
     const uint32_t handle = t.handle;
     const Frame& target = t.timeline->frames[static_cast<size_t>(frame)];
-    for (const InitScript& init : target.initScripts) {
-        if (initDone_.insert(init.spriteId).second) urgent_.push_back({handle, &init.code});
-    }
+    queueInitScripts(t, target);
     for (auto& [depth, placed] : state) {
         placed.first.move = t.displayList.count(depth) != 0;
         apply(t, placed.first, placed.second);
@@ -715,12 +711,15 @@ const GlyphFont* Player::fontFor(const EditTextDefinition& field, const TextStyl
 void Player::drawEditText(const DisplayObject& o, const TimelineInstance& owner, const raster::Matrix& m,
                           const raster::ColorTransform& cx, bool mask) {
     const EditTextDefinition& field = o.character->edit;
-    std::string text = o.text;
+    // A bound variable's value shows in place of the field's own text.
+    const std::string* text = &o.text;
+    std::string boundText;
     avm1::Value bound;
     if (!field.variable.empty() && machine_->readVariable(owner.handle, field.variable, bound)) {
-        text = machine_->toString(bound);
+        boundText = machine_->toString(bound);
+        text = &boundText;
     }
-    if (!o.layout || o.laidOutText != text) {
+    if (!o.layout || o.laidOutText != *text) {
         struct Fonts final : FontResolver {
             Player& p;
             const EditTextDefinition& f;
@@ -731,10 +730,10 @@ void Player::drawEditText(const DisplayObject& o, const TimelineInstance& owner,
         base.size = field.height;
         base.color = field.color;
         const bool utf8 = definition_.version() >= 6;
-        const auto paragraphs = field.html ? ParseHtmlText(text, base, field.align, utf8)
-                                           : ParsePlainText(text, base, field.align, utf8);
+        const auto paragraphs = field.html ? ParseHtmlText(*text, base, field.align, utf8)
+                                           : ParsePlainText(*text, base, field.align, utf8);
         o.layout = std::make_shared<const TextLayout>(LayOutText(field, paragraphs, fonts));
-        o.laidOutText = std::move(text);
+        o.laidOutText = *text;
     }
     const swf::Rect& b = field.bounds;
     if (!mask && field.border) {

@@ -133,6 +133,7 @@ private:
     void apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame = -1);
     void startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline);
     void queueClipEvent(TimelineInstance& t, uint32_t event);
+    void queueInitScripts(const TimelineInstance& t, const Frame& f);
     void runScripts();
     TimelineInstance* instance(uint32_t handle) const;
     void log(const std::string& line);
@@ -158,6 +159,7 @@ private:
     bool objectsReported_ = false, nestingReported_ = false;
     // The handles in the order their frames run: the newest first, the main timeline last.
     std::deque<uint32_t> execution_;
+    std::vector<uint32_t> order_;  // scratch: the handles of the step running
     struct QueuedScript {
         uint32_t clip;
         const std::vector<uint8_t>* code;

@@ -110,13 +110,6 @@ bool ReadDefineFont(const swf::Tag& tag, uint16_t& id, Font& font) {
     return true;
 }
 
-int Font::glyphFor(uint32_t code) const {
-    for (size_t i = 0; i < codes.size() && i < glyphs.size(); ++i) {
-        if (codes[i] == code) return static_cast<int>(i);
-    }
-    return -1;
-}
-
 bool ReadDefineFontInfo(const swf::Tag& tag, uint16_t& id, Font& font) {
     swf::ByteReader r = tag.reader();
     id = r.u16();

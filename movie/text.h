@@ -23,8 +23,6 @@ struct Font {
     float ascent = 0, descent = 0, leading = 0;
     std::vector<float> advances;
 
-    // The glyph showing a character, or -1.
-    int glyphFor(uint32_t code) const;
 };
 
 // Glyphs sharing a font, colour, height and baseline, at their pen positions in twips.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "movie/definition.h"
+#include "movie/names.h"
 
 namespace corpus {
 
@@ -35,10 +36,7 @@ const char* const kObjectNames[] = {
 
 bool IsObjectName(const std::string& s) {
     for (const char* n : kObjectNames) {
-        if (s.size() == std::char_traits<char>::length(n) &&
-            std::equal(s.begin(), s.end(), n, [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
-            return true;
-        }
+        if (movie::SameNoCase(s, n)) return true;
     }
     return false;
 }
