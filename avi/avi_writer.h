@@ -70,7 +70,8 @@ bool AviWriterHasFailed(const AviWriter* writer);
 
 #ifdef _WIN32
 // Reads the description of a DIB section, as the writer does at every call. False unless
-// the handle is a DIB section (GetObjectA returns the full 84-byte DIBSECTION).
+// the handle is a DIB section (GetObjectA returns the whole DIBSECTION: 84 bytes in a
+// 32-bit process, 104 in a 64-bit one).
 bool DibFrameFromBitmap(HBITMAP bitmap, DibFrame* frame);
 
 AviResult SetAviWriterCompression(AviWriter* writer, HBITMAP bitmap,

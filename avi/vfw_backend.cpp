@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include <cstddef>
 #include <memory>
 
 #include "avi/avi_backend.h"
@@ -9,7 +10,13 @@
 
 namespace avi {
 
-static_assert(sizeof(AviCompressOptions) == sizeof(AVICOMPRESSOPTIONS), "layout of AVICOMPRESSOPTIONS");
+static_assert(sizeof(AviCompressOptions) == sizeof(AVICOMPRESSOPTIONS) &&
+                  offsetof(AviCompressOptions, lpFormat) == offsetof(AVICOMPRESSOPTIONS, lpFormat) &&
+                  offsetof(AviCompressOptions, cbFormat) == offsetof(AVICOMPRESSOPTIONS, cbFormat) &&
+                  offsetof(AviCompressOptions, lpParms) == offsetof(AVICOMPRESSOPTIONS, lpParms) &&
+                  offsetof(AviCompressOptions, cbParms) == offsetof(AVICOMPRESSOPTIONS, cbParms) &&
+                  offsetof(AviCompressOptions, dwInterleaveEvery) == offsetof(AVICOMPRESSOPTIONS, dwInterleaveEvery),
+              "layout of AVICOMPRESSOPTIONS, whose pointers widen in a 64-bit process");
 static_assert(sizeof(BitmapInfoHeader) == sizeof(BITMAPINFOHEADER), "layout of BITMAPINFOHEADER");
 static_assert(avierr::kBadHandle == AVIERR_BADHANDLE && avierr::kBadParam == AVIERR_BADPARAM &&
                   avierr::kError == AVIERR_ERROR && avierr::kCompressor == AVIERR_COMPRESSOR &&
@@ -23,7 +30,9 @@ namespace {
 
 constexpr UINT kOpenForWriting = OF_WRITE | OF_CREATE;
 constexpr int kDibSectionBytes = sizeof(DIBSECTION);
-static_assert(kDibSectionBytes == 84, "DIBSECTION is 84 bytes on 32-bit Windows");
+// The bitmap's bits pointer and section handle widen with the pointer size.
+static_assert(kDibSectionBytes == (sizeof(void*) == 4 ? 84 : 104),
+              "DIBSECTION is 84 bytes on 32-bit Windows and 104 on 64-bit Windows");
 
 class VfwBackend final : public AviBackend {
 public:
