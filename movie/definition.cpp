@@ -79,10 +79,7 @@ bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState) {
         c.depth = r.u16();
         c.matrix = swf::ReadMatrix(r);
         if (v2) c.colorTransform = swf::ReadColorTransform(r, true);
-        if (v2 && (flags & 0x10) != 0) {
-            c.hasFilters = true;
-            if (!ReadFilterList(r, c.filters)) return false;
-        }
+        if (v2 && (flags & 0x10) != 0 && !ReadFilterList(r, c.filters.emplace())) return false;
         if (v2 && (flags & 0x20) != 0) c.blendMode = r.u8();
         if (!r.ok()) return false;
         if (flags & 0x01) frame.commands.push_back(std::move(c));  // the up state
@@ -180,14 +177,14 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c, uint8_t version) {
     if (flags & 0x20) c.name = r.string();
     if (flags & 0x40) c.clipDepth = r.u16();
     if (v3) {
-        if (flags2 & 0x01) {
-            c.hasFilters = true;
-            if (!ReadFilterList(r, c.filters)) return false;
-        }
+        if ((flags2 & 0x01) != 0 && !ReadFilterList(r, c.filters.emplace())) return false;
         if (flags2 & 0x02) c.blendMode = r.u8();
-        if (flags2 & 0x04) c.cacheAsBitmap = r.u8();
+        if (flags2 & 0x04) c.cacheAsBitmap = r.u8() != 0;
         if (flags2 & 0x20) c.visible = r.u8() != 0;
-        if (flags2 & 0x40) c.opaqueBackground = swf::ReadRgba(r);
+        if (flags2 & 0x40) {
+            c.opaqueBackground = swf::ReadRgba(r);
+            c.opaqueBackground->a = 255;
+        }
     }
     if ((flags & 0x80) != 0 && r.ok()) {
         // Damaged clip actions keep those read whole before the damage, and the placement

@@ -49,24 +49,29 @@ struct InitScript {
     std::vector<uint8_t> code;
 };
 
-// PlaceObject, PlaceObject2 or PlaceObject3, or (remove) RemoveObject and RemoveObject2.
-struct PlaceCommand {
-    bool remove = false;
-    uint16_t depth = 0;
-    bool move = false;  // modifies (or replaces the character of) what is at the depth
-    std::optional<uint16_t> characterId;
+// What a placement gives the object at its depth, each field given or not: a move gives only
+// what changes. The player adds placements up, and applies them to objects, through one list
+// of these fields (movie/player.cpp).
+struct Placement {
     std::optional<swf::Matrix> matrix;
     std::optional<swf::ColorTransform> colorTransform;
     std::optional<uint16_t> ratio;
     std::optional<std::string> name;
     std::optional<uint16_t> clipDepth;
     std::optional<uint8_t> blendMode;
-    std::vector<FilterRecord> filters;
-    bool hasFilters = false;
-    std::optional<uint8_t> cacheAsBitmap;
+    std::optional<std::vector<FilterRecord>> filters;
+    std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
-    std::optional<swf::Color> opaqueBackground;
+    std::optional<swf::Color> opaqueBackground;  // opaque, whatever alpha the file gives
     std::shared_ptr<const std::vector<ClipAction>> clipActions;  // null when none
+};
+
+// PlaceObject, PlaceObject2 or PlaceObject3, or (remove) RemoveObject and RemoveObject2.
+struct PlaceCommand : Placement {
+    bool remove = false;
+    uint16_t depth = 0;
+    bool move = false;  // modifies (or replaces the character of) what is at the depth
+    std::optional<uint16_t> characterId;
 };
 
 struct Frame {

@@ -16,21 +16,43 @@ bool SameName(std::string_view a, std::string_view b, bool caseSensitive) {
     return caseSensitive ? a == b : SameNoCase(a, b);
 }
 
-// Fields a later command gives replace those of the earlier one.
-void Merge(PlaceCommand& into, const PlaceCommand& c) {
-    if (c.characterId) into.characterId = c.characterId;
-    if (c.matrix) into.matrix = c.matrix;
-    if (c.colorTransform) into.colorTransform = c.colorTransform;
-    if (c.ratio) into.ratio = c.ratio;
-    if (c.name) into.name = c.name;
-    if (c.clipDepth) into.clipDepth = c.clipDepth;
-    if (c.blendMode) into.blendMode = c.blendMode;
-    if (c.hasFilters) {
-        into.hasFilters = true;
-        into.filters = c.filters;
-    }
-    if (c.visible) into.visible = c.visible;
-    if (c.clipActions) into.clipActions = c.clipActions;
+// Every field a placement gives, with the display object's field it sets: both the moves
+// that add up when the timeline goes back and the placing of an object go through this list.
+template <class Visit>
+void ForEachPlacementField(Visit&& visit) {
+    visit(&Placement::matrix, &DisplayObject::matrix);
+    visit(&Placement::colorTransform, &DisplayObject::colorTransform);
+    visit(&Placement::ratio, &DisplayObject::ratio);
+    visit(&Placement::name, &DisplayObject::name);
+    visit(&Placement::clipDepth, &DisplayObject::clipDepth);
+    visit(&Placement::blendMode, &DisplayObject::blendMode);
+    visit(&Placement::filters, &DisplayObject::filters);
+    visit(&Placement::cacheAsBitmap, &DisplayObject::cacheAsBitmap);
+    visit(&Placement::visible, &DisplayObject::visible);
+    visit(&Placement::opaqueBackground, &DisplayObject::opaqueBackground);
+    visit(&Placement::clipActions, &DisplayObject::clipActions);
+}
+
+template <class T>
+bool Given(const std::optional<T>& field) { return field.has_value(); }
+template <class T>
+bool Given(const std::shared_ptr<T>& field) { return field != nullptr; }
+template <class T>
+const T& ValueOf(const std::optional<T>& field) { return *field; }
+template <class T>
+const std::shared_ptr<T>& ValueOf(const std::shared_ptr<T>& field) { return field; }
+
+// Fields a later placement gives replace those of the earlier one.
+void Overlay(Placement& into, const Placement& later) {
+    ForEachPlacementField([&](auto field, auto) {
+        if (Given(later.*field)) into.*field = later.*field;
+    });
+}
+
+void ApplyPlacement(DisplayObject& object, const Placement& placement) {
+    ForEachPlacementField([&](auto field, auto objectField) {
+        if (Given(placement.*field)) object.*objectField = ValueOf(placement.*field);
+    });
 }
 
 }  // namespace
@@ -421,7 +443,8 @@ void Player::seek(TimelineInstance& t, int frame) {
                 state[c.depth] = {std::move(placed), f};
             } else {
                 if (c.characterId && it->second.first.characterId != c.characterId) it->second.second = f;
-                Merge(it->second.first, c);
+                if (c.characterId) it->second.first.characterId = c.characterId;
+                Overlay(it->second.first, c);
             }
         }
     }
@@ -493,17 +516,7 @@ void Player::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
                 " (kMaxSpriteNesting): the deeper ones show nothing");
         }
     }
-    if (c.matrix) object.matrix = *c.matrix;
-    if (c.colorTransform) object.colorTransform = *c.colorTransform;
-    if (c.ratio) object.ratio = *c.ratio;
-    if (c.name) object.name = *c.name;
-    if (c.clipDepth) object.clipDepth = *c.clipDepth;
-    if (c.blendMode) object.blendMode = *c.blendMode;
-    if (c.visible) object.visible = *c.visible;
-    if (c.hasFilters) object.filters = c.filters;
-    if (c.cacheAsBitmap) object.cacheAsBitmap = *c.cacheAsBitmap != 0;
-    if (c.opaqueBackground) object.opaqueBackground = swf::Color{c.opaqueBackground->r, c.opaqueBackground->g, c.opaqueBackground->b, 255};
-    if (c.clipActions) object.clipActions = c.clipActions;
+    ApplyPlacement(object, c);
     if (!modify && object.character != nullptr && object.character->kind == Character::Kind::kEditText) {
         const EditTextDefinition& field = object.character->edit;
         object.text = field.initialText;

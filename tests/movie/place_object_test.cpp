@@ -37,9 +37,10 @@ TEST(PlaceObject3, VisibleAloneHasNoBackgroundAfterIt) {
     ASSERT_TRUE(movie::ReadPlaceObject(AsTag(swf::tag::kPlaceObject3, body), c));
     EXPECT_EQ(c.depth, 4);
     EXPECT_EQ(c.characterId, 9);
-    ASSERT_EQ(c.filters.size(), 1u);
-    EXPECT_EQ(c.filters[0].id, 4);
-    EXPECT_EQ(c.filters[0].data.size(), 1u + 5 * 3 + 19);
+    ASSERT_TRUE(c.filters);
+    ASSERT_EQ(c.filters->size(), 1u);
+    EXPECT_EQ((*c.filters)[0].id, 4);
+    EXPECT_EQ((*c.filters)[0].data.size(), 1u + 5 * 3 + 19);
     EXPECT_EQ(c.visible, true);
     EXPECT_FALSE(c.opaqueBackground);
 }
@@ -65,11 +66,12 @@ TEST(PlaceObject3, EveryFieldTogether) {
     ASSERT_TRUE(c.matrix);
     EXPECT_FLOAT_EQ(c.matrix->scaleX, 2);
     EXPECT_EQ(c.matrix->translateY, -100);
-    ASSERT_EQ(c.filters.size(), 2u);
-    EXPECT_EQ(c.filters[0].id, 1);
-    EXPECT_EQ(c.filters[0].data.size(), 9u);
+    ASSERT_TRUE(c.filters);
+    ASSERT_EQ(c.filters->size(), 2u);
+    EXPECT_EQ((*c.filters)[0].id, 1);
+    EXPECT_EQ((*c.filters)[0].data.size(), 9u);
     EXPECT_EQ(c.blendMode, 3);
-    EXPECT_EQ(c.cacheAsBitmap, 1);
+    EXPECT_EQ(c.cacheAsBitmap, true);
     EXPECT_EQ(c.visible, false);
     ASSERT_TRUE(c.opaqueBackground);
     EXPECT_EQ(c.opaqueBackground->b, 30);

@@ -281,6 +281,36 @@ TEST(Scripts, OpaqueBackgroundsFillTheBoundsOfTheirObjects) {
     EXPECT_EQ(pic.at(95, 45), 0u);
 }
 
+TEST(Scripts, GoingBackKeepsEveryFieldTheMovesGave) {
+    // Frame 1 places a sprite of two red squares; frame 2 moves it, giving it a green opaque
+    // background and a blend mode; frame 3 puts a blue rectangle at that depth and goes back
+    // to frame 2, where the sprite must stand again as the two placements left it.
+    std::vector<std::vector<uint8_t>> tags = {RectShapeTag(1, 200, 200, 255, 0, 0), RectShapeTag(3, 2000, 1000, 0, 0, 255)};
+    tags.push_back(DefineSpriteTag(10, 1, {PlaceObject2Tag({1, 1, false, std::pair{0, 0}}),
+                                           PlaceObject2Tag({2, 1, false, std::pair{600, 600}}), ShowFrameTag()}));
+    tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    Place moved{1, std::nullopt, true, std::pair{200, 0}};
+    moved.opaqueBackground = std::array<uint8_t, 4>{0, 255, 0, 255};
+    moved.cacheAsBitmap = true;
+    moved.blendMode = 3;  // multiply: over a transparent stage it draws as normal
+    tags.push_back(PlaceObject3Tag(moved));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(RemoveObject2Tag(1));
+    tags.push_back(PlaceObject2Tag({1, 3, false, std::pair{0, 0}}));
+    tags.push_back(DoActionTag(Actions().gotoFrame(1).op(op::kStop).bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    l->player->gotoFrame(2);
+    Picture pic(100, 50);
+    l->player->draw(pic.target, true, true);
+    EXPECT_EQ(pic.at(15, 5), kRed) << "the sprite, moved 10 px right";
+    EXPECT_EQ(pic.at(30, 20), kGreen) << "its opaque background, between the squares";
+    EXPECT_EQ(pic.at(45, 35), kRed);
+    EXPECT_EQ(pic.at(5, 5), 0u) << "left of the moved sprite";
+    EXPECT_EQ(pic.at(70, 20), 0u) << "the blue rectangle is gone";
+}
+
 TEST(Scripts, ARunawayScriptIsStoppedAndTheMoviePlaysOn) {
     auto tags = Colours();
     tags.push_back(PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));
