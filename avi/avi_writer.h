@@ -12,10 +12,6 @@
 #include "avi/avi_types.h"
 #include "avi/riff_writer.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace avi {
 
 struct AviWriter;
@@ -67,17 +63,5 @@ AviResult CloseAviWriter(AviWriter* writer);
 // Introspection for callers that report progress, and for tests.
 int32_t AviWriterFramesWritten(const AviWriter* writer);
 bool AviWriterHasFailed(const AviWriter* writer);
-
-#ifdef _WIN32
-// Reads the description of a DIB section, as the writer does at every call. False unless
-// the handle is a DIB section (GetObjectA returns the whole DIBSECTION: 84 bytes in a
-// 32-bit process, 104 in a 64-bit one).
-bool DibFrameFromBitmap(HBITMAP bitmap, DibFrame* frame);
-
-AviResult SetAviWriterCompression(AviWriter* writer, HBITMAP bitmap,
-                                  AviCompressOptions* compressOptions, bool showDialog,
-                                  HWND ownerWindow);
-AviResult AppendAviFrame(AviWriter* writer, HBITMAP bitmap);
-#endif
 
 }  // namespace avi

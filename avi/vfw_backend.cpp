@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "avi/avi_backend.h"
-#include "avi/avi_writer.h"
+#include "avi/vfw_writer.h"
 
 namespace avi {
 

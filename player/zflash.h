@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "avi/avi_writer.h"
+#include "avi/vfw_writer.h"
 #include "player/flash_control.h"
 
 // The hidden window of one load, in a record of its own allocated anew by every load.

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "avi/avi_backend.h"
-#include "avi/avi_writer.h"
+#include "avi/vfw_writer.h"
 #include "avi_test_frames.h"
 #include "support/dialog_closer.h"
 #include "support/temp_dir.h"
