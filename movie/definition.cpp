@@ -1,6 +1,6 @@
 #include "movie/definition.h"
 
-#include "movie/names.h"
+#include "base/names.h"
 #include "image/jpeg.h"
 #include "image/picture_decoder.h"
 
@@ -134,7 +134,7 @@ bool ReadClipActions(swf::ByteReader& r, uint8_t version, std::vector<ClipAction
 int Timeline::frameOfLabel(std::string_view label) const {
     for (size_t f = 0; f < frames.size(); ++f) {
         for (const std::string& l : frames[f].labels) {
-            if (SameNoCase(l, label)) return static_cast<int>(f);
+            if (base::SameNoCase(l, label)) return static_cast<int>(f);
         }
     }
     return -1;
@@ -205,7 +205,7 @@ const Character* MovieDefinition::character(uint16_t id) const {
 const Font* MovieDefinition::fontNamed(const std::string& name, bool bold, bool italic) const {
     const Font* any = nullptr;
     for (const auto& [id, c] : characters_) {
-        if (c->kind != Character::Kind::kFont || !SameNoCase(c->font.name, name)) continue;
+        if (c->kind != Character::Kind::kFont || !base::SameNoCase(c->font.name, name)) continue;
         if (c->font.bold == bold && c->font.italic == italic && !c->font.glyphs.empty()) return &c->font;
         if (any == nullptr || any->glyphs.empty()) any = &c->font;
     }

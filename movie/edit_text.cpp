@@ -1,6 +1,6 @@
 #include "movie/edit_text.h"
 
-#include "movie/names.h"
+#include "base/names.h"
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -96,7 +96,7 @@ void Append(Paragraph& p, const std::u32string& text, const TextStyle& style) {
 
 // The attributes of a tag: name="value", name='value' or name=value.
 std::string Attribute(const std::string& tag, const char* name) {
-    const std::string lower = LowerCase(tag);
+    const std::string lower = base::LowerCase(tag);
     const std::string key = name;
     size_t at = 0;
     while ((at = lower.find(key, at)) != std::string::npos) {
@@ -122,7 +122,7 @@ std::string Attribute(const std::string& tag, const char* name) {
 }
 
 uint8_t AlignOf(const std::string& value, uint8_t fallback) {
-    const std::string v = LowerCase(value);
+    const std::string v = base::LowerCase(value);
     if (v == "left") return 0;
     if (v == "right") return 1;
     if (v == "center") return 2;
@@ -241,7 +241,7 @@ std::vector<Paragraph> ParseHtmlText(const std::string& html, const TextStyle& b
         while (nameEnd < tag.size() && !std::isspace(static_cast<unsigned char>(tag[nameEnd])) && tag[nameEnd] != '/') {
             ++nameEnd;
         }
-        const std::string name = LowerCase(tag.substr(0, nameEnd));
+        const std::string name = base::LowerCase(tag.substr(0, nameEnd));
         if (name == "br") {
             breakParagraph(out.back().align);
             continue;

@@ -1,6 +1,6 @@
 #include "movie/glyph_outline.h"
 
-#include "movie/names.h"
+#include "base/names.h"
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -122,7 +122,7 @@ const ShapeGeometry* CachedGlyphFont::glyph(uint32_t code) const {
 float CachedGlyphFont::advance(uint32_t code) const { return entry(code).advance; }
 
 std::string DeviceFamily(const std::string& name) {
-    const std::string lower = LowerCase(name);
+    const std::string lower = base::LowerCase(name);
 #ifdef _WIN32
     if (lower == "_sans" || lower.empty()) return "Arial";
     if (lower == "_serif") return "Times New Roman";

@@ -1,7 +1,7 @@
 #include "movie/player.h"
 
 #include "movie/filters.h"
-#include "movie/names.h"
+#include "base/names.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +13,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 bool SameName(std::string_view a, std::string_view b, bool caseSensitive) {
-    return caseSensitive ? a == b : SameNoCase(a, b);
+    return caseSensitive ? a == b : base::SameNoCase(a, b);
 }
 
 // Every field a placement gives, with the display object's field it sets: both the moves
@@ -70,7 +70,7 @@ public:
     explicit ScriptHost(Player& p) : p_(p) {}
 
     bool caseSensitive() const { return p_.definition_.version() >= 7; }
-    std::string key(std::string_view name) const { return caseSensitive() ? std::string(name) : LowerCase(name); }
+    std::string key(std::string_view name) const { return caseSensitive() ? std::string(name) : base::LowerCase(name); }
 
     uint32_t root() override { return p_.root_.sprite ? p_.root_.sprite->handle : 0; }
     uint32_t parent(uint32_t clip) override {

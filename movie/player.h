@@ -25,7 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "movie/avm1.h"
+#include "avm1/machine.h"
 #include "movie/definition.h"
 #include "movie/glyph_outline.h"
 #include "raster/canvas.h"

@@ -34,20 +34,22 @@ uint32_t ByteReader::u32() {
     return lo | static_cast<uint32_t>(u16()) << 16;
 }
 
-std::string ByteReader::string() {
+std::string_view ByteReader::stringView() {
     leaveBits();
-    const uint8_t* start = data_ + std::min(pos_, size_);
+    const char* start = reinterpret_cast<const char*>(data_) + std::min(pos_, size_);
     const size_t left = size_ - std::min(pos_, size_);
     const void* nul = std::memchr(start, 0, left);
     if (nul == nullptr) {
         failed_ = true;
         pos_ = size_;
-        return std::string(reinterpret_cast<const char*>(start), left);
+        return std::string_view(start, left);
     }
-    const size_t length = static_cast<size_t>(static_cast<const uint8_t*>(nul) - start);
+    const size_t length = static_cast<size_t>(static_cast<const char*>(nul) - start);
     pos_ += length + 1;
-    return std::string(reinterpret_cast<const char*>(start), length);
+    return std::string_view(start, length);
 }
+
+std::string ByteReader::string() { return std::string(stringView()); }
 
 bool ByteReader::skip(size_t n) {
     leaveBits();

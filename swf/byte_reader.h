@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "swf/bit_reader.h"
 
@@ -23,8 +24,11 @@ public:
     int32_t s32() { return static_cast<int32_t>(u32()); }
     float fixed8() { return static_cast<float>(s16()) / 256.0f; }      // 8.8
     float fixed16() { return static_cast<float>(s32()) / 65536.0f; }   // 16.16
-    // A NUL-terminated string (the NUL is consumed, not returned).
+    // A NUL-terminated string (the NUL is consumed, not returned). Without a NUL it is the
+    // rest of the bytes, and the reader fails.
     std::string string();
+    // The same, as a view of the reader's bytes.
+    std::string_view stringView();
     // Skips n bytes; false (and failed) when fewer remain.
     bool skip(size_t n);
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "movie/definition.h"
-#include "movie/names.h"
+#include "base/names.h"
 
 namespace corpus {
 
@@ -36,7 +36,7 @@ const char* const kObjectNames[] = {
 
 bool IsObjectName(const std::string& s) {
     for (const char* n : kObjectNames) {
-        if (movie::SameNoCase(s, n)) return true;
+        if (base::SameNoCase(s, n)) return true;
     }
     return false;
 }

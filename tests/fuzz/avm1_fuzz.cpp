@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "movie/avm1.h"
+#include "avm1/machine.h"
 
 namespace {
 
-using movie::avm1::Value;
+using avm1::Value;
 
-class Host final : public movie::avm1::Host {
+class Host final : public avm1::Host {
 public:
     std::map<uint32_t, std::map<std::string, Value>> vars;
     int frame[3] = {0, 0, 0};
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     Host host;
     host.script.assign(data + 1, data + size);  // ActionCall runs the same code again
-    movie::avm1::Machine machine(host, data[0] % 12);
+    avm1::Machine machine(host, data[0] % 12);
     machine.startFrame();
     machine.run(host.script, 1);
     return 0;

@@ -34,7 +34,7 @@ Actions& Actions::op(uint8_t code, const std::vector<uint8_t>& operands) {
 Actions& Actions::push(const std::string& s) {
     std::vector<uint8_t> v = {0};
     Str(v, s);
-    return op(0x96, v);
+    return op(swf::ActionCode::kPush, v);
 }
 
 Actions& Actions::push(double d) {
@@ -45,57 +45,57 @@ Actions& Actions::push(double d) {
         const uint32_t word = static_cast<uint32_t>(bits >> (32 * half));
         for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(word >> (8 * i)));
     }
-    return op(0x96, v);
+    return op(swf::ActionCode::kPush, v);
 }
 
 Actions& Actions::pushInt(int32_t value) {
     std::vector<uint8_t> v = {7};
     for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i)));
-    return op(0x96, v);
+    return op(swf::ActionCode::kPush, v);
 }
 
-Actions& Actions::pushBool(bool b) { return op(0x96, {5, static_cast<uint8_t>(b ? 1 : 0)}); }
-Actions& Actions::pushNull() { return op(0x96, {2}); }
-Actions& Actions::pushUndefined() { return op(0x96, {3}); }
-Actions& Actions::pushRegister(uint8_t r) { return op(0x96, {4, r}); }
+Actions& Actions::pushBool(bool b) { return op(swf::ActionCode::kPush, {5, static_cast<uint8_t>(b ? 1 : 0)}); }
+Actions& Actions::pushNull() { return op(swf::ActionCode::kPush, {2}); }
+Actions& Actions::pushUndefined() { return op(swf::ActionCode::kPush, {3}); }
+Actions& Actions::pushRegister(uint8_t r) { return op(swf::ActionCode::kPush, {4, r}); }
 
 Actions& Actions::pushConstant(uint16_t index) {
-    if (index < 256) return op(0x96, {8, static_cast<uint8_t>(index)});
-    return op(0x96, {9, static_cast<uint8_t>(index & 0xFF), static_cast<uint8_t>(index >> 8)});
+    if (index < 256) return op(swf::ActionCode::kPush, {8, static_cast<uint8_t>(index)});
+    return op(swf::ActionCode::kPush, {9, static_cast<uint8_t>(index & 0xFF), static_cast<uint8_t>(index >> 8)});
 }
 
 Actions& Actions::constantPool(const std::vector<std::string>& strings) {
     std::vector<uint8_t> v;
     U16(v, static_cast<uint16_t>(strings.size()));
     for (const std::string& s : strings) Str(v, s);
-    return op(0x88, v);
+    return op(swf::ActionCode::kConstantPool, v);
 }
 
 Actions& Actions::gotoFrame(uint16_t frame) {
     std::vector<uint8_t> v;
     U16(v, frame);
-    return op(0x81, v);
+    return op(swf::ActionCode::kGotoFrame, v);
 }
 
 Actions& Actions::gotoLabel(const std::string& label) {
     std::vector<uint8_t> v;
     Str(v, label);
-    return op(0x8C, v);
+    return op(swf::ActionCode::kGoToLabel, v);
 }
 
 Actions& Actions::setTarget(const std::string& path) {
     std::vector<uint8_t> v;
     Str(v, path);
-    return op(0x8B, v);
+    return op(swf::ActionCode::kSetTarget, v);
 }
 
 Actions& Actions::gotoFrame2(bool play, uint16_t bias) {
     std::vector<uint8_t> v = {static_cast<uint8_t>((play ? 1 : 0) | (bias ? 2 : 0))};
     if (bias) U16(v, bias);
-    return op(0x9F, v);
+    return op(swf::ActionCode::kGotoFrame2, v);
 }
 
-Actions& Actions::storeRegister(uint8_t r) { return op(0x87, {r}); }
+Actions& Actions::storeRegister(uint8_t r) { return op(swf::ActionCode::kStoreRegister, {r}); }
 
 Actions& Actions::label(const std::string& name) {
     labels_[name] = code_.size();
@@ -103,13 +103,13 @@ Actions& Actions::label(const std::string& name) {
 }
 
 Actions& Actions::jump(const std::string& label) {
-    op(0x99, {0, 0});
+    op(swf::ActionCode::kJump, {0, 0});
     branches_.emplace_back(code_.size() - 2, label);
     return *this;
 }
 
 Actions& Actions::branchIf(const std::string& label) {
-    op(0x9D, {0, 0});
+    op(swf::ActionCode::kIf, {0, 0});
     branches_.emplace_back(code_.size() - 2, label);
     return *this;
 }

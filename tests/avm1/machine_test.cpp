@@ -5,18 +5,18 @@
 #include <cmath>
 #include <map>
 
-#include "movie/avm1.h"
+#include "avm1/machine.h"
 #include "support/action_builder.h"
 
 namespace {
 
-using movie::avm1::Machine;
-using movie::avm1::Value;
+using avm1::Machine;
+using avm1::Value;
 using testing_support::Actions;
 namespace op = testing_support::action;
 
 // The main timeline (1) with a clip "a" (2) holding a clip "b" (3).
-class FakeHost : public movie::avm1::Host {
+class FakeHost : public avm1::Host {
 public:
     std::map<uint32_t, std::map<std::string, Value>> vars;
     std::vector<std::string> traced, logged, calls;
@@ -39,7 +39,7 @@ public:
     void setVariable(uint32_t c, std::string_view n, const Value& v) override { vars[c][std::string(n)] = v; }
     bool deleteVariable(uint32_t c, std::string_view n) override { return vars[c].erase(std::string(n)) > 0; }
     Value getProperty(uint32_t c, int p) override {
-        return p == movie::avm1::kPropCurrentFrame ? Value::Number(frames[c] + 1) : Value::Number(0);
+        return p == avm1::kPropCurrentFrame ? Value::Number(frames[c] + 1) : Value::Number(0);
     }
     void setProperty(uint32_t, int, const Value&) override {}
     void play(uint32_t c) override { calls.push_back("play " + std::to_string(c)); }
@@ -73,7 +73,7 @@ std::vector<std::string> Traced(const Actions& a, int version = 10, uint32_t cli
 }
 
 TEST(Avm1Numbers, PrintAsTheReferencePlayersPrintThem) {
-    using movie::avm1::NumberToString;
+    using avm1::NumberToString;
     EXPECT_EQ(NumberToString(0.1 + 0.2), "0.3");
     EXPECT_EQ(NumberToString(1.0 / 3), "0.333333333333333");
     EXPECT_EQ(NumberToString(-2.5), "-2.5");
@@ -90,7 +90,7 @@ TEST(Avm1Numbers, PrintAsTheReferencePlayersPrintThem) {
 }
 
 TEST(Avm1Numbers, StringsBecomeNumbersByTheMoviesVersion) {
-    using movie::avm1::StringToNumber;
+    using avm1::StringToNumber;
     EXPECT_EQ(StringToNumber(" 12.5 ", 6), 12.5);
     EXPECT_EQ(StringToNumber("0x1F", 6), 31);
     EXPECT_EQ(StringToNumber("-0x10", 6), -16);
@@ -104,9 +104,9 @@ TEST(Avm1Numbers, StringsBecomeNumbersByTheMoviesVersion) {
     EXPECT_EQ(StringToNumber("150a", 4), 150);
     EXPECT_EQ(StringToNumber("abc", 4), 0);
     EXPECT_EQ(StringToNumber("0x96", 4), 0);
-    EXPECT_EQ(movie::avm1::ToInt32(4294967295.0), -1);
-    EXPECT_EQ(movie::avm1::ToInt32(-4294967297.0), -1);
-    EXPECT_EQ(movie::avm1::ToInt32(std::nan("")), 0);
+    EXPECT_EQ(avm1::ToInt32(4294967295.0), -1);
+    EXPECT_EQ(avm1::ToInt32(-4294967297.0), -1);
+    EXPECT_EQ(avm1::ToInt32(std::nan("")), 0);
 }
 
 TEST(Avm1Stack, ArithmeticComparisonAndLogic) {
@@ -264,7 +264,7 @@ TEST(Avm1Limits, StringsThatDoubleForeverStopTheScript) {
               .jump("top")
               .bytes(),
           1);
-    EXPECT_LE(host.vars[1]["s"].string.size(), movie::avm1::kMaxStringBytes);
+    EXPECT_LE(host.vars[1]["s"].string.size(), avm1::kMaxStringBytes);
     ASSERT_FALSE(host.logged.empty());
     EXPECT_NE(host.logged[0].find("kMaxStringBytes"), std::string::npos);
     EXPECT_FALSE(m.budgetSpent());  // stopped by the string's size, long before the budget

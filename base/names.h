@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace movie {
+namespace base {
 
 inline bool SameNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -22,4 +22,4 @@ inline std::string LowerCase(std::string_view s) {
     return out;
 }
 
-}  // namespace movie
+}  // namespace base

@@ -1,0 +1,108 @@
+// Arithmetic and bit operations, and the conversions between numbers and strings.
+#include <cmath>
+
+#include "avm1/actions/handlers.h"
+
+namespace avm1 {
+
+namespace {
+
+using swf::ActionCode;
+
+template <double (*Op)(double, double)>
+bool Binary(Activation& a, const swf::Action&) {
+    const double b = a.number(a.pop()), x = a.number(a.pop());
+    a.push(Value::Number(Op(x, b)));
+    return true;
+}
+
+double Plus(double x, double y) { return x + y; }
+double Minus(double x, double y) { return x - y; }
+double Times(double x, double y) { return x * y; }
+double Remainder(double x, double y) { return std::fmod(x, y); }
+
+bool Divide(Activation& a, const swf::Action&) {
+    const double b = a.number(a.pop()), x = a.number(a.pop());
+    // Version 4 shows division by zero as the error string.
+    if (b == 0 && a.version() <= 4) {
+        a.push(Value::String("#ERROR#"));
+    } else {
+        a.push(Value::Number(x / b));
+    }
+    return true;
+}
+
+template <int Step>
+bool IncrementBy(Activation& a, const swf::Action&) {
+    a.push(Value::Number(a.number(a.pop()) + Step));
+    return true;
+}
+
+bool ToInteger(Activation& a, const swf::Action&) {
+    a.push(Value::Number(ToInt32(a.number(a.pop()))));
+    return true;
+}
+
+bool ToNumber(Activation& a, const swf::Action&) {
+    const Value v = a.pop();
+    a.push(Value::Number(a.number(v)));
+    return true;
+}
+
+bool ToString(Activation& a, const swf::Action&) {
+    const Value v = a.pop();
+    a.push(Value::String(a.string(v)));
+    return true;
+}
+
+template <double (*Op)(int32_t, int32_t)>
+bool Bits(Activation& a, const swf::Action&) {
+    const int32_t b = ToInt32(a.number(a.pop())), x = ToInt32(a.number(a.pop()));
+    a.push(Value::Number(Op(x, b)));
+    return true;
+}
+
+unsigned Shift(int32_t b) { return static_cast<unsigned>(b) & 31; }
+double BitAnd(int32_t x, int32_t y) { return x & y; }
+double BitOr(int32_t x, int32_t y) { return x | y; }
+double BitXor(int32_t x, int32_t y) { return x ^ y; }
+double LeftShift(int32_t x, int32_t y) { return static_cast<int32_t>(static_cast<uint32_t>(x) << Shift(y)); }
+double RightShift(int32_t x, int32_t y) { return x >> Shift(y); }
+double UnsignedRightShift(int32_t x, int32_t y) { return static_cast<uint32_t>(x) >> Shift(y); }
+
+// Add2: strings join, anything else adds as numbers.
+bool Add2(Activation& a, const swf::Action&) {
+    const Value b = a.pop(), x = a.pop();
+    if (x.type == Type::kString || b.type == Type::kString) {
+        std::string s = a.string(x);
+        s += a.string(b);
+        if (a.checkString(s)) a.push(Value::String(std::move(s)));
+    } else {
+        a.push(Value::Number(a.number(x) + a.number(b)));
+    }
+    return true;
+}
+
+}  // namespace
+
+void AddArithmeticActions(ActionHandlers& h) {
+    h.set(ActionCode::kAdd, Binary<Plus>);
+    h.set(ActionCode::kSubtract, Binary<Minus>);
+    h.set(ActionCode::kMultiply, Binary<Times>);
+    h.set(ActionCode::kDivide, Divide);
+    h.set(ActionCode::kModulo, Binary<Remainder>);
+    h.set(ActionCode::kIncrement, IncrementBy<1>);
+    h.set(ActionCode::kDecrement, IncrementBy<-1>);
+    h.set(ActionCode::kToInteger, ToInteger);
+    h.set(ActionCode::kToNumber, ToNumber);
+    h.set(ActionCode::kToString, ToString);
+    h.set(ActionCode::kBitAnd, Bits<BitAnd>);
+    h.set(ActionCode::kBitOr, Bits<BitOr>);
+    h.set(ActionCode::kBitXor, Bits<BitXor>);
+    h.set(ActionCode::kBitLShift, Bits<LeftShift>);
+    h.set(ActionCode::kBitRShift, Bits<RightShift>);
+    h.set(ActionCode::kBitURShift, Bits<UnsignedRightShift>);
+    h.set(ActionCode::kAdd2, Add2);
+}
+
+}  // namespace avm1

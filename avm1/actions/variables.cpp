@@ -1,0 +1,139 @@
+// Variables, members and properties of clips, and what scripts ask of the world: trace, the
+// clock and random numbers.
+#include <cmath>
+
+#include "avm1/actions/handlers.h"
+
+namespace avm1 {
+
+namespace {
+
+using swf::ActionCode;
+
+bool GetVariable(Activation& a, const swf::Action&) {
+    const std::string name = a.string(a.pop());
+    a.push(a.getVariable(name));
+    return true;
+}
+
+// SetVariable and DefineLocal.
+bool SetVariable(Activation& a, const swf::Action&) {
+    Value value = a.pop();
+    const std::string name = a.string(a.pop());
+    a.setVariable(name, value);
+    return true;
+}
+
+// DefineLocal2: declares the variable when it is not there.
+bool DefineLocal2(Activation& a, const swf::Action&) {
+    const std::string name = a.string(a.pop());
+    Value existing;
+    if (!a.host.getVariable(a.target, name, existing)) a.host.setVariable(a.target, name, Value());
+    return true;
+}
+
+bool Delete2(Activation& a, const swf::Action&) {
+    const std::string name = a.string(a.pop());
+    a.push(Value::Bool(a.host.deleteVariable(a.target, name)));
+    return true;
+}
+
+bool Delete(Activation& a, const swf::Action&) {
+    const std::string name = a.string(a.pop());
+    const Value object = a.pop();
+    const bool done =
+        object.type == Type::kClip && a.host.exists(object.clip) && a.host.deleteVariable(object.clip, name);
+    a.push(Value::Bool(done));
+    return true;
+}
+
+int PropertyOf(double index) { return std::isnan(index) ? -1 : static_cast<int>(index); }
+
+bool GetProperty(Activation& a, const swf::Action&) {
+    const int p = PropertyOf(a.number(a.pop()));
+    const uint32_t clip = a.targetOf(a.pop());
+    a.push(clip != 0 && p >= 0 && p < kPropertyCount ? a.host.getProperty(clip, p) : Value());
+    return true;
+}
+
+bool SetProperty(Activation& a, const swf::Action&) {
+    const Value value = a.pop();
+    const int p = PropertyOf(a.number(a.pop()));
+    const uint32_t clip = a.targetOf(a.pop());
+    if (clip != 0 && p >= 0 && p < kPropertyCount) a.host.setProperty(clip, p, value);
+    return true;
+}
+
+bool GetMember(Activation& a, const swf::Action&) {
+    const std::string name = a.string(a.pop());
+    const Value object = a.pop();
+    a.push(a.machine.getMember(object, name));
+    return true;
+}
+
+bool SetMember(Activation& a, const swf::Action&) {
+    const Value value = a.pop();
+    const std::string name = a.string(a.pop());
+    const Value object = a.pop();
+    a.machine.setMember(object, name, value);
+    return true;
+}
+
+bool TargetPath(Activation& a, const swf::Action&) {
+    const Value v = a.pop();
+    a.push(v.type == Type::kClip && a.host.exists(v.clip) ? Value::String(a.host.path(v.clip)) : Value());
+    return true;
+}
+
+bool TypeOf(Activation& a, const swf::Action&) {
+    const Value v = a.pop();
+    const char* type = "undefined";
+    if (v.type == Type::kNull) type = "null";
+    if (v.type == Type::kBool) type = "boolean";
+    if (v.type == Type::kNumber) type = "number";
+    if (v.type == Type::kString) type = "string";
+    if (v.type == Type::kClip) type = "movieclip";
+    a.push(Value::String(type));
+    return true;
+}
+
+bool Trace(Activation& a, const swf::Action&) {
+    const Value v = a.pop();
+    a.host.trace(v.type == Type::kUndefined ? "undefined" : a.string(v));
+    return true;
+}
+
+bool GetTime(Activation& a, const swf::Action&) {
+    a.push(Value::Number(std::floor(a.host.timer())));
+    return true;
+}
+
+// RandomNumber: the same sequence every run, so renders repeat.
+bool RandomNumber(Activation& a, const swf::Action&) {
+    const int32_t n = ToInt32(a.number(a.pop()));
+    const uint32_t r = a.machine.nextRandom();
+    a.push(Value::Number(n > 0 ? static_cast<double>(r % static_cast<uint32_t>(n)) : 0));
+    return true;
+}
+
+}  // namespace
+
+void AddVariableActions(ActionHandlers& h) {
+    h.set(ActionCode::kGetVariable, GetVariable);
+    h.set(ActionCode::kSetVariable, SetVariable);
+    h.set(ActionCode::kDefineLocal, SetVariable);
+    h.set(ActionCode::kDefineLocal2, DefineLocal2);
+    h.set(ActionCode::kDelete2, Delete2);
+    h.set(ActionCode::kDelete, Delete);
+    h.set(ActionCode::kGetProperty, GetProperty);
+    h.set(ActionCode::kSetProperty, SetProperty);
+    h.set(ActionCode::kGetMember, GetMember);
+    h.set(ActionCode::kSetMember, SetMember);
+    h.set(ActionCode::kTargetPath, TargetPath);
+    h.set(ActionCode::kTypeOf, TypeOf);
+    h.set(ActionCode::kTrace, Trace);
+    h.set(ActionCode::kGetTime, GetTime);
+    h.set(ActionCode::kRandomNumber, RandomNumber);
+}
+
+}  // namespace avm1

@@ -1,0 +1,57 @@
+#pragma once
+// What the machine asks of the display. The machine knows nothing of clips but the handles
+// the host hands out (0 is no clip); a handle whose clip has gone resolves to nothing, so a
+// script can never reach freed data. Tests run the machine against a small fake host.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "avm1/value.h"
+
+namespace avm1 {
+
+// Clip properties by the index GetProperty and SetProperty use.
+enum Property : int {
+    kPropX = 0, kPropY, kPropXScale, kPropYScale, kPropCurrentFrame, kPropTotalFrames, kPropAlpha, kPropVisible,
+    kPropWidth, kPropHeight, kPropRotation, kPropTarget, kPropFramesLoaded, kPropName, kPropDropTarget, kPropUrl,
+    kPropHighQuality, kPropFocusRect, kPropSoundBufTime, kPropQuality, kPropXMouse, kPropYMouse, kPropertyCount
+};
+// Properties reached by name only.
+inline constexpr int kPropOpaqueBackground = 64;
+// The index of a property by its name ("_x" ...), without regard to case, or -1.
+int PropertyIndex(std::string_view name);
+
+class Host {
+public:
+    virtual ~Host() = default;
+    virtual uint32_t root() = 0;
+    virtual uint32_t parent(uint32_t clip) = 0;  // 0 for the root and for clips gone
+    virtual uint32_t child(uint32_t clip, std::string_view name) = 0;  // by instance name
+    virtual bool exists(uint32_t clip) = 0;
+    // Timeline variables. `get` leaves `out` alone and returns false when there is none.
+    virtual bool getVariable(uint32_t clip, std::string_view name, Value& out) = 0;
+    virtual void setVariable(uint32_t clip, std::string_view name, const Value& value) = 0;
+    virtual bool deleteVariable(uint32_t clip, std::string_view name) = 0;
+    virtual Value getProperty(uint32_t clip, int property) = 0;
+    virtual void setProperty(uint32_t clip, int property, const Value& value) = 0;
+    // Timelines. Frames count from 0 here; `gotoFrame` clamps to the last frame.
+    virtual void play(uint32_t clip) = 0;
+    virtual void stop(uint32_t clip) = 0;
+    virtual void gotoFrame(uint32_t clip, int frame, bool play) = 0;
+    virtual int frameOfLabel(uint32_t clip, std::string_view label) = 0;  // -1 when none
+    virtual int currentFrame(uint32_t clip) = 0;
+    virtual int totalFrames(uint32_t clip) = 0;
+    // The scripts of a frame, for ActionCall.
+    virtual std::vector<const std::vector<uint8_t>*> frameScripts(uint32_t clip, int frame) = 0;
+    // "_level0.a.b", the clip's path as dot syntax prints it.
+    virtual std::string path(uint32_t clip) = 0;
+    virtual std::string name(uint32_t clip) = 0;
+    virtual void trace(const std::string& line) = 0;
+    virtual void log(const std::string& line) = 0;
+    // Milliseconds since the movie started, as the timeline counts them.
+    virtual double timer() = 0;
+};
+
+}  // namespace avm1
