@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "avi/avi_writer.h"
 #include "cli/png_writer.h"
-#include "movie/player.h"
+#include "convert/conversion.h"
+#include "movie/engine.h"
 #include "swf/swf_header.h"
 
 #ifdef _WIN32
@@ -146,7 +146,7 @@ struct TraceFile {
     }
 };
 
-bool LoadMovie(const Options& o, swf::SwfFile& file, movie::Player& player, TraceFile& trace, std::string& error) {
+bool LoadMovie(const Options& o, swf::SwfFile& file, movie::Engine& player, TraceFile& trace, std::string& error) {
     if (!o.trace.empty()) {
         if (o.trace == "-") {
             trace.file = stdout;
@@ -173,7 +173,7 @@ bool LoadMovie(const Options& o, swf::SwfFile& file, movie::Player& player, Trac
 }
 
 // The output size: the options' or the stage's, checked against the limits.
-bool FrameSize(const Options& o, const movie::Player& player, int& w, int& h, std::string& error) {
+bool FrameSize(const Options& o, const movie::Engine& player, int& w, int& h, std::string& error) {
     w = o.width ? o.width : player.stageWidth();
     h = o.height ? o.height : player.stageHeight();
     if (w <= 0 || h <= 0) {
@@ -191,7 +191,7 @@ bool FrameSize(const Options& o, const movie::Player& player, int& w, int& h, st
 
 int Info(const Options& o) {
     swf::SwfFile file;
-    movie::Player player;
+    movie::Engine player;
     TraceFile trace;
     std::string error;
     if (!LoadMovie(o, file, player, trace, error)) return Fail(o.movie + ": " + error);
@@ -209,7 +209,7 @@ int Info(const Options& o) {
 int Render(const Options& o) {
     if (o.output.empty()) return Usage("render needs -o OUT.png");
     swf::SwfFile file;
-    movie::Player player;
+    movie::Engine player;
     TraceFile trace;
     std::string error;
     if (!LoadMovie(o, file, player, trace, error)) return Fail(o.movie + ": " + error);
@@ -240,7 +240,7 @@ void Progress(int done, int total, std::chrono::steady_clock::time_point start) 
 
 int Convert(Options o) {
     swf::SwfFile file;
-    movie::Player player;
+    movie::Engine player;
     TraceFile trace;
     std::string error;
     if (!LoadMovie(o, file, player, trace, error)) return Fail(o.movie + ": " + error);
@@ -260,48 +260,37 @@ int Convert(Options o) {
     swf::MovieHeader header;
     header.frameRate = file.frameRate88 >> 8;
     header.frameRate88 = file.frameRate88;
-    const int32_t period = swf::FramePeriodMs(header);
-    avi::AviWriter* writer = avi::OpenAviWriter(o.output.c_str(), period, nullptr, avi::AviBackendKind::kRiff);
-    if (writer == nullptr) return Fail("cannot create " + o.output);
-
-    // DIB rows, bottom row first, premultiplied BGRA with the movie's alpha.
-    std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
-    const raster::Target target = raster::Target::BottomUp(pixels.data(), w, h, static_cast<ptrdiff_t>(w) * 4);
-    const avi::DibFrame frame = avi::MakeDibFrame(w, h, pixels.data());
-    avi::AviCompressOptions uncompressed;
-    uncompressed.fccHandler = avi::kHandlerUncompressed;
-    avi::AviResult status = avi::SetAviWriterCompression(writer, &frame, &uncompressed, false, nullptr);
+    convert::Job job;
+    job.output = o.output;
+    job.width = w;
+    job.height = h;
+    job.first = o.first;
+    job.last = last;
+    job.framePeriodMs = swf::FramePeriodMs(header);
+    convert::TransparentFrames frames(o.antiAlias);
+    job.frames = &frames;
     const bool showProgress = !o.quiet && isatty(fileno(stderr));
     const auto start = std::chrono::steady_clock::now();
-    const int count = std::max(0, last - o.first + 1);
-    int written = 0;
-    bool outOfMemory = false;
-    try {
-        for (int k = o.first; k <= last && status == avi::avierr::kOk; ++k) {
-            player.gotoFrame(k);
-            player.draw(target, true, o.antiAlias);
-            status = avi::AppendAviFrame(writer, &frame);
-            if (status == avi::avierr::kOk) ++written;
-            if (showProgress) Progress(written, count, start);
+    if (showProgress) job.progress = [start](int done, int count) { Progress(done, count, start); };
+    const convert::Outcome outcome = convert::ConvertToAvi(player, job);
+    if (showProgress && outcome.status != convert::Outcome::Status::kCannotCreate) std::fputc('\n', stderr);
+    switch (outcome.status) {
+        case convert::Outcome::Status::kDone: break;
+        case convert::Outcome::Status::kCannotCreate: return Fail("cannot create " + o.output);
+        case convert::Outcome::Status::kOutOfMemory:
+            std::fprintf(stderr, "tevlin: out of memory after %d frames; %s holds the frames written\n",
+                         outcome.written, o.output.c_str());
+            return 3;
+        case convert::Outcome::Status::kWriteFailed: {
+            char code[16];
+            std::snprintf(code, sizeof code, "%08x", static_cast<unsigned>(outcome.error));
+            return Fail("writing " + o.output + " failed after " + std::to_string(outcome.written) +
+                        " frames (AVI error " + code + "); the file holds the frames written");
         }
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;  // the file is closed on the frames written so far
-    }
-    if (showProgress) std::fputc('\n', stderr);
-    const avi::AviResult closed = avi::CloseAviWriter(writer);
-    if (outOfMemory) {
-        std::fprintf(stderr, "tevlin: out of memory after %d frames; %s holds the frames written\n", written,
-                     o.output.c_str());
-        return 3;
-    }
-    if (status != avi::avierr::kOk || closed != avi::avierr::kOk) {
-        char code[16];
-        std::snprintf(code, sizeof code, "%08x", static_cast<unsigned>(status != avi::avierr::kOk ? status : closed));
-        return Fail("writing " + o.output + " failed after " + std::to_string(written) + " frames (AVI error " + code +
-                    "); the file holds the frames written");
     }
     if (!o.quiet) {
-        std::printf("wrote %s: %d frames of %dx%d at 1000/%d fps\n", o.output.c_str(), written, w, h, period);
+        std::printf("wrote %s: %d frames of %dx%d at 1000/%d fps\n", o.output.c_str(), outcome.written, w, h,
+                    job.framePeriodMs);
     }
     return 0;
 }

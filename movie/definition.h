@@ -12,9 +12,9 @@
 
 #include "movie/morph.h"
 #include "image/lossless.h"
-#include "movie/shape.h"
-#include "movie/edit_text.h"
-#include "movie/text.h"
+#include "movie/render/shape.h"
+#include "movie/text/edit_text.h"
+#include "movie/text/static_text.h"
 #include "swf/tags.h"
 
 namespace movie {
@@ -51,7 +51,7 @@ struct InitScript {
 
 // What a placement gives the object at its depth, each field given or not: a move gives only
 // what changes. The player adds placements up, and applies them to objects, through one list
-// of these fields (movie/player.cpp).
+// of these fields (movie/engine.cpp).
 struct Placement {
     std::optional<swf::Matrix> matrix;
     std::optional<swf::ColorTransform> colorTransform;

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/player.h"
-#include "player/frame_draw.h"
+#include "movie/engine.h"
 
 namespace player {
 
@@ -137,7 +136,7 @@ public:
             part.origin = whole.origin + bounds->top * whole.stride + bounds->left * 4;
             part.width = w;
             part.height = h;
-            DrawOverBackground(engine_, part);
+            engine_.drawOverBackground(part);
             return S_OK;
         }
         // Any other context: a section of our own, copied into it.
@@ -182,7 +181,7 @@ private:
         void* bits = nullptr;
         const HBITMAP own = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         if (own == nullptr || bits == nullptr) return E_OUTOFMEMORY;
-        DrawOverBackground(engine_, raster::Target::BottomUp(bits, w, h, static_cast<ptrdiff_t>(w) * 4));
+        engine_.drawOverBackground(raster::Target::BottomUp(bits, w, h, static_cast<ptrdiff_t>(w) * 4));
         const HDC memory = CreateCompatibleDC(hdc);
         const HGDIOBJ kept = SelectObject(memory, own);
         const BOOL copied = BitBlt(hdc, bounds.left, bounds.top, w, h, memory, 0, 0, SRCCOPY);
@@ -193,7 +192,7 @@ private:
     }
 
     LONG references_ = 1;
-    movie::Player engine_;
+    movie::Engine engine_;
     bool loaded_ = false;
 };
 

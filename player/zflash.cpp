@@ -5,7 +5,7 @@
 
 #include "app/paths.h"
 #include "app/run_log.h"
-#include "player/alpha_compose.h"
+#include "raster/alpha_compose.h"
 #include "player/ax_host.h"
 #include "player/dib.h"
 #include "swf/swf_header.h"
@@ -213,7 +213,7 @@ void CaptureFrame() {
     if (g_playerHost.flash != nullptr) g_playerHost.flash->put_BackgroundColor(0);
     g_playerHost.viewObject->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds, nullptr, nullptr, 0);
     GdiFlush();
-    player::ComposeAlpha(b.whitePixels, b.blackPixels, b.outputPixels,
+    raster::ComposeAlpha(b.whitePixels, b.blackPixels, b.outputPixels,
                          static_cast<size_t>(b.bufferWidth) * static_cast<size_t>(b.bufferHeight));
     if (!g_compressionChosen) {
         g_compressionChosen = true;

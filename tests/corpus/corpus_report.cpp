@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/player.h"
+#include "movie/engine.h"
 #include "tests/corpus/corpus_scan.h"
 
 namespace fs = std::filesystem;
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         if (f.shapesOnly()) ++shapesTotal;
         if (f.timelineScriptsOnly()) ++timelineTotal;
         const std::string toml = corpus::ReadText((dir / "test.toml").string());
-        movie::Player player;
+        movie::Engine player;
         int w = 0, h = 0;
         std::string reference;
         if (!parsed || !player.load(file, error)) {

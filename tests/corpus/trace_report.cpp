@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/player.h"
+#include "movie/engine.h"
 #include "tests/corpus/corpus_scan.h"
 
 namespace fs = std::filesystem;
@@ -56,7 +56,7 @@ void RunGroup(const fs::path& group, bool list, Tally& tally) {
         if (f.timelineScriptsOnly()) ++tally.timelineTotal;
         const int frames = std::min(corpus::FramesToRun(corpus::ReadText((dir / "test.toml").string())), kMaxFramesRun);
         std::string printed;
-        movie::Player player;
+        movie::Engine player;
         player.setTraceSink([&](const std::string& line) { printed += line + "\n"; });
         bool ok = player.load(file, error);
         if (ok) player.gotoFrame(frames - 1);

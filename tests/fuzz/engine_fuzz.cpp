@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "movie/player.h"
+#include "movie/engine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     swf::SwfFile file;
     std::string error;
     if (!swf::ParseSwf(data, size, file, error)) return 0;
-    movie::Player player;
+    movie::Engine player;
     player.setTraceSink([](const std::string&) {});
     player.setLogSink([](const std::string&) {});
     if (!player.load(file, error)) return 0;

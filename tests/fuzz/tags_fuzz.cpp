@@ -5,9 +5,9 @@
 #include <string>
 
 #include "movie/definition.h"
-#include "movie/edit_text.h"
+#include "movie/text/edit_text.h"
 #include "movie/morph.h"
-#include "movie/text.h"
+#include "movie/text/static_text.h"
 #include "swf/tags.h"
 
 namespace {

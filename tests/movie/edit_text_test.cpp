@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "movie/edit_text.h"
-#include "movie/player.h"
+#include "movie/text/edit_text.h"
+#include "movie/engine.h"
 #include "support/action_builder.h"
 #include "support/swf_builder.h"
 #include "../raster/raster_test_util.h"
@@ -176,7 +176,7 @@ TEST(EditTextHtml, ParagraphsFontsAndEntities) {
 // The player: a 100 x 50 px stage, a font whose "I" is a box half an em wide and 0.8 em
 // tall on the baseline, one em apart.
 struct Stage {
-    std::unique_ptr<movie::Player> player = std::make_unique<movie::Player>();
+    std::unique_ptr<movie::Engine> player = std::make_unique<movie::Engine>();
     raster_test::Picture draw() {
         raster_test::Picture pic(100, 50);
         player->draw(pic.target, false, true);

@@ -5,7 +5,7 @@
 #include <climits>
 #include <memory>
 
-#include "movie/player.h"
+#include "movie/engine.h"
 #include "support/swf_builder.h"
 
 namespace {
@@ -42,7 +42,7 @@ Loaded LoadWith(const std::vector<std::vector<uint8_t>>& tags, uint64_t bitmapBu
     swf::SwfFile file;
     Loaded l;
     EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, l.error));
-    movie::Player player;
+    movie::Engine player;
     player.setLogSink([&](const std::string& s) { l.logged.push_back(s); });
     player.setBitmapBudget(bitmapBudget);
     l.ok = player.load(file, l.error);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "movie/player.h"
+#include "movie/engine.h"
 #include "support/action_builder.h"
 #include "support/swf_builder.h"
 #include "../raster/raster_test_util.h"
@@ -18,7 +18,7 @@ namespace op = action;
 using Place = PlaceFields;
 
 struct Loaded {
-    std::unique_ptr<movie::Player> player = std::make_unique<movie::Player>();
+    std::unique_ptr<movie::Engine> player = std::make_unique<movie::Engine>();
     std::vector<std::string> traced, logged;
 };
 
@@ -43,7 +43,7 @@ std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint
     return loaded;
 }
 
-uint32_t PixelAt(movie::Player& player, int x, int y) {
+uint32_t PixelAt(movie::Engine& player, int x, int y) {
     Picture pic(100, 50);
     player.draw(pic.target, false, true);
     return pic.at(x, y);
@@ -77,7 +77,7 @@ TEST(Scripts, ASpriteThatStopsItselfHoldsItsFrame) {
     tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
     for (int f = 0; f < 6; ++f) tags.push_back(ShowFrameTag());
     const auto l = Load(tags);
-    movie::Player& player = *l->player;
+    movie::Engine& player = *l->player;
     EXPECT_EQ(PixelAt(player, 50, 25), kRed);
     player.gotoFrame(1);
     EXPECT_EQ(PixelAt(player, 50, 25), kGreen);
@@ -109,7 +109,7 @@ TEST(Scripts, GoToLabelJumpsTheMainTimelineAndStops) {
     tags.push_back(ShowFrameTag());
     tags.push_back(ShowFrameTag());
     const auto l = Load(tags);
-    movie::Player& player = *l->player;
+    movie::Engine& player = *l->player;
     EXPECT_EQ(player.currentFrame(), 0);
     EXPECT_EQ(player.timelineFrame(), 2);
     EXPECT_EQ(PixelAt(player, 50, 25), kBlue);
@@ -134,7 +134,7 @@ TEST(Scripts, GoingBackRebuildsTheFrameAndKeepsWhatStays) {
     tags.push_back(ShowFrameTag());
     tags.push_back(ShowFrameTag());  // never reached
     const auto l = Load(tags);
-    movie::Player& player = *l->player;
+    movie::Engine& player = *l->player;
     player.gotoFrame(2);
     EXPECT_EQ(player.timelineFrame(), 0);
     EXPECT_EQ(PixelAt(player, 10, 25), kRed) << "frame 0's depth 1 again";

@@ -1,7 +1,7 @@
 // Shapes from DefineShape records drawn at known places, checked by their geometry.
 #include <gtest/gtest.h>
 
-#include "movie/shape.h"
+#include "movie/render/shape.h"
 #include "support/swf_builder.h"
 #include "../raster/raster_test_util.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "movie/player.h"
-#include "player/alpha_compose.h"
+#include "movie/engine.h"
+#include "raster/alpha_compose.h"
 #include "player/ax_host.h"
 #include "player/flash_control.h"
 #include "player/dib.h"
@@ -159,10 +159,10 @@ TEST_F(FlashControlTest, DrawsOverWhiteAndBlackIntoDibSections) {
     SelectObject(dc, kept);
     DeleteDC(dc);
     std::vector<uint32_t> composed(size_t(w) * h);
-    ComposeAlpha(white.pixels, black.pixels, composed.data(), composed.size());
+    raster::ComposeAlpha(white.pixels, black.pixels, composed.data(), composed.size());
 
     // The engine by itself, transparent, bottom-up like the sections.
-    movie::Player engine;
+    movie::Engine engine;
     std::string error;
     ASSERT_TRUE(engine.loadFile(movie_.c_str(), error)) << error;
     engine.gotoFrame(30);

@@ -1,14 +1,13 @@
 #pragma once
-// The alpha composition of the Windows capture: a frame drawn twice, over white and over
-// black, gives each pixel's opacity from the difference of the two renders and its colour
-// (already premultiplied by that opacity) from the render over black. Portable: the Windows
-// capture calls it on its bitmap sections, and the tests and the conversion benchmark call it
-// on plain memory.
+// The alpha composition of two renders: a frame drawn twice, over white and over black, gives
+// each pixel's opacity from the difference of the two renders and its colour (already
+// premultiplied by that opacity) from the render over black. The Windows capture calls it on
+// its bitmap sections; the conversion loop's two-render pipeline on plain memory.
 
 #include <cstddef>
 #include <cstdint>
 
-namespace player {
+namespace raster {
 
 // One pixel. Pixels are little-endian 32-bit words, blue in bits 0-7, green 8-15, red 16-23;
 // the alpha bits of the inputs are ignored. alpha = 255 - (blue over white - blue over
@@ -24,4 +23,4 @@ inline uint32_t ComposePixel(uint32_t overWhite, uint32_t overBlack) {
 // `count` pixels at the same indexes of the three arrays; `out` may be either input.
 void ComposeAlpha(const uint32_t* overWhite, const uint32_t* overBlack, uint32_t* out, size_t count);
 
-}  // namespace player
+}  // namespace raster

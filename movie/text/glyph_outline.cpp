@@ -1,4 +1,4 @@
-#include "movie/glyph_outline.h"
+#include "movie/text/glyph_outline.h"
 
 #include "base/names.h"
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/shape.h"
+#include "movie/render/shape.h"
 #include "swf/records.h"
 #include "swf/tags.h"
 

@@ -1,4 +1,4 @@
-#include "movie/shape.h"
+#include "movie/render/shape.h"
 
 #include <algorithm>
 

@@ -4,9 +4,8 @@
 
 #include <cstdlib>
 
-#include "movie/player.h"
-#include "player/alpha_compose.h"
-#include "player/frame_draw.h"
+#include "movie/engine.h"
+#include "raster/alpha_compose.h"
 #include "support/demo_movie.h"
 #include "swf/tags.h"
 #include "../raster/raster_test_util.h"
@@ -29,11 +28,11 @@ TEST(AlphaCompose, OpacityComesFromTheBlueDifference) {
         {0xAB000000u | Bgr(200, 0, 0), 0x12000000u | Bgr(100, 0, 0), 0x9B000000u | Bgr(100, 0, 0),
          "input alpha bits ignored"},
     };
-    for (const auto& c : cases) EXPECT_EQ(player::ComposePixel(c.white, c.black), c.want) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(raster::ComposePixel(c.white, c.black), c.want) << c.what;
     // The array form, in place over the black render.
     uint32_t white[3] = {Bgr(255, 255, 255), Bgr(191, 0, 0), Bgr(9, 0, 0)};
     uint32_t black[3] = {0, Bgr(64, 0, 0), Bgr(10, 0, 0)};
-    player::ComposeAlpha(white, black, black, 3);
+    raster::ComposeAlpha(white, black, black, 3);
     EXPECT_EQ(black[0], 0u);
     EXPECT_EQ(black[1], 0x80000000u | 64);
     EXPECT_EQ(black[2], 0xFF000000u | 10);
@@ -49,13 +48,13 @@ TEST(AlphaCompose, TwoRendersGiveBackTheTransparentDraw) {
     swf::SwfFile file;
     std::string error;
     ASSERT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
-    movie::Player engine;
+    movie::Engine engine;
     ASSERT_TRUE(engine.load(file, error)) << error;
     const int w = 320, h = 180;
     raster_test::Picture overWhite(w, h), overBlack(w, h), transparent(w, h);
     std::vector<uint32_t> composed(size_t(w) * h);
     auto worstDifference = [&] {
-        player::ComposeAlpha(overWhite.pixels.data(), overBlack.pixels.data(), composed.data(), composed.size());
+        raster::ComposeAlpha(overWhite.pixels.data(), overBlack.pixels.data(), composed.data(), composed.size());
         int worst = 0;
         for (size_t i = 0; i < composed.size(); ++i) {
             for (int shift = 0; shift < 32; shift += 8) {
@@ -71,9 +70,9 @@ TEST(AlphaCompose, TwoRendersGiveBackTheTransparentDraw) {
         engine.draw(transparent.target, true, true);
         for (uint32_t p : transparent.pixels) translucent += (p >> 24) > 0 && (p >> 24) < 255;
         engine.setBackgroundColor({255, 255, 255, 255});
-        player::DrawOverBackground(engine, overWhite.target);
+        engine.drawOverBackground(overWhite.target);
         engine.setBackgroundColor({0, 0, 0, 255});
-        player::DrawOverBackground(engine, overBlack.target);
+        engine.drawOverBackground(overBlack.target);
         EXPECT_EQ(worstDifference(), 0) << "frame " << frame << ", the control's way";
         engine.setBackgroundColor({255, 255, 255, 255});
         engine.draw(overWhite.target, false, true);

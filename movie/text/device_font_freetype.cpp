@@ -8,7 +8,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "movie/glyph_outline.h"
+#include "movie/text/glyph_outline.h"
 
 namespace movie {
 

@@ -1,4 +1,4 @@
-#include "movie/filters.h"
+#include "movie/render/filters.h"
 
 #include <algorithm>
 #include <cmath>

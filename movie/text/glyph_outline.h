@@ -7,8 +7,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "movie/edit_text.h"
-#include "movie/shape.h"
+#include "movie/text/edit_text.h"
+#include "movie/render/shape.h"
 
 namespace movie {
 

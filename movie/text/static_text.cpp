@@ -1,4 +1,4 @@
-#include "movie/text.h"
+#include "movie/text/static_text.h"
 
 #include <algorithm>
 #include <climits>

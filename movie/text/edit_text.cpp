@@ -1,4 +1,4 @@
-#include "movie/edit_text.h"
+#include "movie/text/edit_text.h"
 
 #include "base/names.h"
 #include <algorithm>

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "movie/glyph_outline.h"
+#include "movie/text/glyph_outline.h"
 
 namespace movie {
 

@@ -27,65 +27,20 @@
 
 #include "avm1/machine.h"
 #include "movie/definition.h"
-#include "movie/glyph_outline.h"
-#include "raster/canvas.h"
-#include "raster/filters.h"
+#include "movie/display/display_object.h"
+#include "movie/morph_cache.h"
+#include "movie/render/renderer.h"
+#include "movie/script_host.h"
+#include "raster/target.h"
 
 namespace movie {
 
-struct DisplayObject;
-class Player;
-
-// One timeline playing: the main movie's or a sprite instance's.
-struct TimelineInstance {
-    TimelineInstance() = default;
-    TimelineInstance(const TimelineInstance&) = delete;
-    TimelineInstance& operator=(const TimelineInstance&) = delete;
-    ~TimelineInstance();
-
-    const Timeline* timeline = nullptr;
-    int frame = -1;  // the frame shown; -1 before the first
-    std::map<uint16_t, DisplayObject> displayList;  // by depth, drawn from the lowest
-
-    // What scripts see of it.
-    Player* player = nullptr;   // set while the player knows it by its handle
-    uint32_t handle = 0;
-    TimelineInstance* parent = nullptr;
-    DisplayObject* object = nullptr;  // the display object that shows it
-    int nesting = 0;
-    bool playing = true;
-    bool initialized = false;  // its first frame has run and its load event come
-    std::map<std::string, avm1::Value> variables;
-};
-
-struct DisplayObject {
-    uint16_t characterId = 0;
-    const Character* character = nullptr;
-    swf::Matrix matrix;
-    swf::ColorTransform colorTransform;
-    uint16_t ratio = 0;
-    uint16_t clipDepth = 0;  // > 0: a mask for the depths above it up to this one
-    uint8_t blendMode = 0;   // as the file numbers them: 0 and 1 normal, 2 layer, 3 multiply ...
-    std::vector<FilterRecord> filters;
-    bool visible = true;
-    bool cacheAsBitmap = false;  // drawn as a bitmap: on whole pixels
-    int placedFrame = -1;        // the frame of its timeline that placed it
-    std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
-    std::string name;
-    // Edit text: what it shows, and its layout made for that text.
-    std::string text;
-    mutable std::string laidOutText;
-    mutable std::shared_ptr<const TextLayout> layout;
-    std::shared_ptr<const std::vector<ClipAction>> clipActions;
-    std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
-};
-
-class Player {
+class Engine {
 public:
-    Player();
-    ~Player();
-    Player(const Player&) = delete;
-    Player& operator=(const Player&) = delete;
+    Engine();
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
 
     bool loadFile(const char* path, std::string& error);
     bool load(const swf::SwfFile& file, std::string& error);
@@ -119,11 +74,24 @@ public:
     // Draws the current frame scaled to the target: over the background colour, or over
     // transparent black (premultiplied) when `transparent`.
     void draw(const raster::Target& target, bool transparent, bool antiAlias);
+    // Draws the current frame transparent, then lays it over the background colour in one
+    // step, as the Windows player control does: a frame drawn so over white and over black
+    // differs by exactly 255 - alpha in every channel, so the alpha composition of the two
+    // gives back the transparent frame.
+    void drawOverBackground(const raster::Target& target);
+
+    // --- for the script host: timelines by handle (null when gone), and what scripts see ---
+    TimelineInstance* timeline(uint32_t handle) const;
+    TimelineInstance* rootTimeline() const { return root_.sprite.get(); }
+    // Moves a timeline to a frame (clamped), as gotoAndPlay and gotoAndStop do.
+    void seekTimeline(TimelineInstance& t, int frame) { seek(t, frame); }
+    avm1::Machine& machine() { return *machine_; }
+    void trace(const std::string& line);
+    void log(const std::string& line);
+    // Milliseconds since the movie started, as the timeline counts them.
+    double scriptTimerMs() const;
 
 private:
-    friend struct TimelineInstance;
-    friend class ScriptHost;
-
     void restart();
     void tick();
     void runClipFrame(TimelineInstance& t);
@@ -132,27 +100,20 @@ private:
     // `placedFrame`: the frame the placement belongs to, when not the timeline's current one.
     void apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame = -1);
     void startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline);
+    // An object leaves a display list, with the objects of its subtree.
+    void discard(const DisplayObject& object) { objects_ -= CountObjects(object); }
+    // An object's timeline goes, with what its display lists held; the object stays.
+    void discardChildren(const DisplayObject& object) { objects_ -= CountObjects(object) - 1; }
     void queueClipEvent(TimelineInstance& t, uint32_t event);
     void queueInitScripts(const TimelineInstance& t, const Frame& f);
     void runScripts();
-    TimelineInstance* instance(uint32_t handle) const;
-    void log(const std::string& line);
-
-    // The object's bounds in its own twips; false when it has none.
-    bool boundsOf(const DisplayObject& o, swf::Rect& out, int nesting);
-    const ShapeGeometry& morphAt(const Character* morph, uint16_t ratio);
-    void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
-    void drawEditText(const DisplayObject& o, const TimelineInstance& owner, const raster::Matrix& m,
-                      const raster::ColorTransform& cx, bool mask);
-    void fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color);
-    const GlyphFont* fontFor(const EditTextDefinition& field, const TextStyle& style);
-    void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
-                  bool mask);
+    // Edit text bound to variables shows their values once the step's scripts have run.
+    void showBoundText(TimelineInstance& t);
 
     MovieDefinition definition_;
-    // Every timeline scripts can reach, by handle; declared before the display so that it
-    // outlives every timeline that leaves it.
-    std::unordered_map<uint32_t, TimelineInstance*> instances_;
+    // Every timeline scripts can reach, by handle; a timeline that left the display leaves an
+    // expired reference, pruned after the step.
+    std::unordered_map<uint32_t, std::weak_ptr<TimelineInstance>> instances_;
     uint32_t nextHandle_ = 1;
     size_t objects_ = 0;  // on every display list together
     uint64_t bitmapBudget_ = kMaxBitmapBytes;
@@ -166,7 +127,7 @@ private:
     };
     std::deque<QueuedScript> urgent_, queued_;  // init actions and initialize events go first
     std::set<uint16_t> initDone_;
-    std::unique_ptr<class ScriptHost> host_;
+    ScriptHost host_{*this};
     std::unique_ptr<avm1::Machine> machine_;
     std::function<void(const std::string&)> traceSink_, logSink_;
     int ticks_ = 0;
@@ -174,19 +135,8 @@ private:
     DisplayObject root_;  // shows the main timeline
     raster::Rgba background_{255, 255, 255, 255};
     bool backgroundSet_ = false;
-    std::unique_ptr<raster::Canvas> canvas_;
-    bool antiAlias_ = true;
-    // Scratch kept between frames: the paints of a shape, the clip depths of open masks.
-    std::vector<raster::Paint> paints_;
-    std::vector<uint16_t> clipEnds_;
-    int blendGroups_ = 0;  // blended objects being drawn around the current one
-    raster::Filters filters_;
-    float stageScaleX_ = 1, stageScaleY_ = 1;  // stage pixels to target pixels
-    // Fonts for edit text: the movie's own as the layout sees them, and the system's.
-    std::map<const Font*, std::unique_ptr<GlyphFont>> embeddedFonts_;
-    std::unique_ptr<DeviceFontSource> deviceFonts_;
-    // Morph shapes made at the ratios drawn, so a morph that holds still is built once.
-    std::map<std::pair<const Character*, uint16_t>, ShapeGeometry> morphs_;
+    MorphCache morphs_;
+    Renderer renderer_{definition_, morphs_};
 };
 
 }  // namespace movie

@@ -2,7 +2,7 @@
 #include <memory>
 #include <gtest/gtest.h>
 
-#include "movie/player.h"
+#include "movie/engine.h"
 #include "support/swf_builder.h"
 #include "../image/jpeg_fixture.h"
 #include "../raster/raster_test_util.h"
@@ -23,7 +23,7 @@ std::vector<uint8_t> PlaceObject2(const Place& p) { return PlaceObject2Tag(p); }
 std::vector<uint8_t> ShowFrame() { return ShowFrameTag(); }
 
 // A movie of 100 x 50 px with the given tags.
-std::unique_ptr<movie::Player> Load(const std::vector<std::vector<uint8_t>>& tags) {
+std::unique_ptr<movie::Engine> Load(const std::vector<std::vector<uint8_t>>& tags) {
     SwfFields fields;
     fields.xMax = 2000;
     fields.yMax = 1000;
@@ -34,12 +34,12 @@ std::unique_ptr<movie::Player> Load(const std::vector<std::vector<uint8_t>>& tag
     swf::SwfFile file;
     std::string error;
     EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
-    auto player = std::make_unique<movie::Player>();
+    auto player = std::make_unique<movie::Engine>();
     EXPECT_TRUE(player->load(file, error)) << error;
     return player;
 }
 
-Picture Draw(movie::Player& player, int w = 100, int h = 50, bool transparent = false) {
+Picture Draw(movie::Engine& player, int w = 100, int h = 50, bool transparent = false) {
     Picture pic(w, h);
     player.draw(pic.target, transparent, true);
     return pic;
@@ -49,10 +49,10 @@ const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
 const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
 const uint32_t kGreyBackground = raster::PremultipliedWord({50, 60, 70, 255});
 
-TEST(Player, ShapeAtItsPlaceOverTheBackground) {
+TEST(Engine, ShapeAtItsPlaceOverTheBackground) {
     const auto owned = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0),
                                  PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     EXPECT_EQ(player.totalFrames(), 1);
     EXPECT_EQ(player.currentFrame(), 0);
     EXPECT_EQ(player.stageWidth(), 100);
@@ -70,31 +70,31 @@ TEST(Player, ShapeAtItsPlaceOverTheBackground) {
     EXPECT_EQ(big.at(60, 29), kGreyBackground);
 }
 
-TEST(Player, TransparentDrawIsPremultiplied) {
+TEST(Engine, TransparentDrawIsPremultiplied) {
     const auto owned = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0, 128),
                                  PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     const Picture pic = Draw(player, 100, 50, true);
     EXPECT_EQ(pic.at(0, 0), 0u) << "no background";
     EXPECT_EQ(pic.at(20, 10), raster::PremultipliedWord({255, 0, 0, 128}));
 }
 
-TEST(Player, HigherDepthsDrawOnTop) {
+TEST(Engine, HigherDepthsDrawOnTop) {
     const auto owned = Load({RectShape(1, 400, 400, 255, 0, 0), RectShape(2, 400, 400, 0, 0, 255),
                                  PlaceObject2({5, 1, false, std::pair{0, 0}}),
                                  PlaceObject2({3, 2, false, std::pair{200, 200}}), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     const Picture pic = Draw(player);
     EXPECT_EQ(pic.at(15, 15), kRed) << "depth 5 above depth 3";
     EXPECT_EQ(pic.at(25, 25), kBlue);
 }
 
-TEST(Player, ColourTransformsMultiplyAndAdd) {
+TEST(Engine, ColourTransformsMultiplyAndAdd) {
     const auto owned = Load({RectShape(1, 400, 400, 200, 100, 0),
                                  PlaceObject2({1, 1, false, std::pair{0, 0}, std::array<int, 4>{128, 256, 256, 256},
                                                std::array<int, 4>{0, 0, 100, 0}}),
                                  ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     const uint32_t p = Draw(player).at(5, 5);
     EXPECT_EQ(raster::ChannelR(p), 100u);
     EXPECT_EQ(raster::ChannelG(p), 100u);
@@ -103,7 +103,7 @@ TEST(Player, ColourTransformsMultiplyAndAdd) {
 
 // PlaceObject3's blend mode composites the object onto what lies below it by its formula;
 // an invisible object draws nothing.
-TEST(Player, BlendModesAndVisibilityFromPlaceObject3) {
+TEST(Engine, BlendModesAndVisibilityFromPlaceObject3) {
     const struct {
         uint8_t mode;
         raster::Rgba expected;  // a (200, 100, 0) backdrop under (0, 128, 255)
@@ -123,7 +123,7 @@ TEST(Player, BlendModesAndVisibilityFromPlaceObject3) {
         top.blendMode = c.mode;
         const auto owned = Load({RectShape(1, 2000, 1000, 200, 100, 0), RectShape(2, 400, 400, 0, 128, 255),
                                      PlaceObject2({1, 1, false, std::pair{0, 0}}), PlaceObject3Tag(top), ShowFrame()});
-        movie::Player& player = *owned;
+        movie::Engine& player = *owned;
         const Picture pic = Draw(player);
         const uint32_t p = pic.at(5, 5);
         EXPECT_NEAR(int(raster::ChannelR(p)), c.expected.r, 1) << c.name;
@@ -135,12 +135,12 @@ TEST(Player, BlendModesAndVisibilityFromPlaceObject3) {
     hidden.visible = false;
     const auto owned = Load({RectShape(1, 2000, 1000, 200, 100, 0), RectShape(2, 400, 400, 0, 128, 255),
                                  PlaceObject2({1, 1, false, std::pair{0, 0}}), PlaceObject3Tag(hidden), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     EXPECT_EQ(Draw(player).at(5, 5), raster::PremultipliedWord({200, 100, 0, 255}));
 }
 
 // Erase cuts through the layer of a blended ancestor; with none it shows nothing.
-TEST(Player, EraseNeedsALayerToCutThrough) {
+TEST(Engine, EraseNeedsALayerToCutThrough) {
     Place eraser{2, 2, false, std::pair{0, 0}};
     eraser.blendMode = 12;  // erase
     // A sprite with a red rectangle and the eraser over its left part.
@@ -152,7 +152,7 @@ TEST(Player, EraseNeedsALayerToCutThrough) {
         holder.blendMode = spriteMode;
         const auto owned = Load({BackgroundTag(50, 60, 70), shapes[0], shapes[1], sprite, PlaceObject3Tag(holder),
                                      ShowFrame()});
-        movie::Player& player = *owned;
+        movie::Engine& player = *owned;
         const Picture pic = Draw(player);
         EXPECT_EQ(pic.at(5, 5), spriteMode == 2 ? kGreyBackground : kRed) << int(spriteMode);
         EXPECT_EQ(pic.at(50, 40), kRed) << int(spriteMode);
@@ -161,13 +161,13 @@ TEST(Player, EraseNeedsALayerToCutThrough) {
 
 // A blur filter spreads the object over its box width at the stage's scale: a 10 px square
 // blurred 9 px wide (one pass) fades over 4.5 px each side; at twice the size, over 9.
-TEST(Player, BlurFilterSpreadsByItsWidthAtTheStageScale) {
+TEST(Engine, BlurFilterSpreadsByItsWidthAtTheStageScale) {
     Place blurred{1, 1, false, std::pair{400, 200}};  // the square at x 20..30, y 10..20 px
     std::vector<uint8_t> list = {1};
     AppendBytes(list, BlurFilter(9, 9, 1));
     blurred.filterList = list;
     const auto owned = Load({RectShape(1, 200, 200, 255, 255, 255), PlaceObject3Tag(blurred), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     for (int scale : {1, 2}) {
         const Picture pic = Draw(player, 100 * scale, 50 * scale, true);
         const int y = 15 * scale;
@@ -183,7 +183,7 @@ TEST(Player, BlurFilterSpreadsByItsWidthAtTheStageScale) {
 }
 
 // A lossless bitmap filling a shape through its matrix: 2 x 2 pixels, each 5 px on the stage.
-TEST(Player, BitmapFillsShowTheLosslessBitmapThroughTheirMatrix) {
+TEST(Engine, BitmapFillsShowTheLosslessBitmapThroughTheirMatrix) {
     std::vector<uint8_t> bits;
     AppendU16(bits, 5);
     bits.push_back(5);  // 32-bit ARGB
@@ -206,7 +206,7 @@ TEST(Player, BitmapFillsShowTheLosslessBitmapThroughTheirMatrix) {
         const auto owned = Load({TagRecord(tag::kDefineBitsLossless2, bits),
                                      TagRecord(tag::kDefineShape3, DefineShapeBody(1, 0, 200, 0, 200, {fill}, {}, records)),
                                      PlaceObject2({1, 1, false, std::pair{0, 0}}), ShowFrame()});
-        movie::Player& player = *owned;
+        movie::Engine& player = *owned;
         const Picture pic = Draw(player, 100, 50, true);
         EXPECT_EQ(pic.at(2, 2), 0xFFFF0000u) << int(type);
         EXPECT_EQ(pic.at(7, 2), 0xFF00FF00u) << int(type);
@@ -229,7 +229,7 @@ std::vector<uint8_t> ButtonRecord(uint8_t states, uint16_t character, uint16_t d
     return r;
 }
 
-TEST(Player, ButtonsShowTheirUpState) {
+TEST(Engine, ButtonsShowTheirUpState) {
     // Up: red at x 0; over and down: blue at x 20 px; hit area: green at x 40 px.
     std::vector<uint8_t> button2;
     AppendU16(button2, 7);
@@ -254,7 +254,7 @@ TEST(Player, ButtonsShowTheirUpState) {
                                  TagRecord(tag::kDefineButton, button1), TagRecord(tag::kDefineButtonCxform, tint),
                                  PlaceObject2({1, 7, false, std::pair{0, 0}}),
                                  PlaceObject2({2, 8, false, std::pair{0, 600}}), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     const Picture pic = Draw(player);
     const uint32_t white = raster::PremultipliedWord({255, 255, 255, 255});
     EXPECT_EQ(pic.at(5, 5), kRed);
@@ -265,7 +265,7 @@ TEST(Player, ButtonsShowTheirUpState) {
 
 // Static text: glyphs of an embedded font placed by a text record at their pen positions,
 // scaled from the font's 1024 units to the text height, tinted by the record's colour.
-TEST(Player, StaticTextPlacesTheFontsGlyphs) {
+TEST(Engine, StaticTextPlacesTheFontsGlyphs) {
     // One glyph: the square from the baseline up to a full em, 1024 units wide.
     const auto glyph = ShapeRecordWriter(1, 0)
                            .change(std::pair{0, -1024}, std::nullopt, 1u, std::nullopt)
@@ -304,7 +304,7 @@ TEST(Player, StaticTextPlacesTheFontsGlyphs) {
     text.push_back(0);
     const auto owned = Load({TagRecord(tag::kDefineFont2, font), TagRecord(tag::kDefineText2, text),
                                  PlaceObject2({1, 5, false, std::pair{0, 0}}), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     const Picture pic = Draw(player);
     const uint32_t white = raster::PremultipliedWord({255, 255, 255, 255});
     EXPECT_EQ(pic.at(20, 20), kBlue) << "the first glyph: x 10..30, y 10..30";
@@ -316,7 +316,7 @@ TEST(Player, StaticTextPlacesTheFontsGlyphs) {
 
 // A JPEG with an alpha plane (DefineBitsJPEG3) filling a shape: the red block shows at half
 // opacity, premultiplied.
-TEST(Player, JpegWithAlphaPlaneFillsAShape) {
+TEST(Engine, JpegWithAlphaPlaneFillsAShape) {
     std::vector<uint8_t> bits;
     AppendU16(bits, 5);
     AppendU32(bits, static_cast<uint32_t>(sizeof kBlocksJpeg));
@@ -335,7 +335,7 @@ TEST(Player, JpegWithAlphaPlaneFillsAShape) {
     const auto owned = Load({TagRecord(tag::kDefineBitsJpeg3, bits),
                                  TagRecord(tag::kDefineShape3, DefineShapeBody(1, 0, 320, 0, 160, {fill}, {}, records)),
                                  PlaceObject2({1, 1, false, std::pair{0, 0}}), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     const Picture pic = Draw(player, 100, 50, true);
     EXPECT_EQ(pic.alpha(2, 2), 128u);
     EXPECT_NEAR(int(raster::ChannelR(pic.at(2, 2))), 128, 8);
@@ -343,7 +343,7 @@ TEST(Player, JpegWithAlphaPlaneFillsAShape) {
     EXPECT_EQ(pic.at(20, 2), 0u) << "outside the shape";
 }
 
-TEST(Player, CachedAsBitmapObjectsLandOnWholePixels) {
+TEST(Engine, CachedAsBitmapObjectsLandOnWholePixels) {
     // A 10 px square at x = 10.4 px: its edges cover 60 % and 40 % of pixels 10 and 20,
     // unless it is cached as a bitmap, which moves it to x = 10.
     for (bool cached : {false, true}) {
@@ -362,11 +362,11 @@ TEST(Player, CachedAsBitmapObjectsLandOnWholePixels) {
     }
 }
 
-TEST(Player, FramesMoveAndRemoveObjects) {
+TEST(Engine, FramesMoveAndRemoveObjects) {
     const auto owned = Load({RectShape(1, 200, 200, 255, 0, 0), PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                  ShowFrame(), PlaceObject2({1, std::nullopt, true, std::pair{1000, 0}}), ShowFrame(),
                                  TagRecord(tag::kRemoveObject2, {1, 0}), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     EXPECT_EQ(player.totalFrames(), 3);
     EXPECT_EQ(Draw(player).at(5, 5), kRed);
     player.gotoFrame(1);
@@ -385,7 +385,7 @@ TEST(Player, FramesMoveAndRemoveObjects) {
     EXPECT_EQ(Draw(player).at(55, 5), kRed);
 }
 
-TEST(Player, SpritesAdvanceWithTheMainTimelineAndLoop) {
+TEST(Engine, SpritesAdvanceWithTheMainTimelineAndLoop) {
     // A sprite of three frames that moves its rectangle 20 px right each frame.
     std::vector<uint8_t> sprite;
     AppendU16(sprite, 10);
@@ -400,7 +400,7 @@ TEST(Player, SpritesAdvanceWithTheMainTimelineAndLoop) {
     const auto owned = Load({RectShape(1, 200, 200, 255, 0, 0), TagRecord(tag::kDefineSprite, sprite),
                                  PlaceObject2({1, 10, false, std::pair{0, 400}}), ShowFrame(), ShowFrame(), ShowFrame(),
                                  ShowFrame(), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     ASSERT_EQ(player.totalFrames(), 5);
     for (int frame : {0, 1, 2, 3, 4, 1}) {
         player.gotoFrame(frame);
@@ -413,7 +413,7 @@ TEST(Player, SpritesAdvanceWithTheMainTimelineAndLoop) {
     }
 }
 
-TEST(Player, ClipLayerShowsOnlyWhatItCovers) {
+TEST(Engine, ClipLayerShowsOnlyWhatItCovers) {
     // A mask rectangle at depth 1 clipping depths up to 3; a big blue one at depth 2 under it,
     // a red one at depth 4 outside the clip.
     const auto owned = Load({RectShape(1, 400, 400, 0, 255, 0, 10), RectShape(2, 2000, 1000, 0, 0, 255),
@@ -421,7 +421,7 @@ TEST(Player, ClipLayerShowsOnlyWhatItCovers) {
                                  PlaceObject2({1, 1, false, std::pair{200, 200}, std::nullopt, std::nullopt, 3}),
                                  PlaceObject2({2, 2, false, std::pair{0, 0}}),
                                  PlaceObject2({4, 3, false, std::pair{1600, 600}}), ShowFrame()});
-    movie::Player& player = *owned;
+    movie::Engine& player = *owned;
     const Picture pic = Draw(player);
     EXPECT_EQ(pic.at(15, 15), kBlue) << "inside the mask: the masked content, fully opaque";
     EXPECT_EQ(pic.at(5, 5), raster::PremultipliedWord({255, 255, 255, 255})) << "outside it: the background";
@@ -453,7 +453,7 @@ std::vector<uint8_t> SquareMorph(uint16_t id, uint32_t extraOffset = 0) {
     return TagRecord(tag::kDefineMorphShape, body);
 }
 
-TEST(Player, MorphShapesFollowTheirRatio) {
+TEST(Engine, MorphShapesFollowTheirRatio) {
     const struct {
         uint16_t ratio;
         int x0, y0, size;
@@ -465,7 +465,7 @@ TEST(Player, MorphShapesFollowTheirRatio) {
         const auto owned = Load({SquareMorph(3), PlaceObject2({1, 3, false, std::pair{0, 0}, std::nullopt,
                                                                    std::nullopt, std::nullopt, c.ratio}),
                                      ShowFrame()});
-        movie::Player& player = *owned;
+        movie::Engine& player = *owned;
         const Picture pic = Draw(player);
         for (int y = 0; y < 50; ++y) {
             for (int x = 0; x < 100; ++x) {
@@ -488,17 +488,17 @@ std::string RefusedError(const std::vector<uint8_t>& tags) {
     swf::SwfFile file;
     std::string error;
     EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
-    movie::Player player;
+    movie::Engine player;
     EXPECT_FALSE(player.load(file, error));
     return error;
 }
 
-TEST(Player, MorphWithAnOffsetPastItsTagIsRefused) {
+TEST(Engine, MorphWithAnOffsetPastItsTagIsRefused) {
     const std::string error = RefusedError(SquareMorph(3, 1000));  // the end edges would start past the tag
     EXPECT_NE(error.find("DefineMorphShape"), std::string::npos) << error;
 }
 
-TEST(Player, DamagedMoviesAreRefusedWithTheTagNamed) {
+TEST(Engine, DamagedMoviesAreRefusedWithTheTagNamed) {
     const std::string error = RefusedError(TagRecord(tag::kDefineShape3, {1, 0, 0xFF}));  // cut short
     EXPECT_NE(error.find("DefineShape3"), std::string::npos) << error;
     EXPECT_NE(error.find("offset"), std::string::npos) << error;

@@ -1,0 +1,67 @@
+#include "convert/conversion.h"
+
+#include <chrono>
+#include <new>
+#include <vector>
+
+namespace convert {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+}  // namespace
+
+Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
+    Outcome out;
+    const Clock::time_point start = Clock::now();
+    avi::AviWriter* writer =
+        avi::OpenAviWriter(job.output.c_str(), job.framePeriodMs, nullptr, avi::AviBackendKind::kRiff);
+    if (writer == nullptr) {
+        out.status = Outcome::Status::kCannotCreate;
+        return out;
+    }
+    TransparentFrames transparent;
+    FrameMaker& maker = job.frames != nullptr ? *job.frames : transparent;
+    const int total = job.last >= job.first ? job.last - job.first + 1 : 0;
+    avi::AviResult status = avi::avierr::kOk;
+    try {
+        std::vector<uint32_t> pixels(static_cast<size_t>(job.width) * static_cast<size_t>(job.height));
+        const raster::Target target =
+            raster::Target::BottomUp(pixels.data(), job.width, job.height, static_cast<ptrdiff_t>(job.width) * 4);
+        const avi::DibFrame frame = avi::MakeDibFrame(job.width, job.height, pixels.data());
+        avi::AviCompressOptions uncompressed;
+        uncompressed.fccHandler = avi::kHandlerUncompressed;
+        status = avi::SetAviWriterCompression(writer, &frame, &uncompressed, false, nullptr);
+        for (int k = job.first; k <= job.last && status == avi::avierr::kOk; ++k) {
+            const Clock::time_point t0 = Clock::now();
+            engine.gotoFrame(k);
+            const Clock::time_point t1 = Clock::now();
+            maker.draw(engine, target);
+            const Clock::time_point t2 = Clock::now();
+            maker.compose(target);
+            const Clock::time_point t3 = Clock::now();
+            status = avi::AppendAviFrame(writer, &frame);
+            const Clock::time_point t4 = Clock::now();
+            out.timings.step += Ms(t1 - t0);
+            out.timings.draw += Ms(t2 - t1);
+            out.timings.compose += Ms(t3 - t2);
+            out.timings.write += Ms(t4 - t3);
+            if (status == avi::avierr::kOk) ++out.written;
+            if (job.progress) job.progress(out.written, total);
+        }
+    } catch (const std::bad_alloc&) {
+        out.status = Outcome::Status::kOutOfMemory;  // the file is closed on the frames written so far
+    }
+    const avi::AviResult closed = avi::CloseAviWriter(writer);
+    if (out.status == Outcome::Status::kDone && (status != avi::avierr::kOk || closed != avi::avierr::kOk)) {
+        out.status = Outcome::Status::kWriteFailed;
+        out.error = status != avi::avierr::kOk ? status : closed;
+    }
+    out.timings.total = Ms(Clock::now() - start);
+    return out;
+}
+
+}  // namespace convert

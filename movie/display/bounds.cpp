@@ -1,0 +1,44 @@
+#include "movie/display/bounds.h"
+
+#include <algorithm>
+
+namespace movie {
+
+bool BoundsOf(const DisplayObject& o, MorphCache& morphs, swf::Rect& out, int nesting) {
+    if (o.character == nullptr || nesting > kMaxSpriteNesting) return false;
+    switch (o.character->kind) {
+        case Character::Kind::kShape: out = o.character->shape.bounds; return true;
+        case Character::Kind::kMorph: out = morphs.at(o.character, o.ratio).bounds; return true;
+        case Character::Kind::kText: {
+            // The text's bounds are in its own space, under its matrix.
+            const swf::Matrix& m = o.character->text.matrix;
+            const swf::Rect& b = o.character->text.bounds;
+            out = {m.translateX + b.xMin, m.translateX + b.xMax, m.translateY + b.yMin, m.translateY + b.yMax};
+            return true;
+        }
+        default: break;
+    }
+    if (!o.sprite) return false;
+    bool any = false;
+    for (const auto& [depth, child] : o.sprite->displayList) {
+        swf::Rect b;
+        if (!BoundsOf(child, morphs, b, nesting + 1)) continue;
+        const swf::Matrix& m = child.matrix;
+        for (int corner = 0; corner < 4; ++corner) {
+            const double x = corner & 1 ? b.xMax : b.xMin, y = corner & 2 ? b.yMax : b.yMin;
+            const int32_t tx = static_cast<int32_t>(x * m.scaleX + y * m.rotateSkew1 + m.translateX);
+            const int32_t ty = static_cast<int32_t>(x * m.rotateSkew0 + y * m.scaleY + m.translateY);
+            if (!any) {
+                out = {tx, tx, ty, ty};
+                any = true;
+            }
+            out.xMin = std::min(out.xMin, tx);
+            out.xMax = std::max(out.xMax, tx);
+            out.yMin = std::min(out.yMin, ty);
+            out.yMax = std::max(out.yMax, ty);
+        }
+    }
+    return any;
+}
+
+}  // namespace movie

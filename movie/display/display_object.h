@@ -1,0 +1,79 @@
+#pragma once
+// The display: timelines playing and the objects on their display lists.
+//
+// A sprite's timeline belongs to the display object that shows it. Scripts and the engine's
+// step order know timelines by handle only, through weak references: when an object leaves
+// its display list its timeline goes with it and every handle to it resolves to nothing,
+// without the timeline having to tell anyone.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "avm1/value.h"
+#include "movie/definition.h"
+
+namespace movie {
+
+struct DisplayObject;
+
+// One timeline playing: the main movie's or a sprite instance's.
+struct TimelineInstance {
+    const Timeline* timeline = nullptr;
+    int frame = -1;  // the frame shown; -1 before the first
+    std::map<uint16_t, DisplayObject> displayList;  // by depth, drawn from the lowest
+
+    // What scripts see of it.
+    uint32_t handle = 0;
+    TimelineInstance* parent = nullptr;
+    DisplayObject* object = nullptr;  // the display object that shows it
+    int nesting = 0;
+    bool playing = true;
+    bool initialized = false;  // its first frame has run and its load event come
+    std::map<std::string, avm1::Value> variables;
+};
+
+struct DisplayObject {
+    DisplayObject() = default;
+    // One owner each: a timeline lives as long as the object that shows it.
+    DisplayObject(const DisplayObject&) = delete;
+    DisplayObject& operator=(const DisplayObject&) = delete;
+    DisplayObject(DisplayObject&&) = default;
+    DisplayObject& operator=(DisplayObject&&) = default;
+
+    uint16_t characterId = 0;
+    const Character* character = nullptr;
+    swf::Matrix matrix;
+    swf::ColorTransform colorTransform;
+    uint16_t ratio = 0;
+    uint16_t clipDepth = 0;  // > 0: a mask for the depths above it up to this one
+    uint8_t blendMode = 0;   // as the file numbers them: 0 and 1 normal, 2 layer, 3 multiply ...
+    std::vector<FilterRecord> filters;
+    bool visible = true;
+    bool cacheAsBitmap = false;  // drawn as a bitmap: on whole pixels
+    int placedFrame = -1;        // the frame of its timeline that placed it
+    std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
+    std::string name;
+    // Edit text: what it shows (a bound variable's value once scripts have run), and its
+    // layout made for that text.
+    std::string text;
+    mutable std::string laidOutText;
+    mutable std::shared_ptr<const TextLayout> layout;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;
+    // For sprite and button characters; shared only so that handles can hold weak references.
+    std::shared_ptr<TimelineInstance> sprite;
+};
+
+// The objects in an object's subtree, itself included.
+size_t CountObjects(const DisplayObject& object);
+
+// Placements: a later one's given fields replace an earlier one's (the moves of a timeline
+// added up when it goes back), and a placement's given fields set an object's. Both go
+// through one list of the fields.
+void OverlayPlacement(Placement& into, const Placement& later);
+void ApplyPlacement(DisplayObject& object, const Placement& placement);
+
+}  // namespace movie

@@ -1,0 +1,322 @@
+#include "movie/engine.h"
+
+#include <algorithm>
+
+#include "raster/composite.h"
+
+namespace movie {
+
+Engine::Engine() = default;
+Engine::~Engine() = default;
+
+bool Engine::loadFile(const char* path, std::string& error) {
+    swf::SwfFile file;
+    return swf::LoadSwfFile(path, file, error) && load(file, error);
+}
+
+bool Engine::load(const swf::SwfFile& file, std::string& error) {
+    root_ = DisplayObject();  // its timelines point into the old definition
+    morphs_.clear();
+    renderer_.movieChanged();
+    host_.reset();
+    definition_ = MovieDefinition();
+    definition_.setBitmapBudget(bitmapBudget_);
+    if (!definition_.load(file, error)) return false;
+    for (const std::string& w : definition_.warnings()) log(w);
+    restart();
+    if (totalFrames() > 0) gotoFrame(0);
+    return true;
+}
+
+void Engine::restart() {
+    root_ = DisplayObject();
+    objects_ = 0;
+    objectsReported_ = false;
+    nestingReported_ = false;
+    instances_.clear();
+    execution_.clear();
+    urgent_.clear();
+    queued_.clear();
+    initDone_.clear();
+    ticks_ = 0;
+    machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
+    if (!backgroundSet_) background_ = {255, 255, 255, 255};
+    root_.sprite = std::make_shared<TimelineInstance>();
+    startInstance(*root_.sprite, nullptr, &root_, &definition_.timeline());
+}
+
+int Engine::totalFrames() const { return static_cast<int>(definition_.timeline().frames.size()); }
+
+int Engine::stageWidth() const { return (definition_.frameSize().xMax - definition_.frameSize().xMin) / 20; }
+int Engine::stageHeight() const { return (definition_.frameSize().yMax - definition_.frameSize().yMin) / 20; }
+
+void Engine::log(const std::string& line) {
+    if (logSink_) logSink_(line);
+}
+
+void Engine::trace(const std::string& line) {
+    if (traceSink_) traceSink_(line);
+}
+
+double Engine::scriptTimerMs() const {
+    const double rate = definition_.frameRate88() / 256.0;
+    return rate > 0 ? (ticks_ > 0 ? ticks_ - 1 : 0) * 1000.0 / rate : 0;
+}
+
+TimelineInstance* Engine::timeline(uint32_t handle) const {
+    auto it = instances_.find(handle);
+    return it == instances_.end() ? nullptr : it->second.lock().get();
+}
+
+void Engine::gotoFrame(int frame) {
+    if (totalFrames() <= 0) return;
+    frame = std::max(frame, 0);
+    if (frame < currentFrame()) restart();
+    while (currentFrame() < frame) tick();
+}
+
+void Engine::startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline) {
+    t.handle = nextHandle_++;
+    t.parent = parent;
+    t.object = object;
+    t.timeline = timeline;
+    t.nesting = parent != nullptr ? parent->nesting + 1 : 0;
+    instances_[t.handle] = object != nullptr ? std::weak_ptr<TimelineInstance>(object->sprite) : std::weak_ptr<TimelineInstance>();
+    execution_.push_front(t.handle);
+}
+
+// One step: every timeline's events and next frame, newest first, then the scripts.
+void Engine::tick() {
+    machine_->startFrame();
+    // A step never starts another: the copy can be scratch kept between steps.
+    order_.assign(execution_.begin(), execution_.end());
+    for (uint32_t handle : order_) {
+        if (TimelineInstance* t = timeline(handle)) runClipFrame(*t);
+    }
+    runScripts();
+    if (root_.sprite) showBoundText(*root_.sprite);
+    // Timelines that left the display during the step go from the tables.
+    execution_.erase(std::remove_if(execution_.begin(), execution_.end(),
+                                    [&](uint32_t h) {
+                                        auto it = instances_.find(h);
+                                        if (it == instances_.end()) return true;
+                                        if (!it->second.expired()) return false;
+                                        instances_.erase(it);
+                                        return true;
+                                    }),
+                     execution_.end());
+    ++ticks_;
+}
+
+void Engine::runClipFrame(TimelineInstance& t) {
+    const bool first = !t.initialized;
+    t.initialized = true;
+    queueClipEvent(t, first ? clip_event::kLoad : clip_event::kEnterFrame);
+    if (!t.playing || t.timeline == nullptr || t.timeline->frames.empty()) return;
+    const int count = static_cast<int>(t.timeline->frames.size());
+    const int next = t.frame + 1;
+    if (next < count) {
+        runFrame(t, next, true);
+    } else if (count > 1) {
+        seek(t, 0);  // looping
+    }
+}
+
+void Engine::queueClipEvent(TimelineInstance& t, uint32_t event) {
+    if (t.object == nullptr || !t.object->clipActions) return;
+    const bool urgent = (event & (clip_event::kInitialize | clip_event::kConstruct)) != 0;
+    for (const ClipAction& a : *t.object->clipActions) {
+        if ((a.events & event) != 0) (urgent ? urgent_ : queued_).push_back({t.handle, &a.code});
+    }
+}
+
+void Engine::runScripts() {
+    while (!urgent_.empty() || !queued_.empty()) {
+        std::deque<QueuedScript>& from = urgent_.empty() ? queued_ : urgent_;
+        const QueuedScript s = from.front();
+        from.pop_front();
+        if (machine_->budgetSpent()) continue;  // the machine said so once; the rest are dropped
+        if (timeline(s.clip) != nullptr) machine_->run(*s.code, s.clip);
+    }
+}
+
+// Init actions run once each, ahead of the frame's other scripts.
+void Engine::queueInitScripts(const TimelineInstance& t, const Frame& f) {
+    for (const InitScript& init : f.initScripts) {
+        if (initDone_.insert(init.spriteId).second) urgent_.push_back({t.handle, &init.code});
+    }
+}
+
+// Runs a frame's commands; with `scripts`, its scripts are queued in their places among
+// them and its init actions ahead of everything.
+void Engine::runFrame(TimelineInstance& t, int frame, bool scripts) {
+    if (t.timeline == nullptr || frame < 0 || frame >= static_cast<int>(t.timeline->frames.size())) return;
+    const Frame& f = t.timeline->frames[static_cast<size_t>(frame)];
+    t.frame = frame;
+    const uint32_t handle = t.handle;
+    if (scripts) queueInitScripts(t, f);
+    size_t nextScript = 0;
+    for (size_t i = 0; i < f.commands.size(); ++i) {
+        for (; scripts && nextScript < f.scripts.size() && f.scripts[nextScript].at <= i; ++nextScript) {
+            queued_.push_back({handle, &f.scripts[nextScript].code});
+        }
+        apply(t, f.commands[i]);
+    }
+    for (; scripts && nextScript < f.scripts.size(); ++nextScript) queued_.push_back({handle, &f.scripts[nextScript].code});
+    if (t.parent == nullptr && f.background && !backgroundSet_) {
+        background_ = {f.background->r, f.background->g, f.background->b, 255};
+    }
+}
+
+// Moves a timeline to a frame. Forward, the frames between run their commands only; back,
+// the display is rebuilt as frame `frame` has it, keeping what stays at its depth with its
+// character. Either way the frame's own scripts are queued.
+void Engine::seek(TimelineInstance& t, int frame) {
+    if (t.timeline == nullptr || t.timeline->frames.empty()) return;
+    frame = std::clamp(frame, 0, static_cast<int>(t.timeline->frames.size()) - 1);
+    if (frame == t.frame) return;
+    if (frame > t.frame) {
+        for (int f = t.frame + 1; f <= frame; ++f) runFrame(t, f, f == frame);
+        return;
+    }
+    // What each depth holds at the frame, and the frame that placed it there.
+    std::map<uint16_t, std::pair<PlaceCommand, int>> state;
+    std::optional<swf::Color> background;
+    for (int f = 0; f <= frame; ++f) {
+        const Frame& fr = t.timeline->frames[static_cast<size_t>(f)];
+        if (fr.background) background = fr.background;
+        for (const PlaceCommand& c : fr.commands) {
+            auto it = state.find(c.depth);
+            if (c.remove) {
+                if (it != state.end()) state.erase(it);
+            } else if (!c.move || it == state.end()) {
+                if (c.move && !c.characterId) continue;
+                PlaceCommand placed = c;
+                placed.move = false;
+                state[c.depth] = {std::move(placed), f};
+            } else {
+                if (c.characterId && it->second.first.characterId != c.characterId) it->second.second = f;
+                if (c.characterId) it->second.first.characterId = c.characterId;
+                OverlayPlacement(it->second.first, c);
+            }
+        }
+    }
+    // An object stays when the same placement put it there: same character, same frame.
+    for (auto it = t.displayList.begin(); it != t.displayList.end();) {
+        auto s = state.find(it->first);
+        const bool stays = s != state.end() && s->second.first.characterId &&
+                           *s->second.first.characterId == it->second.characterId && s->second.second == it->second.placedFrame;
+        if (stays) {
+            ++it;
+        } else {
+            discard(it->second);
+            it = t.displayList.erase(it);
+        }
+    }
+    t.frame = frame;
+    const uint32_t handle = t.handle;
+    const Frame& target = t.timeline->frames[static_cast<size_t>(frame)];
+    queueInitScripts(t, target);
+    for (auto& [depth, placed] : state) {
+        placed.first.move = t.displayList.count(depth) != 0;
+        apply(t, placed.first, placed.second);
+    }
+    for (const FrameScript& s : target.scripts) queued_.push_back({handle, &s.code});
+    if (t.parent == nullptr && background && !backgroundSet_) background_ = {background->r, background->g, background->b, 255};
+}
+
+void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) {
+    if (c.remove) {
+        if (auto it = t.displayList.find(c.depth); it != t.displayList.end()) {
+            discard(it->second);
+            t.displayList.erase(it);
+        }
+        return;
+    }
+    auto existing = t.displayList.find(c.depth);
+    const bool modify = c.move && existing != t.displayList.end();
+    if (c.move && !modify && !c.characterId) return;  // nothing to move there
+    if (existing == t.displayList.end()) {
+        // Sprites that place themselves, or many of each other, would grow without end.
+        if (objects_ >= kMaxDisplayObjects) {
+            if (!objectsReported_) {
+                objectsReported_ = true;
+                log("the display holds " + std::to_string(kMaxDisplayObjects) +
+                    " objects (kMaxDisplayObjects): no more are placed");
+            }
+            return;
+        }
+        ++objects_;
+    }
+    DisplayObject& object = modify ? existing->second : t.displayList[c.depth];
+    if (!modify) {
+        if (existing != t.displayList.end()) discardChildren(object);
+        object = DisplayObject();
+        object.placedFrame = placedFrame < 0 ? t.frame : placedFrame;
+    }
+    bool spawned = false;
+    if (c.characterId && (!modify || object.characterId != *c.characterId)) {
+        const Character* character = definition_.character(*c.characterId);
+        object.characterId = *c.characterId;
+        object.character = character;
+        object.placedFrame = placedFrame < 0 ? t.frame : placedFrame;
+        discardChildren(object);
+        object.sprite.reset();
+        if (character != nullptr &&
+            (character->kind == Character::Kind::kSprite || character->kind == Character::Kind::kButton) &&
+            t.nesting < kMaxSpriteNesting) {
+            object.sprite = std::make_shared<TimelineInstance>();
+            startInstance(*object.sprite, &t, &object, &character->timeline);
+            spawned = true;
+        } else if (character != nullptr && character->kind == Character::Kind::kSprite && !nestingReported_) {
+            nestingReported_ = true;
+            log("sprites nest deeper than " + std::to_string(kMaxSpriteNesting) +
+                " (kMaxSpriteNesting): the deeper ones show nothing");
+        }
+    }
+    ApplyPlacement(object, c);
+    if (!modify && object.character != nullptr && object.character->kind == Character::Kind::kEditText) {
+        const EditTextDefinition& field = object.character->edit;
+        object.text = field.initialText;
+        avm1::Value bound;
+        if (!field.variable.empty() && !machine_->readVariable(t.handle, field.variable, bound)) {
+            machine_->writeVariable(t.handle, field.variable, avm1::Value::String(field.initialText));
+        }
+    }
+    if (spawned) {
+        // A new timeline: its initialize events first, then its first frame at once.
+        TimelineInstance& child = *object.sprite;
+        queueClipEvent(child, clip_event::kInitialize | clip_event::kConstruct);
+        runClipFrame(child);
+    }
+}
+
+void Engine::showBoundText(TimelineInstance& t) {
+    for (auto& [depth, object] : t.displayList) {
+        if (object.sprite) {
+            showBoundText(*object.sprite);
+        } else if (object.character != nullptr && object.character->kind == Character::Kind::kEditText &&
+                   !object.character->edit.variable.empty()) {
+            avm1::Value bound;
+            if (machine_->readVariable(t.handle, object.character->edit.variable, bound)) {
+                object.text = machine_->toString(bound);
+            }
+        }
+    }
+}
+
+void Engine::draw(const raster::Target& target, bool transparent, bool antiAlias) {
+    const raster::Rgba clear = transparent ? raster::Rgba{0, 0, 0, 0} : raster::Rgba{background_.r, background_.g, background_.b, 255};
+    renderer_.draw(root_, target, clear, antiAlias);
+}
+
+void Engine::drawOverBackground(const raster::Target& target) {
+    draw(target, true, true);
+    const uint32_t background = raster::PremultipliedWord(background_);
+    for (int y = 0; y < target.height; ++y) {
+        uint32_t* row = target.row(y);
+        for (int x = 0; x < target.width; ++x) row[x] = raster::Over(background, row[x]);
+    }
+}
+
+}  // namespace movie

@@ -1,0 +1,198 @@
+#include "movie/render/renderer.h"
+
+#include <cmath>
+
+#include "movie/display/bounds.h"
+#include "movie/render/filters.h"
+
+namespace movie {
+
+namespace {
+
+// The file's blend mode numbers: 0 and 1 normal, 2 layer, 3 multiply, ..., 14 hard light.
+// Unknown numbers draw as normal.
+raster::BlendMode BlendModeOf(uint8_t mode) {
+    if (mode <= 1 || mode > 14) return raster::BlendMode::kNormal;
+    return static_cast<raster::BlendMode>(mode - 1);
+}
+
+}  // namespace
+
+void Renderer::drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
+                      bool mask) {
+    if (nesting > kMaxSpriteNesting) return;
+    raster::Canvas& canvas = *canvas_;
+    // Clip depths of the masks this list opened, innermost last, above those of the lists
+    // it lies in.
+    const size_t base = clipEnds_.size();
+    for (const auto& [depth, object] : t.displayList) {
+        while (clipEnds_.size() > base && depth > clipEnds_.back()) {
+            canvas.popLayerThroughMask();
+            clipEnds_.pop_back();
+        }
+        if (object.character == nullptr) continue;
+        const bool isClip = object.clipDepth > 0 && !mask;
+        // An invisible object draws nothing; a mask still masks.
+        if (!object.visible && !isClip) continue;
+        raster::Matrix om = m * ToRasterMatrix(object.matrix);
+        // A cached bitmap lands on whole device pixels, as the reference players place it.
+        if (object.cacheAsBitmap && !isClip && !mask) {
+            om.tx = std::round(om.tx);
+            om.ty = std::round(om.ty);
+        }
+        const raster::ColorTransform ocx = cx.after(ToRasterTransform(object.colorTransform));
+        // A blend mode composites the object as one layer onto what lies below it.
+        const raster::BlendMode blend = isClip || mask ? raster::BlendMode::kNormal : BlendModeOf(object.blendMode);
+        const bool blended = blend != raster::BlendMode::kNormal;
+        // Alpha and erase act on the layer of a blended ancestor; with none, such an object
+        // shows nothing, as in the reference players.
+        if ((blend == raster::BlendMode::kAlpha || blend == raster::BlendMode::kErase) && blendGroups_ == 0) continue;
+        // Filters work on the object drawn alone into a layer of its own.
+        const bool filtered = !object.filters.empty() && !isClip && !mask;
+        if (isClip || blended || filtered) canvas.pushLayer();
+        if (blended) ++blendGroups_;
+        // A mask covers by its shapes alone: its colours and alpha do not matter.
+        raster::ColorTransform drawCx = ocx;
+        if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
+        swf::Rect box;
+        if (object.opaqueBackground && !isClip && !mask && BoundsOf(object, morphs_, box, nesting)) {
+            const swf::Color& c = *object.opaqueBackground;
+            fillRect(box, om, drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255}));
+        }
+        if (object.character->kind == Character::Kind::kShape) {
+            DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_, &definition_);
+        } else if (object.character->kind == Character::Kind::kMorph) {
+            DrawShape(canvas, morphs_.at(object.character, object.ratio), om, drawCx, antiAlias_, paints_, &definition_);
+        } else if (object.character->kind == Character::Kind::kText) {
+            drawText(object.character->text, om, drawCx);
+        } else if (object.character->kind == Character::Kind::kEditText) {
+            drawEditText(object, om, drawCx, isClip || mask);
+        } else if (object.sprite) {
+            drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
+        }
+        if (filtered) {
+            canvas.growDirty(ApplyFilters(filters_, canvas.target(), object.filters, stageScaleX_, stageScaleY_));
+        }
+        if (blended) --blendGroups_;
+        if (blended || filtered) canvas.popLayer(1, blend);
+        if (isClip) {
+            canvas.pushLayer();
+            clipEnds_.push_back(object.clipDepth);
+        }
+    }
+    while (clipEnds_.size() > base) {
+        canvas.popLayerThroughMask();
+        clipEnds_.pop_back();
+    }
+}
+
+void Renderer::fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color) {
+    raster::Path rect;
+    rect.moveTo(static_cast<float>(r.xMin), static_cast<float>(r.yMin));
+    rect.lineTo(static_cast<float>(r.xMax), static_cast<float>(r.yMin));
+    rect.lineTo(static_cast<float>(r.xMax), static_cast<float>(r.yMax));
+    rect.lineTo(static_cast<float>(r.xMin), static_cast<float>(r.yMax));
+    rect.close();
+    raster::FillOptions fill;
+    fill.antiAlias = antiAlias_;
+    canvas_->fillPath(rect, m, raster::Paint::Solid(color), fill);
+}
+
+void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx,
+                            bool mask) {
+    const EditTextDefinition& field = o.character->edit;
+    const std::string* text = &o.text;
+    if (!o.layout || o.laidOutText != *text) {
+        struct Fonts final : FontResolver {
+            FontLibrary& library;
+            const EditTextDefinition& f;
+            Fonts(FontLibrary& l, const EditTextDefinition& field) : library(l), f(field) {}
+            const GlyphFont* resolve(const TextStyle& style) override { return library.fontFor(f, style); }
+        } fonts(fonts_, field);
+        TextStyle base;
+        base.size = field.height;
+        base.color = field.color;
+        const bool utf8 = definition_.version() >= 6;
+        const auto paragraphs = field.html ? ParseHtmlText(*text, base, field.align, utf8)
+                                           : ParsePlainText(*text, base, field.align, utf8);
+        o.layout = std::make_shared<const TextLayout>(LayOutText(field, paragraphs, fonts));
+        o.laidOutText = *text;
+    }
+    const swf::Rect& b = field.bounds;
+    if (!mask && field.border) {
+        // A white background inside a black border one pixel wide, whatever the scale.
+        fillRect(b, m, cx.apply(raster::Rgba{0, 0, 0, 255}));
+        const float sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
+        const int32_t insetX = sx > 0 ? static_cast<int32_t>(std::lround(1 / sx)) : 20;
+        const int32_t insetY = sy > 0 ? static_cast<int32_t>(std::lround(1 / sy)) : 20;
+        const swf::Rect inner{b.xMin + insetX, b.xMax - insetX, b.yMin + insetY, b.yMax - insetY};
+        if (inner.xMax > inner.xMin && inner.yMax > inner.yMin) fillRect(inner, m, cx.apply(raster::Rgba{255, 255, 255, 255}));
+    }
+    if (o.layout->glyphs.empty() && o.layout->underlines.empty()) return;
+    // The text is clipped to the field's bounds.
+    raster::Canvas& canvas = *canvas_;
+    if (!mask) {
+        canvas.pushLayer();
+        fillRect(b, m, raster::Rgba{255, 255, 255, 255});
+        canvas.pushLayer();
+    }
+    for (const PlacedGlyph& g : o.layout->glyphs) {
+        raster::ColorTransform tint;
+        tint.mulR = g.color.r / 255.0f;
+        tint.mulG = g.color.g / 255.0f;
+        tint.mulB = g.color.b / 255.0f;
+        tint.mulA = g.color.a / 255.0f;
+        const raster::Matrix place = m * raster::Matrix{g.scale, 0, 0, g.scale, g.x, g.y};
+        DrawShape(canvas, *g.shape, place, mask ? cx : cx.after(tint), antiAlias_, paints_, &definition_);
+    }
+    for (const Underline& u : o.layout->underlines) {
+        const swf::Rect line{static_cast<int32_t>(u.x0), static_cast<int32_t>(u.x1), static_cast<int32_t>(u.y - u.thickness / 2),
+                             static_cast<int32_t>(u.y + u.thickness / 2)};
+        fillRect(line, m, cx.apply(raster::Rgba{u.color.r, u.color.g, u.color.b, u.color.a}));
+    }
+    if (!mask) canvas.popLayerThroughMask();
+}
+
+void Renderer::drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx) {
+    const raster::Matrix toText = m * ToRasterMatrix(text.matrix);
+    for (const TextRun& run : text.runs) {
+        const Character* font = definition_.character(run.fontId);
+        if (font == nullptr || font->kind != Character::Kind::kFont) continue;
+        // The glyphs are white: the run's colour tints them under the object's transform.
+        raster::ColorTransform tint;
+        tint.mulR = run.color.r / 255.0f;
+        tint.mulG = run.color.g / 255.0f;
+        tint.mulB = run.color.b / 255.0f;
+        tint.mulA = run.color.a / 255.0f;
+        const raster::ColorTransform glyphCx = cx.after(tint);
+        const float scale = static_cast<float>(run.height) / font->font.emUnits;
+        for (const TextRun::Glyph& g : run.glyphs) {
+            if (g.index >= font->font.glyphs.size()) continue;
+            const raster::Matrix place = toText * raster::Matrix{scale, 0, 0, scale, static_cast<float>(g.x),
+                                                                 static_cast<float>(run.y)};
+            DrawShape(*canvas_, font->font.glyphs[g.index], place, glyphCx, antiAlias_, paints_, &definition_);
+        }
+    }
+}
+
+void Renderer::draw(const DisplayObject& root, const raster::Target& target, raster::Rgba clear, bool antiAlias) {
+    if (!canvas_) {
+        canvas_ = std::make_unique<raster::Canvas>(target);
+    } else {
+        canvas_->setTarget(target);
+    }
+    antiAlias_ = antiAlias;
+    canvas_->clear(clear);
+    const swf::Rect& stage = definition_.frameSize();
+    const float stageW = static_cast<float>(stage.xMax - stage.xMin), stageH = static_cast<float>(stage.yMax - stage.yMin);
+    if (stageW <= 0 || stageH <= 0) return;
+    const float sx = static_cast<float>(target.width) / stageW, sy = static_cast<float>(target.height) / stageH;
+    stageScaleX_ = sx * 20;  // per stage pixel of 20 twips
+    stageScaleY_ = sy * 20;
+    const raster::Matrix toDevice{sx, 0, 0, sy, -static_cast<float>(stage.xMin) * sx, -static_cast<float>(stage.yMin) * sy};
+    if (!root.sprite || !root.visible) return;
+    drawList(*root.sprite, toDevice * ToRasterMatrix(root.matrix),
+             raster::ColorTransform().after(ToRasterTransform(root.colorTransform)), 0, false);
+}
+
+}  // namespace movie

@@ -1,0 +1,49 @@
+#pragma once
+// The draw list: a display tree drawn onto a target through raster/. Masks (clip depths),
+// blend groups, filters on the object's own layer, cached bitmaps on whole pixels, opaque
+// backgrounds, shapes, morphs, static and edit text. What it keeps between frames (the canvas,
+// paints, filter scratch, fonts) is reused, so a frame in the steady state allocates nothing.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "movie/display/display_object.h"
+#include "movie/morph_cache.h"
+#include "movie/text/font_library.h"
+#include "raster/canvas.h"
+#include "raster/filters.h"
+
+namespace movie {
+
+class Renderer {
+public:
+    Renderer(const MovieDefinition& definition, MorphCache& morphs) : definition_(definition), morphs_(morphs), fonts_(definition) {}
+
+    // Draws `root` (the object showing the main timeline) scaled from the stage to the target,
+    // over `clear`.
+    void draw(const DisplayObject& root, const raster::Target& target, raster::Rgba clear, bool antiAlias);
+    // A new movie is loaded into the definition: nothing made from the old one is kept.
+    void movieChanged() { fonts_.clearEmbedded(); }
+
+private:
+    void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
+                  bool mask);
+    void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
+    void drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx, bool mask);
+    void fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color);
+
+    const MovieDefinition& definition_;
+    MorphCache& morphs_;
+    FontLibrary fonts_;
+    std::unique_ptr<raster::Canvas> canvas_;
+    bool antiAlias_ = true;
+    // Scratch kept between frames: the paints of a shape, the clip depths of open masks.
+    std::vector<raster::Paint> paints_;
+    std::vector<uint16_t> clipEnds_;
+    int blendGroups_ = 0;  // blended objects being drawn around the current one
+    raster::Filters filters_;
+    float stageScaleX_ = 1, stageScaleY_ = 1;  // stage pixels to target pixels
+};
+
+}  // namespace movie

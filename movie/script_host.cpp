@@ -1,0 +1,231 @@
+#include "movie/script_host.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/names.h"
+#include "movie/engine.h"
+
+namespace movie {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// The slash path of _target: "/" for the main timeline, "/a/b" below it.
+std::string SlashPath(const TimelineInstance* t) {
+    std::string out;
+    for (; t != nullptr && t->parent != nullptr; t = t->parent) {
+        out = "/" + (t->object != nullptr ? t->object->name : std::string()) + out;
+    }
+    return out.empty() ? "/" : out;
+}
+
+}  // namespace
+
+bool ScriptHost::caseSensitive() const { return engine_.definition().version() >= 7; }
+
+std::string ScriptHost::key(std::string_view name) const {
+    return caseSensitive() ? std::string(name) : base::LowerCase(name);
+}
+
+uint32_t ScriptHost::root() {
+    const TimelineInstance* t = engine_.rootTimeline();
+    return t != nullptr ? t->handle : 0;
+}
+
+uint32_t ScriptHost::parent(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr && t->parent != nullptr ? t->parent->handle : 0;
+}
+
+uint32_t ScriptHost::child(uint32_t clip, std::string_view name) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || name.empty()) return 0;
+    const bool exact = caseSensitive();
+    for (const auto& [depth, object] : t->displayList) {
+        if (object.sprite && object.character != nullptr && object.character->kind == Character::Kind::kSprite &&
+            (exact ? object.name == name : base::SameNoCase(object.name, name))) {
+            return object.sprite->handle;
+        }
+    }
+    return 0;
+}
+
+bool ScriptHost::exists(uint32_t clip) { return engine_.timeline(clip) != nullptr; }
+
+bool ScriptHost::getVariable(uint32_t clip, std::string_view name, avm1::Value& out) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return false;
+    auto it = t->variables.find(key(name));
+    if (it == t->variables.end()) return false;
+    out = it->second;
+    return true;
+}
+
+void ScriptHost::setVariable(uint32_t clip, std::string_view name, const avm1::Value& value) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return;
+    std::string k = key(name);
+    auto it = t->variables.find(k);
+    if (it != t->variables.end()) {
+        it->second = value;
+    } else if (t->variables.size() < avm1::kMaxVariablesPerClip) {
+        t->variables.emplace(std::move(k), value);
+    } else if (!variablesReported_) {
+        variablesReported_ = true;
+        engine_.log("ActionScript: a timeline holds " + std::to_string(avm1::kMaxVariablesPerClip) +
+                    " variables (kMaxVariablesPerClip): no more are made");
+    }
+}
+
+bool ScriptHost::deleteVariable(uint32_t clip, std::string_view name) {
+    TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr && t->variables.erase(key(name)) > 0;
+}
+
+avm1::Value ScriptHost::getProperty(uint32_t clip, int property) {
+    using avm1::Value;
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return Value();
+    const DisplayObject& o = *t->object;
+    const swf::Matrix& m = o.matrix;
+    switch (property) {
+        case avm1::kPropX: return Value::Number(m.translateX / 20.0);
+        case avm1::kPropY: return Value::Number(m.translateY / 20.0);
+        case avm1::kPropXScale: return Value::Number(std::hypot(m.scaleX, m.rotateSkew0) * 100.0);
+        case avm1::kPropYScale: return Value::Number(std::hypot(m.rotateSkew1, m.scaleY) * 100.0);
+        case avm1::kPropRotation: return Value::Number(std::atan2(m.rotateSkew0, m.scaleX) * 180.0 / kPi);
+        case avm1::kPropAlpha: return Value::Number(o.colorTransform.mulA * 100.0 / 256.0);
+        case avm1::kPropVisible:
+            return engine_.definition().version() >= 5 ? Value::Bool(o.visible) : Value::Number(o.visible ? 1 : 0);
+        case avm1::kPropCurrentFrame: return Value::Number(std::max(t->frame, 0) + 1);
+        case avm1::kPropTotalFrames:
+        case avm1::kPropFramesLoaded: return Value::Number(totalFrames(clip));
+        case avm1::kPropName: return Value::String(name(clip));
+        case avm1::kPropTarget: return Value::String(SlashPath(t));
+        case avm1::kPropQuality: return Value::String("HIGH");
+        case avm1::kPropHighQuality: return Value::Number(1);
+        case avm1::kPropUrl:
+        case avm1::kPropDropTarget: return Value::String("");
+        case avm1::kPropSoundBufTime: return Value::Number(5);
+        case avm1::kPropFocusRect: return Value::Bool(true);
+        case avm1::kPropOpaqueBackground:
+            if (!o.opaqueBackground) return Value::Null();
+            return Value::Number((o.opaqueBackground->r << 16) | (o.opaqueBackground->g << 8) | o.opaqueBackground->b);
+        default: return Value::Number(0);  // sizes and the mouse: not measured
+    }
+}
+
+void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& value) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    DisplayObject& o = *t->object;
+    swf::Matrix& m = o.matrix;
+    avm1::Machine& machine = engine_.machine();
+    const double n = machine.toNumber(value);
+    const bool number = std::isfinite(n);
+    double xscale = std::hypot(m.scaleX, m.rotateSkew0), yscale = std::hypot(m.rotateSkew1, m.scaleY);
+    double rotation = std::atan2(m.rotateSkew0, m.scaleX);
+    bool recompose = false;
+    switch (property) {
+        case avm1::kPropX:
+            if (number) m.translateX = static_cast<int32_t>(std::clamp(std::round(n * 20), -1e9, 1e9));
+            break;
+        case avm1::kPropY:
+            if (number) m.translateY = static_cast<int32_t>(std::clamp(std::round(n * 20), -1e9, 1e9));
+            break;
+        case avm1::kPropXScale:
+            if (number) xscale = n / 100, recompose = true;
+            break;
+        case avm1::kPropYScale:
+            if (number) yscale = n / 100, recompose = true;
+            break;
+        case avm1::kPropRotation:
+            if (number) rotation = n * kPi / 180, recompose = true;
+            break;
+        case avm1::kPropAlpha:
+            if (number) o.colorTransform.mulA = static_cast<int16_t>(std::clamp(n * 256 / 100, -32768.0, 32767.0));
+            break;
+        case avm1::kPropVisible: o.visible = machine.toBoolean(value); break;
+        case avm1::kPropName: o.name = machine.toString(value); break;
+        case avm1::kPropOpaqueBackground:
+            if (value.type == avm1::Type::kUndefined || value.type == avm1::Type::kNull || !number) {
+                o.opaqueBackground.reset();
+            } else {
+                const uint32_t rgb = static_cast<uint32_t>(avm1::ToInt32(n));
+                o.opaqueBackground = swf::Color{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                                                static_cast<uint8_t>(rgb), 255};
+            }
+            break;
+        default: break;  // read-only, or not measured
+    }
+    if (recompose) {
+        xscale = std::clamp(xscale, -32768.0, 32767.0);
+        yscale = std::clamp(yscale, -32768.0, 32767.0);
+        m.scaleX = static_cast<float>(xscale * std::cos(rotation));
+        m.rotateSkew0 = static_cast<float>(xscale * std::sin(rotation));
+        m.rotateSkew1 = static_cast<float>(-yscale * std::sin(rotation));
+        m.scaleY = static_cast<float>(yscale * std::cos(rotation));
+    }
+}
+
+void ScriptHost::play(uint32_t clip) {
+    if (TimelineInstance* t = engine_.timeline(clip)) t->playing = true;
+}
+
+void ScriptHost::stop(uint32_t clip) {
+    if (TimelineInstance* t = engine_.timeline(clip)) t->playing = false;
+}
+
+void ScriptHost::gotoFrame(uint32_t clip, int frame, bool play) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return;
+    t->playing = play;
+    engine_.seekTimeline(*t, frame);
+}
+
+int ScriptHost::frameOfLabel(uint32_t clip, std::string_view label) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr && t->timeline != nullptr ? t->timeline->frameOfLabel(label) : -1;
+}
+
+int ScriptHost::currentFrame(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr ? t->frame : 0;
+}
+
+int ScriptHost::totalFrames(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr && t->timeline != nullptr ? static_cast<int>(t->timeline->frames.size()) : 0;
+}
+
+std::vector<const std::vector<uint8_t>*> ScriptHost::frameScripts(uint32_t clip, int frame) {
+    std::vector<const std::vector<uint8_t>*> out;
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->timeline == nullptr || frame < 0 || frame >= totalFrames(clip)) return out;
+    for (const FrameScript& s : t->timeline->frames[static_cast<size_t>(frame)].scripts) out.push_back(&s.code);
+    return out;
+}
+
+std::string ScriptHost::path(uint32_t clip) {
+    std::string out;
+    for (const TimelineInstance* t = engine_.timeline(clip); t != nullptr; t = t->parent) {
+        out = (t->parent == nullptr ? std::string("_level0") : (t->object != nullptr ? t->object->name : "")) +
+              (out.empty() ? "" : "." + out);
+    }
+    return out;
+}
+
+std::string ScriptHost::name(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr && t->parent != nullptr && t->object != nullptr ? t->object->name : "";
+}
+
+void ScriptHost::trace(const std::string& line) { engine_.trace(line); }
+
+void ScriptHost::log(const std::string& line) { engine_.log(line); }
+
+double ScriptHost::timer() { return engine_.scriptTimerMs(); }
+
+}  // namespace movie

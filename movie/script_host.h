@@ -1,0 +1,56 @@
+#pragma once
+// What scripts reach of the engine: its timelines by handle, their variables, properties and
+// frames, trace() and the log. It implements the machine's Host through the engine's public
+// interface for scripts, so that the machine never sees a display object.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "avm1/host.h"
+
+namespace movie {
+
+class Engine;
+struct TimelineInstance;
+
+class ScriptHost final : public avm1::Host {
+public:
+    explicit ScriptHost(Engine& engine) : engine_(engine) {}
+
+    uint32_t root() override;
+    uint32_t parent(uint32_t clip) override;
+    uint32_t child(uint32_t clip, std::string_view name) override;
+    bool exists(uint32_t clip) override;
+    bool getVariable(uint32_t clip, std::string_view name, avm1::Value& out) override;
+    void setVariable(uint32_t clip, std::string_view name, const avm1::Value& value) override;
+    bool deleteVariable(uint32_t clip, std::string_view name) override;
+    avm1::Value getProperty(uint32_t clip, int property) override;
+    void setProperty(uint32_t clip, int property, const avm1::Value& value) override;
+    void play(uint32_t clip) override;
+    void stop(uint32_t clip) override;
+    void gotoFrame(uint32_t clip, int frame, bool play) override;
+    int frameOfLabel(uint32_t clip, std::string_view label) override;
+    int currentFrame(uint32_t clip) override;
+    int totalFrames(uint32_t clip) override;
+    std::vector<const std::vector<uint8_t>*> frameScripts(uint32_t clip, int frame) override;
+    std::string path(uint32_t clip) override;
+    std::string name(uint32_t clip) override;
+    void trace(const std::string& line) override;
+    void log(const std::string& line) override;
+    double timer() override;
+
+    // A new movie: what was reported once is reported again.
+    void reset() { variablesReported_ = false; }
+
+private:
+    bool caseSensitive() const;
+    // A variable's key on its timeline: names match without case before version 7.
+    std::string key(std::string_view name) const;
+
+    Engine& engine_;
+    bool variablesReported_ = false;
+};
+
+}  // namespace movie
