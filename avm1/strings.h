@@ -13,6 +13,5 @@ size_t CharacterCount(const std::string& s, int version);
 std::string Substring(const std::string& s, double index, double count, int version);
 // The code of the first character (its first byte before version 6), 0 for "".
 uint32_t FirstCodePoint(const std::string& s, int version);
-void AppendUtf8(std::string& out, uint32_t c);
 
 }  // namespace avm1

@@ -1,5 +1,6 @@
 #include "image/jpeg.h"
 
+#include "base/pixels.h"
 #include "swf/inflate.h"
 
 namespace image {
@@ -53,9 +54,7 @@ bool ApplyAlphaPlane(const uint8_t* data, size_t size, Picture& picture, std::st
         return false;
     }
     for (size_t i = 0; i < count; ++i) {
-        const uint32_t p = picture.pixels[i], a = alpha[i];
-        auto scale = [a](uint32_t c) { return (c * a + 127) / 255; };
-        picture.pixels[i] = scale(p & 0xFF) | scale((p >> 8) & 0xFF) << 8 | scale((p >> 16) & 0xFF) << 16 | a << 24;
+        picture.pixels[i] = base::PremultipliedWithAlpha(picture.pixels[i], alpha[i]);
     }
     return true;
 }

@@ -2,18 +2,10 @@
 
 #include <algorithm>
 
+#include "base/pixels.h"
 #include "swf/inflate.h"
 
 namespace image {
-
-namespace {
-
-uint32_t Premultiplied(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-    auto scale = [a](uint32_t c) { return (c * a + 127) / 255; };
-    return scale(b) | scale(g) << 8 | scale(r) << 16 | a << 24;
-}
-
-}  // namespace
 
 bool PictureSizeAllowed(int64_t w, int64_t h, const char* what, std::string& error) {
     if (w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide && w * h <= kMaxPicturePixels) return true;
@@ -62,7 +54,7 @@ bool DecodeLossless(const uint8_t* data, size_t size, LosslessFormat format, int
         const int entries = std::min(tableSize + 1, 256);
         for (int i = 0; i < entries; ++i) {
             const uint8_t* c = raw.data() + static_cast<size_t>(i) * (withAlpha ? 4 : 3);
-            table[i] = withAlpha ? Premultiplied(c[0], c[1], c[2], c[3]) : Premultiplied(c[0], c[1], c[2], 255);
+            table[i] = withAlpha ? base::PremultipliedPixel(c[0], c[1], c[2], c[3]) : base::PremultipliedPixel(c[0], c[1], c[2], 255);
         }
     }
     for (int y = 0; y < height; ++y) {
@@ -77,7 +69,7 @@ bool DecodeLossless(const uint8_t* data, size_t size, LosslessFormat format, int
                 case LosslessFormat::kRgb15: {
                     const uint32_t v = uint32_t(row[2 * x]) << 8 | row[2 * x + 1];
                     auto expand = [](uint32_t c) { return (c << 3) | (c >> 2); };
-                    to[x] = Premultiplied(expand((v >> 10) & 31), expand((v >> 5) & 31), expand(v & 31), 255);
+                    to[x] = base::PremultipliedPixel(expand((v >> 10) & 31), expand((v >> 5) & 31), expand(v & 31), 255);
                     break;
                 }
                 case LosslessFormat::kRgb32: {
@@ -88,7 +80,7 @@ bool DecodeLossless(const uint8_t* data, size_t size, LosslessFormat format, int
                         to[x] = std::min<uint32_t>(p[3], a) | std::min<uint32_t>(p[2], a) << 8 |
                                 std::min<uint32_t>(p[1], a) << 16 | a << 24;
                     } else {
-                        to[x] = Premultiplied(p[1], p[2], p[3], 255);
+                        to[x] = base::PremultipliedPixel(p[1], p[2], p[3], 255);
                     }
                     break;
                 }

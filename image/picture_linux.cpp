@@ -5,19 +5,13 @@
 #include <cstring>
 #include <vector>
 
+#include "base/pixels.h"
 #include "image/jpeg.h"
 #include "image/picture_decoder.h"
 
 namespace image {
 
 namespace {
-
-uint32_t Premultiplied(uint32_t straight) {
-    const uint32_t a = straight >> 24;
-    if (a == 255) return straight;
-    auto scale = [a](uint32_t c) { return (c * a + 127) / 255; };
-    return scale(straight & 0xFF) | scale((straight >> 8) & 0xFF) << 8 | scale((straight >> 16) & 0xFF) << 16 | a << 24;
-}
 
 bool DecodePng(const uint8_t* data, size_t size, Picture& out, std::string& error) {
     png_image image{};
@@ -39,7 +33,7 @@ bool DecodePng(const uint8_t* data, size_t size, Picture& out, std::string& erro
         out = Picture{};
         return false;
     }
-    for (uint32_t& p : out.pixels) p = Premultiplied(p);
+    for (uint32_t& p : out.pixels) p = base::Premultiplied(p);
     return true;
 }
 

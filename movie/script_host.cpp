@@ -21,6 +21,26 @@ std::string SlashPath(const TimelineInstance* t) {
     return out.empty() ? "/" : out;
 }
 
+// A matrix as _xscale, _yscale and _rotation see it: the lengths of its two axes and the
+// angle of its x axis (radians). Skew is not kept: setting any of them makes a matrix of
+// these three alone.
+struct MatrixParts {
+    double xscale, yscale, rotation;
+};
+
+MatrixParts Decompose(const swf::Matrix& m) {
+    return {std::hypot(m.scaleX, m.rotateSkew0), std::hypot(m.rotateSkew1, m.scaleY), std::atan2(m.rotateSkew0, m.scaleX)};
+}
+
+void Recompose(swf::Matrix& m, MatrixParts p) {
+    p.xscale = std::clamp(p.xscale, -32768.0, 32767.0);
+    p.yscale = std::clamp(p.yscale, -32768.0, 32767.0);
+    m.scaleX = static_cast<float>(p.xscale * std::cos(p.rotation));
+    m.rotateSkew0 = static_cast<float>(p.xscale * std::sin(p.rotation));
+    m.rotateSkew1 = static_cast<float>(-p.yscale * std::sin(p.rotation));
+    m.scaleY = static_cast<float>(p.yscale * std::cos(p.rotation));
+}
+
 }  // namespace
 
 bool ScriptHost::caseSensitive() const { return engine_.definition().version() >= 7; }
@@ -93,9 +113,9 @@ avm1::Value ScriptHost::getProperty(uint32_t clip, int property) {
     switch (property) {
         case avm1::kPropX: return Value::Number(m.translateX / 20.0);
         case avm1::kPropY: return Value::Number(m.translateY / 20.0);
-        case avm1::kPropXScale: return Value::Number(std::hypot(m.scaleX, m.rotateSkew0) * 100.0);
-        case avm1::kPropYScale: return Value::Number(std::hypot(m.rotateSkew1, m.scaleY) * 100.0);
-        case avm1::kPropRotation: return Value::Number(std::atan2(m.rotateSkew0, m.scaleX) * 180.0 / kPi);
+        case avm1::kPropXScale: return Value::Number(Decompose(m).xscale * 100.0);
+        case avm1::kPropYScale: return Value::Number(Decompose(m).yscale * 100.0);
+        case avm1::kPropRotation: return Value::Number(Decompose(m).rotation * 180.0 / kPi);
         case avm1::kPropAlpha: return Value::Number(o.colorTransform.mulA * 100.0 / 256.0);
         case avm1::kPropVisible:
             return engine_.definition().version() >= 5 ? Value::Bool(o.visible) : Value::Number(o.visible ? 1 : 0);
@@ -125,8 +145,7 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
     avm1::Machine& machine = engine_.machine();
     const double n = machine.toNumber(value);
     const bool number = std::isfinite(n);
-    double xscale = std::hypot(m.scaleX, m.rotateSkew0), yscale = std::hypot(m.rotateSkew1, m.scaleY);
-    double rotation = std::atan2(m.rotateSkew0, m.scaleX);
+    MatrixParts parts = Decompose(m);
     bool recompose = false;
     switch (property) {
         case avm1::kPropX:
@@ -136,13 +155,13 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
             if (number) m.translateY = static_cast<int32_t>(std::clamp(std::round(n * 20), -1e9, 1e9));
             break;
         case avm1::kPropXScale:
-            if (number) xscale = n / 100, recompose = true;
+            if (number) parts.xscale = n / 100, recompose = true;
             break;
         case avm1::kPropYScale:
-            if (number) yscale = n / 100, recompose = true;
+            if (number) parts.yscale = n / 100, recompose = true;
             break;
         case avm1::kPropRotation:
-            if (number) rotation = n * kPi / 180, recompose = true;
+            if (number) parts.rotation = n * kPi / 180, recompose = true;
             break;
         case avm1::kPropAlpha:
             if (number) o.colorTransform.mulA = static_cast<int16_t>(std::clamp(n * 256 / 100, -32768.0, 32767.0));
@@ -160,14 +179,7 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
             break;
         default: break;  // read-only, or not measured
     }
-    if (recompose) {
-        xscale = std::clamp(xscale, -32768.0, 32767.0);
-        yscale = std::clamp(yscale, -32768.0, 32767.0);
-        m.scaleX = static_cast<float>(xscale * std::cos(rotation));
-        m.rotateSkew0 = static_cast<float>(xscale * std::sin(rotation));
-        m.rotateSkew1 = static_cast<float>(-yscale * std::sin(rotation));
-        m.scaleY = static_cast<float>(yscale * std::cos(rotation));
-    }
+    if (recompose) Recompose(m, parts);
 }
 
 void ScriptHost::play(uint32_t clip) {

@@ -4,6 +4,7 @@
 
 #include "avm1/actions/handlers.h"
 #include "avm1/strings.h"
+#include "base/utf8.h"
 
 namespace avm1 {
 
@@ -56,7 +57,7 @@ bool AsciiToChar(Activation& a, const swf::Action&) {
     const uint32_t c = static_cast<uint32_t>(ToInt32(a.number(a.pop())));
     std::string s;
     if (Multibyte || a.version() >= 6) {
-        AppendUtf8(s, std::min<uint32_t>(c & 0x1FFFFF, 0x10FFFF));
+        base::AppendUtf8(s, std::min<uint32_t>(c & 0x1FFFFF, 0x10FFFF));
     } else {
         s += static_cast<char>(c & 0xFF);
     }

@@ -9,6 +9,16 @@ namespace movie {
 
 namespace {
 
+// Glyphs are white shapes: a text colour tints them by multiplying each channel.
+raster::ColorTransform Tint(const swf::Color& c) {
+    raster::ColorTransform tint;
+    tint.mulR = c.r / 255.0f;
+    tint.mulG = c.g / 255.0f;
+    tint.mulB = c.b / 255.0f;
+    tint.mulA = c.a / 255.0f;
+    return tint;
+}
+
 // The file's blend mode numbers: 0 and 1 normal, 2 layer, 3 multiply, ..., 14 hard light.
 // Unknown numbers draw as normal.
 raster::BlendMode BlendModeOf(uint8_t mode) {
@@ -137,13 +147,8 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
         canvas.pushLayer();
     }
     for (const PlacedGlyph& g : o.layout->glyphs) {
-        raster::ColorTransform tint;
-        tint.mulR = g.color.r / 255.0f;
-        tint.mulG = g.color.g / 255.0f;
-        tint.mulB = g.color.b / 255.0f;
-        tint.mulA = g.color.a / 255.0f;
         const raster::Matrix place = m * raster::Matrix{g.scale, 0, 0, g.scale, g.x, g.y};
-        DrawShape(canvas, *g.shape, place, mask ? cx : cx.after(tint), antiAlias_, paints_, &definition_);
+        DrawShape(canvas, *g.shape, place, mask ? cx : cx.after(Tint(g.color)), antiAlias_, paints_, &definition_);
     }
     for (const Underline& u : o.layout->underlines) {
         const swf::Rect line{static_cast<int32_t>(u.x0), static_cast<int32_t>(u.x1), static_cast<int32_t>(u.y - u.thickness / 2),
@@ -159,12 +164,7 @@ void Renderer::drawText(const StaticText& text, const raster::Matrix& m, const r
         const Character* font = definition_.character(run.fontId);
         if (font == nullptr || font->kind != Character::Kind::kFont) continue;
         // The glyphs are white: the run's colour tints them under the object's transform.
-        raster::ColorTransform tint;
-        tint.mulR = run.color.r / 255.0f;
-        tint.mulG = run.color.g / 255.0f;
-        tint.mulB = run.color.b / 255.0f;
-        tint.mulA = run.color.a / 255.0f;
-        const raster::ColorTransform glyphCx = cx.after(tint);
+        const raster::ColorTransform glyphCx = cx.after(Tint(run.color));
         const float scale = static_cast<float>(run.height) / font->font.emUnits;
         for (const TextRun::Glyph& g : run.glyphs) {
             if (g.index >= font->font.glyphs.size()) continue;

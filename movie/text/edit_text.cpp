@@ -1,6 +1,7 @@
 #include "movie/text/edit_text.h"
 
 #include "base/names.h"
+#include "base/utf8.h"
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -45,40 +46,7 @@ bool ReadDefineEditText(const swf::Tag& tag, uint16_t& id, EditTextDefinition& o
 
 namespace {
 
-std::u32string Decode(const std::string& s, bool utf8) {
-    std::u32string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const size_t n = std::min(s.size(), kMaxEditTextCharacters);
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = p[i];
-        if (!utf8 || c < 0x80) {
-            out += c;
-            ++i;
-            continue;
-        }
-        const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra == 0 || i + static_cast<size_t>(extra) >= n) {
-            // A stray continuation byte or a sequence cut short stands for itself.
-            out += c;
-            ++i;
-            continue;
-        }
-        char32_t code = c & (0x3F >> extra);
-        bool valid = true;
-        for (int k = 1; k <= extra; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) valid = false;
-            code = (code << 6) | (p[i + k] & 0x3F);
-        }
-        if (!valid) {
-            out += c;
-            ++i;
-            continue;
-        }
-        out += code;
-        i += static_cast<size_t>(extra) + 1;
-    }
-    return out;
-}
+std::u32string Decode(const std::string& s, bool utf8) { return base::DecodeText(s, utf8, kMaxEditTextCharacters); }
 
 void Append(Paragraph& p, const std::u32string& text, const TextStyle& style) {
     if (text.empty()) return;
