@@ -22,67 +22,24 @@ std::string Where(const swf::Tag& tag) {
     return "tag " + std::to_string(tag.code) + " (" + swf::TagName(tag.code) + ") at offset " + std::to_string(tag.offset);
 }
 
-// The size of a filter's data after its id byte, or -1 when it can't be told.
-long FilterSize(uint8_t id, swf::ByteReader r) {
-    switch (id) {
-        case 0: return 23;  // drop shadow
-        case 1: return 9;   // blur
-        case 2: return 15;  // glow
-        case 3: return 27;  // bevel
-        case 4:             // gradient glow
-        case 7: {           // gradient bevel
-            const uint8_t count = r.u8();
-            return r.ok() ? 1 + 5L * count + 19 : -1;
-        }
-        case 5: {  // convolution
-            const uint8_t cols = r.u8(), rows = r.u8();
-            return r.ok() ? 2 + 8 + 4L * cols * rows + 4 + 1 : -1;
-        }
-        case 6: return 80;  // colour matrix
-        default: return -1;
-    }
-}
-
-// A FILTERLIST: a count, then each filter's id and data.
-bool ReadFilterList(swf::ByteReader& r, std::vector<FilterRecord>& out) {
-    const uint8_t count = r.u8();
-    for (uint8_t i = 0; i < count && r.ok(); ++i) {
-        FilterRecord f;
-        f.id = r.u8();
-        const long size = FilterSize(f.id, swf::ByteReader(r.current(), r.remaining()));
-        if (size < 0 || static_cast<size_t>(size) > r.remaining()) return false;
-        f.data.assign(r.current(), r.current() + size);
-        r.skip(static_cast<size_t>(size));
-        out.push_back(std::move(f));
-    }
-    return r.ok();
-}
-
 }  // namespace
 
 bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState) {
-    const bool v2 = tag.code == swf::tag::kDefineButton2;
-    swf::ByteReader r = tag.reader();
-    id = r.u16();
-    if (v2) {
-        r.u8();   // track as menu
-        r.u16();  // offset of the actions
-    }
+    swf::DefineButton button;
+    if (!swf::ReadDefineButton(tag, button)) return false;
+    id = button.id;
     upState = Timeline();
     Frame frame;
-    for (;;) {
-        const uint8_t flags = r.u8();
-        if (!r.ok()) return false;
-        if (flags == 0) break;  // the end of the records
+    for (swf::ButtonRecord& b : button.records) {
+        if ((b.states & swf::button_state::kUp) == 0) continue;
         PlaceCommand c;
-        c.characterId = r.u16();
-        c.depth = r.u16();
-        c.matrix = swf::ReadMatrix(r);
-        if (v2) c.colorTransform = swf::ReadColorTransform(r, true);
-        if (v2 && (flags & 0x10) != 0 && !ReadFilterList(r, c.filters.emplace())) return false;
-        if (v2 && (flags & 0x20) != 0) c.blendMode = r.u8();
-        if (!r.ok()) return false;
-        if (flags & 0x01) frame.commands.push_back(std::move(c));  // the up state
+        c.characterId = b.characterId;
+        c.depth = b.depth;
+        c.matrix = b.matrix;
+        c.colorTransform = b.colorTransform;
+        c.filters = std::move(b.filters);
+        c.blendMode = b.blendMode;
+        frame.commands.push_back(std::move(c));
     }
     upState.frames.push_back(std::move(frame));
     return true;
@@ -100,37 +57,6 @@ bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::
     return r.ok() && swf::ReadShape(r, version, true, shape);
 }
 
-namespace {
-
-// CLIPACTIONS: reserved, all events, then records up to a zero event mask.
-bool ReadClipActions(swf::ByteReader& r, uint8_t version, std::vector<ClipAction>& out) {
-    constexpr size_t kMaxClipActions = 4096;
-    auto events = [&]() -> uint32_t { return version >= 6 ? r.u32() : r.u16(); };
-    r.u16();
-    events();
-    while (r.ok()) {
-        const uint32_t mask = events();
-        if (!r.ok()) return false;
-        if (mask == 0) return true;
-        const uint32_t size = r.u32();
-        if (!r.ok() || size > r.remaining() || out.size() >= kMaxClipActions) return false;
-        ClipAction action;
-        action.events = mask;
-        const uint8_t* at = r.current();
-        size_t length = size;
-        if ((mask & (1u << 17)) != 0 && length > 0) {  // a key press names its key first
-            ++at;
-            --length;
-        }
-        action.code.assign(at, at + length);
-        r.skip(size);
-        out.push_back(std::move(action));
-    }
-    return false;
-}
-
-}  // namespace
-
 int Timeline::frameOfLabel(std::string_view label) const {
     for (size_t f = 0; f < frames.size(); ++f) {
         for (const std::string& l : frames[f].labels) {
@@ -141,60 +67,31 @@ int Timeline::frameOfLabel(std::string_view label) const {
 }
 
 bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c, uint8_t version) {
-    swf::ByteReader r = tag.reader();
     c = PlaceCommand();
-    switch (tag.code) {
-        case swf::tag::kRemoveObject:
-            c.remove = true;
-            r.u16();  // the character id: only the depth matters
-            c.depth = r.u16();
-            return r.ok();
-        case swf::tag::kRemoveObject2:
-            c.remove = true;
-            c.depth = r.u16();
-            return r.ok();
-        case swf::tag::kPlaceObject:
-            c.characterId = r.u16();
-            c.depth = r.u16();
-            c.matrix = swf::ReadMatrix(r);
-            if (r.ok() && r.remaining() > 0) c.colorTransform = swf::ReadColorTransform(r, false);
-            return r.ok();
-        default:
-            break;
+    if (tag.code == swf::tag::kRemoveObject || tag.code == swf::tag::kRemoveObject2) {
+        c.remove = true;
+        return swf::ReadRemoveObject(tag, c.depth);
     }
-    const bool v3 = tag.code == swf::tag::kPlaceObject3;
-    const uint8_t flags = r.u8();
-    const uint8_t flags2 = v3 ? r.u8() : 0;
-    c.depth = r.u16();
-    c.move = (flags & 0x01) != 0;
-    // The class name comes with its own flag only: movies with the image flag and a
-    // character carry no name, whatever the format's description suggests.
-    if (v3 && (flags2 & 0x08) != 0) r.string();
-    if (flags & 0x02) c.characterId = r.u16();
-    if (flags & 0x04) c.matrix = swf::ReadMatrix(r);
-    if (flags & 0x08) c.colorTransform = swf::ReadColorTransform(r, true);
-    if (flags & 0x10) c.ratio = r.u16();
-    if (flags & 0x20) c.name = r.string();
-    if (flags & 0x40) c.clipDepth = r.u16();
-    if (v3) {
-        if ((flags2 & 0x01) != 0 && !ReadFilterList(r, c.filters.emplace())) return false;
-        if (flags2 & 0x02) c.blendMode = r.u8();
-        if (flags2 & 0x04) c.cacheAsBitmap = r.u8() != 0;
-        if (flags2 & 0x20) c.visible = r.u8() != 0;
-        if (flags2 & 0x40) {
-            c.opaqueBackground = swf::ReadRgba(r);
-            c.opaqueBackground->a = 255;
-        }
+    swf::PlaceObject p;
+    if (!swf::ReadPlaceObject(tag, version, p)) return false;
+    c.depth = p.depth;
+    c.move = p.move;
+    c.characterId = p.characterId;
+    c.matrix = p.matrix;
+    c.colorTransform = p.colorTransform;
+    c.ratio = p.ratio;
+    c.name = std::move(p.name);
+    c.clipDepth = p.clipDepth;
+    c.filters = std::move(p.filters);
+    c.blendMode = p.blendMode;
+    c.cacheAsBitmap = p.cacheAsBitmap;
+    c.visible = p.visible;
+    if (p.backgroundColor) {
+        c.opaqueBackground = *p.backgroundColor;
+        c.opaqueBackground->a = 255;  // opaque, whatever alpha the file gives
     }
-    if ((flags & 0x80) != 0 && r.ok()) {
-        // Damaged clip actions keep those read whole before the damage, and the placement
-        // stands: the reference players play such movies (an end mark cut to 16 bits, say).
-        auto actions = std::make_shared<std::vector<ClipAction>>();
-        swf::ByteReader rest(r.current(), r.remaining());
-        ReadClipActions(rest, version, *actions);
-        if (!actions->empty()) c.clipActions = std::move(actions);
-    }
-    return r.ok();
+    if (!p.clipActions.empty()) c.clipActions = std::make_shared<const std::vector<ClipAction>>(std::move(p.clipActions));
+    return true;
 }
 
 const Character* MovieDefinition::character(uint16_t id) const {

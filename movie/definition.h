@@ -15,27 +15,14 @@
 #include "movie/render/shape.h"
 #include "movie/text/edit_text.h"
 #include "movie/text/static_text.h"
+#include "swf/display_tags.h"
 #include "swf/tags.h"
 
 namespace movie {
 
-// One filter of a PlaceObject3, kept as read for the filter stage of the engine.
-struct FilterRecord {
-    uint8_t id = 0;             // 0 drop shadow, 1 blur, 2 glow, 3 bevel, 4 gradient glow,
-    std::vector<uint8_t> data;  // 5 convolution, 6 colour matrix, 7 gradient bevel
-};
-
-// The events of clip actions, as the flags of a PlaceObject2 or 3 number them.
-namespace clip_event {
-inline constexpr uint32_t kLoad = 1u << 0, kEnterFrame = 1u << 1, kUnload = 1u << 2, kInitialize = 1u << 9,
-                          kConstruct = 1u << 18;
-}
-
-// One clip action of a placed sprite: the events it answers and its bytecode.
-struct ClipAction {
-    uint32_t events = 0;
-    std::vector<uint8_t> code;
-};
+// The clip actions of a placed sprite: the events each answers and its bytecode.
+using ClipAction = swf::ClipActionRecord;
+namespace clip_event = swf::clip_event;
 
 // A DoAction's bytecode, run after the frame's first `at` commands have been applied.
 struct FrameScript {
@@ -59,7 +46,7 @@ struct Placement {
     std::optional<std::string> name;
     std::optional<uint16_t> clipDepth;
     std::optional<uint8_t> blendMode;
-    std::optional<std::vector<FilterRecord>> filters;
+    std::optional<std::vector<swf::Filter>> filters;
     std::optional<bool> cacheAsBitmap;
     std::optional<bool> visible;
     std::optional<swf::Color> opaqueBackground;  // opaque, whatever alpha the file gives

@@ -51,7 +51,7 @@ struct DisplayObject {
     uint16_t ratio = 0;
     uint16_t clipDepth = 0;  // > 0: a mask for the depths above it up to this one
     uint8_t blendMode = 0;   // as the file numbers them: 0 and 1 normal, 2 layer, 3 multiply ...
-    std::vector<FilterRecord> filters;
+    std::vector<swf::Filter> filters;
     bool visible = true;
     bool cacheAsBitmap = false;  // drawn as a bitmap: on whole pixels
     int placedFrame = -1;        // the frame of its timeline that placed it

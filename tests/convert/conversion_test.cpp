@@ -10,7 +10,9 @@
 #include "convert/conversion.h"
 #include "convert/two_render.h"
 #include "support/demo_movie.h"
+#ifndef _WIN32
 #include "support/ffmpeg_tools.h"
+#endif
 #include "support/temp_dir.h"
 #include "swf/tags.h"
 #include "../raster/raster_test_util.h"
@@ -71,6 +73,9 @@ TEST_F(Conversion, WritesTheRangeWithProgressAndTimings) {
     EXPECT_LE(t.step + t.draw + t.compose + t.write, t.total);
     EXPECT_EQ(engine.currentFrame(), 29) << "the engine is left at the last frame converted";
 
+#ifdef _WIN32
+    GTEST_SKIP() << "ffprobe reads the file in the native build";
+#else
     if (!testing_support::HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
     const testing_support::ProbedVideo v = testing_support::ProbeAvi(j.output);
     ASSERT_TRUE(v.ok) << v.output;
@@ -85,6 +90,7 @@ TEST_F(Conversion, WritesTheRangeWithProgressAndTimings) {
     for (int k = 0; k < 10; ++k) {
         EXPECT_TRUE(frames.compare(k * frameBytes, frameBytes, expectedFrame(20 + k)) == 0) << "frame " << 20 + k;
     }
+#endif
 }
 
 // The Windows capture's pipeline through the same loop writes the same file, byte for byte:

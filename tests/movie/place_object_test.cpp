@@ -39,8 +39,11 @@ TEST(PlaceObject3, VisibleAloneHasNoBackgroundAfterIt) {
     EXPECT_EQ(c.characterId, 9);
     ASSERT_TRUE(c.filters);
     ASSERT_EQ(c.filters->size(), 1u);
-    EXPECT_EQ((*c.filters)[0].id, 4);
-    EXPECT_EQ((*c.filters)[0].data.size(), 1u + 5 * 3 + 19);
+    const auto* glow = std::get_if<swf::GradientGlowFilter>(&(*c.filters)[0]);
+    ASSERT_NE(glow, nullptr);
+    ASSERT_EQ(glow->stops.size(), 3u);
+    EXPECT_EQ(glow->stops[2].ratio, 200);
+    EXPECT_EQ(glow->stops[1].color.r, 255);
     EXPECT_EQ(c.visible, true);
     EXPECT_FALSE(c.opaqueBackground);
 }
@@ -68,8 +71,12 @@ TEST(PlaceObject3, EveryFieldTogether) {
     EXPECT_EQ(c.matrix->translateY, -100);
     ASSERT_TRUE(c.filters);
     ASSERT_EQ(c.filters->size(), 2u);
-    EXPECT_EQ((*c.filters)[0].id, 1);
-    EXPECT_EQ((*c.filters)[0].data.size(), 9u);
+    const auto* blur = std::get_if<swf::BlurFilter>(&(*c.filters)[0]);
+    ASSERT_NE(blur, nullptr);
+    EXPECT_FLOAT_EQ(blur->blurX, 4);
+    EXPECT_FLOAT_EQ(blur->blurY, 6);
+    EXPECT_EQ(blur->passes, 2);
+    EXPECT_NE(std::get_if<swf::GradientGlowFilter>(&(*c.filters)[1]), nullptr);
     EXPECT_EQ(c.blendMode, 3);
     EXPECT_EQ(c.cacheAsBitmap, true);
     EXPECT_EQ(c.visible, false);

@@ -1,0 +1,219 @@
+// Filters decoded once, field by field, from bytes laid out as the format gives them; the
+// buttons' records with all their states and their actions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "support/swf_builder.h"
+#include "swf/display_tags.h"
+
+namespace {
+
+using namespace testing_support;
+
+swf::Tag AsTag(uint16_t code, const std::vector<uint8_t>& body) {
+    return swf::Tag{code, 0, body.data(), static_cast<uint32_t>(body.size())};
+}
+
+void AppendFloat(std::vector<uint8_t>& out, float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    AppendU32(out, bits);
+}
+
+std::vector<swf::Filter> ReadList(const std::vector<uint8_t>& bytes, bool* ok = nullptr) {
+    swf::ByteReader r(bytes.data(), bytes.size());
+    std::vector<swf::Filter> out;
+    const bool read = swf::ReadFilterList(r, out);
+    if (ok != nullptr) *ok = read;
+    return out;
+}
+
+TEST(Filters, ShadowGlowAndBevelFieldsInTheFormatsOrder) {
+    std::vector<uint8_t> list = {3};
+    // Drop shadow: colour, blur x 2.5, blur y 4, angle 0.75, distance 6, strength 1.5,
+    // flags: inner, no knockout, composite source off, 3 passes.
+    AppendBytes(list, {0, 10, 20, 30, 128});
+    AppendU32(list, 0x00028000);
+    AppendU32(list, 4 << 16);
+    AppendU32(list, 0x0000C000);
+    AppendU32(list, 6 << 16);
+    AppendU16(list, 0x0180);
+    list.push_back(0x80 | 3);
+    // Glow: colour, blur, strength 2, knockout, composite source, 1 pass.
+    AppendBytes(list, {2, 1, 2, 3, 255});
+    AppendU32(list, 8 << 16);
+    AppendU32(list, 8 << 16);
+    AppendU16(list, 0x0200);
+    list.push_back(0x40 | 0x20 | 1);
+    // Bevel: highlight, shadow, blur, angle, distance, strength, on top with 2 passes.
+    AppendBytes(list, {3, 255, 255, 255, 255, 0, 0, 0, 255});
+    AppendU32(list, 1 << 16);
+    AppendU32(list, 1 << 16);
+    AppendU32(list, 0);
+    AppendU32(list, 2 << 16);
+    AppendU16(list, 0x0100);
+    list.push_back(0x20 | 0x10 | 2);
+    bool ok = false;
+    const std::vector<swf::Filter> filters = ReadList(list, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(filters.size(), 3u);
+    const auto& shadow = std::get<swf::DropShadowFilter>(filters[0]);
+    EXPECT_EQ(shadow.color.r, 10);
+    EXPECT_EQ(shadow.color.a, 128);
+    EXPECT_FLOAT_EQ(shadow.effect.blurX, 2.5f);
+    EXPECT_FLOAT_EQ(shadow.effect.blurY, 4);
+    EXPECT_FLOAT_EQ(shadow.effect.angle, 0.75f);
+    EXPECT_FLOAT_EQ(shadow.effect.distance, 6);
+    EXPECT_FLOAT_EQ(shadow.effect.strength, 1.5f);
+    EXPECT_TRUE(shadow.effect.inner);
+    EXPECT_FALSE(shadow.effect.knockout);
+    EXPECT_FALSE(shadow.effect.compositeSource);
+    EXPECT_EQ(shadow.effect.passes, 3);
+    const auto& glow = std::get<swf::GlowFilter>(filters[1]);
+    EXPECT_EQ(glow.color.b, 3);
+    EXPECT_FLOAT_EQ(glow.effect.distance, 0) << "a glow has no distance";
+    EXPECT_FLOAT_EQ(glow.effect.strength, 2);
+    EXPECT_TRUE(glow.effect.knockout);
+    EXPECT_TRUE(glow.effect.compositeSource);
+    EXPECT_EQ(glow.effect.passes, 1);
+    const auto& bevel = std::get<swf::BevelFilter>(filters[2]);
+    EXPECT_EQ(bevel.highlight.g, 255) << "the highlight comes first";
+    EXPECT_EQ(bevel.shadow.g, 0);
+    EXPECT_TRUE(bevel.effect.onTop);
+    EXPECT_EQ(bevel.effect.passes, 2) << "four bits of passes after the on-top flag";
+    EXPECT_FLOAT_EQ(bevel.effect.distance, 2);
+}
+
+TEST(Filters, ConvolutionAndColourMatrixWithFloatsThatAreNotFinite) {
+    std::vector<uint8_t> list = {2, 5, 3, 2};  // convolution, 3 columns, 2 rows
+    AppendFloat(list, 9);
+    AppendFloat(list, std::numeric_limits<float>::quiet_NaN());  // bias
+    for (int k = 0; k < 6; ++k) AppendFloat(list, static_cast<float>(k) - 2);
+    AppendBytes(list, {1, 2, 3, 4});
+    list.push_back(0x01);  // six reserved bits, clamp off, preserve alpha on
+    list.push_back(6);      // colour matrix
+    for (int k = 0; k < 20; ++k) AppendFloat(list, k == 4 ? std::numeric_limits<float>::infinity() : k * 0.5f);
+    bool ok = false;
+    const std::vector<swf::Filter> filters = ReadList(list, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(filters.size(), 2u);
+    const auto& c = std::get<swf::ConvolutionFilter>(filters[0]);
+    EXPECT_EQ(c.columns, 3);
+    EXPECT_EQ(c.rows, 2);
+    EXPECT_FLOAT_EQ(c.divisor, 9);
+    EXPECT_EQ(c.bias, 0) << "NaN reads as 0";
+    ASSERT_EQ(c.matrix.size(), 6u);
+    EXPECT_FLOAT_EQ(c.matrix[5], 3);
+    EXPECT_EQ(c.outside.a, 4);
+    EXPECT_FALSE(c.clamp);
+    EXPECT_TRUE(c.preserveAlpha);
+    const auto& m = std::get<swf::ColorMatrixFilter>(filters[1]);
+    EXPECT_FLOAT_EQ(m.matrix[3], 1.5f);
+    EXPECT_EQ(m.matrix[4], 0) << "infinity reads as 0";
+    EXPECT_FLOAT_EQ(m.matrix[19], 9.5f);
+}
+
+TEST(Filters, UnknownIdsAndShortRecordsStopTheList) {
+    bool ok = true;
+    EXPECT_TRUE(ReadList({1, 8, 0, 0, 0}, &ok).empty());
+    EXPECT_FALSE(ok) << "id 8 is no filter";
+    std::vector<uint8_t> cut = {1, 4, 200};  // a gradient glow of 200 stops, with none there
+    cut.insert(cut.end(), 50, 0);
+    ReadList(cut, &ok);
+    EXPECT_FALSE(ok);
+    // A gradient filter without stops reads, and the next one after it.
+    std::vector<uint8_t> empty = {2, 7, 0};
+    empty.insert(empty.end(), 19, 0);
+    AppendBytes(empty, {1, 0, 0, 1, 0, 0, 0, 1, 0, 0x08});
+    const std::vector<swf::Filter> two = ReadList(empty, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_TRUE(std::get<swf::GradientBevelFilter>(two[0]).stops.empty());
+    EXPECT_FLOAT_EQ(std::get<swf::BlurFilter>(two[1]).blurX, 1);
+}
+
+// A button record: states, character, depth, an identity matrix (one byte of zero bits).
+void AppendRecord(std::vector<uint8_t>& out, uint8_t flags, uint16_t character, uint16_t depth, bool v2) {
+    out.push_back(flags);
+    AppendU16(out, character);
+    AppendU16(out, depth);
+    out.push_back(0);  // matrix: no scale, no rotation, 0-bit translation
+    if (v2) out.push_back(0);  // colour transform: no terms
+}
+
+TEST(Buttons, RecordsKeepEveryStateAndTheActionsTheirConditions) {
+    // DefineButton2: two records, then two condition actions.
+    std::vector<uint8_t> body;
+    AppendU16(body, 12);  // id
+    body.push_back(1);    // track as menu
+    const size_t offsetAt = body.size();
+    AppendU16(body, 0);
+    AppendRecord(body, swf::button_state::kUp | swf::button_state::kHitTest, 3, 1, true);
+    AppendRecord(body, swf::button_state::kOver | swf::button_state::kDown, 4, 2, true);
+    body.push_back(0);  // end of the records
+    const size_t actionsAt = body.size();
+    body[offsetAt] = static_cast<uint8_t>(actionsAt - offsetAt);
+    AppendU16(body, 4 + 2);  // size to the next
+    AppendU16(body, 0x0008 | (65 << 9));  // over down to over up, key 'A'
+    AppendBytes(body, {0x07, 0x00});
+    AppendU16(body, 0);  // the last
+    AppendU16(body, 0x0001);
+    AppendBytes(body, {0x06, 0x00});
+    swf::DefineButton b;
+    ASSERT_TRUE(swf::ReadDefineButton(AsTag(swf::tag::kDefineButton2, body), b));
+    EXPECT_EQ(b.id, 12);
+    EXPECT_TRUE(b.trackAsMenu);
+    ASSERT_EQ(b.records.size(), 2u);
+    EXPECT_EQ(b.records[0].states, swf::button_state::kUp | swf::button_state::kHitTest);
+    EXPECT_EQ(b.records[1].characterId, 4);
+    EXPECT_EQ(b.records[1].depth, 2);
+    EXPECT_TRUE(b.records[1].colorTransform);
+    ASSERT_EQ(b.actions.size(), 2u);
+    EXPECT_EQ(b.actions[0].conditions & 0x00FF, swf::kButtonConditionOverDownToOverUp);
+    EXPECT_EQ(b.actions[0].conditions >> 9, 65);
+    EXPECT_EQ(b.actions[0].code, (std::vector<uint8_t>{0x07, 0x00}));
+    EXPECT_EQ(b.actions[1].code, (std::vector<uint8_t>{0x06, 0x00}));
+    // A size that runs past the tag keeps the actions before it.
+    body[actionsAt + 6 + 0] = 0xFF;
+    body[actionsAt + 6 + 1] = 0x00;
+    ASSERT_TRUE(swf::ReadDefineButton(AsTag(swf::tag::kDefineButton2, body), b));
+    EXPECT_EQ(b.actions.size(), 1u);
+
+    // DefineButton: the actions after the records run on release.
+    std::vector<uint8_t> v1;
+    AppendU16(v1, 5);
+    AppendRecord(v1, swf::button_state::kUp, 3, 1, false);
+    v1.push_back(0);
+    AppendBytes(v1, {0x07, 0x00});
+    ASSERT_TRUE(swf::ReadDefineButton(AsTag(swf::tag::kDefineButton, v1), b));
+    ASSERT_EQ(b.records.size(), 1u);
+    EXPECT_FALSE(b.records[0].colorTransform);
+    ASSERT_EQ(b.actions.size(), 1u);
+    EXPECT_EQ(b.actions[0].conditions, swf::kButtonConditionOverDownToOverUp);
+    // Records cut short are damage.
+    v1.resize(4);
+    EXPECT_FALSE(swf::ReadDefineButton(AsTag(swf::tag::kDefineButton, v1), b));
+}
+
+TEST(ClipActionRecords, AKeyPressNamesItsKeyBeforeItsCode) {
+    std::vector<uint8_t> body = {0x82};  // character and clip actions
+    AppendU16(body, 1);
+    AppendU16(body, 7);
+    AppendU16(body, 0);  // reserved
+    AppendU32(body, swf::clip_event::kKeyPress);
+    AppendU32(body, swf::clip_event::kKeyPress);
+    AppendU32(body, 3);
+    AppendBytes(body, {32, 0x07, 0x00});
+    AppendU32(body, 0);
+    swf::PlaceObject p;
+    ASSERT_TRUE(swf::ReadPlaceObject(AsTag(swf::tag::kPlaceObject2, body), 6, p));
+    ASSERT_EQ(p.clipActions.size(), 1u);
+    EXPECT_EQ(p.clipActions[0].keyCode, 32);
+    EXPECT_EQ(p.clipActions[0].code, (std::vector<uint8_t>{0x07, 0x00}));
+    EXPECT_EQ(p.version, 2);
+}
+
+}  // namespace
