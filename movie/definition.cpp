@@ -45,7 +45,7 @@ bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState) {
     return true;
 }
 
-bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape) {
+swf::ReadStatus ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape) {
     const int version = ShapeVersion(tag.code);
     swf::ByteReader r = tag.reader();
     id = r.u16();
@@ -54,7 +54,8 @@ bool ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::
         swf::ReadRect(r);  // edge bounds
         r.u8();            // winding and stroke-scaling hints
     }
-    return r.ok() && swf::ReadShape(r, version, true, shape);
+    if (!r.ok()) return false;
+    return swf::ReadShape(r, version, true, shape);
 }
 
 int Timeline::frameOfLabel(std::string_view label) const {
@@ -160,10 +161,9 @@ bool DefineCharacter(std::map<uint16_t, std::unique_ptr<Character>>& characters,
     uint16_t id = 0;
     auto c = std::make_unique<Character>();
     c->kind = kind;
-    swf::TakeLimitNote();
-    if (!read(id, *c)) {
-        const std::string limit = swf::TakeLimitNote();
-        error = Where(tag) + ": " + (limit.empty() ? std::string(what) + " damaged" : limit);
+    const swf::ReadStatus status = read(id, *c);
+    if (!status) {
+        error = Where(tag) + ": " + (status.limit != nullptr ? std::string(status.limit) : std::string(what) + " damaged");
         return false;
     }
     characters[id] = std::move(c);
@@ -208,10 +208,9 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             uint16_t id = 0;
             swf::Rect bounds;
             swf::Shape shape;
-            swf::TakeLimitNote();
-            if (!ReadDefineShape(tag, id, bounds, shape)) {
-                const std::string limit = swf::TakeLimitNote();
-                error = Where(tag) + ": " + (limit.empty() ? std::string("the shape is damaged") : limit);
+            const swf::ReadStatus status = ReadDefineShape(tag, id, bounds, shape);
+            if (!status) {
+                error = Where(tag) + ": " + (status.limit != nullptr ? std::string(status.limit) : "the shape is damaged");
                 return false;
             }
             auto c = std::make_unique<Character>();

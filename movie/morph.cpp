@@ -7,59 +7,6 @@ namespace movie {
 
 namespace {
 
-void ReadMorphGradient(swf::ByteReader& r, swf::Gradient& a, swf::Gradient& b, bool focal) {
-    const uint8_t head = r.u8();
-    a.spread = b.spread = static_cast<swf::SpreadMode>((head >> 6) & 3);
-    a.interpolation = b.interpolation = static_cast<swf::InterpolationMode>((head >> 4) & 3);
-    const unsigned count = head & 0x0F;
-    for (unsigned i = 0; i < count && r.ok(); ++i) {
-        swf::GradientRecord ra, rb;
-        ra.ratio = r.u8();
-        ra.color = swf::ReadRgba(r);
-        rb.ratio = r.u8();
-        rb.color = swf::ReadRgba(r);
-        a.records.push_back(ra);
-        b.records.push_back(rb);
-    }
-    if (focal) {
-        a.focalPoint = r.fixed8();
-        b.focalPoint = r.fixed8();
-    }
-}
-
-void ReadMorphFill(swf::ByteReader& r, swf::FillStyle& a, swf::FillStyle& b) {
-    a.type = b.type = static_cast<swf::FillType>(r.u8());
-    switch (a.type) {
-        case swf::FillType::kSolid:
-            a.color = swf::ReadRgba(r);
-            b.color = swf::ReadRgba(r);
-            break;
-        case swf::FillType::kLinearGradient:
-        case swf::FillType::kRadialGradient:
-        case swf::FillType::kFocalGradient:
-            a.matrix = swf::ReadMatrix(r);
-            b.matrix = swf::ReadMatrix(r);
-            ReadMorphGradient(r, a.gradient, b.gradient, a.type == swf::FillType::kFocalGradient);
-            break;
-        case swf::FillType::kRepeatingBitmap:
-        case swf::FillType::kClippedBitmap:
-        case swf::FillType::kNonSmoothedRepeatingBitmap:
-        case swf::FillType::kNonSmoothedClippedBitmap:
-            a.bitmapId = b.bitmapId = r.u16();
-            a.matrix = swf::ReadMatrix(r);
-            b.matrix = swf::ReadMatrix(r);
-            break;
-        default:
-            r.fail();
-    }
-}
-
-uint32_t ReadCount(swf::ByteReader& r) {
-    uint32_t n = r.u8();
-    if (n == 0xFF) n = r.u16();
-    return n;
-}
-
 float Lerp(float a, float b, float t) { return a + (b - a) * t; }
 int32_t LerpI(int32_t a, int32_t b, float t) { return static_cast<int32_t>(std::lround(Lerp(float(a), float(b), t))); }
 uint8_t LerpU8(uint8_t a, uint8_t b, float t) { return static_cast<uint8_t>(std::clamp(std::lround(Lerp(a, b, t)), 0L, 255L)); }
@@ -102,7 +49,7 @@ void AsCurve(const swf::ShapeRecord& r, float& cx, float& cy, float& ax, float& 
 
 }  // namespace
 
-bool ReadDefineMorphShape(const swf::Tag& tag, uint16_t& id, MorphDefinition& m) {
+swf::ReadStatus ReadDefineMorphShape(const swf::Tag& tag, uint16_t& id, MorphDefinition& m) {
     const bool v2 = tag.code == swf::tag::kDefineMorphShape2;
     swf::ByteReader r = tag.reader();
     id = r.u16();
@@ -115,50 +62,14 @@ bool ReadDefineMorphShape(const swf::Tag& tag, uint16_t& id, MorphDefinition& m)
     }
     const uint32_t offset = r.u32();  // from here to the end edges
     const size_t offsetBase = r.position();
-    const uint32_t fills = ReadCount(r);
-    if (fills > r.remaining()) return false;
-    for (uint32_t i = 0; i < fills && r.ok(); ++i) {
-        swf::FillStyle a, b;
-        ReadMorphFill(r, a, b);
-        m.startFills.push_back(a);
-        m.endFills.push_back(b);
-    }
-    const uint32_t lines = ReadCount(r);
-    if (lines > r.remaining()) return false;
-    for (uint32_t i = 0; i < lines && r.ok(); ++i) {
-        swf::LineStyle a, b;
-        a.width = r.u16();
-        b.width = r.u16();
-        if (v2) {
-            a.startCap = static_cast<swf::CapStyle>(r.ubits(2));
-            a.join = static_cast<swf::JoinStyle>(r.ubits(2));
-            a.hasFill = r.flag();
-            a.noHScale = r.flag();
-            a.noVScale = r.flag();
-            a.pixelHinting = r.flag();
-            r.ubits(5);
-            a.noClose = r.flag();
-            a.endCap = static_cast<swf::CapStyle>(r.ubits(2));
-            r.align();
-            if (a.join == swf::JoinStyle::kMiter) a.miterLimit = r.fixed8();
-            const uint16_t wa = a.width, wb = b.width;
-            b = a;
-            a.width = wa;
-            b.width = wb;
-            if (a.hasFill) {
-                ReadMorphFill(r, a.fill, b.fill);
-            } else {
-                a.color = swf::ReadRgba(r);
-                b.color = swf::ReadRgba(r);
-            }
-        } else {
-            a.color = swf::ReadRgba(r);
-            b.color = swf::ReadRgba(r);
-        }
-        m.startLines.push_back(a);
-        m.endLines.push_back(b);
-    }
-    if (!r.ok() || !swf::ReadShape(r, 3, false, m.startEdges)) return false;
+    swf::MorphStyles styles;
+    swf::ReadMorphStyles(r, v2, styles);
+    m.startFills = std::move(styles.startFills);
+    m.endFills = std::move(styles.endFills);
+    m.startLines = std::move(styles.startLines);
+    m.endLines = std::move(styles.endLines);
+    if (!r.ok()) return false;
+    if (const swf::ReadStatus start = swf::ReadShape(r, 3, false, m.startEdges); !start) return start;
     // The end edges start where the offset says.
     if (offsetBase + offset > tag.length) return false;
     swf::ByteReader e(tag.body + offsetBase + offset, tag.length - offsetBase - offset);

@@ -17,7 +17,7 @@ struct MorphDefinition {
     swf::Shape startEdges, endEdges;  // records only: the styles are above
 };
 
-bool ReadDefineMorphShape(const swf::Tag& tag, uint16_t& id, MorphDefinition& out);
+swf::ReadStatus ReadDefineMorphShape(const swf::Tag& tag, uint16_t& id, MorphDefinition& out);
 
 // The shape at t from 0 (start) to 1 (end): styles and edges interpolated pairwise, a
 // straight edge paired with a curve taken as a curve with its control at its middle.

@@ -45,6 +45,14 @@ public:
     const uint8_t* current() const { return data_ + std::min(position(), size_); }
     bool ok() const { return !failed_; }
     void fail() { failed_ = true; }
+    // Fails because a limit refuses what follows; `what` (a message naming the limit, with
+    // static storage) says which.
+    void failAtLimit(const char* what) {
+        failed_ = true;
+        limit_ = what;
+    }
+    // The limit that stopped the reader, or null.
+    const char* limit() const { return limit_; }
     // A reader over the next n bytes, which this one skips.
     ByteReader sub(size_t n);
 
@@ -56,8 +64,24 @@ private:
     size_t size_ = 0;
     size_t pos_ = 0;
     bool failed_ = false;
+    const char* limit_ = nullptr;
     bool bits_ = false;  // inside bit fields: bitReader_ holds the position
     BitReader bitReader_;
+};
+
+// What a reader of a record or a tag says: read whole or not, and, when a limit stopped it,
+// which (the message of ByteReader::failAtLimit).
+struct ReadStatus {
+    ReadStatus(bool whole) : ok(whole) {}  // NOLINT: a plain bool is a status without a limit
+    static ReadStatus Of(const ByteReader& r) {
+        ReadStatus s(r.ok());
+        s.limit = r.limit();
+        return s;
+    }
+    explicit operator bool() const { return ok; }
+
+    bool ok = false;
+    const char* limit = nullptr;
 };
 
 }  // namespace swf

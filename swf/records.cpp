@@ -1,5 +1,7 @@
 #include "swf/records.h"
 
+#include <array>
+
 namespace swf {
 
 Rect ReadRect(ByteReader& r) {
@@ -67,120 +69,172 @@ ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha) {
     return cx;
 }
 
-Gradient ReadGradient(ByteReader& r, int shapeVersion, bool focal) {
-    Gradient g;
-    g.spread = static_cast<SpreadMode>(r.ubits(2));
-    g.interpolation = static_cast<InterpolationMode>(r.ubits(2));
-    const unsigned count = r.ubits(4);
-    r.align();
-    for (unsigned i = 0; i < count && r.ok(); ++i) {
-        GradientRecord rec;
-        rec.ratio = r.u8();
-        rec.color = shapeVersion >= 3 ? ReadRgba(r) : ReadRgb(r);
-        g.records.push_back(rec);
-    }
-    if (focal) g.focalPoint = r.fixed8();
-    return g;
-}
-
-FillStyle ReadFillStyle(ByteReader& r, int shapeVersion) {
-    FillStyle f;
-    f.type = static_cast<FillType>(r.u8());
-    switch (f.type) {
-        case FillType::kSolid:
-            f.color = shapeVersion >= 3 ? ReadRgba(r) : ReadRgb(r);
-            break;
-        case FillType::kLinearGradient:
-        case FillType::kRadialGradient:
-        case FillType::kFocalGradient:
-            f.matrix = ReadMatrix(r);
-            f.gradient = ReadGradient(r, shapeVersion, f.type == FillType::kFocalGradient);
-            break;
-        case FillType::kRepeatingBitmap:
-        case FillType::kClippedBitmap:
-        case FillType::kNonSmoothedRepeatingBitmap:
-        case FillType::kNonSmoothedClippedBitmap:
-            f.bitmapId = r.u16();
-            f.matrix = ReadMatrix(r);
-            break;
-        default:
-            r.fail();  // an unknown fill type: the rest of the record can't be found
-    }
-    return f;
-}
-
 namespace {
 
-uint32_t ReadStyleCount(ByteReader& r, int shapeVersion) {
-    uint32_t count = r.u8();
-    if (count == 0xFF && shapeVersion >= 2) count = r.u16();
-    return count;
+// One reader for the styles of shapes and of morph shapes. A shape gives each field once; a
+// morph gives every field that can change between its start and its end twice in a row (the
+// start's, then the end's), and the rest once. `N` is 1 or 2, and out[0], out[1] the styles
+// filled: the start and the end.
+template <size_t N>
+class StyleReader {
+public:
+    StyleReader(ByteReader& r, int shapeVersion) : r_(r), version_(shapeVersion) {}
+
+    void fill(const std::array<FillStyle*, N>& out) {
+        const auto type = static_cast<FillType>(r_.u8());
+        for (FillStyle* f : out) f->type = type;
+        switch (type) {
+            case FillType::kSolid:
+                for (FillStyle* f : out) f->color = color();
+                break;
+            case FillType::kLinearGradient:
+            case FillType::kRadialGradient:
+            case FillType::kFocalGradient: {
+                for (FillStyle* f : out) f->matrix = ReadMatrix(r_);
+                std::array<Gradient*, N> gradients;
+                for (size_t i = 0; i < N; ++i) gradients[i] = &out[i]->gradient;
+                gradient(gradients, type == FillType::kFocalGradient);
+                break;
+            }
+            case FillType::kRepeatingBitmap:
+            case FillType::kClippedBitmap:
+            case FillType::kNonSmoothedRepeatingBitmap:
+            case FillType::kNonSmoothedClippedBitmap: {
+                const uint16_t id = r_.u16();
+                for (FillStyle* f : out) {
+                    f->bitmapId = id;
+                    f->matrix = ReadMatrix(r_);
+                }
+                break;
+            }
+            default:
+                r_.fail();  // an unknown fill type: the rest of the record can't be found
+        }
+    }
+
+    void line(const std::array<LineStyle*, N>& out) {
+        for (LineStyle* l : out) l->width = r_.u16();
+        if (version_ < 4) {
+            for (LineStyle* l : out) l->color = color();
+            return;
+        }
+        LineStyle flags;
+        flags.startCap = static_cast<CapStyle>(r_.ubits(2));
+        flags.join = static_cast<JoinStyle>(r_.ubits(2));
+        flags.hasFill = r_.flag();
+        flags.noHScale = r_.flag();
+        flags.noVScale = r_.flag();
+        flags.pixelHinting = r_.flag();
+        r_.ubits(5);  // reserved
+        flags.noClose = r_.flag();
+        flags.endCap = static_cast<CapStyle>(r_.ubits(2));
+        r_.align();
+        if (flags.join == JoinStyle::kMiter) flags.miterLimit = r_.fixed8();
+        for (LineStyle* l : out) {
+            l->startCap = flags.startCap;
+            l->join = flags.join;
+            l->hasFill = flags.hasFill;
+            l->noHScale = flags.noHScale;
+            l->noVScale = flags.noVScale;
+            l->pixelHinting = flags.pixelHinting;
+            l->noClose = flags.noClose;
+            l->endCap = flags.endCap;
+            l->miterLimit = flags.miterLimit;
+        }
+        if (flags.hasFill) {
+            std::array<FillStyle*, N> fills;
+            for (size_t i = 0; i < N; ++i) fills[i] = &out[i]->fill;
+            fill(fills);
+        } else {
+            for (LineStyle* l : out) l->color = ReadRgba(r_);
+        }
+    }
+
+    // A style array's count: a byte, or 0xFF and 16 bits from DefineShape2 on.
+    uint32_t count() {
+        uint32_t n = r_.u8();
+        if (n == 0xFF && version_ >= 2) n = r_.u16();
+        return n;
+    }
+
+private:
+    Color color() { return version_ >= 3 ? ReadRgba(r_) : ReadRgb(r_); }
+
+    void gradient(const std::array<Gradient*, N>& out, bool focal) {
+        const uint8_t head = r_.u8();
+        for (Gradient* g : out) {
+            g->spread = static_cast<SpreadMode>((head >> 6) & 3);
+            g->interpolation = static_cast<InterpolationMode>((head >> 4) & 3);
+        }
+        const unsigned records = head & 0x0F;
+        for (unsigned i = 0; i < records && r_.ok(); ++i) {
+            for (Gradient* g : out) {
+                GradientRecord rec;
+                rec.ratio = r_.u8();
+                rec.color = color();
+                g->records.push_back(rec);
+            }
+        }
+        if (focal) {
+            for (Gradient* g : out) g->focalPoint = r_.fixed8();
+        }
+    }
+
+    ByteReader& r_;
+    int version_;
+};
+
+// A style array into N parallel vectors; a count beyond what the bytes could hold (each style
+// takes at least `minBytes`) is damage.
+template <size_t N, class Style, class ReadOne>
+void ReadStyleArray(StyleReader<N>& styles, ByteReader& r, size_t minBytes, const std::array<std::vector<Style>*, N>& out,
+                    ReadOne readOne) {
+    const uint32_t count = styles.count();
+    if (count > r.remaining() / minBytes + 1) {
+        r.fail();
+        return;
+    }
+    for (std::vector<Style>* v : out) v->reserve(count);
+    for (uint32_t i = 0; i < count && r.ok(); ++i) {
+        std::array<Style*, N> one;
+        for (size_t k = 0; k < N; ++k) one[k] = &out[k]->emplace_back();
+        readOne(one);
+    }
 }
 
 }  // namespace
 
 std::vector<FillStyle> ReadFillStyles(ByteReader& r, int shapeVersion) {
-    const uint32_t count = ReadStyleCount(r, shapeVersion);
     std::vector<FillStyle> fills;
-    // Each fill style takes at least 2 bytes: a count beyond what remains is damage.
-    if (count > r.remaining() / 2 + 1) {
-        r.fail();
-        return fills;
-    }
-    fills.reserve(count);
-    for (uint32_t i = 0; i < count && r.ok(); ++i) fills.push_back(ReadFillStyle(r, shapeVersion));
+    StyleReader<1> styles(r, shapeVersion);
+    ReadStyleArray<1, FillStyle>(styles, r, 2, {&fills}, [&](const std::array<FillStyle*, 1>& f) { styles.fill(f); });
     return fills;
 }
 
 std::vector<LineStyle> ReadLineStyles(ByteReader& r, int shapeVersion) {
-    const uint32_t count = ReadStyleCount(r, shapeVersion);
     std::vector<LineStyle> lines;
-    if (count > r.remaining() / 4 + 1) {
-        r.fail();
-        return lines;
-    }
-    lines.reserve(count);
-    for (uint32_t i = 0; i < count && r.ok(); ++i) {
-        LineStyle l;
-        l.width = r.u16();
-        if (shapeVersion >= 4) {
-            l.startCap = static_cast<CapStyle>(r.ubits(2));
-            l.join = static_cast<JoinStyle>(r.ubits(2));
-            l.hasFill = r.flag();
-            l.noHScale = r.flag();
-            l.noVScale = r.flag();
-            l.pixelHinting = r.flag();
-            r.ubits(5);  // reserved
-            l.noClose = r.flag();
-            l.endCap = static_cast<CapStyle>(r.ubits(2));
-            r.align();
-            if (l.join == JoinStyle::kMiter) l.miterLimit = r.fixed8();
-            if (l.hasFill) {
-                l.fill = ReadFillStyle(r, shapeVersion);
-            } else {
-                l.color = ReadRgba(r);
-            }
-        } else {
-            l.color = shapeVersion >= 3 ? ReadRgba(r) : ReadRgb(r);
-        }
-        lines.push_back(l);
-    }
+    StyleReader<1> styles(r, shapeVersion);
+    ReadStyleArray<1, LineStyle>(styles, r, 4, {&lines}, [&](const std::array<LineStyle*, 1>& l) { styles.line(l); });
     return lines;
 }
 
-namespace {
-thread_local std::string g_limitNote;
-}  // namespace
-
-void NoteLimit(std::string what) { g_limitNote = std::move(what); }
-
-std::string TakeLimitNote() {
-    std::string note = std::move(g_limitNote);
-    g_limitNote.clear();
-    return note;
+void ReadMorphStyles(ByteReader& r, bool morph2, MorphStyles& out) {
+    StyleReader<2> styles(r, morph2 ? 4 : 3);
+    ReadStyleArray<2, FillStyle>(styles, r, 2, {&out.startFills, &out.endFills},
+                                 [&](const std::array<FillStyle*, 2>& f) { styles.fill(f); });
+    if (!r.ok()) return;
+    ReadStyleArray<2, LineStyle>(styles, r, 4, {&out.startLines, &out.endLines},
+                                 [&](const std::array<LineStyle*, 2>& l) { styles.line(l); });
 }
 
-bool ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out) {
+namespace {
+
+static_assert(kMaxShapeRecords == 1u << 22, "the message names the limit's value");
+constexpr char kShapeRecordsLimit[] = "a shape of more than 4194304 records (kMaxShapeRecords)";
+
+}  // namespace
+
+ReadStatus ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out) {
     if (withStyles) {
         out.fills = ReadFillStyles(r, shapeVersion);
         out.lines = ReadLineStyles(r, shapeVersion);
@@ -188,8 +242,7 @@ bool ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out) {
     unsigned fillBits = r.ubits(4), lineBits = r.ubits(4);
     while (r.ok()) {
         if (out.records.size() >= kMaxShapeRecords) {
-            NoteLimit("a shape of more than " + std::to_string(kMaxShapeRecords) + " records (kMaxShapeRecords)");
-            r.fail();
+            r.failAtLimit(kShapeRecordsLimit);
             break;
         }
         ShapeRecord rec;
@@ -244,7 +297,7 @@ bool ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out) {
         out.records.push_back(std::move(rec));
     }
     r.align();
-    return r.ok();
+    return ReadStatus::Of(r);
 }
 
 }  // namespace swf

@@ -102,22 +102,26 @@ struct Shape {
 inline constexpr uint32_t kMaxShapeRecords = 1u << 22;
 // Style and glyph counts are 16-bit at most and checked against the bytes that remain.
 
-// The limit a reader stopped at, kept for the message of whoever asked it to read (one per
-// thread): NoteLimit when a limit refuses a record, TakeLimitNote to read and clear it.
-void NoteLimit(std::string what);
-std::string TakeLimitNote();
 
 Rect ReadRect(ByteReader& r);
 Matrix ReadMatrix(ByteReader& r);
 Color ReadRgb(ByteReader& r);
 Color ReadRgba(ByteReader& r);
 ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha);
-// shapeVersion: 1 to 4 for DefineShape to DefineShape4 (3 and up carry alpha).
-Gradient ReadGradient(ByteReader& r, int shapeVersion, bool focal);
-FillStyle ReadFillStyle(ByteReader& r, int shapeVersion);
+// Style arrays. shapeVersion: 1 to 4 for DefineShape to DefineShape4 (3 and up carry alpha,
+// 4 has LINESTYLE2).
 std::vector<FillStyle> ReadFillStyles(ByteReader& r, int shapeVersion);
 std::vector<LineStyle> ReadLineStyles(ByteReader& r, int shapeVersion);
+
+// The styles of a morph shape, paired by index: the start's and the end's, read by the same
+// reader as a shape's (DefineMorphShape2's lines are LINESTYLE2).
+struct MorphStyles {
+    std::vector<FillStyle> startFills, endFills;
+    std::vector<LineStyle> startLines, endLines;
+};
+void ReadMorphStyles(ByteReader& r, bool morph2, MorphStyles& out);
 // Style arrays (unless withStyles is false: glyph shapes) and records up to the end record.
-bool ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out);
+// Past kMaxShapeRecords the status names the limit.
+ReadStatus ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& out);
 
 }  // namespace swf

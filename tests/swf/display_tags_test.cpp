@@ -95,7 +95,7 @@ TEST(Filters, ConvolutionAndColourMatrixWithFloatsThatAreNotFinite) {
     AppendBytes(list, {1, 2, 3, 4});
     list.push_back(0x01);  // six reserved bits, clamp off, preserve alpha on
     list.push_back(6);      // colour matrix
-    for (int k = 0; k < 20; ++k) AppendFloat(list, k == 4 ? std::numeric_limits<float>::infinity() : k * 0.5f);
+    for (int k = 0; k < 20; ++k) AppendFloat(list, k == 4 ? std::numeric_limits<float>::infinity() : static_cast<float>(k) * 0.5f);
     bool ok = false;
     const std::vector<swf::Filter> filters = ReadList(list, &ok);
     ASSERT_TRUE(ok);
