@@ -46,7 +46,7 @@ bool Activation::branch(int16_t offset) {
 }
 
 uint32_t Activation::targetOf(const Value& v) {
-    if (v.type == Type::kClip) return host.exists(v.clip) ? v.clip : 0;
+    if (v.type() == Type::kClip) return host.exists(v.clip()) ? v.clip() : 0;
     const std::string path = string(v);
     return path.empty() ? clip : machine.resolvePath(target, path);
 }
@@ -114,8 +114,8 @@ int FrameIndex(double n, int bias) {
 
 void Activation::gotoFrameValue(const Value& frame, bool play, int bias) {
     uint32_t owner = target;
-    if (frame.type == Type::kString) {
-        std::string_view s = frame.string;
+    if (frame.type() == Type::kString) {
+        std::string_view s = frame.string();
         const size_t colon = s.rfind(':');
         if (colon != std::string_view::npos) {
             owner = machine.resolvePath(target, s.substr(0, colon));

@@ -8,12 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "avm1/heap.h"
 #include "avm1/value.h"
 
 namespace avm1 {
 
 // Clip properties by the index GetProperty and SetProperty use.
-enum Property : int {
+enum ClipProperty : int {
     kPropX = 0, kPropY, kPropXScale, kPropYScale, kPropCurrentFrame, kPropTotalFrames, kPropAlpha, kPropVisible,
     kPropWidth, kPropHeight, kPropRotation, kPropTarget, kPropFramesLoaded, kPropName, kPropDropTarget, kPropUrl,
     kPropHighQuality, kPropFocusRect, kPropSoundBufTime, kPropQuality, kPropXMouse, kPropYMouse, kPropertyCount
@@ -52,6 +53,8 @@ public:
     virtual void log(const std::string& line) = 0;
     // Milliseconds since the movie started, as the timeline counts them.
     virtual double timer() = 0;
+    // Every value the host keeps for scripts (timeline variables), for the collector.
+    virtual void traceValues(Tracer& tracer) = 0;
 };
 
 }  // namespace avm1

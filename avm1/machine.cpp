@@ -13,42 +13,45 @@
 namespace avm1 {
 
 std::string Machine::toString(const Value& v) {
-    switch (v.type) {
+    switch (v.type()) {
         case Type::kUndefined: return version_ >= 7 ? "undefined" : "";
         case Type::kNull: return "null";
-        case Type::kBool: return v.boolean ? "true" : "false";
-        case Type::kNumber: return NumberToString(v.number);
-        case Type::kString: return v.string;
-        case Type::kClip: return host_.exists(v.clip) ? host_.path(v.clip) : "";
+        case Type::kBool: return v.boolean() ? "true" : "false";
+        case Type::kNumber: return NumberToString(v.number());
+        case Type::kString: return v.string();
+        case Type::kClip: return host_.exists(v.clip()) ? host_.path(v.clip()) : "";
+        case Type::kObject: return "[object Object]";
     }
     return {};
 }
 
 double Machine::toNumber(const Value& v) const {
-    switch (v.type) {
+    switch (v.type()) {
         case Type::kUndefined:
         case Type::kNull: return version_ >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
-        case Type::kBool: return v.boolean ? 1 : 0;
-        case Type::kNumber: return v.number;
-        case Type::kString: return StringToNumber(v.string, version_);
-        case Type::kClip: return std::numeric_limits<double>::quiet_NaN();
+        case Type::kBool: return v.boolean() ? 1 : 0;
+        case Type::kNumber: return v.number();
+        case Type::kString: return StringToNumber(v.string(), version_);
+        case Type::kClip:
+        case Type::kObject: return std::numeric_limits<double>::quiet_NaN();
     }
     return 0;
 }
 
 bool Machine::toBoolean(const Value& v) const {
-    switch (v.type) {
+    switch (v.type()) {
         case Type::kUndefined:
         case Type::kNull: return false;
-        case Type::kBool: return v.boolean;
-        case Type::kNumber: return !std::isnan(v.number) && v.number != 0;
+        case Type::kBool: return v.boolean();
+        case Type::kNumber: return !std::isnan(v.number()) && v.number() != 0;
         case Type::kString:
-            if (version_ >= 7) return !v.string.empty();
+            if (version_ >= 7) return !v.string().empty();
             {
-                const double n = StringToNumber(v.string, version_);
+                const double n = StringToNumber(v.string(), version_);
                 return !std::isnan(n) && n != 0;
             }
-        case Type::kClip: return true;
+        case Type::kClip:
+        case Type::kObject: return true;
     }
     return false;
 }
@@ -57,6 +60,21 @@ void Machine::unsupported(const char* what) {
     if (std::find(reported_.begin(), reported_.end(), what) != reported_.end()) return;
     reported_.emplace_back(what);
     host_.log(std::string("ActionScript: ") + what + " is not supported yet: it gives undefined");
+}
+
+void Machine::startFrame() {
+    budget_ = kMaxInstructionsPerFrame;
+    if (heap_.liveObjects() >= collectAt_) {
+        collectGarbage();
+        collectAt_ = std::max(kFirstCollection, heap_.liveObjects() * 2);
+    }
+}
+
+size_t Machine::collectGarbage() {
+    return heap_.collect([&](Tracer& tracer) {
+        for (const Value& v : registers_) tracer.value(v);
+        host_.traceValues(tracer);
+    });
 }
 
 uint32_t Machine::nextRandom() {
@@ -125,39 +143,47 @@ uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
             clip = c;
         } else {
             Value v;
-            clip = host_.getVariable(clip, token, v) && v.type == Type::kClip && host_.exists(v.clip) ? v.clip : 0;
+            clip = host_.getVariable(clip, token, v) && v.type() == Type::kClip && host_.exists(v.clip()) ? v.clip() : 0;
         }
     }
     return clip;
 }
 
 Value Machine::getMember(const Value& object, const std::string& name) {
-    if (object.type == Type::kClip && host_.exists(object.clip)) {
+    if (object.type() == Type::kClip && host_.exists(object.clip())) {
         Value out;
-        if (host_.getVariable(object.clip, name, out)) return out;
-        if (const uint32_t c = host_.child(object.clip, name)) return Value::Clip(c);
-        if (const int property = PropertyIndex(name); property >= 0) return host_.getProperty(object.clip, property);
-        if (name == "opaqueBackground") return host_.getProperty(object.clip, kPropOpaqueBackground);
+        if (host_.getVariable(object.clip(), name, out)) return out;
+        if (const uint32_t c = host_.child(object.clip(), name)) return Value::Clip(c);
+        if (const int property = PropertyIndex(name); property >= 0) return host_.getProperty(object.clip(), property);
+        if (name == "opaqueBackground") return host_.getProperty(object.clip(), kPropOpaqueBackground);
         if (base::SameNoCase(name, "_parent")) {
-            const uint32_t p = host_.parent(object.clip);
+            const uint32_t p = host_.parent(object.clip());
             return p != 0 ? Value::Clip(p) : Value();
         }
         return Value();
     }
-    if (object.type == Type::kString && name == "length") {
-        return Value::Number(static_cast<double>(CharacterCount(object.string, version_)));
+    if (object.type() == Type::kObject) {
+        const Property* p = heap_.lookup(object.object(), name);
+        return p != nullptr ? p->value : Value();
+    }
+    if (object.type() == Type::kString && name == "length") {
+        return Value::Number(static_cast<double>(CharacterCount(object.string(), version_)));
     }
     return Value();
 }
 
 void Machine::setMember(const Value& object, const std::string& name, const Value& value) {
-    if (object.type != Type::kClip || !host_.exists(object.clip)) return;
+    if (object.type() == Type::kObject) {
+        if (Object* o = heap_.get(object.object())) o->set(name, value);
+        return;
+    }
+    if (object.type() != Type::kClip || !host_.exists(object.clip())) return;
     if (const int property = PropertyIndex(name); property >= 0) {
-        host_.setProperty(object.clip, property, value);
+        host_.setProperty(object.clip(), property, value);
     } else if (name == "opaqueBackground") {
-        host_.setProperty(object.clip, kPropOpaqueBackground, value);
+        host_.setProperty(object.clip(), kPropOpaqueBackground, value);
     } else {
-        host_.setVariable(object.clip, name, value);
+        host_.setVariable(object.clip(), name, value);
     }
 }
 
@@ -165,7 +191,7 @@ bool Machine::readVariable(uint32_t clip, std::string_view name, Value& out) {
     if (!host_.exists(clip) || name.empty()) return false;
     Activation a(*this, clip);
     out = a.getVariable(name);
-    return out.type != Type::kUndefined;
+    return out.type() != Type::kUndefined;
 }
 
 void Machine::writeVariable(uint32_t clip, std::string_view name, const Value& value) {

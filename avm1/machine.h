@@ -3,9 +3,9 @@
 // against a Host. Each action has one handler (avm1/actions/), the built-in functions and
 // methods are tables (avm1/globals/), and one block's run is an Activation.
 //
-// The object model (objects, arrays, functions, prototypes) is not built: the operations
-// that would make one give undefined, and a function definition defines nothing, each
-// reported once through the host's log.
+// Values may refer to objects of the machine's heap (avm1/heap.h); the actions that would make
+// objects, arrays and functions are not built yet: they give undefined, and a function
+// definition defines nothing, each reported once through the host's log.
 
 #include <cstdint>
 #include <string>
@@ -27,10 +27,15 @@ inline constexpr int kRegisterCount = 4;              // the global registers of
 
 class Machine {
 public:
-    Machine(Host& host, int version) : host_(host), version_(version) {}
+    Machine(Host& host, int version) : host_(host), version_(version), heap_(version >= 7) {}
 
-    // A new frame: the instruction budget starts over.
-    void startFrame() { budget_ = kMaxInstructionsPerFrame; }
+    // A new frame: the instruction budget starts over, and the heap is collected when it has
+    // grown since the last collection. No block runs between frames, so the roots are the
+    // registers and what the host keeps.
+    void startFrame();
+    // Collects the heap now; returns how many objects were freed.
+    size_t collectGarbage();
+    Heap& heap() { return heap_; }
     // Runs one block of bytecode with `clip` as its timeline and scope.
     void run(const std::vector<uint8_t>& code, uint32_t clip) { execute(code, clip, 0); }
 
@@ -69,6 +74,9 @@ private:
     std::vector<std::string> reported_;  // operations already reported as unsupported
     bool budgetReported_ = false;
     uint32_t random_ = 0x2545F491u;
+    Heap heap_;
+    size_t collectAt_ = kFirstCollection;  // live objects that start the next collection
+    static constexpr size_t kFirstCollection = 1024;
 };
 
 }  // namespace avm1

@@ -8,6 +8,11 @@
 
 namespace avm1 {
 
+const std::string& Value::string() const {
+    static const std::string kEmpty;
+    return type() == Type::kString ? std::get<4>(data_) : kEmpty;
+}
+
 std::string NumberToString(double n) {
     if (std::isnan(n)) return "NaN";
     if (std::isinf(n)) return n > 0 ? "Infinity" : "-Infinity";

@@ -63,6 +63,12 @@ double Engine::scriptTimerMs() const {
     return rate > 0 ? (ticks_ > 0 ? ticks_ - 1 : 0) * 1000.0 / rate : 0;
 }
 
+void Engine::forEachTimeline(const std::function<void(const TimelineInstance&)>& visit) const {
+    for (const auto& [handle, weak] : instances_) {
+        if (const std::shared_ptr<TimelineInstance> t = weak.lock()) visit(*t);
+    }
+}
+
 TimelineInstance* Engine::timeline(uint32_t handle) const {
     auto it = instances_.find(handle);
     return it == instances_.end() ? nullptr : it->second.lock().get();

@@ -83,6 +83,8 @@ public:
     // --- for the script host: timelines by handle (null when gone), and what scripts see ---
     TimelineInstance* timeline(uint32_t handle) const;
     TimelineInstance* rootTimeline() const { return root_.sprite.get(); }
+    // Every timeline on the display, each once.
+    void forEachTimeline(const std::function<void(const TimelineInstance&)>& visit) const;
     // Moves a timeline to a frame (clamped), as gotoAndPlay and gotoAndStop do.
     void seekTimeline(TimelineInstance& t, int frame) { seek(t, frame); }
     avm1::Machine& machine() { return *machine_; }

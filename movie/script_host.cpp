@@ -169,7 +169,7 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
         case avm1::kPropVisible: o.visible = machine.toBoolean(value); break;
         case avm1::kPropName: o.name = machine.toString(value); break;
         case avm1::kPropOpaqueBackground:
-            if (value.type == avm1::Type::kUndefined || value.type == avm1::Type::kNull || !number) {
+            if (value.type() == avm1::Type::kUndefined || value.type() == avm1::Type::kNull || !number) {
                 o.opaqueBackground.reset();
             } else {
                 const uint32_t rgb = static_cast<uint32_t>(avm1::ToInt32(n));
@@ -239,5 +239,11 @@ void ScriptHost::trace(const std::string& line) { engine_.trace(line); }
 void ScriptHost::log(const std::string& line) { engine_.log(line); }
 
 double ScriptHost::timer() { return engine_.scriptTimerMs(); }
+
+void ScriptHost::traceValues(avm1::Tracer& tracer) {
+    engine_.forEachTimeline([&](const TimelineInstance& t) {
+        for (const auto& [name, value] : t.variables) tracer.value(value);
+    });
+}
 
 }  // namespace movie

@@ -40,6 +40,7 @@ public:
     void trace(const std::string& line) override;
     void log(const std::string& line) override;
     double timer() override;
+    void traceValues(avm1::Tracer& tracer) override;
 
     // A new movie: what was reported once is reported again.
     void reset() { variablesReported_ = false; }

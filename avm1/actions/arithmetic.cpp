@@ -73,7 +73,7 @@ double UnsignedRightShift(int32_t x, int32_t y) { return static_cast<uint32_t>(x
 // Add2: strings join, anything else adds as numbers.
 bool Add2(Activation& a, const swf::Action&) {
     const Value b = a.pop(), x = a.pop();
-    if (x.type == Type::kString || b.type == Type::kString) {
+    if (x.type() == Type::kString || b.type() == Type::kString) {
         std::string s = a.string(x);
         s += a.string(b);
         if (a.checkString(s)) a.push(Value::String(std::move(s)));

@@ -14,7 +14,7 @@ bool CallNative(Activation& a, const swf::Action&) {
     uint32_t self = a.target;
     if (Method) {
         const Value object = a.pop();
-        self = object.type == Type::kClip && a.host.exists(object.clip) ? object.clip : 0;
+        self = object.type() == Type::kClip && a.host.exists(object.clip()) ? object.clip() : 0;
     }
     const size_t count = a.popCount();
     std::vector<Value> args;

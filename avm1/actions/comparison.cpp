@@ -28,8 +28,8 @@ template <bool Greater>
 bool TypedLess(Activation& a, const swf::Action&) {
     Value b = a.pop(), x = a.pop();
     if (Greater) std::swap(x, b);
-    if (x.type == Type::kString && b.type == Type::kString) {
-        a.push(Value::Bool(x.string < b.string));
+    if (x.type() == Type::kString && b.type() == Type::kString) {
+        a.push(Value::Bool(x.string() < b.string()));
         return true;
     }
     const double left = a.number(x), right = a.number(b);
@@ -44,15 +44,18 @@ bool TypedLess(Activation& a, const swf::Action&) {
 bool Equals2(Activation& a, const swf::Action&) {
     const Value b = a.pop(), x = a.pop();
     bool eq = false;
-    const bool xNullish = x.type == Type::kUndefined || x.type == Type::kNull;
-    const bool bNullish = b.type == Type::kUndefined || b.type == Type::kNull;
+    const bool xNullish = x.type() == Type::kUndefined || x.type() == Type::kNull;
+    const bool bNullish = b.type() == Type::kUndefined || b.type() == Type::kNull;
     if (xNullish || bNullish) {
         eq = xNullish && bNullish;
-    } else if (x.type == b.type && x.type == Type::kString) {
-        eq = x.string == b.string;
-    } else if (x.type == b.type && x.type == Type::kClip) {
-        eq = x.clip == b.clip;
-    } else if (x.type == Type::kClip || b.type == Type::kClip) {
+    } else if (x.type() == b.type() && x.type() == Type::kString) {
+        eq = x.string() == b.string();
+    } else if (x.type() == b.type() && x.type() == Type::kClip) {
+        eq = x.clip() == b.clip();
+    } else if (x.type() == b.type() && x.type() == Type::kObject) {
+        eq = x.object() == b.object();
+    } else if (x.type() == Type::kClip || b.type() == Type::kClip || x.type() == Type::kObject ||
+               b.type() == Type::kObject) {
         eq = false;
     } else {
         eq = a.number(x) == a.number(b);
@@ -63,13 +66,14 @@ bool Equals2(Activation& a, const swf::Action&) {
 
 bool StrictEquals(Activation& a, const swf::Action&) {
     const Value b = a.pop(), x = a.pop();
-    bool eq = x.type == b.type;
+    bool eq = x.type() == b.type();
     if (eq) {
-        switch (x.type) {
-            case Type::kBool: eq = x.boolean == b.boolean; break;
-            case Type::kNumber: eq = x.number == b.number; break;
-            case Type::kString: eq = x.string == b.string; break;
-            case Type::kClip: eq = x.clip == b.clip; break;
+        switch (x.type()) {
+            case Type::kBool: eq = x.boolean() == b.boolean(); break;
+            case Type::kNumber: eq = x.number() == b.number(); break;
+            case Type::kString: eq = x.string() == b.string(); break;
+            case Type::kClip: eq = x.clip() == b.clip(); break;
+            case Type::kObject: eq = x.object() == b.object(); break;
             default: break;
         }
     }

@@ -84,10 +84,10 @@ bool Call(Activation& a, const swf::Action&) {
     const Value frame = a.pop();
     if (a.depth >= kMaxCallDepth) return true;
     int f = -1;
-    if (frame.type == Type::kString) {
-        f = a.host.frameOfLabel(a.target, frame.string);
+    if (frame.type() == Type::kString) {
+        f = a.host.frameOfLabel(a.target, frame.string());
         if (f < 0) {
-            const double n = StringToNumber(frame.string, a.version());
+            const double n = StringToNumber(frame.string(), a.version());
             if (!std::isnan(n)) f = static_cast<int>(n) - 1;
         }
     } else {

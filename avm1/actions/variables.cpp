@@ -42,7 +42,7 @@ bool Delete(Activation& a, const swf::Action&) {
     const std::string name = a.string(a.pop());
     const Value object = a.pop();
     const bool done =
-        object.type == Type::kClip && a.host.exists(object.clip) && a.host.deleteVariable(object.clip, name);
+        object.type() == Type::kClip && a.host.exists(object.clip()) && a.host.deleteVariable(object.clip(), name);
     a.push(Value::Bool(done));
     return true;
 }
@@ -81,25 +81,26 @@ bool SetMember(Activation& a, const swf::Action&) {
 
 bool TargetPath(Activation& a, const swf::Action&) {
     const Value v = a.pop();
-    a.push(v.type == Type::kClip && a.host.exists(v.clip) ? Value::String(a.host.path(v.clip)) : Value());
+    a.push(v.type() == Type::kClip && a.host.exists(v.clip()) ? Value::String(a.host.path(v.clip())) : Value());
     return true;
 }
 
 bool TypeOf(Activation& a, const swf::Action&) {
     const Value v = a.pop();
     const char* type = "undefined";
-    if (v.type == Type::kNull) type = "null";
-    if (v.type == Type::kBool) type = "boolean";
-    if (v.type == Type::kNumber) type = "number";
-    if (v.type == Type::kString) type = "string";
-    if (v.type == Type::kClip) type = "movieclip";
+    if (v.type() == Type::kNull) type = "null";
+    if (v.type() == Type::kBool) type = "boolean";
+    if (v.type() == Type::kNumber) type = "number";
+    if (v.type() == Type::kString) type = "string";
+    if (v.type() == Type::kClip) type = "movieclip";
+    if (v.type() == Type::kObject) type = "object";
     a.push(Value::String(type));
     return true;
 }
 
 bool Trace(Activation& a, const swf::Action&) {
     const Value v = a.pop();
-    a.host.trace(v.type == Type::kUndefined ? "undefined" : a.string(v));
+    a.host.trace(v.type() == Type::kUndefined ? "undefined" : a.string(v));
     return true;
 }
 

@@ -61,6 +61,11 @@ public:
     void trace(const std::string& line) override { traced.push_back(line); }
     void log(const std::string& line) override { logged.push_back(line); }
     double timer() override { return 1234.5; }
+    void traceValues(avm1::Tracer& tracer) override {
+        for (const auto& [clip, names] : vars) {
+            for (const auto& [name, value] : names) tracer.value(value);
+        }
+    }
 
     std::vector<uint8_t> frame4 = Actions().push("called").trace().bytes();
 };
@@ -190,8 +195,8 @@ TEST(Avm1Paths, VariablesAndTargetsByPath) {
               .push("/nowhere").op(op::kSetTarget2).op(op::kPlay)  // a lost target falls back to this one
               .bytes(),
           1);
-    ASSERT_EQ(host.vars[2]["v"].number, 1);
-    ASSERT_EQ(host.vars[3]["w"].number, 2);
+    ASSERT_EQ(host.vars[2]["v"].number(), 1);
+    ASSERT_EQ(host.vars[3]["w"].number(), 2);
     const std::vector<std::string> traced = {"2", "undefined", "1", "_level0.a.b", "1"};
     EXPECT_EQ(host.traced, traced);
     const std::vector<std::string> calls = {"stop 3", "stop 1", "play 2", "play 1"};
@@ -264,7 +269,7 @@ TEST(Avm1Limits, StringsThatDoubleForeverStopTheScript) {
               .jump("top")
               .bytes(),
           1);
-    EXPECT_LE(host.vars[1]["s"].string.size(), avm1::kMaxStringBytes);
+    EXPECT_LE(host.vars[1]["s"].string().size(), avm1::kMaxStringBytes);
     ASSERT_FALSE(host.logged.empty());
     EXPECT_NE(host.logged[0].find("kMaxStringBytes"), std::string::npos);
     EXPECT_FALSE(m.budgetSpent());  // stopped by the string's size, long before the budget
@@ -309,6 +314,42 @@ TEST(Avm1Objects, TheObjectModelGivesUndefinedAndIsReportedOnce) {
     const std::vector<std::string> traced = {"undefined", "undefined", "undefined", "string", "4"};
     EXPECT_EQ(host.traced, traced);
     EXPECT_EQ(host.logged.size(), 2u);  // NewObject once, InitArray once
+}
+
+// Values that refer to objects: their members through GetMember and SetMember, how they
+// convert and compare, and that the collector keeps what the host's variables hold.
+TEST(Avm1Objects, ValuesReachObjectsAndTheHostsVariablesKeepThem) {
+    FakeHost host;
+    Machine m(host, 7);
+    const avm1::ObjectHandle proto = m.heap().make();
+    m.heap().get(proto)->set("greeting", Value::String("hello"));
+    const avm1::ObjectHandle o = m.heap().make(proto);
+    host.vars[1]["o"] = Value::Object(o);
+    host.vars[1]["same"] = Value::Object(o);
+    m.run(Actions()
+              .push("o").op(op::kGetVariable).push("greeting").op(op::kGetMember).trace()      // from the prototype
+              .push("o").op(op::kGetVariable).push("n").push(5.0).op(op::kSetMember)
+              .push("o").op(op::kGetVariable).push("n").op(op::kGetMember).trace()             // 5
+              .push("o").op(op::kGetVariable).trace()                                          // [object Object]
+              .push("o").op(op::kGetVariable).op(op::kTypeOf).trace()                          // object
+              .push("o").op(op::kGetVariable).push("same").op(op::kGetVariable).op(op::kStrictEquals).trace()
+              .push("o").op(op::kGetVariable).push("same").op(op::kGetVariable).op(op::kEquals2).trace()
+              .push("o").op(op::kGetVariable).pushInt(0).op(op::kEquals2).trace()              // false
+              .bytes(),
+          1);
+    EXPECT_EQ(host.traced, (std::vector<std::string>{"hello", "5", "[object Object]", "object", "true", "true", "false"}));
+    const avm1::ObjectHandle lost = m.heap().make();
+    EXPECT_EQ(m.collectGarbage(), 1u) << "only the object nothing holds";
+    EXPECT_EQ(m.heap().get(lost), nullptr);
+    ASSERT_NE(m.heap().get(o), nullptr);
+    EXPECT_NE(m.heap().get(proto), nullptr) << "a prototype lives as long as its objects";
+    host.vars[1].clear();
+    m.collectGarbage();
+    EXPECT_EQ(m.heap().get(o), nullptr);
+    // A stale handle in a value reads as nothing.
+    host.vars[1]["stale"] = Value::Object(o);
+    m.run(Actions().push("stale").op(op::kGetVariable).push("n").op(op::kGetMember).trace().bytes(), 1);
+    EXPECT_EQ(host.traced.back(), "undefined");
 }
 
 }  // namespace

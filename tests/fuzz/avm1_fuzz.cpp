@@ -46,6 +46,11 @@ public:
     void trace(const std::string&) override {}
     void log(const std::string&) override {}
     double timer() override { return 0; }
+    void traceValues(avm1::Tracer& tracer) override {
+        for (const auto& [clip, names] : vars) {
+            for (const auto& [name, value] : names) tracer.value(value);
+        }
+    }
 };
 
 }  // namespace

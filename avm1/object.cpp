@@ -1,0 +1,47 @@
+#include "avm1/object.h"
+
+#include "base/names.h"
+
+namespace avm1 {
+
+std::string Object::key(std::string_view name) const {
+    return caseSensitive_ ? std::string(name) : base::LowerCase(name);
+}
+
+const Property* Object::find(std::string_view name) const {
+    auto it = index_.find(key(name));
+    return it == index_.end() ? nullptr : &properties_[it->second];
+}
+
+bool Object::set(std::string_view name, const Value& value, uint8_t attributes) {
+    std::string k = key(name);
+    if (auto it = index_.find(k); it != index_.end()) {
+        Property& p = properties_[it->second];
+        if ((p.attributes & attribute::kReadOnly) != 0) return false;
+        p.value = value;
+        return true;
+    }
+    if (properties_.size() >= kMaxProperties) return false;
+    index_.emplace(std::move(k), properties_.size());
+    properties_.push_back({std::string(name), value, attributes});
+    return true;
+}
+
+bool Object::remove(std::string_view name) {
+    auto it = index_.find(key(name));
+    if (it == index_.end() || (properties_[it->second].attributes & attribute::kDontDelete) != 0) return false;
+    const size_t at = it->second;
+    properties_.erase(properties_.begin() + static_cast<std::ptrdiff_t>(at));
+    index_.erase(it);
+    for (auto& [k, i] : index_) {
+        if (i > at) --i;
+    }
+    return true;
+}
+
+void Object::setAttributes(std::string_view name, uint8_t attributes) {
+    auto it = index_.find(key(name));
+    if (it != index_.end()) properties_[it->second].attributes = attributes;
+}
+
+}  // namespace avm1
