@@ -7,6 +7,7 @@
 #include <thread>
 #include <chrono>
 
+#include "base/file.h"
 #include "swf/inflate.h"
 
 namespace swf {
@@ -26,23 +27,6 @@ uint32_t ReadLe32(const uint8_t* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-// Size of an open file in bytes, or -1 when it can't be told.
-int64_t FileSize(FILE* f) {
-#ifdef _WIN32
-    if (_fseeki64(f, 0, SEEK_END) != 0) return -1;
-    const int64_t size = _ftelli64(f);
-    if (_fseeki64(f, 0, SEEK_SET) != 0) return -1;
-#else
-    if (fseeko(f, 0, SEEK_END) != 0) return -1;
-    const int64_t size = ftello(f);
-    if (fseeko(f, 0, SEEK_SET) != 0) return -1;
-#endif
-    return size;
-}
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -95,7 +79,7 @@ bool SwfHeaderReader::inflateBody(const uint8_t* source, size_t sourceLength,
 
 // Fills image_ with the uncompressed file: the 8 header bytes, then the body.
 bool SwfHeaderReader::readImage(const char* path) {
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
+    base::File file = base::OpenFile(path, "rb");
     if (!file) return false;
 
     uint8_t header[kHeaderBytes];
@@ -109,7 +93,7 @@ bool SwfHeaderReader::readImage(const char* path) {
 
     // What the file can actually supply after its header. Checked before allocating, so
     // a header that claims gigabytes costs nothing.
-    const int64_t fileSize = FileSize(file.get());
+    const int64_t fileSize = base::FileSize(file.get());
     if (fileSize < static_cast<int64_t>(kHeaderBytes)) return false;
     if (std::fseek(file.get(), static_cast<long>(kHeaderBytes), SEEK_SET) != 0) return false;
     const uint64_t available = static_cast<uint64_t>(fileSize) - kHeaderBytes;

@@ -1,5 +1,7 @@
 #include "swf/tags.h"
 
+#include "base/file.h"
+
 #include <cstdio>
 #include <memory>
 
@@ -172,24 +174,14 @@ bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error
 }
 
 bool LoadSwfFile(const char* path, SwfFile& out, std::string& error) {
-    struct Closer {
-        void operator()(FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<FILE, Closer> f(path ? std::fopen(path, "rb") : nullptr);
-    if (!f) {
-        error = std::string("cannot open ") + (path ? path : "(no path)");
-        return false;
-    }
     std::vector<uint8_t> data;
-    uint8_t buffer[1 << 16];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
-        if (data.size() + got > kMaxSwfImageBytes) {
-            error = "the file is larger than the limit of " + std::to_string(kMaxSwfImageBytes) +
-                    " bytes (kMaxSwfImageBytes)";
+    switch (base::ReadWholeFile(path, kMaxSwfImageBytes, data)) {
+        case base::FileRead::kOk: break;
+        case base::FileRead::kCannotOpen: error = std::string("cannot open ") + (path ? path : "(no path)"); return false;
+        case base::FileRead::kTooLarge:
+            error = "the file is larger than the limit of " + std::to_string(kMaxSwfImageBytes) + " bytes (kMaxSwfImageBytes)";
             return false;
-        }
-        data.insert(data.end(), buffer, buffer + got);
+        case base::FileRead::kFailed: error = std::string("cannot read ") + path; return false;
     }
     return ParseSwf(data.data(), data.size(), out, error);
 }

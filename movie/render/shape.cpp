@@ -53,6 +53,14 @@ raster::ColorTransform ToRasterTransform(const swf::ColorTransform& cx) {
             static_cast<float>(cx.addA)};
 }
 
+ShapeGeometry BuildGlyphGeometry(swf::Shape outline) {
+    swf::FillStyle white;
+    white.type = swf::FillType::kSolid;
+    white.color = {255, 255, 255, 255};
+    outline.fills = {white};
+    return BuildShapeGeometry(outline, swf::Rect{});
+}
+
 ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bounds) {
     ShapeGeometry g;
     g.bounds = bounds;

@@ -38,6 +38,9 @@ struct ShapeGeometry {
 
 // Builds the geometry of a parsed shape.
 ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bounds);
+// A glyph's outline, embedded or the system's: its edges filled with one opaque white style,
+// which the text's colour then tints.
+ShapeGeometry BuildGlyphGeometry(swf::Shape outline);
 
 // The SWF colour transform as the rasterizer's.
 raster::ColorTransform ToRasterTransform(const swf::ColorTransform& cx);

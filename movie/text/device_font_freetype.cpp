@@ -67,21 +67,17 @@ public:
         config_ = FcInitLoadConfigAndFonts();
     }
     ~FreeTypeSource() override {
-        fonts_.clear();
+        closeFonts();
         if (ok_) FT_Done_FreeType(library_);
         if (config_ != nullptr) FcConfigDestroy(config_);
     }
     FreeTypeSource(const FreeTypeSource&) = delete;
     FreeTypeSource& operator=(const FreeTypeSource&) = delete;
 
-    const GlyphFont* find(const std::string& name, bool bold, bool italic) override {
+protected:
+    std::unique_ptr<GlyphFont> open(const std::string& family, bool bold, bool italic) override {
         if (!ok_ || config_ == nullptr) return nullptr;
-        const auto key = std::make_tuple(name, bold, italic);
-        auto it = fonts_.find(key);
-        if (it != fonts_.end()) return it->second.get();
-        std::unique_ptr<FreeTypeFont>& slot = fonts_[key];
         FcPattern* pattern = FcPatternCreate();
-        const std::string family = DeviceFamily(name);
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
         FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
@@ -92,6 +88,7 @@ public:
         FcPattern* match = FcFontMatch(config_, pattern, &result);
         FcPatternDestroy(pattern);
         if (match == nullptr) return nullptr;
+        std::unique_ptr<GlyphFont> font;
         FcChar8* file = nullptr;
         int index = 0;
         if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
@@ -99,21 +96,20 @@ public:
             FT_Face face = nullptr;
             if (FT_New_Face(library_, reinterpret_cast<const char*>(file), index, &face) == 0) {
                 if (face->face_flags & FT_FACE_FLAG_SCALABLE) {
-                    slot = std::make_unique<FreeTypeFont>(face);
+                    font = std::make_unique<FreeTypeFont>(face);
                 } else {
                     FT_Done_Face(face);
                 }
             }
         }
         FcPatternDestroy(match);
-        return slot.get();
+        return font;
     }
 
 private:
     bool ok_ = false;
     FT_Library library_ = nullptr;
     FcConfig* config_ = nullptr;
-    std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<FreeTypeFont>> fonts_;
 };
 
 }  // namespace

@@ -130,18 +130,15 @@ class GdiSource final : public DeviceFontSource {
 public:
     GdiSource() : dc_(CreateCompatibleDC(nullptr)) {}
     ~GdiSource() override {
-        fonts_.clear();
+        closeFonts();
         if (dc_ != nullptr) DeleteDC(dc_);
     }
     GdiSource(const GdiSource&) = delete;
     GdiSource& operator=(const GdiSource&) = delete;
 
-    const GlyphFont* find(const std::string& name, bool bold, bool italic) override {
+protected:
+    std::unique_ptr<GlyphFont> open(const std::string& family, bool bold, bool italic) override {
         if (dc_ == nullptr) return nullptr;
-        const auto key = std::make_tuple(name, bold, italic);
-        auto it = fonts_.find(key);
-        if (it != fonts_.end()) return it->second.get();
-        std::unique_ptr<GdiFont>& slot = fonts_[key];
         LOGFONTW lf{};
         lf.lfHeight = -kEmPixels;  // the em, not the cell
         lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
@@ -149,16 +146,15 @@ public:
         lf.lfCharSet = DEFAULT_CHARSET;
         lf.lfOutPrecision = OUT_TT_ONLY_PRECIS;
         lf.lfQuality = ANTIALIASED_QUALITY;
-        const std::wstring family = Widen(DeviceFamily(name));
-        wcsncpy(lf.lfFaceName, family.c_str(), LF_FACESIZE - 1);
+        const std::wstring face = Widen(family);
+        wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
         HFONT font = CreateFontIndirectW(&lf);
-        if (font != nullptr) slot = std::make_unique<GdiFont>(dc_, font);
-        return slot.get();
+        if (font == nullptr) return nullptr;
+        return std::make_unique<GdiFont>(dc_, font);
     }
 
 private:
     HDC dc_;
-    std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<GdiFont>> fonts_;
 };
 
 }  // namespace

@@ -98,11 +98,7 @@ void OutlineBuilder::close() {
 
 ShapeGeometry OutlineBuilder::finish() {
     close();
-    swf::FillStyle white;
-    white.type = swf::FillType::kSolid;
-    white.color = {255, 255, 255, 255};
-    shape_.fills = {white};
-    return BuildShapeGeometry(shape_, swf::Rect{});
+    return BuildGlyphGeometry(std::move(shape_));
 }
 
 const CachedGlyphFont::Glyph& CachedGlyphFont::entry(uint32_t code) const {
@@ -120,6 +116,13 @@ const ShapeGeometry* CachedGlyphFont::glyph(uint32_t code) const {
 }
 
 float CachedGlyphFont::advance(uint32_t code) const { return entry(code).advance; }
+
+const GlyphFont* DeviceFontSource::find(const std::string& name, bool bold, bool italic) {
+    const auto key = std::make_tuple(name, bold, italic);
+    auto it = fonts_.find(key);
+    if (it == fonts_.end()) it = fonts_.emplace(key, open(DeviceFamily(name), bold, italic)).first;
+    return it->second.get();
+}
 
 std::string DeviceFamily(const std::string& name) {
     const std::string lower = base::LowerCase(name);

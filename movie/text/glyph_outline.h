@@ -3,8 +3,10 @@
 // of lines and quadratic curves (cubic ones split into quadratics), in font units with y
 // growing downwards, filled with one opaque white style as embedded glyphs are.
 
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 
 #include "movie/text/edit_text.h"
@@ -55,11 +57,21 @@ private:
 
 // The fonts of the system, for text whose movie carries no outlines: "_sans", "_serif",
 // "_typewriter" or a family name, matched to the nearest font the system has.
+// Each font is opened once and kept.
 class DeviceFontSource {
 public:
     virtual ~DeviceFontSource() = default;
     // Null when the system has no font at all.
-    virtual const GlyphFont* find(const std::string& name, bool bold, bool italic) = 0;
+    const GlyphFont* find(const std::string& name, bool bold, bool italic);
+
+protected:
+    // The backend's font for a family (DeviceFamily's), or null.
+    virtual std::unique_ptr<GlyphFont> open(const std::string& family, bool bold, bool italic) = 0;
+    // A backend closes its fonts before the library they come from.
+    void closeFonts() { fonts_.clear(); }
+
+private:
+    std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<GlyphFont>> fonts_;
 };
 
 // FreeType and fontconfig on Linux, GDI on Windows.

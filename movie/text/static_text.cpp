@@ -20,11 +20,7 @@ bool ReadGlyph(const uint8_t* data, size_t size, ShapeGeometry& out) {
     swf::ByteReader r(data, size);
     swf::Shape shape;
     if (!swf::ReadShape(r, 1, false, shape)) return false;
-    swf::FillStyle white;
-    white.type = swf::FillType::kSolid;
-    white.color = {255, 255, 255, 255};
-    shape.fills = {white};
-    out = BuildShapeGeometry(shape, swf::Rect{});
+    out = BuildGlyphGeometry(std::move(shape));
     return true;
 }
 
