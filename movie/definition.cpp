@@ -103,16 +103,19 @@ const Character* MovieDefinition::character(uint16_t id) const {
 const Font* MovieDefinition::fontNamed(const std::string& name, bool bold, bool italic) const {
     const Font* any = nullptr;
     for (const auto& [id, c] : characters_) {
-        if (c->kind != Character::Kind::kFont || !base::SameNoCase(c->font.name, name)) continue;
-        if (c->font.bold == bold && c->font.italic == italic && !c->font.glyphs.empty()) return &c->font;
-        if (any == nullptr || any->glyphs.empty()) any = &c->font;
+        if (c->kind() != Character::Kind::kFont || !base::SameNoCase(c->font().name, name)) continue;
+        const Font& f = c->font();
+        if (f.bold == bold && f.italic == italic && !f.glyphs.empty()) return &f;
+        if (any == nullptr || any->glyphs.empty()) any = &f;
     }
     return any;
 }
 
 const raster::Bitmap* MovieDefinition::bitmap(uint16_t id) const {
     const Character* c = character(id);
-    return c != nullptr && c->kind == Character::Kind::kBitmap && !c->bitmap.empty() ? &c->bitmap : nullptr;
+    if (c == nullptr || c->kind() != Character::Kind::kBitmap) return nullptr;
+    const raster::Bitmap& b = c->as<BitmapDefinition>().bitmap;
+    return b.empty() ? nullptr : &b;
 }
 
 bool MovieDefinition::load(const swf::SwfFile& file, std::string& error) {
@@ -154,14 +157,13 @@ bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int
 
 namespace {
 
-// A new character of `kind` filled by `read`; a damaged tag is refused with `what` named.
-template <typename Read>
-bool DefineCharacter(std::map<uint16_t, std::unique_ptr<Character>>& characters, const swf::Tag& tag,
-                     Character::Kind kind, const char* what, Read read, std::string& error) {
+// A new character of the kind T filled by `read`; a damaged tag is refused with `what` named.
+template <class T, class Read>
+bool DefineCharacter(std::map<uint16_t, std::unique_ptr<Character>>& characters, const swf::Tag& tag, const char* what,
+                     Read read, std::string& error) {
     uint16_t id = 0;
-    auto c = std::make_unique<Character>();
-    c->kind = kind;
-    const swf::ReadStatus status = read(id, *c);
+    auto c = std::make_unique<Character>(T());
+    const swf::ReadStatus status = read(id, c->template as<T>());
     if (!status) {
         error = Where(tag) + ": " + (status.limit != nullptr ? std::string(status.limit) : std::string(what) + " damaged");
         return false;
@@ -171,10 +173,11 @@ bool DefineCharacter(std::map<uint16_t, std::unique_ptr<Character>>& characters,
 }
 
 // A decoded picture as the bitmap character `id`.
-void DefineBitmap(std::map<uint16_t, std::unique_ptr<Character>>& characters, uint16_t id,
-                  std::unique_ptr<Character> c) {
-    c->kind = Character::Kind::kBitmap;
-    c->bitmap = {c->picture.pixels.data(), c->picture.width, c->picture.height, c->picture.width};
+void DefineBitmap(std::map<uint16_t, std::unique_ptr<Character>>& characters, uint16_t id, image::Picture picture) {
+    auto c = std::make_unique<Character>(BitmapDefinition());
+    BitmapDefinition& b = c->as<BitmapDefinition>();
+    b.picture = std::move(picture);
+    b.bitmap = {b.picture.pixels.data(), b.picture.width, b.picture.height, b.picture.width};
     characters[id] = std::move(c);
 }
 
@@ -213,17 +216,14 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                 error = Where(tag) + ": " + (status.limit != nullptr ? std::string(status.limit) : "the shape is damaged");
                 return false;
             }
-            auto c = std::make_unique<Character>();
-            c->kind = Character::Kind::kShape;
-            c->shape = BuildShapeGeometry(shape, bounds);
-            characters_[id] = std::move(c);
+            characters_[id] = std::make_unique<Character>(BuildShapeGeometry(shape, bounds));
             return true;
         }
         case swf::tag::kDefineMorphShape:
         case swf::tag::kDefineMorphShape2:
-            return DefineCharacter(characters_, tag, Character::Kind::kMorph, "the morph shape is",
-                                   [&](uint16_t& id, Character& c) { return ReadDefineMorphShape(tag, id, c.morph); },
-                                   error);
+            return DefineCharacter<MorphDefinition>(
+                characters_, tag, "the morph shape is",
+                [&](uint16_t& id, MorphDefinition& m) { return ReadDefineMorphShape(tag, id, m); }, error);
         case swf::tag::kJpegTables: {
             swf::ByteReader r = tag.reader();
             jpegTables_.assign(r.current(), r.current() + r.remaining());
@@ -251,23 +251,23 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             // Bitmaps that do not decode stay undefined: their fills draw nothing.
             const bool jpeg = tag.code == swf::tag::kDefineBits ||
                               image::DetectPictureFormat(data, imageBytes) == image::PictureFormat::kJpeg;
-            auto c = std::make_unique<Character>();
+            image::Picture picture;
             std::string why;
             if (jpeg) {
                 const std::vector<uint8_t> stream =
                     tag.code == swf::tag::kDefineBits
                         ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), data, imageBytes)
                         : image::CleanJpegStream(data, imageBytes);
-                if (!image::DecodeJpeg(stream.data(), stream.size(), c->picture, why)) return warnBitmap(tag, why);
-            } else if (!image::DecodePicture(data, imageBytes, c->picture, why)) {
+                if (!image::DecodeJpeg(stream.data(), stream.size(), picture, why)) return warnBitmap(tag, why);
+            } else if (!image::DecodePicture(data, imageBytes, picture, why)) {
                 return warnBitmap(tag, why);
             }
             if (jpeg && withAlpha && r.remaining() > imageBytes &&
-                !image::ApplyAlphaPlane(data + imageBytes, r.remaining() - imageBytes, c->picture, why)) {
+                !image::ApplyAlphaPlane(data + imageBytes, r.remaining() - imageBytes, picture, why)) {
                 return warnBitmap(tag, why);
             }
-            if (!countBitmap(tag, c->picture.width, c->picture.height, error)) return false;
-            DefineBitmap(characters_, id, std::move(c));
+            if (!countBitmap(tag, picture.width, picture.height, error)) return false;
+            DefineBitmap(characters_, id, std::move(picture));
             return true;
         }
         case swf::tag::kDefineBitsLossless:
@@ -283,33 +283,32 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             }
             // Pixels that can't be decoded leave the bitmap undefined: fills of it draw
             // nothing, and the rest of the movie plays.
-            auto c = std::make_unique<Character>();
+            image::Picture picture;
             std::string why;
             const bool sized = image::PictureSizeAllowed(width, height, "bitmap", why);
             if (sized && !countBitmap(tag, width, height, error)) return false;
             if (!image::DecodeLossless(r.current(), r.remaining(), format, width, height, tableSize,
-                                       tag.code == swf::tag::kDefineBitsLossless2, c->picture, why)) {
+                                       tag.code == swf::tag::kDefineBitsLossless2, picture, why)) {
                 if (sized) bitmapBytes_ -= static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
                 return warnBitmap(tag, why);
             }
-            DefineBitmap(characters_, id, std::move(c));
+            DefineBitmap(characters_, id, std::move(picture));
             return true;
         }
         case swf::tag::kDefineButton:
         case swf::tag::kDefineButton2:
             // A button shows its up state: a one-frame timeline of the records marked up.
-            return DefineCharacter(characters_, tag, Character::Kind::kButton, "the button records are",
-                                   [&](uint16_t& id, Character& c) { return ReadDefineButton(tag, id, c.timeline); },
-                                   error);
+            return DefineCharacter<ButtonDefinition>(
+                characters_, tag, "the button records are",
+                [&](uint16_t& id, ButtonDefinition& b) { return ReadDefineButton(tag, id, b.upState); }, error);
         case swf::tag::kDefineFont:
         case swf::tag::kDefineFont2:
         case swf::tag::kDefineFont3: {
             // A font whose outlines can't be read defines nothing: its text draws nothing,
             // and the rest of the movie plays.
             uint16_t id = 0;
-            auto c = std::make_unique<Character>();
-            c->kind = Character::Kind::kFont;
-            if (ReadDefineFont(tag, id, c->font)) characters_[id] = std::move(c);
+            auto c = std::make_unique<Character>(Font());
+            if (ReadDefineFont(tag, id, c->as<Font>())) characters_[id] = std::move(c);
             return true;
         }
         case swf::tag::kDefineFontInfo:
@@ -318,25 +317,27 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             if (tag.length < 2) return true;
             id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
             auto it = characters_.find(id);
-            if (it != characters_.end() && it->second->kind == Character::Kind::kFont) {
-                ReadDefineFontInfo(tag, id, it->second->font);  // a damaged one leaves the font as it was
+            if (it != characters_.end() && it->second->kind() == Character::Kind::kFont) {
+                ReadDefineFontInfo(tag, id, it->second->as<Font>());  // a damaged one leaves the font as it was
             }
             return true;
         }
         case swf::tag::kDefineEditText:
-            return DefineCharacter(characters_, tag, Character::Kind::kEditText, "the edit text record is",
-                                   [&](uint16_t& id, Character& c) { return ReadDefineEditText(tag, id, c.edit); }, error);
+            return DefineCharacter<EditTextDefinition>(
+                characters_, tag, "the edit text record is",
+                [&](uint16_t& id, EditTextDefinition& e) { return ReadDefineEditText(tag, id, e); }, error);
         case swf::tag::kDefineText:
         case swf::tag::kDefineText2:
-            return DefineCharacter(characters_, tag, Character::Kind::kText, "the text records are",
-                                   [&](uint16_t& id, Character& c) { return ReadDefineText(tag, id, c.text); }, error);
+            return DefineCharacter<StaticText>(
+                characters_, tag, "the text records are",
+                [&](uint16_t& id, StaticText& t) { return ReadDefineText(tag, id, t); }, error);
         case swf::tag::kDefineButtonCxform: {
             swf::ByteReader r = tag.reader();
             const uint16_t id = r.u16();
             const swf::ColorTransform cx = swf::ReadColorTransform(r, false);
             auto it = characters_.find(id);
-            if (r.ok() && it != characters_.end() && it->second->kind == Character::Kind::kButton) {
-                for (Frame& f : it->second->timeline.frames) {
+            if (r.ok() && it != characters_.end() && it->second->kind() == Character::Kind::kButton) {
+                for (Frame& f : it->second->as<ButtonDefinition>().upState.frames) {
                     for (PlaceCommand& command : f.commands) command.colorTransform = cx;
                 }
             }
@@ -351,10 +352,9 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                 error = Where(tag) + ": the sprite header is cut short";
                 return false;
             }
-            auto c = std::make_unique<Character>();
-            c->kind = Character::Kind::kSprite;
+            auto c = std::make_unique<Character>(SpriteDefinition());
             swf::TagReader inner(r.current(), r.remaining(), 0);
-            if (!readTimeline(inner, c->timeline, nesting + 1, error)) {
+            if (!readTimeline(inner, c->as<SpriteDefinition>().timeline, nesting + 1, error)) {
                 error = Where(tag) + ", inside: " + error;
                 return false;
             }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "movie/morph.h"
@@ -75,17 +76,46 @@ struct Timeline {
     int frameOfLabel(std::string_view label) const;
 };
 
-struct Character {
+// What each kind of character holds, one struct a kind.
+struct SpriteDefinition {
+    Timeline timeline;
+};
+struct ButtonDefinition {
+    Timeline upState;  // the records of its up state as one frame
+};
+struct BitmapDefinition {
+    image::Picture picture;
+    raster::Bitmap bitmap;  // a view of `picture`
+};
+
+class Character {
+public:
+    // In the order of the alternatives below.
     enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap, kButton, kFont, kText, kEditText };
-    Kind kind = Kind::kShape;
-    ShapeGeometry shape;
-    MorphDefinition morph;
-    Timeline timeline;       // kSprite; kButton: its up state as one frame
-    image::Picture picture;  // kBitmap
-    raster::Bitmap bitmap;   // kBitmap: a view of `picture`
-    Font font;               // kFont
-    StaticText text;         // kText
-    EditTextDefinition edit; // kEditText
+    using Data = std::variant<ShapeGeometry, SpriteDefinition, MorphDefinition, BitmapDefinition, ButtonDefinition, Font,
+                              StaticText, EditTextDefinition>;
+
+    explicit Character(Data data) : data_(std::move(data)) {}
+
+    Kind kind() const { return static_cast<Kind>(data_.index()); }
+    template <class T>
+    T& as() { return std::get<T>(data_); }
+    template <class T>
+    const T& as() const { return std::get<T>(data_); }
+
+    // Each for its own kind only.
+    const ShapeGeometry& shape() const { return as<ShapeGeometry>(); }
+    const MorphDefinition& morph() const { return as<MorphDefinition>(); }
+    const Font& font() const { return as<Font>(); }
+    const StaticText& text() const { return as<StaticText>(); }
+    const EditTextDefinition& edit() const { return as<EditTextDefinition>(); }
+    // A sprite's timeline, or a button's up state as one.
+    const Timeline& timeline() const {
+        return kind() == Kind::kButton ? as<ButtonDefinition>().upState : as<SpriteDefinition>().timeline;
+    }
+
+private:
+    Data data_;
 };
 
 // Limits on what a movie may hold, checked while reading.

@@ -269,20 +269,20 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
         discardChildren(object);
         object.sprite.reset();
         if (character != nullptr &&
-            (character->kind == Character::Kind::kSprite || character->kind == Character::Kind::kButton) &&
+            (character->kind() == Character::Kind::kSprite || character->kind() == Character::Kind::kButton) &&
             t.nesting < kMaxSpriteNesting) {
             object.sprite = std::make_shared<TimelineInstance>();
-            startInstance(*object.sprite, &t, &object, &character->timeline);
+            startInstance(*object.sprite, &t, &object, &character->timeline());
             spawned = true;
-        } else if (character != nullptr && character->kind == Character::Kind::kSprite && !nestingReported_) {
+        } else if (character != nullptr && character->kind() == Character::Kind::kSprite && !nestingReported_) {
             nestingReported_ = true;
             log("sprites nest deeper than " + std::to_string(kMaxSpriteNesting) +
                 " (kMaxSpriteNesting): the deeper ones show nothing");
         }
     }
     ApplyPlacement(object, c);
-    if (!modify && object.character != nullptr && object.character->kind == Character::Kind::kEditText) {
-        const EditTextDefinition& field = object.character->edit;
+    if (!modify && object.character != nullptr && object.character->kind() == Character::Kind::kEditText) {
+        const EditTextDefinition& field = object.character->edit();
         object.text = field.initialText;
         avm1::Value bound;
         if (!field.variable.empty() && !machine_->readVariable(t.handle, field.variable, bound)) {
@@ -301,10 +301,10 @@ void Engine::showBoundText(TimelineInstance& t) {
     for (auto& [depth, object] : t.displayList) {
         if (object.sprite) {
             showBoundText(*object.sprite);
-        } else if (object.character != nullptr && object.character->kind == Character::Kind::kEditText &&
-                   !object.character->edit.variable.empty()) {
+        } else if (object.character != nullptr && object.character->kind() == Character::Kind::kEditText &&
+                   !object.character->edit().variable.empty()) {
             avm1::Value bound;
-            if (machine_->readVariable(t.handle, object.character->edit.variable, bound)) {
+            if (machine_->readVariable(t.handle, object.character->edit().variable, bound)) {
                 object.text = machine_->toString(bound);
             }
         }

@@ -6,13 +6,13 @@ namespace movie {
 
 bool BoundsOf(const DisplayObject& o, MorphCache& morphs, swf::Rect& out, int nesting) {
     if (o.character == nullptr || nesting > kMaxSpriteNesting) return false;
-    switch (o.character->kind) {
-        case Character::Kind::kShape: out = o.character->shape.bounds; return true;
+    switch (o.character->kind()) {
+        case Character::Kind::kShape: out = o.character->shape().bounds; return true;
         case Character::Kind::kMorph: out = morphs.at(o.character, o.ratio).bounds; return true;
         case Character::Kind::kText: {
             // The text's bounds are in its own space, under its matrix.
-            const swf::Matrix& m = o.character->text.matrix;
-            const swf::Rect& b = o.character->text.bounds;
+            const swf::Matrix& m = o.character->text().matrix;
+            const swf::Rect& b = o.character->text().bounds;
             out = {m.translateX + b.xMin, m.translateX + b.xMax, m.translateY + b.yMin, m.translateY + b.yMax};
             return true;
         }

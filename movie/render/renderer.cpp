@@ -69,13 +69,13 @@ void Renderer::drawList(const TimelineInstance& t, const raster::Matrix& m, cons
             const swf::Color& c = *object.opaqueBackground;
             fillRect(box, om, drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255}));
         }
-        if (object.character->kind == Character::Kind::kShape) {
-            DrawShape(canvas, object.character->shape, om, drawCx, antiAlias_, paints_, &definition_);
-        } else if (object.character->kind == Character::Kind::kMorph) {
+        if (object.character->kind() == Character::Kind::kShape) {
+            DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, &definition_);
+        } else if (object.character->kind() == Character::Kind::kMorph) {
             DrawShape(canvas, morphs_.at(object.character, object.ratio), om, drawCx, antiAlias_, paints_, &definition_);
-        } else if (object.character->kind == Character::Kind::kText) {
-            drawText(object.character->text, om, drawCx);
-        } else if (object.character->kind == Character::Kind::kEditText) {
+        } else if (object.character->kind() == Character::Kind::kText) {
+            drawText(object.character->text(), om, drawCx);
+        } else if (object.character->kind() == Character::Kind::kEditText) {
             drawEditText(object, om, drawCx, isClip || mask);
         } else if (object.sprite) {
             drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
@@ -110,7 +110,7 @@ void Renderer::fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgb
 
 void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx,
                             bool mask) {
-    const EditTextDefinition& field = o.character->edit;
+    const EditTextDefinition& field = o.character->edit();
     const std::string* text = &o.text;
     if (!o.layout || o.laidOutText != *text) {
         struct Fonts final : FontResolver {
@@ -162,15 +162,15 @@ void Renderer::drawText(const StaticText& text, const raster::Matrix& m, const r
     const raster::Matrix toText = m * ToRasterMatrix(text.matrix);
     for (const TextRun& run : text.runs) {
         const Character* font = definition_.character(run.fontId);
-        if (font == nullptr || font->kind != Character::Kind::kFont) continue;
+        if (font == nullptr || font->kind() != Character::Kind::kFont) continue;
         // The glyphs are white: the run's colour tints them under the object's transform.
         const raster::ColorTransform glyphCx = cx.after(Tint(run.color));
-        const float scale = static_cast<float>(run.height) / font->font.emUnits;
+        const float scale = static_cast<float>(run.height) / font->font().emUnits;
         for (const TextRun::Glyph& g : run.glyphs) {
-            if (g.index >= font->font.glyphs.size()) continue;
+            if (g.index >= font->font().glyphs.size()) continue;
             const raster::Matrix place = toText * raster::Matrix{scale, 0, 0, scale, static_cast<float>(g.x),
                                                                  static_cast<float>(run.y)};
-            DrawShape(*canvas_, font->font.glyphs[g.index], place, glyphCx, antiAlias_, paints_, &definition_);
+            DrawShape(*canvas_, font->font().glyphs[g.index], place, glyphCx, antiAlias_, paints_, &definition_);
         }
     }
 }

@@ -35,7 +35,7 @@ private:
 
 const GlyphFont* FontLibrary::fontFor(const EditTextDefinition& field, const TextStyle& style) {
     const Character* own = field.fontId ? definition_.character(*field.fontId) : nullptr;
-    const Font* base = own != nullptr && own->kind == Character::Kind::kFont ? &own->font : nullptr;
+    const Font* base = own != nullptr && own->kind() == Character::Kind::kFont ? &own->font() : nullptr;
     const std::string name = !style.face.empty() ? style.face : base != nullptr ? base->name : std::string("_sans");
     const bool bold = style.bold || (style.face.empty() && base != nullptr && base->bold);
     const bool italic = style.italic || (style.face.empty() && base != nullptr && base->italic);
