@@ -1,6 +1,7 @@
 #include "movie/definition.h"
 
 #include "base/names.h"
+#include "swf/bitmap_tags.h"
 #include "image/jpeg.h"
 #include "image/picture_decoder.h"
 
@@ -233,66 +234,53 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
         case swf::tag::kDefineBitsJpeg2:
         case swf::tag::kDefineBitsJpeg3:
         case swf::tag::kDefineBitsJpeg4: {
-            swf::ByteReader r = tag.reader();
-            const uint16_t id = r.u16();
-            const bool withAlpha = tag.code == swf::tag::kDefineBitsJpeg3 || tag.code == swf::tag::kDefineBitsJpeg4;
-            size_t imageBytes = 0;
-            if (withAlpha) {
-                imageBytes = r.u32();
-                if (tag.code == swf::tag::kDefineBitsJpeg4) r.u16();  // the deblocking filter's strength
-            }
-            if (!r.ok() || (withAlpha && imageBytes > r.remaining())) {
+            swf::DefineBits bits;
+            if (!swf::ReadDefineBits(tag, bits)) {
                 error = Where(tag) + ": the bitmap header is cut short";
                 return false;
             }
-            if (!withAlpha) imageBytes = r.remaining();
-            const uint8_t* data = r.current();
             // JPEG2 and later may hold a PNG or GIF instead, which carry their own alpha.
             // Bitmaps that do not decode stay undefined: their fills draw nothing.
-            const bool jpeg = tag.code == swf::tag::kDefineBits ||
-                              image::DetectPictureFormat(data, imageBytes) == image::PictureFormat::kJpeg;
+            const bool jpeg = bits.usesJpegTables ||
+                              image::DetectPictureFormat(bits.image, bits.imageSize) == image::PictureFormat::kJpeg;
             image::Picture picture;
             std::string why;
             if (jpeg) {
                 const std::vector<uint8_t> stream =
-                    tag.code == swf::tag::kDefineBits
-                        ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), data, imageBytes)
-                        : image::CleanJpegStream(data, imageBytes);
+                    bits.usesJpegTables ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), bits.image, bits.imageSize)
+                                        : image::CleanJpegStream(bits.image, bits.imageSize);
                 if (!image::DecodeJpeg(stream.data(), stream.size(), picture, why)) return warnBitmap(tag, why);
-            } else if (!image::DecodePicture(data, imageBytes, picture, why)) {
+            } else if (!image::DecodePicture(bits.image, bits.imageSize, picture, why)) {
                 return warnBitmap(tag, why);
             }
-            if (jpeg && withAlpha && r.remaining() > imageBytes &&
-                !image::ApplyAlphaPlane(data + imageBytes, r.remaining() - imageBytes, picture, why)) {
+            if (jpeg && bits.alpha != nullptr && !image::ApplyAlphaPlane(bits.alpha, bits.alphaSize, picture, why)) {
                 return warnBitmap(tag, why);
             }
             if (!countBitmap(tag, picture.width, picture.height, error)) return false;
-            DefineBitmap(characters_, id, std::move(picture));
+            DefineBitmap(characters_, bits.id, std::move(picture));
             return true;
         }
         case swf::tag::kDefineBitsLossless:
         case swf::tag::kDefineBitsLossless2: {
-            swf::ByteReader r = tag.reader();
-            const uint16_t id = r.u16();
-            const auto format = static_cast<image::LosslessFormat>(r.u8());
-            const int width = r.u16(), height = r.u16();
-            const int tableSize = format == image::LosslessFormat::kColorMapped ? r.u8() : 0;
-            if (!r.ok()) {
+            swf::DefineBitsLossless bits;
+            if (!swf::ReadDefineBitsLossless(tag, bits)) {
                 error = Where(tag) + ": the bitmap header is cut short";
                 return false;
             }
+            const int width = bits.width, height = bits.height;
             // Pixels that can't be decoded leave the bitmap undefined: fills of it draw
             // nothing, and the rest of the movie plays.
             image::Picture picture;
             std::string why;
             const bool sized = image::PictureSizeAllowed(width, height, "bitmap", why);
             if (sized && !countBitmap(tag, width, height, error)) return false;
-            if (!image::DecodeLossless(r.current(), r.remaining(), format, width, height, tableSize,
-                                       tag.code == swf::tag::kDefineBitsLossless2, picture, why)) {
+            const int tableSize = bits.colorTableSize > 0 ? bits.colorTableSize - 1 : 0;
+            if (!image::DecodeLossless(bits.data, bits.dataSize, static_cast<image::LosslessFormat>(bits.format), width,
+                                       height, tableSize, bits.withAlpha, picture, why)) {
                 if (sized) bitmapBytes_ -= static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
                 return warnBitmap(tag, why);
             }
-            DefineBitmap(characters_, id, std::move(picture));
+            DefineBitmap(characters_, bits.id, std::move(picture));
             return true;
         }
         case swf::tag::kDefineButton:

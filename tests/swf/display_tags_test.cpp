@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "support/swf_builder.h"
+#include "swf/bitmap_tags.h"
 #include "swf/display_tags.h"
 
 namespace {
@@ -214,6 +215,60 @@ TEST(ClipActionRecords, AKeyPressNamesItsKeyBeforeItsCode) {
     EXPECT_EQ(p.clipActions[0].keyCode, 32);
     EXPECT_EQ(p.clipActions[0].code, (std::vector<uint8_t>{0x07, 0x00}));
     EXPECT_EQ(p.version, 2);
+}
+
+// The bitmap tags' headers: where each payload lies, for image/ to decode.
+TEST(BitmapHeaders, PayloadsLieWhereTheHeadersSay) {
+    std::vector<uint8_t> jpeg3;
+    AppendU16(jpeg3, 7);
+    AppendU32(jpeg3, 3);
+    AppendBytes(jpeg3, {0xFF, 0xD8, 0xFF, 0x78, 0x9C});
+    swf::DefineBits bits;
+    ASSERT_TRUE(swf::ReadDefineBits(AsTag(swf::tag::kDefineBitsJpeg3, jpeg3), bits));
+    EXPECT_EQ(bits.id, 7);
+    EXPECT_FALSE(bits.usesJpegTables);
+    EXPECT_EQ(bits.imageSize, 3u);
+    EXPECT_EQ(bits.image[0], 0xFF);
+    ASSERT_NE(bits.alpha, nullptr);
+    EXPECT_EQ(bits.alphaSize, 2u);
+    EXPECT_EQ(bits.alpha[0], 0x78);
+    // The image size past the tag's end is a header cut short.
+    jpeg3[2] = 200;
+    EXPECT_FALSE(swf::ReadDefineBits(AsTag(swf::tag::kDefineBitsJpeg3, jpeg3), bits));
+    // DefineBits: the rest is the stream, its tables in JPEGTables; JPEG4 has its deblocking.
+    std::vector<uint8_t> plain;
+    AppendU16(plain, 2);
+    AppendBytes(plain, {1, 2, 3, 4});
+    ASSERT_TRUE(swf::ReadDefineBits(AsTag(swf::tag::kDefineBits, plain), bits));
+    EXPECT_TRUE(bits.usesJpegTables);
+    EXPECT_EQ(bits.imageSize, 4u);
+    EXPECT_EQ(bits.alpha, nullptr);
+    std::vector<uint8_t> jpeg4;
+    AppendU16(jpeg4, 3);
+    AppendU32(jpeg4, 1);
+    AppendU16(jpeg4, 0x0180);
+    jpeg4.push_back(9);
+    ASSERT_TRUE(swf::ReadDefineBits(AsTag(swf::tag::kDefineBitsJpeg4, jpeg4), bits));
+    EXPECT_EQ(bits.deblocking, 0x0180);
+    EXPECT_EQ(bits.image[0], 9);
+    EXPECT_EQ(bits.alpha, nullptr);
+
+    std::vector<uint8_t> lossless;
+    AppendU16(lossless, 4);
+    lossless.push_back(3);  // colour-mapped
+    AppendU16(lossless, 10);
+    AppendU16(lossless, 20);
+    lossless.push_back(255);  // 256 entries
+    AppendBytes(lossless, {0x78, 0x9C});
+    swf::DefineBitsLossless l;
+    ASSERT_TRUE(swf::ReadDefineBitsLossless(AsTag(swf::tag::kDefineBitsLossless2, lossless), l));
+    EXPECT_EQ(l.width, 10);
+    EXPECT_EQ(l.height, 20);
+    EXPECT_EQ(l.colorTableSize, 256);
+    EXPECT_TRUE(l.withAlpha);
+    EXPECT_EQ(l.dataSize, 2u);
+    lossless.resize(6);
+    EXPECT_FALSE(swf::ReadDefineBitsLossless(AsTag(swf::tag::kDefineBitsLossless, lossless), l));
 }
 
 }  // namespace
