@@ -30,20 +30,31 @@ swf::FillStyle LerpFill(const swf::FillStyle& a, const swf::FillStyle& b, float 
     return f;
 }
 
-bool IsEdge(const swf::ShapeRecord& r) { return r.kind != swf::ShapeRecord::Kind::kStyleChange; }
+bool IsEdge(const swf::ShapeRecord& r) { return !std::holds_alternative<swf::StyleChangeRecord>(r); }
+bool IsCurve(const swf::ShapeRecord& r) { return std::holds_alternative<swf::CurvedEdgeRecord>(r); }
+
+// The pen a style change moves to, if it moves it.
+void FollowMove(const swf::ShapeRecord& r, float& x, float& y) {
+    const auto& change = std::get<swf::StyleChangeRecord>(r);
+    if (change.moveTo) {
+        x = static_cast<float>(change.moveTo->x);
+        y = static_cast<float>(change.moveTo->y);
+    }
+}
 
 // An edge as a curve: a straight edge's control point sits at its middle.
 void AsCurve(const swf::ShapeRecord& r, float& cx, float& cy, float& ax, float& ay) {
-    if (r.kind == swf::ShapeRecord::Kind::kCurved) {
-        cx = float(r.controlDx);
-        cy = float(r.controlDy);
-        ax = float(r.dx);
-        ay = float(r.dy);
+    if (const auto* curve = std::get_if<swf::CurvedEdgeRecord>(&r)) {
+        cx = float(curve->controlDx);
+        cy = float(curve->controlDy);
+        ax = float(curve->anchorDx);
+        ay = float(curve->anchorDy);
     } else {
-        cx = float(r.dx) / 2;
-        cy = float(r.dy) / 2;
-        ax = float(r.dx) - cx;
-        ay = float(r.dy) - cy;
+        const auto& edge = std::get<swf::StraightEdgeRecord>(r);
+        cx = float(edge.dx) / 2;
+        cy = float(edge.dy) / 2;
+        ax = float(edge.dx) - cx;
+        ay = float(edge.dy) - cy;
     }
 }
 
@@ -101,36 +112,24 @@ swf::Shape MorphAt(const MorphDefinition& m, float t, swf::Rect& bounds) {
     size_t j = 0;  // the end record matching the next start record
     for (const swf::ShapeRecord& s : start) {
         if (!IsEdge(s)) {
-            swf::ShapeRecord rec = s;
-            if (j < end.size() && !IsEdge(end[j])) {
-                const swf::ShapeRecord& e = end[j++];
-                if (e.hasMove) {
-                    ex = float(e.moveX);
-                    ey = float(e.moveY);
-                }
+            swf::StyleChangeRecord change = std::get<swf::StyleChangeRecord>(s);
+            if (j < end.size() && !IsEdge(end[j])) FollowMove(end[j++], ex, ey);
+            if (change.moveTo) {
+                sx = float(change.moveTo->x);
+                sy = float(change.moveTo->y);
+                change.moveTo->x = px = at(sx, ex);
+                change.moveTo->y = py = at(sy, ey);
             }
-            if (s.hasMove) {
-                sx = float(s.moveX);
-                sy = float(s.moveY);
-                rec.moveX = px = at(sx, ex);
-                rec.moveY = py = at(sy, ey);
-            }
-            out.records.push_back(std::move(rec));
+            out.records.emplace_back(std::move(change));
             continue;
         }
-        while (j < end.size() && !IsEdge(end[j])) {  // a move in the end shape alone
-            if (end[j].hasMove) {
-                ex = float(end[j].moveX);
-                ey = float(end[j].moveY);
-            }
-            ++j;
-        }
+        while (j < end.size() && !IsEdge(end[j])) FollowMove(end[j++], ex, ey);  // a move in the end shape alone
         float scx, scy, sax, say, ecx = 0, ecy = 0, eax = 0, eay = 0;
         AsCurve(s, scx, scy, sax, say);
-        bool curved = s.kind == swf::ShapeRecord::Kind::kCurved;
+        bool curved = IsCurve(s);
         if (j < end.size()) {
             AsCurve(end[j], ecx, ecy, eax, eay);
-            curved = curved || end[j].kind == swf::ShapeRecord::Kind::kCurved;
+            curved = curved || IsCurve(end[j]);
             ++j;
         } else {  // an end shape with fewer edges: the start edge stands
             ecx = scx;
@@ -138,8 +137,6 @@ swf::Shape MorphAt(const MorphDefinition& m, float t, swf::Rect& bounds) {
             eax = sax;
             eay = say;
         }
-        swf::ShapeRecord rec;
-        rec.kind = curved ? swf::ShapeRecord::Kind::kCurved : swf::ShapeRecord::Kind::kStraight;
         const int32_t cx = at(sx + scx, ex + ecx), cy = at(sy + scy, ey + ecy);
         sx += scx + sax;
         sy += scy + say;
@@ -147,17 +144,12 @@ swf::Shape MorphAt(const MorphDefinition& m, float t, swf::Rect& bounds) {
         ey += ecy + eay;
         const int32_t ax = at(sx, ex), ay = at(sy, ey);
         if (curved) {
-            rec.controlDx = cx - px;
-            rec.controlDy = cy - py;
-            rec.dx = ax - cx;
-            rec.dy = ay - cy;
+            out.records.emplace_back(swf::CurvedEdgeRecord{cx - px, cy - py, ax - cx, ay - cy});
         } else {
-            rec.dx = ax - px;
-            rec.dy = ay - py;
+            out.records.emplace_back(swf::StraightEdgeRecord{ax - px, ay - py});
         }
         px = ax;
         py = ay;
-        out.records.push_back(std::move(rec));
     }
     return out;
 }

@@ -245,56 +245,54 @@ ReadStatus ReadShape(ByteReader& r, int shapeVersion, bool withStyles, Shape& ou
             r.failAtLimit(kShapeRecordsLimit);
             break;
         }
-        ShapeRecord rec;
         if (r.flag()) {  // an edge
             if (r.flag()) {
-                rec.kind = ShapeRecord::Kind::kStraight;
+                StraightEdgeRecord edge;
                 const unsigned n = r.ubits(4) + 2;
                 if (r.flag()) {
-                    rec.dx = r.sbits(n);
-                    rec.dy = r.sbits(n);
+                    edge.dx = r.sbits(n);
+                    edge.dy = r.sbits(n);
                 } else if (r.flag()) {
-                    rec.dy = r.sbits(n);
+                    edge.dy = r.sbits(n);
                 } else {
-                    rec.dx = r.sbits(n);
+                    edge.dx = r.sbits(n);
                 }
+                out.records.emplace_back(edge);
             } else {
-                rec.kind = ShapeRecord::Kind::kCurved;
+                CurvedEdgeRecord edge;
                 const unsigned n = r.ubits(4) + 2;
-                rec.controlDx = r.sbits(n);
-                rec.controlDy = r.sbits(n);
-                rec.dx = r.sbits(n);
-                rec.dy = r.sbits(n);
+                edge.controlDx = r.sbits(n);
+                edge.controlDy = r.sbits(n);
+                edge.anchorDx = r.sbits(n);
+                edge.anchorDy = r.sbits(n);
+                out.records.emplace_back(edge);
             }
-            out.records.push_back(std::move(rec));
             continue;
         }
         const uint32_t flags = r.ubits(5);
         if (flags == 0) break;  // the end record
-        rec.hasNewStyles = (flags & 0x10) != 0;
-        rec.hasLine = (flags & 0x08) != 0;
-        rec.hasFill1 = (flags & 0x04) != 0;
-        rec.hasFill0 = (flags & 0x02) != 0;
-        rec.hasMove = (flags & 0x01) != 0;
-        if (rec.hasMove) {
+        StyleChangeRecord change;
+        if (flags & 0x01) {
             const unsigned n = r.ubits(5);
-            rec.moveX = r.sbits(n);
-            rec.moveY = r.sbits(n);
+            StyleChangeRecord::Point p;
+            p.x = r.sbits(n);
+            p.y = r.sbits(n);
+            change.moveTo = p;
         }
-        if (rec.hasFill0) rec.fill0 = r.ubits(fillBits);
-        if (rec.hasFill1) rec.fill1 = r.ubits(fillBits);
-        if (rec.hasLine) rec.line = r.ubits(lineBits);
+        if (flags & 0x02) change.fill0 = r.ubits(fillBits);
+        if (flags & 0x04) change.fill1 = r.ubits(fillBits);
+        if (flags & 0x08) change.line = r.ubits(lineBits);
         // New style arrays exist from DefineShape2 on; in DefineShape the flag is ignored.
-        if (rec.hasNewStyles && withStyles && shapeVersion >= 2) {
+        if ((flags & 0x10) != 0 && withStyles && shapeVersion >= 2) {
             r.align();
-            rec.newFills = ReadFillStyles(r, shapeVersion);
-            rec.newLines = ReadLineStyles(r, shapeVersion);
+            StyleChangeRecord::Styles styles;
+            styles.fills = ReadFillStyles(r, shapeVersion);
+            styles.lines = ReadLineStyles(r, shapeVersion);
+            change.newStyles = std::move(styles);
             fillBits = r.ubits(4);
             lineBits = r.ubits(4);
-        } else {
-            rec.hasNewStyles = false;
         }
-        out.records.push_back(std::move(rec));
+        out.records.emplace_back(std::move(change));
     }
     r.align();
     return ReadStatus::Of(r);

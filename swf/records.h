@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <optional>
+#include <variant>
 #include <vector>
 
 #include "swf/byte_reader.h"
@@ -79,18 +81,28 @@ struct LineStyle {
     FillStyle fill;        // LINESTYLE2 with a fill
 };
 
-struct ShapeRecord {
-    enum class Kind : uint8_t { kStyleChange, kStraight, kCurved };
-    Kind kind = Kind::kStyleChange;
-    // Style change: which fields are present.
-    bool hasMove = false, hasFill0 = false, hasFill1 = false, hasLine = false, hasNewStyles = false;
-    int32_t moveX = 0, moveY = 0;  // absolute, twips
-    uint32_t fill0 = 0, fill1 = 0, line = 0;  // 1-based style indexes, 0 for none
-    std::vector<FillStyle> newFills;
-    std::vector<LineStyle> newLines;
-    // Edges: deltas in twips; for curves the control point, then the anchor.
-    int32_t dx = 0, dy = 0, controlDx = 0, controlDy = 0;
+// A style change: the fields it gives. A new style array resets the indexes to 0 (none).
+struct StyleChangeRecord {
+    struct Point {
+        int32_t x = 0, y = 0;  // absolute, twips
+    };
+    std::optional<Point> moveTo;
+    std::optional<uint32_t> fill0, fill1, line;  // 1-based style indexes, 0 for none
+    struct Styles {
+        std::vector<FillStyle> fills;
+        std::vector<LineStyle> lines;
+    };
+    std::optional<Styles> newStyles;
 };
+// Edges: deltas in twips from the pen.
+struct StraightEdgeRecord {
+    int32_t dx = 0, dy = 0;
+};
+struct CurvedEdgeRecord {
+    int32_t controlDx = 0, controlDy = 0;  // from the pen to the control point
+    int32_t anchorDx = 0, anchorDy = 0;    // from the control point to the anchor
+};
+using ShapeRecord = std::variant<StyleChangeRecord, StraightEdgeRecord, CurvedEdgeRecord>;
 
 struct Shape {
     std::vector<FillStyle> fills;

@@ -69,23 +69,30 @@ ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bound
     raster::Point pen{0, 0};
     bool lineOpen = false;  // the current line style's path continues at the pen
     for (const swf::ShapeRecord& rec : shape.records) {
-        if (rec.kind == swf::ShapeRecord::Kind::kStyleChange) {
-            if (rec.hasNewStyles) {
-                StartGroup(g, rec.newFills, rec.newLines);
+        if (const auto* change = std::get_if<swf::StyleChangeRecord>(&rec)) {
+            if (change->newStyles) {
+                StartGroup(g, change->newStyles->fills, change->newStyles->lines);
                 fill0 = fill1 = line = 0;
             }
-            if (rec.hasFill0) fill0 = rec.fill0;
-            if (rec.hasFill1) fill1 = rec.fill1;
-            if (rec.hasLine) line = rec.line;
-            if (rec.hasMove) pen = {static_cast<float>(rec.moveX), static_cast<float>(rec.moveY)};
+            if (change->fill0) fill0 = *change->fill0;
+            if (change->fill1) fill1 = *change->fill1;
+            if (change->line) line = *change->line;
+            if (change->moveTo) pen = {static_cast<float>(change->moveTo->x), static_cast<float>(change->moveTo->y)};
             lineOpen = false;
             continue;
         }
         StyleGroup& group = g.groups.back();
-        const bool curved = rec.kind == swf::ShapeRecord::Kind::kCurved;
-        const raster::Point control{pen.x + static_cast<float>(rec.controlDx), pen.y + static_cast<float>(rec.controlDy)};
-        const raster::Point to{control.x + static_cast<float>(rec.dx), control.y + static_cast<float>(rec.dy)};
-        const raster::Point c = curved ? control : to;
+        const auto* curve = std::get_if<swf::CurvedEdgeRecord>(&rec);
+        const bool curved = curve != nullptr;
+        raster::Point c, to;
+        if (curve != nullptr) {
+            c = {pen.x + static_cast<float>(curve->controlDx), pen.y + static_cast<float>(curve->controlDy)};
+            to = {c.x + static_cast<float>(curve->anchorDx), c.y + static_cast<float>(curve->anchorDy)};
+        } else {
+            const auto& edge = std::get<swf::StraightEdgeRecord>(rec);
+            to = {pen.x + static_cast<float>(edge.dx), pen.y + static_cast<float>(edge.dy)};
+            c = to;
+        }
         // Style indexes are 1-based; indexes past the arrays (damaged files) draw nothing.
         if (fill1 > 0 && fill1 <= group.fills.size()) group.edges.push_back({fill1 - 1, pen, to, c, curved});
         if (fill0 > 0 && fill0 <= group.fills.size()) group.edges.push_back({fill0 - 1, to, pen, c, curved});

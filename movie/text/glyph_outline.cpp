@@ -14,18 +14,12 @@ int32_t OutlineBuilder::iy(double y) const {
 
 void OutlineBuilder::moveTo(double x, double y) {
     close();
-    swf::ShapeRecord r;
-    r.kind = swf::ShapeRecord::Kind::kStyleChange;
-    r.hasMove = true;
-    r.moveX = ix(x);
-    r.moveY = iy(y);
-    if (shape_.records.empty()) {
-        r.hasFill0 = true;
-        r.fill0 = 1;
-    }
-    shape_.records.push_back(r);
-    startX_ = x_ = r.moveX;
-    startY_ = y_ = r.moveY;
+    swf::StyleChangeRecord r;
+    r.moveTo = swf::StyleChangeRecord::Point{ix(x), iy(y)};
+    if (shape_.records.empty()) r.fill0 = 1;
+    startX_ = x_ = r.moveTo->x;
+    startY_ = y_ = r.moveTo->y;
+    shape_.records.emplace_back(std::move(r));
     fx_ = x;
     fy_ = y;
     open_ = true;
@@ -33,8 +27,7 @@ void OutlineBuilder::moveTo(double x, double y) {
 
 void OutlineBuilder::lineTo(double x, double y) {
     if (!open_) moveTo(fx_, fy_);
-    swf::ShapeRecord r;
-    r.kind = swf::ShapeRecord::Kind::kStraight;
+    swf::StraightEdgeRecord r;
     r.dx = ix(x) - x_;
     r.dy = iy(y) - y_;
     fx_ = x;
@@ -47,17 +40,16 @@ void OutlineBuilder::lineTo(double x, double y) {
 
 void OutlineBuilder::quadTo(double cx, double cy, double x, double y) {
     if (!open_) moveTo(fx_, fy_);
-    swf::ShapeRecord r;
-    r.kind = swf::ShapeRecord::Kind::kCurved;
+    swf::CurvedEdgeRecord r;
     r.controlDx = ix(cx) - x_;
     r.controlDy = iy(cy) - y_;
-    r.dx = ix(x) - ix(cx);
-    r.dy = iy(y) - iy(cy);
+    r.anchorDx = ix(x) - ix(cx);
+    r.anchorDy = iy(y) - iy(cy);
     fx_ = x;
     fy_ = y;
-    if (r.controlDx == 0 && r.controlDy == 0 && r.dx == 0 && r.dy == 0) return;
-    x_ += r.controlDx + r.dx;
-    y_ += r.controlDy + r.dy;
+    if (r.controlDx == 0 && r.controlDy == 0 && r.anchorDx == 0 && r.anchorDy == 0) return;
+    x_ += r.controlDx + r.anchorDx;
+    y_ += r.controlDy + r.anchorDy;
     shape_.records.push_back(r);
 }
 
@@ -85,11 +77,7 @@ void OutlineBuilder::cubicTo(double c1x, double c1y, double c2x, double c2y, dou
 void OutlineBuilder::close() {
     if (!open_) return;
     if (x_ != startX_ || y_ != startY_) {
-        swf::ShapeRecord r;
-        r.kind = swf::ShapeRecord::Kind::kStraight;
-        r.dx = startX_ - x_;
-        r.dy = startY_ - y_;
-        shape_.records.push_back(r);
+        shape_.records.emplace_back(swf::StraightEdgeRecord{startX_ - x_, startY_ - y_});
         x_ = startX_;
         y_ = startY_;
     }

@@ -213,28 +213,33 @@ TEST(Records, DefineShapeStylesAndRecords) {
     EXPECT_EQ(shape.lines[0].color.b, 255);
 
     ASSERT_EQ(shape.records.size(), 7u);
-    const auto& move = shape.records[0];
-    EXPECT_TRUE(move.hasMove && move.hasFill0 && move.hasLine && !move.hasFill1);
-    EXPECT_EQ(move.moveX, 100);
-    EXPECT_EQ(move.moveY, 200);
+    const auto& move = std::get<swf::StyleChangeRecord>(shape.records[0]);
+    ASSERT_TRUE(move.moveTo);
+    EXPECT_FALSE(move.fill1);
+    EXPECT_EQ(move.moveTo->x, 100);
+    EXPECT_EQ(move.moveTo->y, 200);
     EXPECT_EQ(move.fill0, 1u);
     EXPECT_EQ(move.line, 1u);
-    EXPECT_EQ(shape.records[1].kind, swf::ShapeRecord::Kind::kStraight);
-    EXPECT_EQ(shape.records[1].dx, 400);
-    EXPECT_EQ(shape.records[1].dy, -30);
-    EXPECT_EQ(shape.records[2].dx, 0);
-    EXPECT_EQ(shape.records[2].dy, 300);
-    EXPECT_EQ(shape.records[3].dx, -50);
-    EXPECT_EQ(shape.records[3].dy, 0);
-    EXPECT_EQ(shape.records[4].kind, swf::ShapeRecord::Kind::kCurved);
-    EXPECT_EQ(shape.records[4].controlDx, 10);
-    EXPECT_EQ(shape.records[4].dy, 40);
-    ASSERT_TRUE(shape.records[5].hasNewStyles);
-    ASSERT_EQ(shape.records[5].newFills.size(), 1u);
-    EXPECT_EQ(shape.records[5].newFills[0].color.g, 255);
-    EXPECT_TRUE(shape.records[5].newLines.empty());
-    EXPECT_TRUE(shape.records[6].hasFill1);
-    EXPECT_EQ(shape.records[6].fill1, 1u) << "read with the new one-bit fill index";
+    const auto* first = std::get_if<swf::StraightEdgeRecord>(&shape.records[1]);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->dx, 400);
+    EXPECT_EQ(first->dy, -30);
+    EXPECT_EQ(std::get<swf::StraightEdgeRecord>(shape.records[2]).dx, 0);
+    EXPECT_EQ(std::get<swf::StraightEdgeRecord>(shape.records[2]).dy, 300);
+    EXPECT_EQ(std::get<swf::StraightEdgeRecord>(shape.records[3]).dx, -50);
+    EXPECT_EQ(std::get<swf::StraightEdgeRecord>(shape.records[3]).dy, 0);
+    const auto* curve = std::get_if<swf::CurvedEdgeRecord>(&shape.records[4]);
+    ASSERT_NE(curve, nullptr);
+    EXPECT_EQ(curve->controlDx, 10);
+    EXPECT_EQ(curve->anchorDy, 40);
+    const auto& restyle = std::get<swf::StyleChangeRecord>(shape.records[5]);
+    ASSERT_TRUE(restyle.newStyles);
+    ASSERT_EQ(restyle.newStyles->fills.size(), 1u);
+    EXPECT_EQ(restyle.newStyles->fills[0].color.g, 255);
+    EXPECT_TRUE(restyle.newStyles->lines.empty());
+    const auto& last = std::get<swf::StyleChangeRecord>(shape.records[6]);
+    ASSERT_TRUE(last.fill1);
+    EXPECT_EQ(*last.fill1, 1u) << "read with the new one-bit fill index";
 }
 
 TEST(Records, DamagedShapesFailWithoutOverreading) {
