@@ -8,42 +8,6 @@
 
 namespace movie {
 
-bool ReadDefineEditText(const swf::Tag& tag, uint16_t& id, EditTextDefinition& out) {
-    swf::ByteReader r = tag.reader();
-    out = EditTextDefinition();
-    id = r.u16();
-    out.bounds = swf::ReadRect(r);
-    const uint8_t a = r.u8(), b = r.u8();
-    if (!r.ok()) return false;
-    const bool hasText = a & 0x80;
-    out.wordWrap = a & 0x40;
-    out.multiline = a & 0x20;
-    out.password = a & 0x10;
-    out.readOnly = a & 0x08;
-    const bool hasColor = a & 0x04, hasMaxLength = a & 0x02, hasFont = a & 0x01;
-    const bool hasFontClass = b & 0x80;
-    out.autoSize = b & 0x40;
-    const bool hasLayout = b & 0x20;
-    out.border = b & 0x08;
-    out.html = b & 0x02;
-    out.useOutlines = b & 0x01;
-    if (hasFont) out.fontId = r.u16();
-    if (hasFontClass) out.fontClass = r.string();
-    if (hasFont || hasFontClass) out.height = r.u16();
-    if (hasColor) out.color = swf::ReadRgba(r);
-    if (hasMaxLength) out.maxLength = r.u16();
-    if (hasLayout) {
-        out.align = r.u8();
-        out.leftMargin = r.u16();
-        out.rightMargin = r.u16();
-        out.indent = r.u16();
-        out.leading = r.s16();
-    }
-    out.variable = r.string();
-    if (hasText) out.initialText = r.string();
-    return r.ok();
-}
-
 namespace {
 
 std::u32string Decode(const std::string& s, bool utf8) { return base::DecodeText(s, utf8, kMaxEditTextCharacters); }

@@ -17,27 +17,13 @@
 #include "movie/render/shape.h"
 #include "swf/records.h"
 #include "swf/tags.h"
+#include "swf/text_tags.h"
 
 namespace movie {
 
-struct EditTextDefinition {
-    swf::Rect bounds;
-    bool wordWrap = false, multiline = false, password = false, readOnly = false, autoSize = false, border = false,
-         html = false, useOutlines = false;
-    std::optional<uint16_t> fontId;
-    std::string fontClass;
-    uint16_t height = 240;  // twips: 12 px
-    swf::Color color{0, 0, 0, 255};
-    std::optional<uint16_t> maxLength;
-    uint8_t align = 0;  // 0 left, 1 right, 2 centre, 3 justify
-    uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
-    int16_t leading = 0;
-    std::string variable;
-    std::string initialText;
-};
+using EditTextDefinition = swf::DefineEditText;
+using swf::ReadDefineEditText;
 
-// False when the record is damaged.
-bool ReadDefineEditText(const swf::Tag& tag, uint16_t& id, EditTextDefinition& out);
 
 struct TextStyle {
     std::string face;  // empty: the field's font

@@ -9,6 +9,7 @@
 #include "movie/render/shape.h"
 #include "swf/records.h"
 #include "swf/tags.h"
+#include "swf/text_tags.h"
 
 namespace movie {
 
@@ -25,30 +26,14 @@ struct Font {
 
 };
 
-// Glyphs sharing a font, colour, height and baseline, at their pen positions in twips.
-struct TextRun {
-    uint16_t fontId = 0;
-    swf::Color color;
-    int32_t height = 0;  // twips
-    int32_t y = 0;       // the baseline
-    struct Glyph {
-        uint16_t index = 0;
-        int32_t x = 0;
-    };
-    std::vector<Glyph> glyphs;
-};
+// Static text as its tag gives it: runs of glyphs sharing a font, colour, height and baseline.
+using TextRun = swf::TextRun;
+using StaticText = swf::DefineText;
+using swf::ReadDefineText;
 
-struct StaticText {
-    swf::Rect bounds;
-    swf::Matrix matrix;
-    std::vector<TextRun> runs;
-};
-
-// The font's id and its glyph outlines. False when the tag is damaged.
+// The font's id and its glyphs made ready to draw. False when the tag is damaged.
 bool ReadDefineFont(const swf::Tag& tag, uint16_t& id, Font& font);
 // DefineFontInfo and DefineFontInfo2: the name, style and character codes of a DefineFont.
 bool ReadDefineFontInfo(const swf::Tag& tag, uint16_t& id, Font& font);
-// The text's id, bounds, matrix and runs. False when the tag is damaged.
-bool ReadDefineText(const swf::Tag& tag, uint16_t& id, StaticText& text);
 
 }  // namespace movie
