@@ -41,8 +41,8 @@ void Engine::restart() {
     ticks_ = 0;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
     if (!backgroundSet_) background_ = {255, 255, 255, 255};
-    root_.sprite = std::make_shared<TimelineInstance>();
-    startInstance(*root_.sprite, nullptr, &root_, &definition_.timeline());
+    root_.content = std::make_shared<TimelineInstance>();
+    startInstance(*root_.sprite(), nullptr, &root_, &definition_.timeline());
 }
 
 int Engine::totalFrames() const { return static_cast<int>(definition_.timeline().frames.size()); }
@@ -87,7 +87,8 @@ void Engine::startInstance(TimelineInstance& t, TimelineInstance* parent, Displa
     t.object = object;
     t.timeline = timeline;
     t.nesting = parent != nullptr ? parent->nesting + 1 : 0;
-    instances_[t.handle] = object != nullptr ? std::weak_ptr<TimelineInstance>(object->sprite) : std::weak_ptr<TimelineInstance>();
+    const auto* shared = object != nullptr ? std::get_if<std::shared_ptr<TimelineInstance>>(&object->content) : nullptr;
+    instances_[t.handle] = shared != nullptr ? std::weak_ptr<TimelineInstance>(*shared) : std::weak_ptr<TimelineInstance>();
     execution_.push_front(t.handle);
 }
 
@@ -100,7 +101,7 @@ void Engine::tick() {
         if (TimelineInstance* t = timeline(handle)) runClipFrame(*t);
     }
     runScripts();
-    if (root_.sprite) showBoundText(*root_.sprite);
+    if (TimelineInstance* root = root_.sprite()) showBoundText(*root);
     // Timelines that left the display during the step go from the tables.
     execution_.erase(std::remove_if(execution_.begin(), execution_.end(),
                                     [&](uint32_t h) {
@@ -267,13 +268,15 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
         object.character = character;
         object.placedFrame = placedFrame < 0 ? t.frame : placedFrame;
         discardChildren(object);
-        object.sprite.reset();
+        object.content = std::monostate();
         if (character != nullptr &&
             (character->kind() == Character::Kind::kSprite || character->kind() == Character::Kind::kButton) &&
             t.nesting < kMaxSpriteNesting) {
-            object.sprite = std::make_shared<TimelineInstance>();
-            startInstance(*object.sprite, &t, &object, &character->timeline());
+            object.content = std::make_shared<TimelineInstance>();
+            startInstance(*object.sprite(), &t, &object, &character->timeline());
             spawned = true;
+        } else if (character != nullptr && character->kind() == Character::Kind::kEditText) {
+            object.content = DisplayObject::EditTextState{character->edit().initialText, {}, {}};
         } else if (character != nullptr && character->kind() == Character::Kind::kSprite && !nestingReported_) {
             nestingReported_ = true;
             log("sprites nest deeper than " + std::to_string(kMaxSpriteNesting) +
@@ -283,7 +286,6 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
     ApplyPlacement(object, c);
     if (!modify && object.character != nullptr && object.character->kind() == Character::Kind::kEditText) {
         const EditTextDefinition& field = object.character->edit();
-        object.text = field.initialText;
         avm1::Value bound;
         if (!field.variable.empty() && !machine_->readVariable(t.handle, field.variable, bound)) {
             machine_->writeVariable(t.handle, field.variable, avm1::Value::String(field.initialText));
@@ -291,7 +293,7 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
     }
     if (spawned) {
         // A new timeline: its initialize events first, then its first frame at once.
-        TimelineInstance& child = *object.sprite;
+        TimelineInstance& child = *object.sprite();
         queueClipEvent(child, clip_event::kInitialize | clip_event::kConstruct);
         runClipFrame(child);
     }
@@ -299,13 +301,13 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
 
 void Engine::showBoundText(TimelineInstance& t) {
     for (auto& [depth, object] : t.displayList) {
-        if (object.sprite) {
-            showBoundText(*object.sprite);
+        if (TimelineInstance* sprite = object.sprite()) {
+            showBoundText(*sprite);
         } else if (object.character != nullptr && object.character->kind() == Character::Kind::kEditText &&
                    !object.character->edit().variable.empty()) {
             avm1::Value bound;
             if (machine_->readVariable(t.handle, object.character->edit().variable, bound)) {
-                object.text = machine_->toString(bound);
+                if (DisplayObject::EditTextState* state = object.editText()) state->text = machine_->toString(bound);
             }
         }
     }

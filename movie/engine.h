@@ -54,7 +54,7 @@ public:
     // is also the main timeline's frame; scripts may stop or move the main timeline.
     int currentFrame() const { return ticks_ - 1; }
     // The main timeline's own frame.
-    int timelineFrame() const { return root_.sprite ? root_.sprite->frame : -1; }
+    int timelineFrame() const { return root_.sprite() != nullptr ? root_.sprite()->frame : -1; }
     void gotoFrame(int frame);
 
     // The movie's own background until set here.
@@ -82,7 +82,7 @@ public:
 
     // --- for the script host: timelines by handle (null when gone), and what scripts see ---
     TimelineInstance* timeline(uint32_t handle) const;
-    TimelineInstance* rootTimeline() const { return root_.sprite.get(); }
+    TimelineInstance* rootTimeline() const { return root_.sprite(); }
     // Every timeline on the display, each once.
     void forEachTimeline(const std::function<void(const TimelineInstance&)>& visit) const;
     // Moves a timeline to a frame (clamped), as gotoAndPlay and gotoAndStop do.

@@ -64,9 +64,9 @@ uint32_t ScriptHost::child(uint32_t clip, std::string_view name) {
     if (t == nullptr || name.empty()) return 0;
     const bool exact = caseSensitive();
     for (const auto& [depth, object] : t->displayList) {
-        if (object.sprite && object.character != nullptr && object.character->kind() == Character::Kind::kSprite &&
+        if (object.sprite() != nullptr && object.character != nullptr && object.character->kind() == Character::Kind::kSprite &&
             (exact ? object.name == name : base::SameNoCase(object.name, name))) {
-            return object.sprite->handle;
+            return object.sprite()->handle;
         }
     }
     return 0;

@@ -18,9 +18,10 @@ bool BoundsOf(const DisplayObject& o, MorphCache& morphs, swf::Rect& out, int ne
         }
         default: break;
     }
-    if (!o.sprite) return false;
+    const TimelineInstance* sprite = o.sprite();
+    if (sprite == nullptr) return false;
     bool any = false;
-    for (const auto& [depth, child] : o.sprite->displayList) {
+    for (const auto& [depth, child] : sprite->displayList) {
         swf::Rect b;
         if (!BoundsOf(child, morphs, b, nesting + 1)) continue;
         const swf::Matrix& m = child.matrix;

@@ -33,8 +33,8 @@ const std::shared_ptr<T>& ValueOf(const std::shared_ptr<T>& field) { return fiel
 
 size_t CountObjects(const DisplayObject& object) {
     size_t count = 1;
-    if (object.sprite) {
-        for (const auto& [depth, child] : object.sprite->displayList) count += CountObjects(child);
+    if (const TimelineInstance* sprite = object.sprite()) {
+        for (const auto& [depth, child] : sprite->displayList) count += CountObjects(child);
     }
     return count;
 }

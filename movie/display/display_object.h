@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "avm1/value.h"
@@ -57,14 +58,23 @@ struct DisplayObject {
     int placedFrame = -1;        // the frame of its timeline that placed it
     std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
     std::string name;
-    // Edit text: what it shows (a bound variable's value once scripts have run), and its
-    // layout made for that text.
-    std::string text;
-    mutable std::string laidOutText;
-    mutable std::shared_ptr<const TextLayout> layout;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
-    // For sprite and button characters; shared only so that handles can hold weak references.
-    std::shared_ptr<TimelineInstance> sprite;
+
+    // What the object holds by its kind: a sprite's or a button's timeline (shared only so
+    // that handles can hold weak references), an edit text's state, or nothing.
+    struct EditTextState {
+        std::string text;  // what it shows: a bound variable's value once scripts have run
+        mutable std::string laidOutText;  // the text `layout` was made for
+        mutable std::shared_ptr<const TextLayout> layout;
+    };
+    std::variant<std::monostate, std::shared_ptr<TimelineInstance>, EditTextState> content;
+
+    TimelineInstance* sprite() const {
+        const auto* t = std::get_if<std::shared_ptr<TimelineInstance>>(&content);
+        return t != nullptr ? t->get() : nullptr;
+    }
+    EditTextState* editText() { return std::get_if<EditTextState>(&content); }
+    const EditTextState* editText() const { return std::get_if<EditTextState>(&content); }
 };
 
 // The objects in an object's subtree, itself included.

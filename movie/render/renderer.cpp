@@ -77,8 +77,8 @@ void Renderer::drawList(const TimelineInstance& t, const raster::Matrix& m, cons
             drawText(object.character->text(), om, drawCx);
         } else if (object.character->kind() == Character::Kind::kEditText) {
             drawEditText(object, om, drawCx, isClip || mask);
-        } else if (object.sprite) {
-            drawList(*object.sprite, om, drawCx, nesting + 1, isClip || mask);
+        } else if (const TimelineInstance* sprite = object.sprite()) {
+            drawList(*sprite, om, drawCx, nesting + 1, isClip || mask);
         }
         if (filtered) {
             canvas.growDirty(ApplyFilters(filters_, canvas.target(), object.filters, stageScaleX_, stageScaleY_));
@@ -111,8 +111,10 @@ void Renderer::fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgb
 void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx,
                             bool mask) {
     const EditTextDefinition& field = o.character->edit();
-    const std::string* text = &o.text;
-    if (!o.layout || o.laidOutText != *text) {
+    const DisplayObject::EditTextState* state = o.editText();
+    if (state == nullptr) return;
+    const std::string* text = &state->text;
+    if (!state->layout || state->laidOutText != *text) {
         struct Fonts final : FontResolver {
             FontLibrary& library;
             const EditTextDefinition& f;
@@ -125,8 +127,8 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
         const bool utf8 = definition_.version() >= 6;
         const auto paragraphs = field.html ? ParseHtmlText(*text, base, field.align, utf8)
                                            : ParsePlainText(*text, base, field.align, utf8);
-        o.layout = std::make_shared<const TextLayout>(LayOutText(field, paragraphs, fonts));
-        o.laidOutText = *text;
+        state->layout = std::make_shared<const TextLayout>(LayOutText(field, paragraphs, fonts));
+        state->laidOutText = *text;
     }
     const swf::Rect& b = field.bounds;
     if (!mask && field.border) {
@@ -138,7 +140,8 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
         const swf::Rect inner{b.xMin + insetX, b.xMax - insetX, b.yMin + insetY, b.yMax - insetY};
         if (inner.xMax > inner.xMin && inner.yMax > inner.yMin) fillRect(inner, m, cx.apply(raster::Rgba{255, 255, 255, 255}));
     }
-    if (o.layout->glyphs.empty() && o.layout->underlines.empty()) return;
+    const TextLayout& layout = *state->layout;
+    if (layout.glyphs.empty() && layout.underlines.empty()) return;
     // The text is clipped to the field's bounds.
     raster::Canvas& canvas = *canvas_;
     if (!mask) {
@@ -146,11 +149,11 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
         fillRect(b, m, raster::Rgba{255, 255, 255, 255});
         canvas.pushLayer();
     }
-    for (const PlacedGlyph& g : o.layout->glyphs) {
+    for (const PlacedGlyph& g : layout.glyphs) {
         const raster::Matrix place = m * raster::Matrix{g.scale, 0, 0, g.scale, g.x, g.y};
         DrawShape(canvas, *g.shape, place, mask ? cx : cx.after(Tint(g.color)), antiAlias_, paints_, &definition_);
     }
-    for (const Underline& u : o.layout->underlines) {
+    for (const Underline& u : layout.underlines) {
         const swf::Rect line{static_cast<int32_t>(u.x0), static_cast<int32_t>(u.x1), static_cast<int32_t>(u.y - u.thickness / 2),
                              static_cast<int32_t>(u.y + u.thickness / 2)};
         fillRect(line, m, cx.apply(raster::Rgba{u.color.r, u.color.g, u.color.b, u.color.a}));
@@ -190,8 +193,8 @@ void Renderer::draw(const DisplayObject& root, const raster::Target& target, ras
     stageScaleX_ = sx * 20;  // per stage pixel of 20 twips
     stageScaleY_ = sy * 20;
     const raster::Matrix toDevice{sx, 0, 0, sy, -static_cast<float>(stage.xMin) * sx, -static_cast<float>(stage.yMin) * sy};
-    if (!root.sprite || !root.visible) return;
-    drawList(*root.sprite, toDevice * ToRasterMatrix(root.matrix),
+    if (root.sprite() == nullptr || !root.visible) return;
+    drawList(*root.sprite(), toDevice * ToRasterMatrix(root.matrix),
              raster::ColorTransform().after(ToRasterTransform(root.colorTransform)), 0, false);
 }
 
