@@ -9,16 +9,6 @@ namespace movie {
 
 namespace {
 
-int ShapeVersion(uint16_t code) {
-    switch (code) {
-        case swf::tag::kDefineShape: return 1;
-        case swf::tag::kDefineShape2: return 2;
-        case swf::tag::kDefineShape3: return 3;
-        case swf::tag::kDefineShape4: return 4;
-        default: return 0;
-    }
-}
-
 std::string Where(const swf::Tag& tag) {
     return "tag " + std::to_string(tag.code) + " (" + swf::TagName(tag.code) + ") at offset " + std::to_string(tag.offset);
 }
@@ -46,18 +36,6 @@ bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState) {
     return true;
 }
 
-swf::ReadStatus ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape) {
-    const int version = ShapeVersion(tag.code);
-    swf::ByteReader r = tag.reader();
-    id = r.u16();
-    bounds = swf::ReadRect(r);
-    if (version == 4) {
-        swf::ReadRect(r);  // edge bounds
-        r.u8();            // winding and stroke-scaling hints
-    }
-    if (!r.ok()) return false;
-    return swf::ReadShape(r, version, true, shape);
-}
 
 int Timeline::frameOfLabel(std::string_view label) const {
     for (size_t f = 0; f < frames.size(); ++f) {

@@ -21,6 +21,8 @@
 
 namespace movie {
 
+using swf::ReadDefineShape;
+
 // The clip actions of a placed sprite: the events each answers and its bytecode.
 using ClipAction = swf::ClipActionRecord;
 namespace clip_event = swf::clip_event;
@@ -168,7 +170,6 @@ private:
 // The readers of the individual tags, exposed for tests.
 // `version` is the movie's: clip actions take 16-bit event flags before version 6.
 bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& out, uint8_t version = 10);
-swf::ReadStatus ReadDefineShape(const swf::Tag& tag, uint16_t& id, swf::Rect& bounds, swf::Shape& shape);
 // DefineButton or DefineButton2: its id and the records of its up state as one frame.
 bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState);
 

@@ -60,33 +60,6 @@ void AsCurve(const swf::ShapeRecord& r, float& cx, float& cy, float& ax, float& 
 
 }  // namespace
 
-swf::ReadStatus ReadDefineMorphShape(const swf::Tag& tag, uint16_t& id, MorphDefinition& m) {
-    const bool v2 = tag.code == swf::tag::kDefineMorphShape2;
-    swf::ByteReader r = tag.reader();
-    id = r.u16();
-    m.startBounds = swf::ReadRect(r);
-    m.endBounds = swf::ReadRect(r);
-    if (v2) {
-        swf::ReadRect(r);
-        swf::ReadRect(r);
-        r.u8();
-    }
-    const uint32_t offset = r.u32();  // from here to the end edges
-    const size_t offsetBase = r.position();
-    swf::MorphStyles styles;
-    swf::ReadMorphStyles(r, v2, styles);
-    m.startFills = std::move(styles.startFills);
-    m.endFills = std::move(styles.endFills);
-    m.startLines = std::move(styles.startLines);
-    m.endLines = std::move(styles.endLines);
-    if (!r.ok()) return false;
-    if (const swf::ReadStatus start = swf::ReadShape(r, 3, false, m.startEdges); !start) return start;
-    // The end edges start where the offset says.
-    if (offsetBase + offset > tag.length) return false;
-    swf::ByteReader e(tag.body + offsetBase + offset, tag.length - offsetBase - offset);
-    if (offset == 0) return true;  // no end shape: nothing to morph to
-    return swf::ReadShape(e, 3, false, m.endEdges);
-}
 
 swf::Shape MorphAt(const MorphDefinition& m, float t, swf::Rect& bounds) {
     t = std::clamp(t, 0.0f, 1.0f);

@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "swf/records.h"
+#include "swf/shape_tags.h"
 #include "swf/tags.h"
 
 namespace movie {
 
-struct MorphDefinition {
-    swf::Rect startBounds, endBounds;
-    std::vector<swf::FillStyle> startFills, endFills;  // paired by index
-    std::vector<swf::LineStyle> startLines, endLines;
-    swf::Shape startEdges, endEdges;  // records only: the styles are above
-};
-
-swf::ReadStatus ReadDefineMorphShape(const swf::Tag& tag, uint16_t& id, MorphDefinition& out);
+using MorphDefinition = swf::DefineMorphShape;
+using swf::ReadDefineMorphShape;
 
 // The shape at t from 0 (start) to 1 (end): styles and edges interpolated pairwise, a
 // straight edge paired with a curve taken as a curve with its control at its middle.
