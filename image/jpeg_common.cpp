@@ -1,7 +1,7 @@
 #include "image/jpeg.h"
 
 #include "base/pixels.h"
-#include "swf/inflate.h"
+#include "base/inflate.h"
 
 namespace image {
 
@@ -49,7 +49,7 @@ std::vector<uint8_t> JoinJpegTables(const uint8_t* tables, size_t tablesSize, co
 bool ApplyAlphaPlane(const uint8_t* data, size_t size, Picture& picture, std::string& error) {
     const size_t count = picture.pixels.size();
     std::vector<uint8_t> alpha;
-    if (!swf::InflateZlib(data, size, count, alpha) || alpha.size() < count) {
+    if (!base::InflateZlib(data, size, count, alpha) || alpha.size() < count) {
         error = "the bitmap's alpha plane is damaged or cut short";
         return false;
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/pixels.h"
-#include "swf/inflate.h"
+#include "base/inflate.h"
 
 namespace image {
 
@@ -42,7 +42,7 @@ bool DecodeLossless(const uint8_t* data, size_t size, LosslessFormat format, int
     const size_t rowBytes = (static_cast<size_t>(width) * bytesPerPixel + 3) & ~size_t(3);
     const size_t expected = tableBytes + rowBytes * static_cast<size_t>(height);
     std::vector<uint8_t> raw;
-    if (!swf::InflateZlib(data, size, expected, raw) || raw.size() < expected) {
+    if (!base::InflateZlib(data, size, expected, raw) || raw.size() < expected) {
         error = "the bitmap's pixel data is damaged or cut short";
         return false;
     }

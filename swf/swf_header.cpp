@@ -8,7 +8,7 @@
 #include <chrono>
 
 #include "base/file.h"
-#include "swf/inflate.h"
+#include "base/inflate.h"
 
 namespace swf {
 
@@ -74,7 +74,7 @@ SwfHeaderReader::Rect SwfHeaderReader::readRect() {
 
 bool SwfHeaderReader::inflateBody(const uint8_t* source, size_t sourceLength,
                                   size_t expectedLength, std::vector<uint8_t>& out) {
-    return InflateZlib(source, sourceLength, expectedLength, out);
+    return base::InflateZlib(source, sourceLength, expectedLength, out);
 }
 
 // Fills image_ with the uncompressed file: the 8 header bytes, then the body.

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "swf/inflate.h"
+#include "base/inflate.h"
 #include "swf/swf_header.h"
 
 namespace swf {
@@ -149,7 +149,7 @@ bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error
     }
     std::vector<uint8_t> body;
     if (out.compressed) {
-        if (!InflateZlib(data + 8, size - 8, declared - 8, body)) {
+        if (!base::InflateZlib(data + 8, size - 8, declared - 8, body)) {
             error = "the compressed body is damaged or longer than the declared length";
             return false;
         }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace swf {
+namespace base {
 
 // A deflate stream cannot expand its input by more than about 1032 to 1. Readers use this
 // to size buffers from what a stream can actually produce rather than from what a header
@@ -24,4 +24,4 @@ inline uint64_t MaxInflatedLength(uint64_t sourceLength) {
 bool InflateZlib(const uint8_t* source, size_t sourceLength, size_t expectedLength,
                  std::vector<uint8_t>& out);
 
-}  // namespace swf
+}  // namespace base

@@ -1,4 +1,4 @@
-#include "swf/inflate.h"
+#include "base/inflate.h"
 
 #include <zlib.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <new>
 
-namespace swf {
+namespace base {
 
 bool InflateZlib(const uint8_t* source, size_t sourceLength, size_t expectedLength,
                  std::vector<uint8_t>& out) {
@@ -37,4 +37,4 @@ bool InflateZlib(const uint8_t* source, size_t sourceLength, size_t expectedLeng
     return true;
 }
 
-}  // namespace swf
+}  // namespace base
