@@ -2,6 +2,7 @@
 
 #include "base/names.h"
 #include "swf/bitmap_tags.h"
+#include "swf/control_tags.h"
 #include "image/jpeg.h"
 #include "image/picture_decoder.h"
 
@@ -204,8 +205,8 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                 characters_, tag, "the morph shape is",
                 [&](uint16_t& id, MorphDefinition& m) { return ReadDefineMorphShape(tag, id, m); }, error);
         case swf::tag::kJpegTables: {
-            swf::ByteReader r = tag.reader();
-            jpegTables_.assign(r.current(), r.current() + r.remaining());
+            const swf::Bytes tables = swf::ReadJpegTables(tag);
+            jpegTables_.assign(tables.data, tables.data + tables.size);
             return true;
         }
         case swf::tag::kDefineBits:
@@ -280,8 +281,7 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
         case swf::tag::kDefineFontInfo:
         case swf::tag::kDefineFontInfo2: {
             uint16_t id = 0;
-            if (tag.length < 2) return true;
-            id = static_cast<uint16_t>(tag.body[0] | (tag.body[1] << 8));
+            if (!swf::ReadFontInfoFontId(tag, id)) return true;
             auto it = characters_.find(id);
             if (it != characters_.end() && it->second->kind() == Character::Kind::kFont) {
                 ReadDefineFontInfo(tag, id, it->second->as<Font>());  // a damaged one leaves the font as it was
@@ -298,33 +298,30 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                 characters_, tag, "the text records are",
                 [&](uint16_t& id, StaticText& t) { return ReadDefineText(tag, id, t); }, error);
         case swf::tag::kDefineButtonCxform: {
-            swf::ByteReader r = tag.reader();
-            const uint16_t id = r.u16();
-            const swf::ColorTransform cx = swf::ReadColorTransform(r, false);
-            auto it = characters_.find(id);
-            if (r.ok() && it != characters_.end() && it->second->kind() == Character::Kind::kButton) {
+            swf::DefineButtonCxform cx;
+            if (!swf::ReadDefineButtonCxform(tag, cx)) return true;
+            auto it = characters_.find(cx.buttonId);
+            if (it != characters_.end() && it->second->kind() == Character::Kind::kButton) {
                 for (Frame& f : it->second->as<ButtonDefinition>().upState.frames) {
-                    for (PlaceCommand& command : f.commands) command.colorTransform = cx;
+                    for (PlaceCommand& command : f.commands) command.colorTransform = cx.colorTransform;
                 }
             }
             return true;
         }
         case swf::tag::kDefineSprite: {
             if (nesting >= 1) return true;  // sprites define nothing inside them: skipped
-            swf::ByteReader r = tag.reader();
-            const uint16_t id = r.u16();
-            r.u16();  // frame count: the tags decide
-            if (!r.ok()) {
+            swf::DefineSpriteHeader sprite;
+            if (!swf::ReadDefineSpriteHeader(tag, sprite)) {
                 error = Where(tag) + ": the sprite header is cut short";
                 return false;
             }
             auto c = std::make_unique<Character>(SpriteDefinition());
-            swf::TagReader inner(r.current(), r.remaining(), 0);
+            swf::TagReader inner(sprite.tags.data, sprite.tags.size, 0);
             if (!readTimeline(inner, c->as<SpriteDefinition>().timeline, nesting + 1, error)) {
                 error = Where(tag) + ", inside: " + error;
                 return false;
             }
-            characters_[id] = std::move(c);
+            characters_[sprite.id] = std::move(c);
             return true;
         }
         case swf::tag::kPlaceObject:
@@ -343,28 +340,29 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
         case swf::tag::kDoAction: {
             FrameScript script;
             script.at = frame.commands.size();
-            script.code.assign(tag.body, tag.body + tag.length);
+            const swf::Bytes code = swf::ReadDoAction(tag);
+            script.code.assign(code.data, code.data + code.size);
             frame.scripts.push_back(std::move(script));
             return true;
         }
         case swf::tag::kDoInitAction: {
-            swf::ByteReader r = tag.reader();
+            swf::DoInitAction init;
+            if (!swf::ReadDoInitAction(tag, init)) return true;  // nothing to run
             InitScript script;
-            script.spriteId = r.u16();
-            if (!r.ok()) return true;  // nothing to run
-            script.code.assign(r.current(), r.current() + r.remaining());
+            script.spriteId = init.spriteId;
+            script.code.assign(init.code.data, init.code.data + init.code.size);
             frame.initScripts.push_back(std::move(script));
             return true;
         }
         case swf::tag::kSetBackgroundColor: {
-            swf::ByteReader r = tag.reader();
-            const swf::Color c = swf::ReadRgb(r);
-            if (r.ok()) frame.background = c;
+            swf::Color c;
+            if (swf::ReadSetBackgroundColor(tag, c)) frame.background = c;
             return true;
         }
         case swf::tag::kFrameLabel: {
-            swf::ByteReader r = tag.reader();
-            frame.labels.push_back(r.string());
+            swf::FrameLabel label;
+            swf::ReadFrameLabel(tag, label);
+            frame.labels.push_back(std::move(label.name));
             return true;
         }
         default:

@@ -8,6 +8,7 @@
 
 #include "support/swf_builder.h"
 #include "swf/bitmap_tags.h"
+#include "swf/control_tags.h"
 #include "swf/display_tags.h"
 
 namespace {
@@ -269,6 +270,60 @@ TEST(BitmapHeaders, PayloadsLieWhereTheHeadersSay) {
     EXPECT_EQ(l.dataSize, 2u);
     lossless.resize(6);
     EXPECT_FALSE(swf::ReadDefineBitsLossless(AsTag(swf::tag::kDefineBitsLossless, lossless), l));
+}
+
+// The small tags of a timeline: what each gives, and a tag cut short giving nothing.
+TEST(ControlTags, EachGivesItsFieldsOrNothingWhenCutShort) {
+    std::vector<uint8_t> sprite;
+    AppendU16(sprite, 9);
+    AppendU16(sprite, 3);
+    AppendBytes(sprite, {0x40, 0x00, 0x00, 0x00});  // ShowFrame, End
+    swf::DefineSpriteHeader header;
+    ASSERT_TRUE(swf::ReadDefineSpriteHeader(AsTag(swf::tag::kDefineSprite, sprite), header));
+    EXPECT_EQ(header.id, 9);
+    EXPECT_EQ(header.frameCount, 3);
+    EXPECT_EQ(header.tags.size, 4u);
+    EXPECT_EQ(header.tags.data[0], 0x40);
+    EXPECT_FALSE(swf::ReadDefineSpriteHeader(AsTag(swf::tag::kDefineSprite, {9, 0, 3}), header));
+
+    swf::DoInitAction init;
+    ASSERT_TRUE(swf::ReadDoInitAction(AsTag(swf::tag::kDoInitAction, {5, 0, 0x07, 0x00}), init));
+    EXPECT_EQ(init.spriteId, 5);
+    EXPECT_EQ(init.code.size, 2u);
+    EXPECT_FALSE(swf::ReadDoInitAction(AsTag(swf::tag::kDoInitAction, {5}), init));
+
+    swf::FrameLabel label;
+    ASSERT_TRUE(swf::ReadFrameLabel(AsTag(swf::tag::kFrameLabel, {'a', 'b', 0, 1}), label));
+    EXPECT_EQ(label.name, "ab");
+    EXPECT_TRUE(label.anchor);
+    ASSERT_TRUE(swf::ReadFrameLabel(AsTag(swf::tag::kFrameLabel, {'c', 'd'}), label));
+    EXPECT_EQ(label.name, "cd") << "without its end mark the label is the rest of the tag";
+    EXPECT_FALSE(label.anchor);
+
+    swf::Color c;
+    ASSERT_TRUE(swf::ReadSetBackgroundColor(AsTag(swf::tag::kSetBackgroundColor, {1, 2, 3}), c));
+    EXPECT_EQ(c.b, 3);
+    EXPECT_FALSE(swf::ReadSetBackgroundColor(AsTag(swf::tag::kSetBackgroundColor, {1, 2}), c));
+
+    swf::DefineButtonCxform cx;
+    // Button 4; CXFORM with multiply terms of 4 bits: 0.5 red, green and blue.
+    BitWriter w;
+    w.bits(0, 1);  // no add terms
+    w.bits(1, 1);  // multiply terms
+    w.bits(10, 4);
+    for (int i = 0; i < 3; ++i) w.signedBits(128, 10);
+    std::vector<uint8_t> body;
+    AppendU16(body, 4);
+    AppendBytes(body, w.take());
+    ASSERT_TRUE(swf::ReadDefineButtonCxform(AsTag(swf::tag::kDefineButtonCxform, body), cx));
+    EXPECT_EQ(cx.buttonId, 4);
+    EXPECT_EQ(cx.colorTransform.mulG, 128);
+    EXPECT_EQ(cx.colorTransform.addR, 0);
+
+    uint16_t font = 0;
+    ASSERT_TRUE(swf::ReadFontInfoFontId(AsTag(swf::tag::kDefineFontInfo, {7, 1, 0}), font));
+    EXPECT_EQ(font, 263);
+    EXPECT_FALSE(swf::ReadFontInfoFontId(AsTag(swf::tag::kDefineFontInfo, {7}), font));
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+#include "swf/control_tags.h"
+
+namespace swf {
+
+namespace {
+
+Bytes Rest(const ByteReader& r) { return {r.current(), r.remaining()}; }
+
+}  // namespace
+
+bool ReadDefineSpriteHeader(const Tag& tag, DefineSpriteHeader& out) {
+    ByteReader r = tag.reader();
+    out.id = r.u16();
+    out.frameCount = r.u16();
+    out.tags = Rest(r);
+    return r.ok();
+}
+
+bool ReadDoInitAction(const Tag& tag, DoInitAction& out) {
+    ByteReader r = tag.reader();
+    out.spriteId = r.u16();
+    out.code = Rest(r);
+    return r.ok();
+}
+
+Bytes ReadDoAction(const Tag& tag) { return {tag.body, tag.length}; }
+
+Bytes ReadJpegTables(const Tag& tag) { return {tag.body, tag.length}; }
+
+bool ReadSetBackgroundColor(const Tag& tag, Color& out) {
+    ByteReader r = tag.reader();
+    out = ReadRgb(r);
+    return r.ok();
+}
+
+bool ReadFrameLabel(const Tag& tag, FrameLabel& out) {
+    ByteReader r = tag.reader();
+    out.name = r.string();
+    out.anchor = r.ok() && r.remaining() > 0 && r.u8() == 1;
+    return true;  // a label without its end mark is the rest of the tag
+}
+
+bool ReadDefineButtonCxform(const Tag& tag, DefineButtonCxform& out) {
+    ByteReader r = tag.reader();
+    out.buttonId = r.u16();
+    out.colorTransform = ReadColorTransform(r, false);
+    return r.ok();
+}
+
+bool ReadFontInfoFontId(const Tag& tag, uint16_t& fontId) {
+    ByteReader r = tag.reader();
+    fontId = r.u16();
+    return r.ok();
+}
+
+}  // namespace swf

@@ -1,0 +1,50 @@
+#pragma once
+// The small tags that shape a timeline rather than define a drawing: DefineSprite's header
+// (its own tags follow), DoAction and DoInitAction, SetBackgroundColor, FrameLabel,
+// JPEGTables, DefineButtonCxform and the font id DefineFontInfo names.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "swf/records.h"
+#include "swf/tags.h"
+
+namespace swf {
+
+// A view of bytes inside the tag.
+struct Bytes {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+};
+
+struct DefineSpriteHeader {
+    uint16_t id = 0;
+    uint16_t frameCount = 0;  // as the tag says: its tags decide
+    Bytes tags;               // the sprite's own tag stream
+};
+struct DoInitAction {
+    uint16_t spriteId = 0;
+    Bytes code;
+};
+struct FrameLabel {
+    std::string name;
+    bool anchor = false;  // a named anchor (version 6 and later)
+};
+struct DefineButtonCxform {
+    uint16_t buttonId = 0;
+    ColorTransform colorTransform;
+};
+
+// Each false when the tag is cut short.
+bool ReadDefineSpriteHeader(const Tag& tag, DefineSpriteHeader& out);
+bool ReadDoInitAction(const Tag& tag, DoInitAction& out);
+Bytes ReadDoAction(const Tag& tag);
+Bytes ReadJpegTables(const Tag& tag);
+bool ReadSetBackgroundColor(const Tag& tag, Color& out);
+bool ReadFrameLabel(const Tag& tag, FrameLabel& out);
+bool ReadDefineButtonCxform(const Tag& tag, DefineButtonCxform& out);
+// The font DefineFontInfo or DefineFontInfo2 gives its names and codes to.
+bool ReadFontInfoFontId(const Tag& tag, uint16_t& fontId);
+
+}  // namespace swf
