@@ -182,6 +182,58 @@ bool MovieDefinition::countBitmap(const swf::Tag& tag, int width, int height, st
     return false;
 }
 
+// DefineBits to DefineBitsJPEG4: JPEG (with JPEG3's alpha plane), or a PNG or GIF from JPEG2 on.
+bool MovieDefinition::defineJpegBitmap(const swf::Tag& tag, std::string& error) {
+    swf::DefineBits bits;
+    if (!swf::ReadDefineBits(tag, bits)) {
+        error = Where(tag) + ": the bitmap header is cut short";
+        return false;
+    }
+    // JPEG2 and later may hold a PNG or GIF instead, which carry their own alpha.
+    // Bitmaps that do not decode stay undefined: their fills draw nothing.
+    const bool jpeg = bits.usesJpegTables ||
+                      image::DetectPictureFormat(bits.image, bits.imageSize) == image::PictureFormat::kJpeg;
+    image::Picture picture;
+    std::string why;
+    if (jpeg) {
+        const std::vector<uint8_t> stream =
+            bits.usesJpegTables ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), bits.image, bits.imageSize)
+                                : image::CleanJpegStream(bits.image, bits.imageSize);
+        if (!image::DecodeJpeg(stream.data(), stream.size(), picture, why)) return warnBitmap(tag, why);
+    } else if (!image::DecodePicture(bits.image, bits.imageSize, picture, why)) {
+        return warnBitmap(tag, why);
+    }
+    if (jpeg && bits.alpha != nullptr && !image::ApplyAlphaPlane(bits.alpha, bits.alphaSize, picture, why)) {
+        return warnBitmap(tag, why);
+    }
+    if (!countBitmap(tag, picture.width, picture.height, error)) return false;
+    DefineBitmap(characters_, bits.id, std::move(picture));
+    return true;
+}
+
+bool MovieDefinition::defineLosslessBitmap(const swf::Tag& tag, std::string& error) {
+    swf::DefineBitsLossless bits;
+    if (!swf::ReadDefineBitsLossless(tag, bits)) {
+        error = Where(tag) + ": the bitmap header is cut short";
+        return false;
+    }
+    const int width = bits.width, height = bits.height;
+    // Pixels that can't be decoded leave the bitmap undefined: fills of it draw
+    // nothing, and the rest of the movie plays.
+    image::Picture picture;
+    std::string why;
+    const bool sized = image::PictureSizeAllowed(width, height, "bitmap", why);
+    if (sized && !countBitmap(tag, width, height, error)) return false;
+    const int tableSize = bits.colorTableSize > 0 ? bits.colorTableSize - 1 : 0;
+    if (!image::DecodeLossless(bits.data, bits.dataSize, static_cast<image::LosslessFormat>(bits.format), width,
+                               height, tableSize, bits.withAlpha, picture, why)) {
+        if (sized) bitmapBytes_ -= static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
+        return warnBitmap(tag, why);
+    }
+    DefineBitmap(characters_, bits.id, std::move(picture));
+    return true;
+}
+
 bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int nesting, std::string& error) {
     switch (tag.code) {
         case swf::tag::kDefineShape:
@@ -212,56 +264,11 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
         case swf::tag::kDefineBits:
         case swf::tag::kDefineBitsJpeg2:
         case swf::tag::kDefineBitsJpeg3:
-        case swf::tag::kDefineBitsJpeg4: {
-            swf::DefineBits bits;
-            if (!swf::ReadDefineBits(tag, bits)) {
-                error = Where(tag) + ": the bitmap header is cut short";
-                return false;
-            }
-            // JPEG2 and later may hold a PNG or GIF instead, which carry their own alpha.
-            // Bitmaps that do not decode stay undefined: their fills draw nothing.
-            const bool jpeg = bits.usesJpegTables ||
-                              image::DetectPictureFormat(bits.image, bits.imageSize) == image::PictureFormat::kJpeg;
-            image::Picture picture;
-            std::string why;
-            if (jpeg) {
-                const std::vector<uint8_t> stream =
-                    bits.usesJpegTables ? image::JoinJpegTables(jpegTables_.data(), jpegTables_.size(), bits.image, bits.imageSize)
-                                        : image::CleanJpegStream(bits.image, bits.imageSize);
-                if (!image::DecodeJpeg(stream.data(), stream.size(), picture, why)) return warnBitmap(tag, why);
-            } else if (!image::DecodePicture(bits.image, bits.imageSize, picture, why)) {
-                return warnBitmap(tag, why);
-            }
-            if (jpeg && bits.alpha != nullptr && !image::ApplyAlphaPlane(bits.alpha, bits.alphaSize, picture, why)) {
-                return warnBitmap(tag, why);
-            }
-            if (!countBitmap(tag, picture.width, picture.height, error)) return false;
-            DefineBitmap(characters_, bits.id, std::move(picture));
-            return true;
-        }
+        case swf::tag::kDefineBitsJpeg4:
+            return defineJpegBitmap(tag, error);
         case swf::tag::kDefineBitsLossless:
-        case swf::tag::kDefineBitsLossless2: {
-            swf::DefineBitsLossless bits;
-            if (!swf::ReadDefineBitsLossless(tag, bits)) {
-                error = Where(tag) + ": the bitmap header is cut short";
-                return false;
-            }
-            const int width = bits.width, height = bits.height;
-            // Pixels that can't be decoded leave the bitmap undefined: fills of it draw
-            // nothing, and the rest of the movie plays.
-            image::Picture picture;
-            std::string why;
-            const bool sized = image::PictureSizeAllowed(width, height, "bitmap", why);
-            if (sized && !countBitmap(tag, width, height, error)) return false;
-            const int tableSize = bits.colorTableSize > 0 ? bits.colorTableSize - 1 : 0;
-            if (!image::DecodeLossless(bits.data, bits.dataSize, static_cast<image::LosslessFormat>(bits.format), width,
-                                       height, tableSize, bits.withAlpha, picture, why)) {
-                if (sized) bitmapBytes_ -= static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
-                return warnBitmap(tag, why);
-            }
-            DefineBitmap(characters_, bits.id, std::move(picture));
-            return true;
-        }
+        case swf::tag::kDefineBitsLossless2:
+            return defineLosslessBitmap(tag, error);
         case swf::tag::kDefineButton:
         case swf::tag::kDefineButton2:
             // A button shows its up state: a one-frame timeline of the records marked up.

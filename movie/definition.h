@@ -151,6 +151,8 @@ public:
 private:
     bool readTimeline(swf::TagReader& tags, Timeline& timeline, int nesting, std::string& error);
     bool readTag(const swf::Tag& tag, Timeline& timeline, Frame& frame, int nesting, std::string& error);
+    bool defineJpegBitmap(const swf::Tag& tag, std::string& error);
+    bool defineLosslessBitmap(const swf::Tag& tag, std::string& error);
 
     swf::Rect frameSize_;
     uint16_t frameRate88_ = 0;
