@@ -315,6 +315,15 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             }
             return true;
         }
+        case swf::tag::kDefineButtonSound: {
+            swf::DefineButtonSound sounds;
+            if (!swf::ReadDefineButtonSound(tag, sounds)) return true;  // a damaged one gives the button no sounds
+            auto it = characters_.find(sounds.buttonId);
+            if (it != characters_.end() && it->second->kind() == Character::Kind::kButton) {
+                it->second->as<ButtonDefinition>().sounds = std::move(sounds);
+            }
+            return true;
+        }
         case swf::tag::kDefineSprite: {
             if (nesting >= 1) return true;  // sprites define nothing inside them: skipped
             swf::DefineSpriteHeader sprite;

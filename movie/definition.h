@@ -84,6 +84,8 @@ struct SpriteDefinition {
 };
 struct ButtonDefinition {
     Timeline upState;  // the records of its up state as one frame
+    // The sounds of its transitions (DefineButtonSound): kept, and inert without input.
+    std::optional<swf::DefineButtonSound> sounds;
 };
 struct BitmapDefinition {
     image::Picture picture;

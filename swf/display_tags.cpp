@@ -126,4 +126,15 @@ bool ReadDefineButton(const Tag& tag, DefineButton& out) {
     return true;
 }
 
+bool ReadDefineButtonSound(const Tag& tag, DefineButtonSound& out) {
+    out = DefineButtonSound();
+    ByteReader r = tag.reader();
+    out.buttonId = r.u16();
+    for (ButtonSound& sound : out.sounds) {
+        sound.soundId = r.u16();
+        if (sound.soundId != 0 && !ReadSoundInfo(r, sound.info)) return false;
+    }
+    return r.ok();
+}
+
 }  // namespace swf

@@ -4,6 +4,7 @@
 // states and actions. Optional fields are given or not, as the tag's flags say; filters are
 // decoded here, once.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "swf/filters.h"
 #include "swf/records.h"
+#include "swf/sound_info.h"
 #include "swf/tags.h"
 
 namespace swf {
@@ -97,5 +99,17 @@ struct DefineButton {
 // DefineButton or DefineButton2. The records must read whole; actions that do not are left
 // out from the damage on.
 bool ReadDefineButton(const Tag& tag, DefineButton& out);
+
+// DefineButtonSound: the sound each transition starts, in the order over up to idle, idle to
+// over up, over up to over down, over down to over up. A sound id of 0 is no sound.
+struct ButtonSound {
+    uint16_t soundId = 0;
+    SoundInfo info;
+};
+struct DefineButtonSound {
+    uint16_t buttonId = 0;
+    std::array<ButtonSound, 4> sounds;
+};
+bool ReadDefineButtonSound(const Tag& tag, DefineButtonSound& out);
 
 }  // namespace swf

@@ -326,4 +326,48 @@ TEST(ControlTags, EachGivesItsFieldsOrNothingWhenCutShort) {
     EXPECT_FALSE(swf::ReadFontInfoFontId(AsTag(swf::tag::kDefineFontInfo, {7}), font));
 }
 
+// DefineButtonSound's four sounds, each with the SOUNDINFO fields its flags give.
+TEST(Buttons, SoundsOfTheTransitionsWithTheirSoundInfo) {
+    std::vector<uint8_t> body;
+    AppendU16(body, 12);  // the button
+    AppendU16(body, 0);   // over up to idle: none
+    AppendU16(body, 30);  // idle to over up: every field
+    body.push_back(0x20 | 0x10 | 0x0F);
+    AppendU32(body, 441);
+    AppendU32(body, 44100);
+    AppendU16(body, 3);
+    body.push_back(2);
+    AppendU32(body, 0);
+    AppendU16(body, 32768);
+    AppendU16(body, 0);
+    AppendU32(body, 22050);
+    AppendU16(body, 0);
+    AppendU16(body, 32768);
+    AppendU16(body, 31);  // over up to over down: nothing but the id
+    body.push_back(0);
+    AppendU16(body, 0);   // over down to over up: none
+    swf::DefineButtonSound s;
+    ASSERT_TRUE(swf::ReadDefineButtonSound(AsTag(swf::tag::kDefineButtonSound, body), s));
+    EXPECT_EQ(s.buttonId, 12);
+    EXPECT_EQ(s.sounds[0].soundId, 0);
+    const swf::SoundInfo& all = s.sounds[1].info;
+    EXPECT_EQ(s.sounds[1].soundId, 30);
+    EXPECT_TRUE(all.syncStop);
+    EXPECT_TRUE(all.syncNoMultiple);
+    EXPECT_EQ(all.inPoint, 441u);
+    EXPECT_EQ(all.outPoint, 44100u);
+    EXPECT_EQ(all.loopCount, 3);
+    ASSERT_TRUE(all.envelope);
+    ASSERT_EQ(all.envelope->size(), 2u);
+    EXPECT_EQ((*all.envelope)[1].position44, 22050u);
+    EXPECT_EQ((*all.envelope)[1].rightLevel, 32768);
+    EXPECT_EQ(s.sounds[2].soundId, 31);
+    EXPECT_FALSE(s.sounds[2].info.inPoint);
+    EXPECT_FALSE(s.sounds[2].info.envelope);
+    EXPECT_EQ(s.sounds[3].soundId, 0);
+    // An envelope that runs past the tag is damage.
+    body.resize(30);
+    EXPECT_FALSE(swf::ReadDefineButtonSound(AsTag(swf::tag::kDefineButtonSound, body), s));
+}
+
 }  // namespace
