@@ -257,8 +257,7 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
                 characters_, tag, "the morph shape is",
                 [&](uint16_t& id, MorphDefinition& m) { return ReadDefineMorphShape(tag, id, m); }, error);
         case swf::tag::kJpegTables: {
-            const swf::Bytes tables = swf::ReadJpegTables(tag);
-            jpegTables_.assign(tables.data, tables.data + tables.size);
+            jpegTables_.assign(tag.body, tag.body + tag.length);  // the tag's body whole
             return true;
         }
         case swf::tag::kDefineBits:
@@ -356,8 +355,7 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
         case swf::tag::kDoAction: {
             FrameScript script;
             script.at = frame.commands.size();
-            const swf::Bytes code = swf::ReadDoAction(tag);
-            script.code.assign(code.data, code.data + code.size);
+            script.code.assign(tag.body, tag.body + tag.length);  // the tag's body whole
             frame.scripts.push_back(std::move(script));
             return true;
         }

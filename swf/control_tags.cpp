@@ -23,10 +23,6 @@ bool ReadDoInitAction(const Tag& tag, DoInitAction& out) {
     return r.ok();
 }
 
-Bytes ReadDoAction(const Tag& tag) { return {tag.body, tag.length}; }
-
-Bytes ReadJpegTables(const Tag& tag) { return {tag.body, tag.length}; }
-
 bool ReadSetBackgroundColor(const Tag& tag, Color& out) {
     ByteReader r = tag.reader();
     out = ReadRgb(r);

@@ -1,7 +1,7 @@
 #pragma once
 // The small tags that shape a timeline rather than define a drawing: DefineSprite's header
-// (its own tags follow), DoAction and DoInitAction, SetBackgroundColor, FrameLabel,
-// JPEGTables, DefineButtonCxform and the font id DefineFontInfo names.
+// (its own tags follow), DoInitAction, SetBackgroundColor, FrameLabel, DefineButtonCxform
+// and the font id DefineFontInfo names. DoAction and JPEGTables are their bodies whole.
 
 #include <cstddef>
 #include <cstdint>
@@ -39,8 +39,6 @@ struct DefineButtonCxform {
 // Each false when the tag is cut short.
 bool ReadDefineSpriteHeader(const Tag& tag, DefineSpriteHeader& out);
 bool ReadDoInitAction(const Tag& tag, DoInitAction& out);
-Bytes ReadDoAction(const Tag& tag);
-Bytes ReadJpegTables(const Tag& tag);
 bool ReadSetBackgroundColor(const Tag& tag, Color& out);
 bool ReadFrameLabel(const Tag& tag, FrameLabel& out);
 bool ReadDefineButtonCxform(const Tag& tag, DefineButtonCxform& out);
