@@ -7,17 +7,43 @@
 
 namespace avm1 {
 
+Activation::Activation(Machine& m, uint32_t timeline)
+    : machine(m), host(m.host()), clip(timeline), target(timeline), self(Value::Clip(timeline)),
+      registers(kRegisterCount), stackBase(m.stack().size()) {
+    // Movies of version 4 and below see no built-ins.
+    if (m.version() >= 5) scope.push_back({Value::Object(m.builtins().global), ScopeEntry::Kind::kGlobal});
+    scope.push_back({Value::Clip(timeline), ScopeEntry::Kind::kTarget});
+    m.activations_.push_back(this);
+}
+
+Activation::~Activation() {
+    auto& list = machine.activations_;
+    if (auto it = std::find(list.rbegin(), list.rend(), this); it != list.rend()) list.erase(std::next(it).base());
+}
+
 Value Activation::pop() {
-    if (stack.empty()) return Value();
+    std::vector<Value>& stack = machine.stack();
+    if (stack.size() <= stackBase) return Value();
     Value v = std::move(stack.back());
     stack.pop_back();
     return v;
 }
 
+Value& Activation::peek() {
+    std::vector<Value>& stack = machine.stack();
+    static Value none;
+    if (stack.size() <= stackBase) {
+        none = Value();
+        return none;
+    }
+    return stack.back();
+}
+
 bool Activation::push(Value v) {
+    std::vector<Value>& stack = machine.stack();
     if (stack.size() >= kMaxStackValues) {
-        host.log("ActionScript: the stack grew past " + std::to_string(kMaxStackValues) +
-                 " values (kMaxStackValues): the script is stopped");
+        machine.report("stack", "ActionScript: the stack grew past " + std::to_string(kMaxStackValues) +
+                                    " values (kMaxStackValues): the script is stopped");
         stopped = true;
         return false;
     }
@@ -27,15 +53,23 @@ bool Activation::push(Value v) {
 
 size_t Activation::popCount() {
     const double n = number(pop());
-    return std::isnan(n) || n < 0 ? 0 : static_cast<size_t>(std::min(n, 65535.0));
+    const size_t there = machine.stack().size() - std::min(machine.stack().size(), stackBase);
+    return std::isnan(n) || n < 0 ? 0 : std::min(static_cast<size_t>(std::min(n, 65535.0)), there);
 }
 
-bool Activation::checkString(const std::string& s) {
-    if (s.size() <= kMaxStringBytes) return true;
-    host.log("ActionScript: a string grew past " + std::to_string(kMaxStringBytes) +
-             " bytes (kMaxStringBytes): the script is stopped");
-    stopped = true;
-    return false;
+std::vector<Value> Activation::popArgs(size_t count) {
+    std::vector<Value> args;
+    args.reserve(count);
+    for (size_t i = 0; i < count; ++i) args.push_back(pop());
+    return args;
+}
+
+void Activation::pushString(std::string s) {
+    if (!machine.admitString(s.size())) {
+        stopped = true;
+        return;
+    }
+    push(Value::String(std::move(s)));
 }
 
 bool Activation::branch(int16_t offset) {
@@ -47,8 +81,18 @@ bool Activation::branch(int16_t offset) {
 
 uint32_t Activation::targetOf(const Value& v) {
     if (v.type() == Type::kClip) return host.exists(v.clip()) ? v.clip() : 0;
+    if (v.type() == Type::kObject) return 0;
     const std::string path = string(v);
     return path.empty() ? clip : machine.resolvePath(target, path);
+}
+
+void Activation::retarget(uint32_t to) {
+    target = to;
+    for (ScopeEntry& e : scope) {
+        if (e.kind == ScopeEntry::Kind::kTarget) e.value = Value::Clip(to);
+    }
+    if (locals) return;  // a function's `this` stays
+    self = Value::Clip(to);
 }
 
 // Splits "a/b:v" or "_root.a.v" into the clip the path names and the variable's name.
@@ -68,37 +112,87 @@ bool Activation::splitPath(std::string_view name, uint32_t& owner, std::string_v
     return true;
 }
 
+bool Activation::special(std::string_view name, Value& out) {
+    if (name == "this") {
+        out = self;
+        return true;
+    }
+    if (name == "super" && home) {
+        out = machine.makeSuper(self, home);
+        return true;
+    }
+    if (name.empty() || name[0] != '_') return false;
+    if (base::SameNoCase(name, "_global") && version() >= 6) {
+        out = Value::Object(machine.builtins().global);
+        return true;
+    }
+    if (base::SameNoCase(name, "_root") || base::SameNoCase(name, "_level0")) {
+        out = Value::Clip(host.root());
+        return true;
+    }
+    return false;
+}
+
 Value Activation::getVariable(std::string_view name) {
     uint32_t owner = target;
     std::string_view var = name;
-    if (!splitPath(name, owner, var) && name.find('/') != std::string_view::npos) {
+    if (splitPath(name, owner, var)) {
+        if (owner == 0) return Value();
+        Value out;
+        if (special(var, out) && var != "this") return out;
+        return var == "this" ? Value::Clip(owner) : machine.getMember(Value::Clip(owner), var);
+    }
+    if (name.find('/') != std::string_view::npos) {
         const uint32_t c = machine.resolvePath(target, name);
         return c != 0 ? Value::Clip(c) : Value();
     }
-    if (owner == 0) return Value();
-    if (var == "this") return Value::Clip(owner);
-    if (base::SameNoCase(var, "_root") || base::SameNoCase(var, "_level0")) return Value::Clip(host.root());
-    if (base::SameNoCase(var, "_parent")) {
-        const uint32_t p = host.parent(owner);
-        return p != 0 ? Value::Clip(p) : Value();
-    }
     Value out;
-    if (host.getVariable(owner, var, out)) return out;
-    if (const uint32_t c = host.child(owner, var)) return Value::Clip(c);
-    if (const int property = PropertyIndex(var); property >= 0) return host.getProperty(owner, property);
+    if (special(name, out)) return out;
+    for (size_t i = scope.size(); i-- > 0;) {
+        const ScopeEntry& e = scope[i];
+        if (machine.hasMember(e.value, name)) return machine.getMember(e.value, name);
+    }
     return Value();
 }
 
 void Activation::setVariable(std::string_view name, const Value& value) {
     uint32_t owner = target;
     std::string_view var = name;
-    splitPath(name, owner, var);
-    if (owner == 0 || var.empty()) return;
-    if (const int property = PropertyIndex(var); property >= 0) {
-        host.setProperty(owner, property, value);
+    if (splitPath(name, owner, var)) {
+        if (owner != 0 && !var.empty()) machine.setMember(Value::Clip(owner), var, value);
         return;
     }
-    host.setVariable(owner, var, value);
+    if (name.empty()) return;
+    for (size_t i = scope.size(); i-- > 0;) {
+        const ScopeEntry& e = scope[i];
+        if (e.kind == ScopeEntry::Kind::kGlobal) continue;
+        if (e.kind == ScopeEntry::Kind::kTarget || machine.hasMember(e.value, name)) {
+            machine.setMember(e.value, name, value);
+            return;
+        }
+    }
+}
+
+void Activation::defineLocal(std::string_view name, const Value& value, bool onlyIfMissing) {
+    for (size_t i = scope.size(); i-- > 0;) {
+        const ScopeEntry& e = scope[i];
+        if (e.kind != ScopeEntry::Kind::kLocal && e.kind != ScopeEntry::Kind::kTarget) continue;
+        if (e.value.type() == Type::kObject) {
+            Object* o = machine.heap().get(e.value.object());
+            if (o != nullptr && (!onlyIfMissing || o->find(name) == nullptr)) o->set(name, value);
+        } else if (!onlyIfMissing || !machine.hasMember(e.value, name)) {
+            machine.setMember(e.value, name, value);
+        }
+        return;
+    }
+}
+
+bool Activation::deleteVariable(std::string_view name) {
+    for (size_t i = scope.size(); i-- > 0;) {
+        const ScopeEntry& e = scope[i];
+        if (machine.hasMember(e.value, name)) return machine.deleteMember(e.value, name);
+    }
+    return false;
 }
 
 namespace {

@@ -1,12 +1,13 @@
 #pragma once
-// One run of one block of bytecode: its position, its stack and constant pool, the timeline
-// it belongs to and the one SetTarget points it at. The action handlers work through it.
+// One run of one block of bytecode or of one function call: its position, its scope chain,
+// `this`, its registers and constant pool, the timeline it belongs to and the one SetTarget
+// points it at. Its values live on the machine's shared stack above `stackBase`. The action
+// handlers work through it.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "avm1/machine.h"
@@ -14,7 +15,10 @@
 namespace avm1 {
 
 struct Activation {
-    Activation(Machine& m, uint32_t timeline) : machine(m), host(m.host()), clip(timeline), target(timeline) {}
+    Activation(Machine& m, uint32_t timeline);
+    ~Activation();
+    Activation(const Activation&) = delete;
+    Activation& operator=(const Activation&) = delete;
 
     Machine& machine;
     Host& host;
@@ -24,24 +28,33 @@ struct Activation {
     uint32_t clip = 0;    // the timeline the code belongs to
     uint32_t target = 0;  // the timeline SetTarget points the code at
     int depth = 0;
-    std::vector<std::string> pool;
-    std::vector<Value> stack;
-    // Try blocks: on reaching `first`, execution goes on at `second` (past the catch block).
-    std::vector<std::pair<size_t, size_t>> skips;
+    SharedPool pool;
+    std::vector<ScopeEntry> scope;  // innermost last
+    Value self;                     // `this`
+    ObjectHandle locals;            // a function's variables; none at the top of a block
+    Value callee;                   // the function running, for arguments.callee
+    ObjectHandle home;              // where the function was found, for super
+    std::vector<Value> registers;
+    size_t stackBase = 0;
+    Value returned;
     bool stopped = false;
 
-    // The top of the stack, or undefined when it is empty.
+    // The top of the stack, or undefined when this activation has put nothing there.
     Value pop();
+    Value& peek();
     // False, and the run stopped, past kMaxStackValues.
     bool push(Value v);
-    // The count operand of calls and initialisers, popped: 0 for NaN and negatives.
+    // The count operand of calls and initialisers, popped: 0 for NaN and negatives, and no
+    // more than the values there are.
     size_t popCount();
-    double number(const Value& v) const { return machine.toNumber(v); }
+    // `count` values popped: the first popped first.
+    std::vector<Value> popArgs(size_t count);
+    double number(const Value& v) { return machine.toNumber(v); }
     std::string string(const Value& v) { return machine.toString(v); }
     bool boolean(const Value& v) const { return machine.toBoolean(v); }
     int version() const { return machine.version(); }
-    // False, and the run stopped, for a string past kMaxStringBytes.
-    bool checkString(const std::string& s);
+    // A string result: pushed when it may be made, else the run stops.
+    void pushString(std::string s);
     // A branch from the next action; false when it would leave the block.
     bool branch(int16_t offset);
 
@@ -50,12 +63,19 @@ struct Activation {
     // A variable by its name, which may carry a path: "a/b:v", "/:v", "_root.a.v".
     Value getVariable(std::string_view name);
     void setVariable(std::string_view name, const Value& value);
+    // `var name = value`: on the function's own variables, or the timeline's at the top.
+    void defineLocal(std::string_view name, const Value& value, bool onlyIfMissing);
+    bool deleteVariable(std::string_view name);
+    // SetTarget: the target timeline, and the scope link it stands for.
+    void retarget(uint32_t clip);
     // GotoFrame2 and gotoAndPlay/Stop: a number is a frame from 1; a string a label, a
     // frame number, or either after a "path:".
     void gotoFrameValue(const Value& frame, bool play, int bias);
 
 private:
     bool splitPath(std::string_view name, uint32_t& clip, std::string_view& var);
+    // A name no scope link is asked about: this, _global, _root, _level0.
+    bool special(std::string_view name, Value& out);
 };
 
 }  // namespace avm1

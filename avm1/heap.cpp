@@ -53,22 +53,46 @@ public:
             pending_.pop_back();
             const Object& o = *heap_.slots_[index].object;
             object(o.prototype);
-            for (const Property& p : o.properties()) value(p.value);
+            bytes_ += sizeof(Object) + o.properties().size() * (sizeof(Property) + 32);
+            for (const Property& p : o.properties()) {
+                value(p.value);
+                value(p.getter);
+                value(p.setter);
+                bytes_ += p.name.size() + p.value.string().size();
+            }
             if (o.function) {
-                for (ObjectHandle scope : o.function->scope) object(scope);
+                for (const ScopeEntry& scope : o.function->scope) value(scope.value);
+            }
+            if (o.elements) {
+                bytes_ += o.elements->size() * sizeof(Value);
+                for (const Value& e : *o.elements) {
+                    value(e);
+                    bytes_ += e.string().size();
+                }
+            }
+            bytes_ += o.primitive.string().size();
+            value(o.superThis);
+            value(o.superConstructor);
+            for (const Watcher& w : o.watchers) {
+                value(w.callback);
+                value(w.data);
             }
         }
     }
 
+    size_t bytes() const { return bytes_; }
+
 private:
     Heap& heap_;
     std::vector<uint32_t> pending_;
+    size_t bytes_ = 0;
 };
 
 size_t Heap::collect(const std::function<void(Tracer&)>& roots) {
     Marker marker(*this);
     roots(marker);
     marker.drain();
+    liveBytes_ = marker.bytes();
     size_t freed = 0;
     for (uint32_t i = 1; i < slots_.size(); ++i) {
         Slot& slot = slots_[i];

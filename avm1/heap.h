@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -40,8 +41,11 @@ public:
     const Property* lookup(ObjectHandle handle, std::string_view name) const;
 
     size_t liveObjects() const { return live_; }
-    // Frees every object the roots do not reach, through properties, prototypes and the
-    // scopes of functions. Returns how many were freed.
+    // What the objects the last collection kept hold, in bytes, roughly: their properties,
+    // elements and strings.
+    size_t liveBytes() const { return liveBytes_; }
+    // Frees every object the roots do not reach, through properties, accessors, prototypes,
+    // elements, watchers and the scopes of functions. Returns how many were freed.
     size_t collect(const std::function<void(Tracer&)>& roots);
 
 private:
@@ -53,9 +57,12 @@ private:
     class Marker;
 
     bool caseSensitive_;
-    std::vector<Slot> slots_{1};  // slot 0 is no object
+    // A deque, so that making an object never moves the others: a pointer to an object stays
+    // good until the collector frees it.
+    std::deque<Slot> slots_{1};  // slot 0 is no object
     std::vector<uint32_t> free_;
     size_t live_ = 0;
+    size_t liveBytes_ = 0;
 };
 
 }  // namespace avm1

@@ -35,6 +35,8 @@ public:
     virtual bool getVariable(uint32_t clip, std::string_view name, Value& out) = 0;
     virtual void setVariable(uint32_t clip, std::string_view name, const Value& value) = 0;
     virtual bool deleteVariable(uint32_t clip, std::string_view name) = 0;
+    // The clip's variables, oldest first, for for-in.
+    virtual std::vector<std::string> variableNames(uint32_t) { return {}; }
     virtual Value getProperty(uint32_t clip, int property) = 0;
     virtual void setProperty(uint32_t clip, int property, const Value& value) = 0;
     // Timelines. Frames count from 0 here; `gotoFrame` clamps to the last frame.

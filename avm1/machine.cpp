@@ -6,11 +6,51 @@
 
 #include "avm1/activation.h"
 #include "avm1/actions/handlers.h"
+#include "avm1/globals/globals.h"
 #include "avm1/strings.h"
 #include "base/names.h"
 #include "swf/actions.h"
 
 namespace avm1 {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool IsPrimitive(const Value& v) { return v.type() != Type::kObject && v.type() != Type::kClip; }
+
+// "0", "17": an array index as scripts write it, without leading zeros or signs.
+bool ArrayIndex(std::string_view name, size_t& out) {
+    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0')) return false;
+    uint64_t n = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (n >= 0xFFFFFFFFull) return false;
+    out = static_cast<size_t>(n);
+    return true;
+}
+
+}  // namespace
+
+Machine::Machine(Host& host, int version) : host_(host), version_(version), heap_(version >= 7) { makeBuiltins(); }
+
+Machine::~Machine() = default;
+
+void Machine::makeBuiltins() { InstallGlobals(*this, builtins_); }
+
+void Machine::report(const std::string& key, const std::string& line) {
+    if (std::find(reported_.begin(), reported_.end(), key) != reported_.end()) return;
+    reported_.push_back(key);
+    host_.log(line);
+}
+
+void Machine::unsupported(const char* what) {
+    report(what, std::string("ActionScript: ") + what + " is not supported yet: it gives undefined");
+}
+
+// --- conversions ---
 
 std::string Machine::toString(const Value& v) {
     switch (v.type()) {
@@ -20,20 +60,29 @@ std::string Machine::toString(const Value& v) {
         case Type::kNumber: return NumberToString(v.number());
         case Type::kString: return v.string();
         case Type::kClip: return host_.exists(v.clip()) ? host_.path(v.clip()) : "";
-        case Type::kObject: return "[object Object]";
+        case Type::kObject: {
+            if (heap_.get(v.object()) == nullptr) return version_ >= 7 ? "undefined" : "";
+            const Value r = callMethod(v, "toString", {});
+            if (IsPrimitive(r)) return r.isUndefined() && !hasMember(v, "toString") ? "[object Object]" : toString(r);
+            return "[object Object]";
+        }
     }
     return {};
 }
 
-double Machine::toNumber(const Value& v) const {
+double Machine::toNumber(const Value& v) {
     switch (v.type()) {
         case Type::kUndefined:
-        case Type::kNull: return version_ >= 7 ? std::numeric_limits<double>::quiet_NaN() : 0.0;
+        case Type::kNull: return version_ >= 7 ? kNaN : 0.0;
         case Type::kBool: return v.boolean() ? 1 : 0;
         case Type::kNumber: return v.number();
         case Type::kString: return StringToNumber(v.string(), version_);
-        case Type::kClip:
-        case Type::kObject: return std::numeric_limits<double>::quiet_NaN();
+        case Type::kClip: return version_ <= 4 ? 0.0 : kNaN;
+        case Type::kObject: {
+            if (version_ <= 4) return 0.0;  // version 4 knows no objects: they count as nothing
+            const Value r = callMethod(v, "valueOf", {});
+            return IsPrimitive(r) && !r.isUndefined() ? toNumber(r) : kNaN;
+        }
     }
     return 0;
 }
@@ -56,25 +105,107 @@ bool Machine::toBoolean(const Value& v) const {
     return false;
 }
 
-void Machine::unsupported(const char* what) {
-    if (std::find(reported_.begin(), reported_.end(), what) != reported_.end()) return;
-    reported_.emplace_back(what);
-    host_.log(std::string("ActionScript: ") + what + " is not supported yet: it gives undefined");
+Value Machine::toPrimitive(const Value& v) {
+    if (v.type() == Type::kClip) return Value::String(toString(v));
+    if (v.type() != Type::kObject) return v;
+    const Object* o = heap_.get(v.object());
+    if (o == nullptr) return Value();
+    // Dates become their text; other objects their valueOf, when it is a primitive.
+    if (o->wraps != Object::Wraps::kDate) {
+        const Value r = callMethod(v, "valueOf", {});
+        if (IsPrimitive(r) && !(r.isUndefined() && !hasMember(v, "valueOf"))) return r;
+    }
+    return Value::String(toString(v));
+}
+
+// --- budgets and the heap ---
+
+bool Machine::charge(int64_t units) {
+    work_ -= units;
+    if (work_ > 0) return true;
+    report("work", "ActionScript: a frame's scripts did more than " + std::to_string(kMaxScriptWorkPerFrame) +
+                       " units of work (kMaxScriptWorkPerFrame): its scripts are stopped");
+    aborted_ = true;
+    return false;
+}
+
+bool Machine::admitString(size_t bytes) {
+    if (bytes > kMaxStringBytes) {
+        report("string", "ActionScript: a string grew past " + std::to_string(kMaxStringBytes) +
+                             " bytes (kMaxStringBytes): the script is stopped");
+        return false;
+    }
+    if (!charge(static_cast<int64_t>(bytes))) return false;
+    bytesSinceCollection_ += bytes;
+    size_t stackBytes = 0;
+    if (heap_.liveBytes() + bytesSinceCollection_ > kMaxScriptMemory) {
+        collectGarbage();
+        for (const Value& v : stack_) stackBytes += v.string().size();
+        if (heap_.liveBytes() + stackBytes + bytes > kMaxScriptMemory) {
+            report("memory", "ActionScript: scripts hold more than " + std::to_string(kMaxScriptMemory >> 20) +
+                                 " MiB (kMaxScriptMemory): the frame's scripts are stopped");
+            aborted_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Machine::admitObject() {
+    bytesSinceCollection_ += sizeof(Object) + 64;
+    if (heap_.liveObjects() >= kMaxHeapObjects || heap_.liveBytes() + bytesSinceCollection_ > kMaxScriptMemory) {
+        collectGarbage();
+        if (heap_.liveObjects() >= kMaxHeapObjects || heap_.liveBytes() > kMaxScriptMemory) {
+            report("objects", "ActionScript: scripts hold " + std::to_string(heap_.liveObjects()) +
+                                  " objects, past kMaxHeapObjects or kMaxScriptMemory: the frame's scripts are stopped");
+            aborted_ = true;
+            return false;
+        }
+    }
+    return charge(kWorkPerElement);
 }
 
 void Machine::startFrame() {
-    budget_ = kMaxInstructionsPerFrame;
-    if (heap_.liveObjects() >= collectAt_) {
+    instructions_ = kMaxInstructionsPerFrame;
+    work_ = kMaxScriptWorkPerFrame;
+    aborted_ = false;
+    stack_.clear();
+    if (heap_.liveObjects() >= collectAt_ || bytesSinceCollection_ > kMaxScriptMemory / 8) {
         collectGarbage();
         collectAt_ = std::max(kFirstCollection, heap_.liveObjects() * 2);
     }
 }
 
+void Machine::traceRoots(Tracer& tracer) {
+    const Builtins& b = builtins_;
+    for (ObjectHandle h : {b.global, b.object, b.function, b.array, b.string, b.number, b.boolean, b.date, b.movieClip,
+                           b.error, b.broadcaster}) {
+        tracer.object(h);
+    }
+    for (const Value& v : stack_) tracer.value(v);
+    for (const Activation* a : activations_) {
+        for (const ScopeEntry& e : a->scope) tracer.value(e.value);
+        for (const Value& r : a->registers) tracer.value(r);
+        tracer.value(a->self);
+        tracer.value(a->callee);
+        tracer.value(a->returned);
+        tracer.object(a->locals);
+        tracer.object(a->home);
+    }
+    for (const std::vector<Value>* args : nativeArgs_) {
+        for (const Value& v : *args) tracer.value(v);
+    }
+    if (thrown_) tracer.value(*thrown_);
+    for (const Timer& t : timers_) {
+        tracer.value(t.function);
+        for (const Value& v : t.args) tracer.value(v);
+    }
+    host_.traceValues(tracer);
+}
+
 size_t Machine::collectGarbage() {
-    return heap_.collect([&](Tracer& tracer) {
-        for (const Value& v : registers_) tracer.value(v);
-        host_.traceValues(tracer);
-    });
+    bytesSinceCollection_ = 0;
+    return heap_.collect([&](Tracer& tracer) { traceRoots(tracer); });
 }
 
 uint32_t Machine::nextRandom() {
@@ -84,34 +215,605 @@ uint32_t Machine::nextRandom() {
     return random_;
 }
 
+void Machine::throwValue(Value v) { thrown_ = std::move(v); }
+
+std::optional<Value> Machine::takeThrown() {
+    std::optional<Value> v = std::move(thrown_);
+    thrown_.reset();
+    return v;
+}
+
+// --- running code ---
+
+void Machine::run(const std::vector<uint8_t>& code, uint32_t clip) {
+    execute(code, clip, 0);
+    thrown_.reset();  // what no catch took ends its block and goes no further
+    if (depthExceeded_) {
+        // Calls too deep end the block they started in; the step's other scripts run.
+        depthExceeded_ = false;
+        aborted_ = instructions_ <= 0 || work_ <= 0;
+    }
+}
+
 void Machine::execute(const std::vector<uint8_t>& code, uint32_t clip, int depth) {
-    if (!host_.exists(clip)) return;
+    if (!host_.exists(clip) || aborted_) return;
     Activation a(*this, clip);
     a.code = &code;
     a.depth = depth;
+    a.pool = std::make_shared<const std::vector<std::string>>();
+    runRange(a, 0, code.size());
+}
+
+Machine::Flow Machine::runRange(Activation& a, size_t from, size_t to) {
     const ActionHandlers& handlers = Handlers();
+    const std::vector<uint8_t>& code = *a.code;
+    to = std::min(to, code.size());
+    a.ip = from;
     swf::Action action;
-    while (!a.stopped && a.ip < code.size()) {
-        if (budget_ <= 0) {
-            if (!budgetReported_) {
-                budgetReported_ = true;
-                host_.log("ActionScript: a frame ran past " + std::to_string(kMaxInstructionsPerFrame) +
-                          " instructions (kMaxInstructionsPerFrame): its scripts are stopped");
-            }
-            return;
+    while (a.ip >= from && a.ip < to) {
+        if (instructions_ <= 0 && !aborted_) {
+            report("instructions", "ActionScript: a frame ran past " + std::to_string(kMaxInstructionsPerFrame) +
+                                       " instructions (kMaxInstructionsPerFrame): its scripts are stopped");
+            aborted_ = true;
         }
-        --budget_;
-        if (swf::DecodeAction(code.data(), code.size(), a.ip, action) != swf::ActionRead::kAction) break;
+        if (aborted_ || !charge(kWorkPerInstruction)) return Flow::kAbort;
+        --instructions_;
+        if (swf::DecodeAction(code.data(), to, a.ip, action) != swf::ActionRead::kAction) return Flow::kReturn;
         a.next = action.next;
         // Unknown actions are skipped by their length, as the reference players do.
-        if (const ActionHandler handler = handlers.of(action.code); handler != nullptr && !handler(a, action)) break;
-        if (a.stopped) break;
+        const ActionHandler handler = handlers.of(action.code);
+        const bool goOn = handler == nullptr || handler(a, action);
+        if (thrown_) return Flow::kThrow;
+        if (a.stopped || aborted_) return Flow::kAbort;
+        if (!goOn) return Flow::kReturn;
         a.ip = a.next;
-        for (const auto& [at, to] : a.skips) {
-            if (a.ip == at) a.ip = to;
+    }
+    return Flow::kNormal;
+}
+
+bool Machine::isFunction(const Value& v) const {
+    const Object* o = heap_.get(v.object());
+    return v.type() == Type::kObject && o != nullptr && o->isFunction();
+}
+
+Value Machine::call(const Value& function, const Value& self, std::vector<Value> args, ObjectHandle home) {
+    return invoke(function, self, args, home, false);
+}
+
+Value Machine::invoke(const Value& function, const Value& self, std::vector<Value>& args, ObjectHandle home,
+                      bool constructing) {
+    Object* f = function.type() == Type::kObject ? heap_.get(function.object()) : nullptr;
+    if (f == nullptr || !f->isFunction() || aborted_) return Value();
+    if (callDepth_ + 1 >= maxCallDepth_) {  // the block that calls is the first level
+        report("depth", "ActionScript: calls nested past " + std::to_string(maxCallDepth_) +
+                            " (kMaxCallDepth or the movie's ScriptLimits): the script is stopped");
+        aborted_ = true;
+        depthExceeded_ = true;
+        return Value();
+    }
+    ++callDepth_;
+    Value result = callFunction(*f, function.object(), self, args, home, constructing);
+    --callDepth_;
+    return result;
+}
+
+Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, std::vector<Value>& args,
+                            ObjectHandle home, bool constructing) {
+    if (f.native != nullptr) {
+        nativeArgs_.push_back(&args);
+        const bool wasConstructing = constructing_;
+        constructing_ = constructing;
+        const Value result = f.native(*this, self, args);
+        constructing_ = wasConstructing;
+        nativeArgs_.pop_back();
+        return result;
+    }
+    // The body is copied: the call may redefine the function that runs.
+    const FunctionBody body = *f.function;
+    const uint32_t base = host_.exists(body.clip) ? body.clip : host_.root();
+    Activation a(*this, base);
+    a.code = body.code;
+    a.depth = callDepth_;
+    a.pool = body.pool;
+    a.scope = body.scope;
+    a.self = self.isUndefined() ? Value::Clip(base) : self;
+    a.callee = Value::Object(handle);
+    a.home = home;
+    if (!admitObject()) return Value();
+    a.locals = heap_.make();
+    a.scope.push_back({Value::Object(a.locals), ScopeEntry::Kind::kLocal});
+    Object* locals = heap_.get(a.locals);
+
+    using namespace swf::function_flag;
+    const uint16_t flags = body.version2 ? body.flags : 0;
+    const bool wantArguments = !body.version2 || (flags & (kPreloadArguments | kSuppressArguments)) != kSuppressArguments;
+    Value arguments;
+    if (wantArguments) {
+        arguments = Value::Object(newArray(args));
+        if (Object* o = heap_.get(arguments.object())) {
+            o->set("callee", a.callee, attribute::kDontEnum);
+            Value caller;
+            for (size_t i = activations_.size() - 1; i-- > 0;) {
+                if (activations_[i]->callee.type() == Type::kObject) {
+                    caller = activations_[i]->callee;
+                    break;
+                }
+            }
+            o->set("caller", caller.isUndefined() ? Value::Null() : caller, attribute::kDontEnum);
+        }
+        locals = heap_.get(a.locals);
+    }
+    if (body.version2) {
+        a.registers.assign(std::max<size_t>(body.registerCount, 1), Value());
+        size_t r = 1;
+        auto preload = [&](uint16_t flag, const Value& v) {
+            if ((flags & flag) != 0 && r < a.registers.size()) a.registers[r++] = v;
+        };
+        preload(kPreloadThis, a.self);
+        preload(kPreloadArguments, arguments);
+        if ((flags & kPreloadSuper) != 0) preload(kPreloadSuper, a.getVariable("super"));
+        preload(kPreloadRoot, Value::Clip(host_.root()));
+        const uint32_t parent = host_.parent(base);
+        preload(kPreloadParent, parent != 0 ? Value::Clip(parent) : Value());
+        preload(kPreloadGlobal, Value::Object(builtins_.global));
+        if (locals != nullptr && wantArguments && (flags & kPreloadArguments) == 0) locals->set("arguments", arguments);
+    } else if (locals != nullptr) {
+        locals->set("arguments", arguments);
+    }
+    for (size_t i = 0; i < body.parameters.size(); ++i) {
+        const Value v = i < args.size() ? args[i] : Value();
+        const uint8_t reg = i < body.parameterRegisters.size() ? body.parameterRegisters[i] : 0;
+        if (body.version2 && reg != 0 && reg < a.registers.size()) {
+            a.registers[reg] = v;
+        } else if (Object* o = heap_.get(a.locals)) {
+            o->set(body.parameters[i], v);
         }
     }
+    const Flow flow = runRange(a, body.begin, body.end);
+    Value result = flow == Flow::kReturn ? a.returned : Value();
+    stack_.resize(std::min(stack_.size(), a.stackBase));
+    return result;
 }
+
+Value Machine::callMethod(const Value& self, std::string_view name, std::vector<Value> args) {
+    Value thisValue = self;
+    ObjectHandle start = prototypeOf(self);
+    if (self.type() == Type::kObject) {
+        const Object* o = heap_.get(self.object());
+        if (o == nullptr) return Value();
+        if (o->wraps == Object::Wraps::kSuper) {
+            thisValue = o->superThis;
+            if (name.empty()) return call(o->superConstructor, thisValue, std::move(args), o->prototype);
+        } else {
+            start = self.object();
+        }
+    }
+    if (name.empty()) return call(self, Value(), std::move(args));
+    // The method, and the object of the chain it was found on (its prototype is super's).
+    ObjectHandle home;
+    Value method;
+    if (self.type() == Type::kClip || self.type() == Type::kString) {
+        method = getMember(self, name);
+        home = start;
+    }
+    if (method.isUndefined()) {
+        ObjectHandle h = start;
+        for (int depth = 0; h && depth < Heap::kMaxPrototypeDepth; ++depth) {
+            const Object* o = heap_.get(h);
+            if (o == nullptr) break;
+            if (const Property* p = o->find(name)) {
+                method = p->accessor ? call(p->getter, thisValue, {}) : p->value;
+                home = h;
+                break;
+            }
+            h = o->prototype;
+        }
+    }
+    if (!isFunction(method)) {
+        // Array and wrapper members that live outside the property map.
+        if (method.isUndefined() && self.type() == Type::kObject) method = getMember(self, name);
+        if (!isFunction(method)) return Value();
+    }
+    return call(method, thisValue, std::move(args), home);
+}
+
+Value Machine::construct(const Value& constructor, std::vector<Value> args) {
+    const Object* f = constructor.type() == Type::kObject ? heap_.get(constructor.object()) : nullptr;
+    if (f == nullptr || !f->isFunction()) return Value();
+    const bool native = f->native != nullptr;
+    const Value proto = getMember(constructor, "prototype");
+    const ObjectHandle protoHandle = proto.type() == Type::kObject ? proto.object() : builtins_.object;
+    const ObjectHandle made = newObject(protoHandle);
+    if (!made) return Value();
+    if (Object* o = heap_.get(made)) {
+        o->set("__constructor__", constructor, attribute::kDontEnum);
+        if (version_ < 7) o->set("constructor", constructor, attribute::kDontEnum);
+    }
+    const Value result = invoke(constructor, Value::Object(made), args, protoHandle, true);
+    // A built-in may give an object of its own (Array(...) in place of the one made).
+    if (native && result.type() == Type::kObject) return result;
+    return Value::Object(made);
+}
+
+Value Machine::makeSuper(const Value& self, ObjectHandle home) {
+    const Object* h = heap_.get(home);
+    if (h == nullptr) return Value();
+    const ObjectHandle parent = h->prototype;
+    const Property* ctor = heap_.lookup(home, "__constructor__");
+    if (ctor == nullptr) ctor = heap_.lookup(parent, "constructor");
+    const Value constructor = ctor != nullptr ? ctor->value : Value();
+    const ObjectHandle s = newObject(parent);
+    Object* o = heap_.get(s);
+    if (o == nullptr) return Value();
+    o->wraps = Object::Wraps::kSuper;
+    o->superThis = self;
+    o->superConstructor = constructor;
+    return Value::Object(s);
+}
+
+// --- objects ---
+
+ObjectHandle Machine::newObject(ObjectHandle prototype) {
+    if (!admitObject()) return {};
+    return heap_.make(prototype);
+}
+
+ObjectHandle Machine::newArray(std::vector<Value> elements) {
+    const ObjectHandle h = newObject(builtins_.array);
+    if (Object* o = heap_.get(h)) {
+        charge(static_cast<int64_t>(elements.size()) * kWorkPerElement);
+        o->elements = std::move(elements);
+    }
+    return h;
+}
+
+ObjectHandle Machine::newNative(NativeFunction f, bool constructor) {
+    const ObjectHandle h = heap_.make(builtins_.function);
+    heap_.get(h)->native = f;
+    if (constructor) {
+        const ObjectHandle proto = heap_.make(builtins_.object);
+        heap_.get(proto)->set("constructor", Value::Object(h), attribute::kDontEnum);
+        heap_.get(h)->set("prototype", Value::Object(proto), attribute::kDontEnum);
+    }
+    return h;
+}
+
+ObjectHandle Machine::prototypeOf(const Value& v) const {
+    switch (v.type()) {
+        case Type::kString: return builtins_.string;
+        case Type::kNumber: return builtins_.number;
+        case Type::kBool: return builtins_.boolean;
+        case Type::kClip: return builtins_.movieClip;
+        case Type::kObject: {
+            const Object* o = heap_.get(v.object());
+            return o != nullptr ? o->prototype : ObjectHandle{};
+        }
+        default: return {};
+    }
+}
+
+Value Machine::getOnObject(const Value& self, ObjectHandle start, std::string_view name, bool& found) {
+    ObjectHandle h = start;
+    for (int depth = 0; h && depth < Heap::kMaxPrototypeDepth; ++depth) {
+        const Object* o = heap_.get(h);
+        if (o == nullptr) break;
+        if (const Property* p = o->find(name)) {
+            found = true;
+            if (!p->accessor) return p->value;
+            const Value getter = p->getter;
+            return call(getter, self, {});
+        }
+        h = o->prototype;
+    }
+    found = false;
+    return Value();
+}
+
+std::vector<Value>* Machine::elementsOf(const Value& v) {
+    Object* o = v.type() == Type::kObject ? heap_.get(v.object()) : nullptr;
+    return o != nullptr && o->elements ? &*o->elements : nullptr;
+}
+
+Value Machine::getMember(const Value& object, std::string_view name) {
+    bool found = false;
+    switch (object.type()) {
+        case Type::kObject: {
+            const Object* o = heap_.get(object.object());
+            if (o == nullptr) return Value();
+            if (name == "__proto__") return o->prototype && heap_.get(o->prototype) ? Value::Object(o->prototype) : Value();
+            if (o->elements) {
+                size_t index = 0;
+                if (name == "length") return Value::Number(static_cast<double>(o->elements->size()));
+                if (ArrayIndex(name, index)) {
+                    if (index < o->elements->size()) return (*o->elements)[index];
+                }
+            }
+            if (o->wraps == Object::Wraps::kString && name == "length") {
+                return Value::Number(static_cast<double>(CharacterCount(o->primitive.string(), version_)));
+            }
+            if (o->wraps == Object::Wraps::kSuper) {
+                const Value self = o->superThis;
+                return getOnObject(self, o->prototype, name, found);
+            }
+            return getOnObject(object, object.object(), name, found);
+        }
+        case Type::kClip: {
+            const uint32_t clip = object.clip();
+            if (!host_.exists(clip)) return Value();
+            Value out;
+            if (host_.getVariable(clip, name, out)) return out;
+            if (const uint32_t c = host_.child(clip, name)) return Value::Clip(c);
+            if (!name.empty() && name[0] == '_') {
+                if (const int property = PropertyIndex(name); property >= 0) return host_.getProperty(clip, property);
+                if (base::SameNoCase(name, "_parent")) {
+                    const uint32_t p = host_.parent(clip);
+                    return p != 0 ? Value::Clip(p) : Value();
+                }
+                if (base::SameNoCase(name, "_root") || base::SameNoCase(name, "_level0")) return Value::Clip(host_.root());
+                if (base::SameNoCase(name, "_global") && version_ >= 6) return Value::Object(builtins_.global);
+            }
+            if (name == "opaqueBackground") return host_.getProperty(clip, kPropOpaqueBackground);
+            if (name == "__proto__") return Value::Object(builtins_.movieClip);
+            return getOnObject(object, builtins_.movieClip, name, found);
+        }
+        case Type::kString:
+            if (name == "length") return Value::Number(static_cast<double>(CharacterCount(object.string(), version_)));
+            [[fallthrough]];
+        case Type::kNumber:
+        case Type::kBool:
+            if (name == "__proto__") return Value::Object(prototypeOf(object));
+            return getOnObject(object, prototypeOf(object), name, found);
+        default: return Value();
+    }
+}
+
+namespace {
+
+// Where a write to `name` goes when a prototype has a setter for it: the setter, else none.
+const Property* FindAccessor(const Heap& heap, ObjectHandle start, std::string_view name) {
+    ObjectHandle h = start;
+    for (int depth = 0; h && depth < Heap::kMaxPrototypeDepth; ++depth) {
+        const Object* o = heap.get(h);
+        if (o == nullptr) return nullptr;
+        if (const Property* p = o->find(name)) return p->accessor ? p : nullptr;
+        h = o->prototype;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void Machine::setMember(const Value& object, std::string_view name, const Value& value) {
+    if (object.type() == Type::kClip) {
+        const uint32_t clip = object.clip();
+        if (!host_.exists(clip)) return;
+        if (!name.empty() && name[0] == '_') {
+            if (const int property = PropertyIndex(name); property >= 0) {
+                host_.setProperty(clip, property, value);
+                return;
+            }
+        }
+        if (name == "opaqueBackground") {
+            host_.setProperty(clip, kPropOpaqueBackground, value);
+            return;
+        }
+        Value existing;
+        if (!host_.getVariable(clip, name, existing)) {
+            if (const Property* p = FindAccessor(heap_, builtins_.movieClip, name)) {
+                const Value setter = p->setter;
+                call(setter, object, {value});
+                return;
+            }
+        }
+        host_.setVariable(clip, name, value);
+        return;
+    }
+    if (object.type() != Type::kObject) return;
+    Object* o = heap_.get(object.object());
+    if (o == nullptr) return;
+    if (o->wraps == Object::Wraps::kSuper) return;
+    if (name == "__proto__") {
+        o->prototype = value.type() == Type::kObject ? value.object() : ObjectHandle{};
+        return;
+    }
+    Value stored = value;
+    if (!o->watchers.empty()) {
+        for (size_t i = 0; i < o->watchers.size(); ++i) {
+            const bool same = caseSensitive() ? o->watchers[i].name == name : base::SameNoCase(o->watchers[i].name, name);
+            if (!same) continue;
+            const Watcher w = o->watchers[i];
+            const Property* own = o->find(name);
+            const Value old = own != nullptr && !own->accessor ? own->value : Value();
+            stored = call(w.callback, object, {Value::String(std::string(name)), old, value, w.data});
+            o = heap_.get(object.object());
+            if (o == nullptr) return;
+            break;
+        }
+    }
+    if (o->elements) {
+        size_t index = 0;
+        if (name == "length") {
+            const double n = toNumber(stored);
+            if (std::isnan(n) || n < 0) return;
+            const size_t length = static_cast<size_t>(std::min(n, static_cast<double>(kMaxArrayLength)));
+            if (length > o->elements->size() && !charge(static_cast<int64_t>(length - o->elements->size()) * kWorkPerElement)) return;
+            o = heap_.get(object.object());
+            if (o != nullptr && o->elements) o->elements->resize(length);
+            return;
+        }
+        if (ArrayIndex(name, index) && index < kMaxArrayLength) {
+            if (index >= o->elements->size()) {
+                if (!charge(static_cast<int64_t>(index + 1 - o->elements->size()) * kWorkPerElement)) return;
+                o->elements->resize(index + 1);
+            }
+            (*o->elements)[index] = stored;
+            return;
+        }
+    }
+    if (o->find(name) == nullptr) {
+        if (const Property* p = FindAccessor(heap_, o->prototype, name)) {
+            const Value setter = p->setter;
+            call(setter, object, {stored});
+            return;
+        }
+        if (!charge(kWorkPerElement)) return;
+    } else if (Property* p = o->find(name); p->accessor) {
+        const Value setter = p->setter;
+        call(setter, object, {stored});
+        return;
+    }
+    o->set(name, stored);
+}
+
+bool Machine::deleteMember(const Value& object, std::string_view name) {
+    if (object.type() == Type::kClip) return host_.exists(object.clip()) && host_.deleteVariable(object.clip(), name);
+    Object* o = object.type() == Type::kObject ? heap_.get(object.object()) : nullptr;
+    if (o == nullptr) return false;
+    size_t index = 0;
+    if (o->elements && ArrayIndex(name, index) && index < o->elements->size()) {
+        (*o->elements)[index] = Value();
+        return true;
+    }
+    return o->remove(name);
+}
+
+bool Machine::hasMember(const Value& object, std::string_view name) {
+    switch (object.type()) {
+        case Type::kObject: {
+            const Object* o = heap_.get(object.object());
+            if (o == nullptr) return false;
+            size_t index = 0;
+            if (o->elements && (name == "length" || (ArrayIndex(name, index) && index < o->elements->size()))) return true;
+            if (o->wraps == Object::Wraps::kSuper) return heap_.lookup(o->prototype, name) != nullptr;
+            return heap_.lookup(object.object(), name) != nullptr;
+        }
+        case Type::kClip: {
+            const uint32_t clip = object.clip();
+            if (!host_.exists(clip)) return false;
+            Value out;
+            if (host_.getVariable(clip, name, out) || host_.child(clip, name) != 0) return true;
+            if (!name.empty() && name[0] == '_' && (PropertyIndex(name) >= 0 || base::SameNoCase(name, "_parent"))) return true;
+            return heap_.lookup(builtins_.movieClip, name) != nullptr;
+        }
+        case Type::kString:
+            if (name == "length") return true;
+            [[fallthrough]];
+        case Type::kNumber:
+        case Type::kBool: return heap_.lookup(prototypeOf(object), name) != nullptr;
+        default: return false;
+    }
+}
+
+std::vector<std::string> Machine::enumerate(const Value& object) {
+    std::vector<std::string> names;
+    auto seen = [&](const std::string& n) {
+        for (const std::string& s : names) {
+            if (caseSensitive() ? s == n : base::SameNoCase(s, n)) return true;
+        }
+        return false;
+    };
+    ObjectHandle h;
+    if (object.type() == Type::kClip) {
+        if (!host_.exists(object.clip())) return names;
+        for (std::string& n : host_.variableNames(object.clip())) names.push_back(std::move(n));
+        h = builtins_.movieClip;
+    } else if (object.type() == Type::kObject) {
+        h = object.object();
+    } else {
+        return names;
+    }
+    bool own = true;
+    for (int depth = 0; h && depth < Heap::kMaxPrototypeDepth; ++depth) {
+        const Object* o = heap_.get(h);
+        if (o == nullptr) break;
+        const std::vector<Property>& props = o->properties();
+        for (size_t i = props.size(); i-- > 0;) {
+            if ((props[i].attributes & attribute::kDontEnum) != 0 || (!own && seen(props[i].name))) continue;
+            names.push_back(props[i].name);
+        }
+        if (own && o->elements) {
+            for (size_t i = o->elements->size(); i-- > 0;) {
+                if (!(*o->elements)[i].isUndefined()) names.push_back(std::to_string(i));
+            }
+        }
+        charge(static_cast<int64_t>(props.size()) * kWorkPerElement);
+        own = false;
+        h = o->prototype;
+    }
+    return names;
+}
+
+bool Machine::instanceOf(const Value& v, const Value& constructor) {
+    const Value proto = getMember(constructor, "prototype");
+    if (proto.type() != Type::kObject) return false;
+    ObjectHandle h = prototypeOf(v);
+    if (v.type() != Type::kObject && v.type() != Type::kClip) return false;
+    for (int depth = 0; h && depth < Heap::kMaxPrototypeDepth; ++depth) {
+        if (h == proto.object()) return true;
+        const Object* o = heap_.get(h);
+        if (o == nullptr) return false;
+        // Classes that implement interfaces list them.
+        if (const Property* p = o->find("__implements__"); p != nullptr && p->value.type() == Type::kObject) {
+            if (const Object* list = heap_.get(p->value.object()); list != nullptr && list->elements) {
+                for (const Value& i : *list->elements) {
+                    if (i.type() == Type::kObject && i.object() == constructor.object()) return true;
+                }
+            }
+        }
+        h = o->prototype;
+    }
+    return false;
+}
+
+// --- timers ---
+
+uint32_t Machine::addTimer(Timer t) {
+    if (timers_.size() >= kMaxTimers) {
+        report("timers", "ActionScript: more than " + std::to_string(kMaxTimers) +
+                             " intervals at once (kMaxTimers): setInterval gives nothing");
+        return 0;
+    }
+    t.id = nextTimer_++;
+    t.due = host_.timer() + t.interval;
+    timers_.push_back(std::move(t));
+    return timers_.back().id;
+}
+
+bool Machine::removeTimer(uint32_t id) {
+    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; });
+    if (it == timers_.end()) return false;
+    timers_.erase(it);
+    return true;
+}
+
+void Machine::runTimers() {
+    const double now = host_.timer();
+    // Each timer fires at most once a step, as the reference players' frame-bound clock does;
+    // one whose callback clears or adds timers sees the list as it is then.
+    std::vector<uint32_t> due;
+    for (const Timer& t : timers_) {
+        if (t.due <= now) due.push_back(t.id);
+    }
+    for (uint32_t id : due) {
+        auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; });
+        if (it == timers_.end() || aborted_) continue;
+        Timer t = *it;
+        if (t.repeat) {
+            it->due = std::max(it->due + std::max(t.interval, 1.0), now);
+        } else {
+            timers_.erase(it);
+        }
+        if (t.method.empty()) {
+            call(t.function, Value(), t.args);
+        } else {
+            callMethod(t.function, t.method, t.args);
+        }
+        thrown_.reset();
+        stack_.clear();
+    }
+}
+
+// --- paths ---
 
 uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
     uint32_t clip = from;
@@ -147,44 +849,6 @@ uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
         }
     }
     return clip;
-}
-
-Value Machine::getMember(const Value& object, const std::string& name) {
-    if (object.type() == Type::kClip && host_.exists(object.clip())) {
-        Value out;
-        if (host_.getVariable(object.clip(), name, out)) return out;
-        if (const uint32_t c = host_.child(object.clip(), name)) return Value::Clip(c);
-        if (const int property = PropertyIndex(name); property >= 0) return host_.getProperty(object.clip(), property);
-        if (name == "opaqueBackground") return host_.getProperty(object.clip(), kPropOpaqueBackground);
-        if (base::SameNoCase(name, "_parent")) {
-            const uint32_t p = host_.parent(object.clip());
-            return p != 0 ? Value::Clip(p) : Value();
-        }
-        return Value();
-    }
-    if (object.type() == Type::kObject) {
-        const Property* p = heap_.lookup(object.object(), name);
-        return p != nullptr ? p->value : Value();
-    }
-    if (object.type() == Type::kString && name == "length") {
-        return Value::Number(static_cast<double>(CharacterCount(object.string(), version_)));
-    }
-    return Value();
-}
-
-void Machine::setMember(const Value& object, const std::string& name, const Value& value) {
-    if (object.type() == Type::kObject) {
-        if (Object* o = heap_.get(object.object())) o->set(name, value);
-        return;
-    }
-    if (object.type() != Type::kClip || !host_.exists(object.clip())) return;
-    if (const int property = PropertyIndex(name); property >= 0) {
-        host_.setProperty(object.clip(), property, value);
-    } else if (name == "opaqueBackground") {
-        host_.setProperty(object.clip(), kPropOpaqueBackground, value);
-    } else {
-        host_.setVariable(object.clip(), name, value);
-    }
 }
 
 bool Machine::readVariable(uint32_t clip, std::string_view name, Value& out) {

@@ -13,17 +13,35 @@ const Property* Object::find(std::string_view name) const {
     return it == index_.end() ? nullptr : &properties_[it->second];
 }
 
+Property* Object::find(std::string_view name) {
+    auto it = index_.find(key(name));
+    return it == index_.end() ? nullptr : &properties_[it->second];
+}
+
 bool Object::set(std::string_view name, const Value& value, uint8_t attributes) {
     std::string k = key(name);
     if (auto it = index_.find(k); it != index_.end()) {
         Property& p = properties_[it->second];
         if ((p.attributes & attribute::kReadOnly) != 0) return false;
         p.value = value;
+        p.accessor = false;
         return true;
     }
     if (properties_.size() >= kMaxProperties) return false;
     index_.emplace(std::move(k), properties_.size());
     properties_.push_back({std::string(name), value, attributes});
+    return true;
+}
+
+bool Object::setAccessor(std::string_view name, const Value& getter, const Value& setter) {
+    Property* p = find(name);
+    if (p == nullptr) {
+        if (!set(name, Value())) return false;
+        p = find(name);
+    }
+    p->accessor = true;
+    p->getter = getter;
+    p->setter = setter;
     return true;
 }
 

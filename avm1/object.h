@@ -1,8 +1,9 @@
 #pragma once
 // Script objects: a property map in the order the properties were made, each with its
 // attributes, names compared by the movie version's rule (without case before version 7), and
-// a prototype. An object that is a function carries its body: the bytecode it runs and the
-// scope chain it closes over.
+// a prototype. What makes an object more than a map is a field of its own: the body of a
+// function defined by bytecode, a built-in's entry point, an array's elements, the primitive
+// a String, Number, Boolean or Date object wraps, the watchers that watch() set.
 
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,8 @@
 
 namespace avm1 {
 
+class Machine;
+
 // ASSetPropFlags' bits.
 namespace attribute {
 inline constexpr uint8_t kDontEnum = 1, kDontDelete = 2, kReadOnly = 4;
@@ -25,19 +28,43 @@ struct Property {
     std::string name;  // as first made
     Value value;
     uint8_t attributes = 0;
+    // addProperty: read and written through these functions instead of `value`.
+    bool accessor = false;
+    Value getter, setter;
 };
+
+// A built-in function. `self` is what it was called on (`this`); a constructor called by
+// `new` finds the new object there and Machine::constructing() true.
+using NativeFunction = Value (*)(Machine& m, const Value& self, std::vector<Value>& args);
+
+// One link of a scope chain. Variables are looked up from the innermost link out; a
+// variable set without `var` goes to the first link that has it, or to the target timeline.
+struct ScopeEntry {
+    enum class Kind : uint8_t { kGlobal, kTarget, kLocal, kWith };
+    Value value;  // an object, or a clip for the target timeline and for with(clip)
+    Kind kind = Kind::kWith;
+};
+
+using SharedPool = std::shared_ptr<const std::vector<std::string>>;
 
 // The body of a function defined by DefineFunction or DefineFunction2.
 struct FunctionBody {
-    std::shared_ptr<const std::vector<uint8_t>> code;  // the block it belongs to, kept alive
-    size_t begin = 0, end = 0;                          // the function's own actions in `code`
+    const std::vector<uint8_t>* code = nullptr;  // the block it belongs to; the host keeps it
+    size_t begin = 0, end = 0;                   // the function's own actions in `code`
     std::string name;
     std::vector<std::string> parameters;
     std::vector<uint8_t> parameterRegisters;  // DefineFunction2: 0 for a parameter in no register
+    bool version2 = false;
     uint8_t registerCount = 0;
-    uint16_t flags = 0;                       // DefineFunction2's preload and suppress flags
-    std::vector<ObjectHandle> scope;          // the scope chain it closes over, innermost last
-    uint32_t clip = 0;                        // the timeline it was defined on
+    uint16_t flags = 0;                                  // DefineFunction2's preload and suppress flags
+    std::vector<ScopeEntry> scope;                       // the scope chain it closes over, innermost last
+    SharedPool pool;                                   // the constant pool it was defined under
+    uint32_t clip = 0;                                   // the timeline it was defined on
+};
+
+struct Watcher {
+    std::string name;
+    Value callback, data;
 };
 
 class Object {
@@ -46,18 +73,30 @@ public:
 
     // An own property, or null.
     const Property* find(std::string_view name) const;
+    Property* find(std::string_view name);
     // Sets an own property, making it (last in the order) when there is none; false when it
     // is read-only or the object holds kMaxProperties.
     bool set(std::string_view name, const Value& value, uint8_t attributes = 0);
+    // Makes or replaces an accessor property.
+    bool setAccessor(std::string_view name, const Value& getter, const Value& setter);
     // False when there is none or it may not be deleted.
     bool remove(std::string_view name);
     const std::vector<Property>& properties() const { return properties_; }
     void setAttributes(std::string_view name, uint8_t attributes);
+    bool caseSensitive() const { return caseSensitive_; }
+    bool isFunction() const { return function.has_value() || native != nullptr; }
 
     static constexpr size_t kMaxProperties = 1u << 16;
 
     ObjectHandle prototype;
     std::optional<FunctionBody> function;
+    NativeFunction native = nullptr;
+    std::optional<std::vector<Value>> elements;  // an array's
+    Value primitive;                             // a wrapper's value, a Date's time
+    enum class Wraps : uint8_t { kNothing, kString, kNumber, kBoolean, kDate, kSuper } wraps = Wraps::kNothing;
+    // A super object: the `this` its calls keep, and the constructor a call of it runs.
+    Value superThis, superConstructor;
+    std::vector<Watcher> watchers;
 
 private:
     std::string key(std::string_view name) const;

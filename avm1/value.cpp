@@ -46,6 +46,20 @@ std::string NumberToString(double n) {
     return out;
 }
 
+std::string IntegerToString(double n, int radix) {
+    if (std::isnan(n)) return "NaN";
+    if (std::isinf(n)) return n > 0 ? "Infinity" : "-Infinity";
+    const int32_t i = ToInt32(n);
+    uint32_t u = i < 0 ? 0u - static_cast<uint32_t>(i) : static_cast<uint32_t>(i);
+    std::string digits;
+    do {
+        digits += "0123456789abcdefghijklmnopqrstuvwxyz"[u % static_cast<uint32_t>(radix)];
+        u /= static_cast<uint32_t>(radix);
+    } while (u != 0);
+    if (i < 0) digits += '-';
+    return std::string(digits.rbegin(), digits.rend());
+}
+
 double StringToNumber(std::string_view s, int version) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };

@@ -35,6 +35,7 @@ public:
 
     Type type() const { return static_cast<Type>(data_.index()); }
     bool isUndefined() const { return type() == Type::kUndefined; }
+    bool isNull() const { return type() == Type::kNull; }
     bool isNullish() const { return type() == Type::kUndefined || type() == Type::kNull; }
 
     // The value's own data; each is that kind's default for a value of another kind.
@@ -59,6 +60,8 @@ private:
 // Numbers as the reference players print them: 15 significant digits, exponents from
 // 1e15 up and below 1e-5, "NaN", "Infinity" and "-Infinity".
 std::string NumberToString(double n);
+// The integer part of a number in a radix from 2 to 36, as Number.toString(radix) prints it.
+std::string IntegerToString(double n, int radix);
 // A string as a number: decimal or 0x hexadecimal, surrounding blanks allowed. Anything
 // else is NaN (0 for movies of version 4 and below).
 double StringToNumber(std::string_view s, int version);

@@ -373,6 +373,11 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             if (swf::ReadSetBackgroundColor(tag, c)) frame.background = c;
             return true;
         }
+        case swf::tag::kScriptLimits: {
+            swf::ScriptLimits limits;
+            if (swf::ReadScriptLimits(tag, limits)) scriptLimits_ = limits;
+            return true;
+        }
         case swf::tag::kFrameLabel: {
             swf::FrameLabel label;
             swf::ReadFrameLabel(tag, label);

@@ -16,6 +16,7 @@
 #include "movie/render/shape.h"
 #include "movie/text/edit_text.h"
 #include "movie/text/static_text.h"
+#include "swf/control_tags.h"
 #include "swf/display_tags.h"
 #include "swf/tags.h"
 
@@ -145,6 +146,8 @@ public:
     const swf::Rect& frameSize() const { return frameSize_; }
     uint16_t frameRate88() const { return frameRate88_; }
     uint8_t version() const { return version_; }
+    // The movie's ScriptLimits tag, when it has one.
+    const std::optional<swf::ScriptLimits>& scriptLimits() const { return scriptLimits_; }
     // What loading left out and why (bitmaps that don't decode, for one), at most kMaxWarnings.
     const std::vector<std::string>& warnings() const { return warnings_; }
     // Tag counts by name, for reports.
@@ -157,6 +160,7 @@ private:
     bool defineLosslessBitmap(const swf::Tag& tag, std::string& error);
 
     swf::Rect frameSize_;
+    std::optional<swf::ScriptLimits> scriptLimits_;
     uint16_t frameRate88_ = 0;
     uint8_t version_ = 0;
     Timeline timeline_;

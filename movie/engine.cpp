@@ -40,6 +40,9 @@ void Engine::restart() {
     initDone_.clear();
     ticks_ = 0;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
+    if (const auto& limits = definition_.scriptLimits(); limits && limits->maxRecursionDepth > 0) {
+        machine_->setMaxCallDepth(limits->maxRecursionDepth);
+    }
     if (!backgroundSet_) background_ = {255, 255, 255, 255};
     root_.content = std::make_shared<TimelineInstance>();
     startInstance(*root_.sprite(), nullptr, &root_, &definition_.timeline());

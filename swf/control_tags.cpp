@@ -29,6 +29,13 @@ bool ReadSetBackgroundColor(const Tag& tag, Color& out) {
     return r.ok();
 }
 
+bool ReadScriptLimits(const Tag& tag, ScriptLimits& out) {
+    ByteReader r = tag.reader();
+    out.maxRecursionDepth = r.u16();
+    out.timeoutSeconds = r.u16();
+    return r.ok();
+}
+
 bool ReadFrameLabel(const Tag& tag, FrameLabel& out) {
     ByteReader r = tag.reader();
     out.name = r.string();

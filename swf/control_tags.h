@@ -36,11 +36,18 @@ struct DefineButtonCxform {
     ColorTransform colorTransform;
 };
 
+// ScriptLimits: how deep scripts may call, and how long a frame's scripts may run.
+struct ScriptLimits {
+    uint16_t maxRecursionDepth = 0;
+    uint16_t timeoutSeconds = 0;
+};
+
 // Each false when the tag is cut short.
 bool ReadDefineSpriteHeader(const Tag& tag, DefineSpriteHeader& out);
 bool ReadDoInitAction(const Tag& tag, DoInitAction& out);
 bool ReadSetBackgroundColor(const Tag& tag, Color& out);
 bool ReadFrameLabel(const Tag& tag, FrameLabel& out);
+bool ReadScriptLimits(const Tag& tag, ScriptLimits& out);
 bool ReadDefineButtonCxform(const Tag& tag, DefineButtonCxform& out);
 // The font DefineFontInfo or DefineFontInfo2 gives its names and codes to.
 bool ReadFontInfoFontId(const Tag& tag, uint16_t& fontId);

@@ -72,11 +72,16 @@ double UnsignedRightShift(int32_t x, int32_t y) { return static_cast<uint32_t>(x
 
 // Add2: strings join, anything else adds as numbers.
 bool Add2(Activation& a, const swf::Action&) {
-    const Value b = a.pop(), x = a.pop();
+    const Value b = a.machine.toPrimitive(a.pop()), x = a.machine.toPrimitive(a.pop());
     if (x.type() == Type::kString || b.type() == Type::kString) {
         std::string s = a.string(x);
-        s += a.string(b);
-        if (a.checkString(s)) a.push(Value::String(std::move(s)));
+        const std::string tail = a.string(b);
+        if (!a.machine.admitString(s.size() + tail.size())) {
+            a.stopped = true;
+            return true;
+        }
+        s += tail;
+        a.push(Value::String(std::move(s)));
     } else {
         a.push(Value::Number(a.number(x) + a.number(b)));
     }

@@ -1,6 +1,5 @@
-// Calls of functions and methods: the built-ins of avm1/globals.
+// Calls of functions and methods, and `new`.
 #include "avm1/actions/handlers.h"
-#include "avm1/globals/globals.h"
 
 namespace avm1 {
 
@@ -8,28 +7,48 @@ namespace {
 
 using swf::ActionCode;
 
-template <bool Method>
-bool CallNative(Activation& a, const swf::Action&) {
+bool CallFunction(Activation& a, const swf::Action&) {
+    const Value name = a.pop();
+    std::vector<Value> args = a.popArgs(a.popCount());
+    const Value function = name.type() == Type::kObject ? name : a.getVariable(a.string(name));
+    a.push(a.machine.call(function, Value::Clip(a.target), std::move(args)));
+    return true;
+}
+
+// CallMethod: an empty name calls the object itself.
+bool CallMethod(Activation& a, const swf::Action&) {
+    const Value name = a.pop();
+    const Value object = a.pop();
+    std::vector<Value> args = a.popArgs(a.popCount());
+    const std::string method = name.isUndefined() ? std::string() : a.string(name);
+    a.push(a.machine.callMethod(object, method, std::move(args)));
+    return true;
+}
+
+bool NewObject(Activation& a, const swf::Action&) {
     const std::string name = a.string(a.pop());
-    uint32_t self = a.target;
-    if (Method) {
-        const Value object = a.pop();
-        self = object.type() == Type::kClip && a.host.exists(object.clip()) ? object.clip() : 0;
-    }
-    const size_t count = a.popCount();
-    std::vector<Value> args;
-    for (size_t i = 0; i < count && !a.stack.empty(); ++i) args.push_back(a.pop());
-    const NativeFunction function = FindNative(self != 0, name);
-    if (function == nullptr && Method && self == 0) a.machine.unsupported("calling methods of objects");
-    a.push(function != nullptr ? function(a, self, args) : Value());
+    std::vector<Value> args = a.popArgs(a.popCount());
+    a.push(a.machine.construct(a.getVariable(name), std::move(args)));
+    return true;
+}
+
+bool NewMethod(Activation& a, const swf::Action&) {
+    const Value name = a.pop();
+    const Value object = a.pop();
+    std::vector<Value> args = a.popArgs(a.popCount());
+    const std::string method = name.isUndefined() ? std::string() : a.string(name);
+    const Value constructor = method.empty() ? object : a.machine.getMember(object, method);
+    a.push(a.machine.construct(constructor, std::move(args)));
     return true;
 }
 
 }  // namespace
 
 void AddCallActions(ActionHandlers& h) {
-    h.set(ActionCode::kCallFunction, CallNative<false>);
-    h.set(ActionCode::kCallMethod, CallNative<true>);
+    h.set(ActionCode::kCallFunction, CallFunction);
+    h.set(ActionCode::kCallMethod, CallMethod);
+    h.set(ActionCode::kNewObject, NewObject);
+    h.set(ActionCode::kNewMethod, NewMethod);
 }
 
 }  // namespace avm1

@@ -26,7 +26,7 @@ bool Less(Activation& a, const swf::Action&) {
 // before version 7).
 template <bool Greater>
 bool TypedLess(Activation& a, const swf::Action&) {
-    Value b = a.pop(), x = a.pop();
+    Value b = a.machine.toPrimitive(a.pop()), x = a.machine.toPrimitive(a.pop());
     if (Greater) std::swap(x, b);
     if (x.type() == Type::kString && b.type() == Type::kString) {
         a.push(Value::Bool(x.string() < b.string()));
@@ -41,26 +41,40 @@ bool TypedLess(Activation& a, const swf::Action&) {
     return true;
 }
 
+// ECMA's abstract equality: objects and clips are equal only to themselves, and become
+// primitives to meet a number, a string or a boolean.
+bool LooselyEqual(Activation& a, Value x, Value b) {
+    for (int round = 0; round < 3; ++round) {
+        const bool xNullish = x.isNullish(), bNullish = b.isNullish();
+        if (xNullish || bNullish) return xNullish && bNullish;
+        if (x.type() == b.type()) {
+            switch (x.type()) {
+                case Type::kString: return x.string() == b.string();
+                case Type::kClip: return x.clip() == b.clip();
+                case Type::kObject: return x.object() == b.object();
+                case Type::kBool: return x.boolean() == b.boolean();
+                default: return x.number() == b.number();
+            }
+        }
+        const bool xRef = x.type() == Type::kClip || x.type() == Type::kObject;
+        const bool bRef = b.type() == Type::kClip || b.type() == Type::kObject;
+        if (xRef && bRef) return false;
+        if (xRef) {
+            x = a.machine.toPrimitive(x);
+            continue;
+        }
+        if (bRef) {
+            b = a.machine.toPrimitive(b);
+            continue;
+        }
+        return a.number(x) == a.number(b);
+    }
+    return false;
+}
+
 bool Equals2(Activation& a, const swf::Action&) {
     const Value b = a.pop(), x = a.pop();
-    bool eq = false;
-    const bool xNullish = x.type() == Type::kUndefined || x.type() == Type::kNull;
-    const bool bNullish = b.type() == Type::kUndefined || b.type() == Type::kNull;
-    if (xNullish || bNullish) {
-        eq = xNullish && bNullish;
-    } else if (x.type() == b.type() && x.type() == Type::kString) {
-        eq = x.string() == b.string();
-    } else if (x.type() == b.type() && x.type() == Type::kClip) {
-        eq = x.clip() == b.clip();
-    } else if (x.type() == b.type() && x.type() == Type::kObject) {
-        eq = x.object() == b.object();
-    } else if (x.type() == Type::kClip || b.type() == Type::kClip || x.type() == Type::kObject ||
-               b.type() == Type::kObject) {
-        eq = false;
-    } else {
-        eq = a.number(x) == a.number(b);
-    }
-    a.push(Value::Bool(eq));
+    a.push(Value::Bool(LooselyEqual(a, x, b)));
     return true;
 }
 

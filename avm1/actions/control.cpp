@@ -1,12 +1,15 @@
-// Control flow: branches, the end of a block, and the block structures whose bodies follow
-// the action (functions, with, try).
+// Control flow: branches, returns and throws, and the block structures whose bodies follow
+// the action (functions, with, try). A body runs as a range of the same activation, so a
+// branch out of it (a break, a continue) leaves it where the branch goes.
 #include "avm1/actions/handlers.h"
+#include "avm1/globals/globals.h"
 
 namespace avm1 {
 
 namespace {
 
 using swf::ActionCode;
+using Flow = Machine::Flow;
 
 bool Jump(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::BranchAction>(&action.operands);
@@ -19,37 +22,112 @@ bool If(Activation& a, const swf::Action& action) {
     return !a.boolean(a.pop()) || a.branch(op->offset);
 }
 
-// Return at the top of a block ends the block; so does a Throw that nothing catches.
-bool Return(Activation&, const swf::Action&) { return false; }
-
-bool Throw(Activation& a, const swf::Action&) {
-    a.pop();
+bool Return(Activation& a, const swf::Action&) {
+    a.returned = a.pop();
     return false;
 }
 
-// With: its body runs in the scope around it.
-bool With(Activation& a, const swf::Action& action) {
-    a.pop();
-    a.machine.unsupported(swf::ActionName(action.code));
+bool Throw(Activation& a, const swf::Action&) {
+    a.machine.throwValue(a.pop());
     return true;
 }
 
-// DefineFunction and DefineFunction2: the body is skipped; a function literal is undefined.
+// After a body ran as a range: goes on where it left off, or past `end` when it ran to its
+// end; false ends the block (a return, or the scripts stopped).
+bool Resume(Activation& a, Flow flow, size_t bodyEnd, size_t end) {
+    switch (flow) {
+        case Flow::kNormal: a.next = a.ip == bodyEnd ? end : a.ip; return true;
+        case Flow::kThrow: return true;  // the run loop sees it
+        case Flow::kReturn: return false;
+        case Flow::kAbort: a.stopped = true; return false;
+    }
+    return false;
+}
+
+bool With(Activation& a, const swf::Action& action) {
+    const auto* op = std::get_if<swf::WithAction>(&action.operands);
+    const Value object = a.pop();
+    if (op == nullptr || op->size > a.code->size() - a.next) return false;
+    const size_t begin = a.next, end = a.next + op->size;
+    const bool scoped = object.type() == Type::kObject || object.type() == Type::kClip;
+    if (scoped) a.scope.push_back({object, ScopeEntry::Kind::kWith});
+    const Flow flow = a.machine.runRange(a, begin, end);
+    if (scoped) a.scope.pop_back();
+    return Resume(a, flow, end, end);
+}
+
 bool DefineFunction(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::DefineFunctionAction>(&action.operands);
     if (op == nullptr || op->codeSize > a.code->size() - a.next) return false;
-    a.next += op->codeSize;
-    a.machine.unsupported(swf::ActionName(action.code));
-    if (op->name.empty()) a.push(Value());
+    FunctionBody body;
+    body.code = a.code;
+    body.begin = a.next;
+    body.end = a.next + op->codeSize;
+    body.name = std::string(op->name);
+    body.version2 = op->version2;
+    body.registerCount = op->registerCount;
+    body.flags = op->flags;
+    swf::DefineFunctionAction params = *op;
+    swf::FunctionParameter p;
+    while (params.next(p)) {
+        body.parameters.emplace_back(p.name);
+        body.parameterRegisters.push_back(p.reg);
+    }
+    body.scope = a.scope;
+    body.pool = a.pool;
+    body.clip = a.clip;
+    a.next = body.end;
+    a.machine.charge(static_cast<int64_t>(body.scope.size() + body.parameters.size()) * kWorkPerElement);
+    const Value function = MakeFunction(a.machine, std::move(body));
+    if (function.isUndefined()) {
+        a.stopped = true;
+        return false;
+    }
+    if (op->name.empty()) {
+        a.push(function);
+    } else {
+        a.defineLocal(op->name, function, false);
+    }
     return true;
 }
 
-// Try: the try block runs, the catch block is skipped, finally runs.
 bool Try(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::TryAction>(&action.operands);
     if (op == nullptr) return false;
-    if (op->catchSize > 0) a.skips.emplace_back(a.next + op->trySize, a.next + op->trySize + op->catchSize);
-    return true;
+    const size_t tryBegin = a.next;
+    const size_t tryEnd = tryBegin + op->trySize;
+    const size_t catchEnd = tryEnd + (op->hasCatch ? op->catchSize : 0);
+    const size_t finallyEnd = catchEnd + (op->hasFinally ? op->finallySize : 0);
+    if (finallyEnd > a.code->size()) return false;
+    Machine& m = a.machine;
+    Flow flow = m.runRange(a, tryBegin, tryEnd);
+    size_t leftAt = a.ip;
+    if (flow == Flow::kThrow && op->hasCatch) {
+        const Value caught = m.takeThrown().value_or(Value());
+        if (op->catchInRegister) {
+            if (op->catchRegister < a.registers.size()) a.registers[op->catchRegister] = caught;
+        } else {
+            a.defineLocal(op->catchName, caught, false);
+        }
+        flow = m.runRange(a, tryEnd, catchEnd);
+        leftAt = a.ip;
+    }
+    if (op->hasFinally && flow != Flow::kAbort) {
+        std::optional<Value> pending = m.takeThrown();
+        const Value returned = a.returned;
+        const Flow after = m.runRange(a, catchEnd, finallyEnd);
+        if (after != Flow::kNormal || a.ip != finallyEnd) {
+            flow = after;  // the finally block's own return, throw or branch wins
+            leftAt = a.ip;
+        } else {
+            a.returned = returned;
+            if (pending) m.throwValue(std::move(*pending));
+        }
+    }
+    // Running off the end of the try or catch block goes on past every block.
+    if (flow == Flow::kNormal && (leftAt == tryEnd || leftAt == catchEnd || leftAt == finallyEnd)) leftAt = finallyEnd;
+    a.ip = leftAt;
+    return Resume(a, flow, finallyEnd, finallyEnd);
 }
 
 }  // namespace

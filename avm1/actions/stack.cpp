@@ -22,10 +22,10 @@ bool Push(Activation& a, const swf::Action& action) {
             case T::kInteger: a.push(Value::Number(v.number)); break;
             case T::kNull: a.push(Value::Null()); break;
             case T::kUndefined: a.push(Value()); break;
-            case T::kRegister: a.push(v.index < kRegisterCount ? a.machine.registerAt(v.index) : Value()); break;
+            case T::kRegister: a.push(v.index < a.registers.size() ? a.registers[v.index] : Value()); break;
             case T::kBoolean: a.push(Value::Bool(v.boolean)); break;
             case T::kConstant8:
-            case T::kConstant16: a.push(v.index < a.pool.size() ? Value::String(a.pool[v.index]) : Value()); break;
+            case T::kConstant16: a.push(v.index < a.pool->size() ? Value::String((*a.pool)[v.index]) : Value()); break;
         }
     }
     return true;
@@ -37,7 +37,7 @@ bool Pop(Activation& a, const swf::Action&) {
 }
 
 bool PushDuplicate(Activation& a, const swf::Action&) {
-    const Value v = a.stack.empty() ? Value() : a.stack.back();
+    const Value v = a.peek();
     a.push(v);
     return true;
 }
@@ -53,15 +53,17 @@ bool ConstantPool(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::ConstantPoolAction>(&action.operands);
     if (op == nullptr) return true;
     swf::ConstantPoolAction strings = *op;
-    a.pool.clear();
+    auto pool = std::make_shared<std::vector<std::string>>();
     std::string_view s;
-    while (strings.next(s)) a.pool.emplace_back(s);
+    while (strings.next(s)) pool->emplace_back(s);
+    a.machine.charge(static_cast<int64_t>(pool->size()) * kWorkPerElement);
+    a.pool = std::move(pool);
     return true;
 }
 
 bool StoreRegister(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::StoreRegisterAction>(&action.operands);
-    if (op != nullptr && op->reg < kRegisterCount) a.machine.registerAt(op->reg) = a.stack.empty() ? Value() : a.stack.back();
+    if (op != nullptr && op->reg < a.registers.size()) a.registers[op->reg] = a.peek();
     return true;
 }
 

@@ -32,8 +32,12 @@ bool StringLength(Activation& a, const swf::Action&) {
 bool StringAdd(Activation& a, const swf::Action&) {
     const std::string b = a.string(a.pop());
     std::string x = a.string(a.pop());
+    if (!a.machine.admitString(x.size() + b.size())) {
+        a.stopped = true;
+        return true;
+    }
     x += b;
-    if (a.checkString(x)) a.push(Value::String(std::move(x)));
+    a.push(Value::String(std::move(x)));
     return true;
 }
 

@@ -1,5 +1,6 @@
 // Variables, members and properties of clips, and what scripts ask of the world: trace, the
 // clock and random numbers.
+#include <algorithm>
 #include <cmath>
 
 #include "avm1/actions/handlers.h"
@@ -16,7 +17,6 @@ bool GetVariable(Activation& a, const swf::Action&) {
     return true;
 }
 
-// SetVariable and DefineLocal.
 bool SetVariable(Activation& a, const swf::Action&) {
     Value value = a.pop();
     const std::string name = a.string(a.pop());
@@ -24,26 +24,30 @@ bool SetVariable(Activation& a, const swf::Action&) {
     return true;
 }
 
+bool DefineLocal(Activation& a, const swf::Action&) {
+    Value value = a.pop();
+    const std::string name = a.string(a.pop());
+    a.defineLocal(name, value, false);
+    return true;
+}
+
 // DefineLocal2: declares the variable when it is not there.
 bool DefineLocal2(Activation& a, const swf::Action&) {
     const std::string name = a.string(a.pop());
-    Value existing;
-    if (!a.host.getVariable(a.target, name, existing)) a.host.setVariable(a.target, name, Value());
+    a.defineLocal(name, Value(), true);
     return true;
 }
 
 bool Delete2(Activation& a, const swf::Action&) {
     const std::string name = a.string(a.pop());
-    a.push(Value::Bool(a.host.deleteVariable(a.target, name)));
+    a.push(Value::Bool(a.deleteVariable(name)));
     return true;
 }
 
 bool Delete(Activation& a, const swf::Action&) {
     const std::string name = a.string(a.pop());
     const Value object = a.pop();
-    const bool done =
-        object.type() == Type::kClip && a.host.exists(object.clip()) && a.host.deleteVariable(object.clip(), name);
-    a.push(Value::Bool(done));
+    a.push(Value::Bool(a.machine.deleteMember(object, name)));
     return true;
 }
 
@@ -93,14 +97,17 @@ bool TypeOf(Activation& a, const swf::Action&) {
     if (v.type() == Type::kNumber) type = "number";
     if (v.type() == Type::kString) type = "string";
     if (v.type() == Type::kClip) type = "movieclip";
-    if (v.type() == Type::kObject) type = "object";
+    if (v.type() == Type::kObject) type = a.machine.isFunction(v) ? "function" : "object";
     a.push(Value::String(type));
     return true;
 }
 
 bool Trace(Activation& a, const swf::Action&) {
     const Value v = a.pop();
-    a.host.trace(v.type() == Type::kUndefined ? "undefined" : a.string(v));
+    // A carriage return starts a new line, as a line feed does.
+    std::string line = v.type() == Type::kUndefined ? "undefined" : a.string(v);
+    std::replace(line.begin(), line.end(), '\r', '\n');
+    a.host.trace(line);
     return true;
 }
 
@@ -122,7 +129,7 @@ bool RandomNumber(Activation& a, const swf::Action&) {
 void AddVariableActions(ActionHandlers& h) {
     h.set(ActionCode::kGetVariable, GetVariable);
     h.set(ActionCode::kSetVariable, SetVariable);
-    h.set(ActionCode::kDefineLocal, SetVariable);
+    h.set(ActionCode::kDefineLocal, DefineLocal);
     h.set(ActionCode::kDefineLocal2, DefineLocal2);
     h.set(ActionCode::kDelete2, Delete2);
     h.set(ActionCode::kDelete, Delete);

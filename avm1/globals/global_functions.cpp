@@ -1,9 +1,11 @@
-// The global conversion functions.
+// The global functions: conversions, escape and unescape, timers, ASSetPropFlags, and the
+// global constants.
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 
 #include "avm1/globals/globals.h"
+#include "base/names.h"
 
 namespace avm1 {
 
@@ -11,63 +13,195 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-Value NumberOf(Activation& a, uint32_t, const std::vector<Value>& args) {
-    return Value::Number(a.number(Argument(args, 0)));
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+Value IsNaN(Machine& m, const Value&, std::vector<Value>& args) {
+    return Value::Bool(std::isnan(m.toNumber(Argument(args, 0))));
 }
 
-Value StringOf(Activation& a, uint32_t, const std::vector<Value>& args) {
-    return Value::String(a.string(Argument(args, 0)));
+Value IsFinite(Machine& m, const Value&, std::vector<Value>& args) {
+    return Value::Bool(std::isfinite(m.toNumber(Argument(args, 0))));
 }
 
-Value BooleanOf(Activation& a, uint32_t, const std::vector<Value>& args) {
-    return Value::Bool(a.boolean(Argument(args, 0)));
-}
-
-Value IsNaN(Activation& a, uint32_t, const std::vector<Value>& args) {
-    return Value::Bool(std::isnan(a.number(Argument(args, 0))));
-}
-
-Value IsFinite(Activation& a, uint32_t, const std::vector<Value>& args) {
-    return Value::Bool(std::isfinite(a.number(Argument(args, 0))));
-}
-
-Value ParseFloat(Activation& a, uint32_t, const std::vector<Value>& args) {
-    const std::string s = a.string(Argument(args, 0));
-    char* end = nullptr;
-    const double v = std::strtod(s.c_str(), &end);
-    return Value::Number(end == s.c_str() ? kNaN : v);
-}
-
-Value ParseInt(Activation& a, uint32_t, const std::vector<Value>& args) {
-    const std::string s = a.string(Argument(args, 0));
-    const int radix = args.size() > 1 ? ToInt32(a.number(args[1])) : 0;
-    if (radix != 0 && (radix < 2 || radix > 36)) return Value::Number(kNaN);
-    char* end = nullptr;
-    const long long v = std::strtoll(s.c_str(), &end, radix);
-    return Value::Number(end == s.c_str() ? kNaN : static_cast<double>(v));
-}
-
-constexpr NativeMember kGlobalFunctions[] = {
-    {"Number", NumberOf}, {"String", StringOf},     {"Boolean", BooleanOf},   {"isNaN", IsNaN},
-    {"isFinite", IsFinite}, {"parseFloat", ParseFloat}, {"parseInt", ParseInt},
-};
-
-NativeFunction Find(std::span<const NativeMember> members, std::string_view name) {
-    for (const NativeMember& m : members) {
-        if (name == m.name) return m.function;
+// parseFloat: the longest decimal number the string starts with, after blanks.
+Value ParseFloat(Machine& m, const Value&, std::vector<Value>& args) {
+    const std::string s = m.toString(Argument(args, 0));
+    size_t i = 0;
+    while (i < s.size() && Blank(s[i])) ++i;
+    const size_t start = i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t digits = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
     }
-    return nullptr;
+    if (digits == 0) return Value::Number(kNaN);
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        if (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
+            while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+            i = j;
+        }
+    }
+    return Value::Number(std::strtod(s.substr(start, i - start).c_str(), nullptr));
 }
+
+// parseInt: digits of the radix after blanks and a sign; 0x means 16 and a leading 0 means 8
+// when no radix is given.
+Value ParseInt(Machine& m, const Value&, std::vector<Value>& args) {
+    const std::string s = m.toString(Argument(args, 0));
+    int radix = args.size() > 1 && !args[1].isUndefined() ? ToInt32(m.toNumber(args[1])) : 0;
+    if (radix != 0 && (radix < 2 || radix > 36)) return Value::Number(kNaN);
+    size_t i = 0;
+    while (i < s.size() && Blank(s[i])) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') && (radix == 0 || radix == 16)) {
+        radix = 16;
+        i += 2;
+    } else if (radix == 0) {
+        radix = i + 1 < s.size() && s[i] == '0' ? 8 : 10;
+    }
+    double n = 0;
+    size_t digits = 0;
+    for (; i < s.size(); ++i, ++digits) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 'a' + 10 : 99;
+        if (d >= radix) break;
+        n = n * radix + d;
+    }
+    if (digits == 0) return Value::Number(kNaN);
+    return Value::Number(negative ? -n : n);
+}
+
+// escape: every byte but letters and digits as %XX, of the UTF-8 bytes from version 6; the
+// string ends at a NUL.
+Value Escape(Machine& m, const Value&, std::vector<Value>& args) {
+    if (args.empty()) return Value();
+    const std::string s = m.toString(args[0]);
+    std::string out;
+    for (char c : s) {
+        if (c == '\0') break;
+        if (std::isalnum(static_cast<unsigned char>(c))) {
+            out += c;
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += '%';
+            out += kHex[static_cast<unsigned char>(c) >> 4];
+            out += kHex[static_cast<unsigned char>(c) & 15];
+        }
+    }
+    return m.admitString(out.size()) ? Value::String(std::move(out)) : Value();
+}
+
+Value Unescape(Machine& m, const Value&, std::vector<Value>& args) {
+    if (args.empty()) return Value();
+    const std::string s = m.toString(args[0]);
+    std::string out;
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            const char c = static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+            if (c == '\0') break;
+            out += c;
+            i += 2;
+        } else if (s[i] == '+') {
+            out += ' ';
+        } else {
+            out += s[i];
+        }
+    }
+    return Value::String(std::move(out));
+}
+
+Value GetTimer(Machine& m, const Value&, std::vector<Value>&) { return Value::Number(std::floor(m.host().timer())); }
+
+// setInterval(function, ms, args...) or setInterval(object, "method", ms, args...); setTimeout
+// the same, once.
+template <bool Repeat>
+Value SetTimer(Machine& m, const Value&, std::vector<Value>& args) {
+    Machine::Timer t;
+    t.repeat = Repeat;
+    size_t next = 0;
+    if (m.isFunction(Argument(args, 0))) {
+        t.function = args[0];
+        next = 1;
+    } else if (args.size() >= 2 && (args[0].type() == Type::kObject || args[0].type() == Type::kClip)) {
+        t.function = args[0];
+        t.method = m.toString(args[1]);
+        next = 2;
+    } else {
+        return Value();
+    }
+    if (next >= args.size()) return Value();
+    const double ms = m.toNumber(args[next]);
+    t.interval = std::isnan(ms) || ms < 0 ? 0 : ms;
+    t.args.assign(args.begin() + static_cast<std::ptrdiff_t>(next + 1), args.end());
+    const uint32_t id = m.addTimer(std::move(t));
+    return id != 0 ? Value::Number(id) : Value();
+}
+
+Value ClearTimer(Machine& m, const Value&, std::vector<Value>& args) {
+    const double id = m.toNumber(Argument(args, 0));
+    if (!std::isnan(id) && id > 0 && id < 4294967296.0) m.removeTimer(static_cast<uint32_t>(id));
+    return Value();
+}
+
+// ASSetPropFlags(object, names, set, clear): names are a list, a comma-separated string, or
+// null for every property.
+Value AsSetPropFlags(Machine& m, const Value&, std::vector<Value>& args) {
+    Object* o = SelfObject(m, Argument(args, 0));
+    if (o == nullptr) return Value();
+    const Value names = Argument(args, 1);
+    const int set = ToInt32(m.toNumber(Argument(args, 2)));
+    const int clear = args.size() > 3 ? ToInt32(m.toNumber(args[3])) : 0;
+    std::vector<std::string> list;
+    if (names.isNull()) {
+        for (const Property& p : o->properties()) list.push_back(p.name);
+    } else if (const std::vector<Value>* elements = m.elementsOf(names)) {
+        for (const Value& v : std::vector<Value>(*elements)) list.push_back(m.toString(v));
+    } else {
+        const std::string s = m.toString(names);
+        size_t from = 0;
+        for (;;) {
+            const size_t comma = s.find(',', from);
+            list.push_back(s.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+            if (comma == std::string::npos) break;
+            from = comma + 1;
+        }
+    }
+    o = SelfObject(m, Argument(args, 0));
+    if (o == nullptr) return Value();
+    for (const std::string& name : list) {
+        if (const Property* p = o->find(name)) {
+            const uint8_t attributes = static_cast<uint8_t>(((p->attributes & ~clear) | set) & 7);
+            o->setAttributes(name, attributes);
+        }
+    }
+    return Value();
+}
+
+Value Nothing(Machine&, const Value&, std::vector<Value>&) { return Value(); }
+
+constexpr NativeMember kFunctions[] = {
+    {"isNaN", IsNaN},           {"isFinite", IsFinite},          {"parseFloat", ParseFloat},
+    {"parseInt", ParseInt},     {"escape", Escape},              {"unescape", Unescape},
+    {"getTimer", GetTimer},     {"setInterval", SetTimer<true>}, {"setTimeout", SetTimer<false>},
+    {"clearInterval", ClearTimer}, {"clearTimeout", ClearTimer}, {"ASSetPropFlags", AsSetPropFlags},
+    {"updateAfterEvent", Nothing},
+};
 
 }  // namespace
 
-std::span<const NativeMember> GlobalFunctions() { return kGlobalFunctions; }
-
-NativeFunction FindNative(bool onClip, std::string_view name) {
-    if (onClip) {
-        if (const NativeFunction f = Find(MovieClipMethods(), name)) return f;
-    }
-    return Find(GlobalFunctions(), name);
+void InstallGlobalFunctions(Machine& m, Builtins& b) {
+    DefineMethods(m, b.global, kFunctions);
+    Object* g = m.heap().get(b.global);
+    g->set("NaN", Value::Number(kNaN), attribute::kDontEnum);
+    g->set("Infinity", Value::Number(std::numeric_limits<double>::infinity()), attribute::kDontEnum);
 }
 
 }  // namespace avm1

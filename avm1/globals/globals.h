@@ -1,8 +1,10 @@
 #pragma once
-// The built-in functions and methods, one file per class, each a table of its members.
+// The built-in classes and functions, one file per class, each a table of its members that
+// goes onto the class's prototype or constructor when the machine starts.
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -10,25 +12,40 @@
 
 namespace avm1 {
 
-// A built-in: `self` is the clip it is called on, 0 for a global function.
-using NativeFunction = Value (*)(Activation& a, uint32_t self, const std::vector<Value>& args);
-
 struct NativeMember {
     const char* name;
     NativeFunction function;
 };
 
-// The global functions: Number, String, Boolean, isNaN, isFinite, parseFloat, parseInt.
-std::span<const NativeMember> GlobalFunctions();
-// The methods of clips that drive their timelines.
-std::span<const NativeMember> MovieClipMethods();
+// Makes the global object and every class on it.
+void InstallGlobals(Machine& m, Builtins& b);
+// Puts built-in functions on an object, not enumerated, as the reference players have them.
+void DefineMethods(Machine& m, ObjectHandle on, std::span<const NativeMember> members);
+// A constructor: its function object on _global under `name`, its prototype `proto` (made
+// here when none), the methods on the prototype and the statics on the constructor.
+ObjectHandle DefineClass(Machine& m, std::string_view name, NativeFunction constructor, ObjectHandle& proto,
+                         std::span<const NativeMember> methods, std::span<const NativeMember> statics = {});
+// A function object for bytecode, with a fresh prototype whose constructor is the function.
+Value MakeFunction(Machine& m, FunctionBody body);
 
-// A built-in by its name: a clip's method when called on a clip, else a global function.
-// Null for every other name: such a call gives undefined, as a call of an undefined
-// function does.
-NativeFunction FindNative(bool onClip, std::string_view name);
+// Each file of avm1/globals/ installs its class.
+void InstallObject(Machine& m, Builtins& b);
+void InstallFunction(Machine& m, Builtins& b);
+void InstallArray(Machine& m, Builtins& b);
+void InstallString(Machine& m, Builtins& b);
+void InstallNumberAndBoolean(Machine& m, Builtins& b);
+void InstallMath(Machine& m, Builtins& b);
+void InstallDate(Machine& m, Builtins& b);
+void InstallGlobalFunctions(Machine& m, Builtins& b);
+void InstallBroadcaster(Machine& m, Builtins& b);
+void InstallSystem(Machine& m, Builtins& b);
+void InstallMovieClip(Machine& m, Builtins& b);
 
 // The argument at `i`, undefined past the last.
 inline Value Argument(const std::vector<Value>& args, size_t i) { return i < args.size() ? args[i] : Value(); }
+// The object `self` is, or null.
+Object* SelfObject(Machine& m, const Value& self);
+// A number argument as an integer for indexes and counts (NaN is 0).
+double IntegerArgument(Machine& m, const std::vector<Value>& args, size_t i, double otherwise);
 
 }  // namespace avm1

@@ -69,7 +69,7 @@ TEST(Avm1Heap, CollectsWhatTheRootsDoNotReach) {
     heap.get(root)->set("held", Value::Object(held));
     heap.get(held)->set("f", Value::Object(function));
     heap.get(function)->function.emplace();
-    heap.get(function)->function->scope = {scope};
+    heap.get(function)->function->scope = {{Value::Object(scope), avm1::ScopeEntry::Kind::kLocal}};
     heap.get(cycleA)->set("b", Value::Object(cycleB));
     heap.get(cycleB)->set("a", Value::Object(cycleA));
     EXPECT_EQ(heap.liveObjects(), 8u);

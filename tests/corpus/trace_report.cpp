@@ -4,7 +4,8 @@
 //
 //   tevlin_trace_report CORPUS_DIR [--list]
 //
-// --list prints every test with its result. The last lines read
+// --list prints every test with its result; --show NAME prints one test's expected and
+// printed lines side by side, and its log. The last lines read
 //   "trace avm1: M of T match; timeline scripts: m of t"
 //   "trace timeline: M of T match; timeline scripts: m of t"
 // where "timeline scripts" counts the tests whose scripts only drive the timeline.
@@ -35,6 +36,28 @@ std::string Normalized(std::string s) {
     return s;
 }
 
+const char* g_show = nullptr;  // --show's test name
+
+void Show(const std::string& expected, const std::string& printed, const std::vector<std::string>& log) {
+    auto lines = [](const std::string& s) {
+        std::vector<std::string> out;
+        size_t from = 0;
+        while (from < s.size()) {
+            const size_t nl = s.find('\n', from);
+            out.push_back(s.substr(from, nl == std::string::npos ? std::string::npos : nl - from));
+            if (nl == std::string::npos) break;
+            from = nl + 1;
+        }
+        return out;
+    };
+    const std::vector<std::string> e = lines(expected), p = lines(printed);
+    for (size_t i = 0; i < std::max(e.size(), p.size()); ++i) {
+        const std::string a = i < e.size() ? e[i] : "<none>", b = i < p.size() ? p[i] : "<none>";
+        std::printf("%s %-48s | %s\n", a == b ? " " : "!", a.c_str(), b.c_str());
+    }
+    for (const std::string& l : log) std::printf("log: %s\n", l.c_str());
+}
+
 void RunGroup(const fs::path& group, bool list, Tally& tally) {
     if (!fs::is_directory(group)) return;
     std::vector<fs::path> tests;
@@ -43,6 +66,7 @@ void RunGroup(const fs::path& group, bool list, Tally& tally) {
     }
     std::sort(tests.begin(), tests.end());
     for (const fs::path& dir : tests) {
+        if (g_show != nullptr && dir.filename().string() != g_show) continue;
         swf::SwfFile file;
         std::string error;
         if (!swf::LoadSwfFile((dir / "test.swf").string().c_str(), file, error)) {
@@ -58,9 +82,13 @@ void RunGroup(const fs::path& group, bool list, Tally& tally) {
         std::string printed;
         movie::Engine player;
         player.setTraceSink([&](const std::string& line) { printed += line + "\n"; });
+        std::vector<std::string> log;
+        player.setLogSink([&](const std::string& line) { log.push_back(line); });
         bool ok = player.load(file, error);
         if (ok) player.gotoFrame(frames - 1);
-        ok = ok && Normalized(printed) == Normalized(corpus::ReadText((dir / "output.txt").string()));
+        const std::string expected = Normalized(corpus::ReadText((dir / "output.txt").string()));
+        if (g_show != nullptr) Show(expected, Normalized(printed), log);
+        ok = ok && Normalized(printed) == expected;
         tally.matched += ok;
         if (ok && f.timelineScriptsOnly()) ++tally.timelineMatched;
         if (list) {
@@ -75,6 +103,7 @@ void RunGroup(const fs::path& group, bool list, Tally& tally) {
 int main(int argc, char** argv) {
     const fs::path corpus = argc > 1 ? fs::path(argv[1]) : fs::path("../shared/corpus");
     const bool list = argc > 2 && std::strcmp(argv[2], "--list") == 0;
+    if (argc > 3 && std::strcmp(argv[2], "--show") == 0) g_show = argv[3];
     if (!fs::is_directory(corpus / "avm1")) {
         std::printf("trace: skipped, %s is not there\n", (corpus / "avm1").string().c_str());
         return 0;

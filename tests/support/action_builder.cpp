@@ -120,6 +120,66 @@ Actions& Actions::set(const std::string& name, const std::string& value) {
     return push(name).push(value).op(action::kSetVariable);
 }
 
+Actions& Actions::defineFunction(const std::string& name, const std::vector<std::string>& params, const Actions& body) {
+    const std::vector<uint8_t> code = body.body();
+    std::vector<uint8_t> v;
+    Str(v, name);
+    U16(v, static_cast<uint16_t>(params.size()));
+    for (const std::string& p : params) Str(v, p);
+    U16(v, static_cast<uint16_t>(code.size()));
+    op(swf::ActionCode::kDefineFunction, v);
+    code_.insert(code_.end(), code.begin(), code.end());
+    return *this;
+}
+
+Actions& Actions::defineFunction2(const std::string& name, uint8_t registers, uint16_t flags,
+                                  const std::vector<std::pair<uint8_t, std::string>>& params, const Actions& body) {
+    const std::vector<uint8_t> code = body.body();
+    std::vector<uint8_t> v;
+    Str(v, name);
+    U16(v, static_cast<uint16_t>(params.size()));
+    v.push_back(registers);
+    U16(v, flags);
+    for (const auto& [reg, p] : params) {
+        v.push_back(reg);
+        Str(v, p);
+    }
+    U16(v, static_cast<uint16_t>(code.size()));
+    op(swf::ActionCode::kDefineFunction2, v);
+    code_.insert(code_.end(), code.begin(), code.end());
+    return *this;
+}
+
+Actions& Actions::tryCatch(const Actions& body, const std::string& name, const Actions* handler, const Actions* last) {
+    const std::vector<uint8_t> t = body.body();
+    const std::vector<uint8_t> c = handler != nullptr ? handler->body() : std::vector<uint8_t>();
+    const std::vector<uint8_t> f = last != nullptr ? last->body() : std::vector<uint8_t>();
+    std::vector<uint8_t> v;
+    v.push_back(static_cast<uint8_t>((handler != nullptr ? 1 : 0) | (last != nullptr ? 2 : 0)));
+    U16(v, static_cast<uint16_t>(t.size()));
+    U16(v, static_cast<uint16_t>(c.size()));
+    U16(v, static_cast<uint16_t>(f.size()));
+    Str(v, name);
+    op(swf::ActionCode::kTry, v);
+    for (const auto* part : {&t, &c, &f}) code_.insert(code_.end(), part->begin(), part->end());
+    return *this;
+}
+
+Actions& Actions::with(const Actions& body) {
+    const std::vector<uint8_t> code = body.body();
+    std::vector<uint8_t> v;
+    U16(v, static_cast<uint16_t>(code.size()));
+    op(swf::ActionCode::kWith, v);
+    code_.insert(code_.end(), code.begin(), code.end());
+    return *this;
+}
+
+std::vector<uint8_t> Actions::body() const {
+    std::vector<uint8_t> out = bytes();
+    out.pop_back();
+    return out;
+}
+
 std::vector<uint8_t> Actions::bytes() const {
     std::vector<uint8_t> out = code_;
     for (const auto& [at, label] : branches_) {

@@ -44,8 +44,23 @@ public:
     // name = value: pushes both and sets.
     Actions& set(const std::string& name, double value);
     Actions& set(const std::string& name, const std::string& value);
+    // Blocks with bodies: each body is assembled on its own (its labels are its own).
+    Actions& defineFunction(const std::string& name, const std::vector<std::string>& params, const Actions& body);
+    // DefineFunction2: parameters with the register each goes to (0 for none).
+    Actions& defineFunction2(const std::string& name, uint8_t registers, uint16_t flags,
+                             const std::vector<std::pair<uint8_t, std::string>>& params, const Actions& body);
+    // try { body } catch (name) { handler } finally { last }; an empty name and no handler
+    // leave out the catch block, no `last` the finally block.
+    Actions& tryCatch(const Actions& body, const std::string& name, const Actions* handler, const Actions* last = nullptr);
+    Actions& with(const Actions& body);
+    // The pushed arguments' count and the name, then CallFunction or CallMethod.
+    Actions& call(const std::string& name, int argc) { return pushInt(argc).push(name).op(swf::ActionCode::kCallFunction); }
+    Actions& callMethod(const std::string& name, int argc) { return pushInt(argc).push(name).op(swf::ActionCode::kCallMethod); }
     // The bytecode with its closing zero.
     std::vector<uint8_t> bytes() const;
+
+    // The bytecode without its closing zero, for bodies.
+    std::vector<uint8_t> body() const;
 
 private:
     std::vector<uint8_t> code_;

@@ -1,0 +1,113 @@
+// Object: the root of every prototype chain, and the members every object has.
+#include "avm1/globals/globals.h"
+
+namespace avm1 {
+
+namespace {
+
+Value Construct(Machine& m, const Value& self, std::vector<Value>& args) {
+    const Value v = Argument(args, 0);
+    if (v.type() == Type::kObject || v.type() == Type::kClip) return v;
+    if (m.constructing()) return self;
+    const ObjectHandle h = m.newObject();
+    return h ? Value::Object(h) : Value();
+}
+
+Value HasOwnProperty(Machine& m, const Value& self, std::vector<Value>& args) {
+    const std::string name = m.toString(Argument(args, 0));
+    if (self.type() == Type::kClip) {
+        Value out;
+        return Value::Bool(m.host().exists(self.clip()) && m.host().getVariable(self.clip(), name, out));
+    }
+    const Object* o = SelfObject(m, self);
+    if (o == nullptr) return Value::Bool(false);
+    if (o->elements && m.hasMember(self, name) && o->find(name) == nullptr && name != "length") return Value::Bool(true);
+    return Value::Bool(o->find(name) != nullptr);
+}
+
+Value IsPropertyEnumerable(Machine& m, const Value& self, std::vector<Value>& args) {
+    const Object* o = SelfObject(m, self);
+    const Property* p = o != nullptr ? o->find(m.toString(Argument(args, 0))) : nullptr;
+    return Value::Bool(p != nullptr && (p->attributes & attribute::kDontEnum) == 0);
+}
+
+Value IsPrototypeOf(Machine& m, const Value& self, std::vector<Value>& args) {
+    if (self.type() != Type::kObject) return Value::Bool(false);
+    ObjectHandle h = m.prototypeOf(Argument(args, 0));
+    for (int depth = 0; h && depth < Heap::kMaxPrototypeDepth; ++depth) {
+        if (h == self.object()) return Value::Bool(true);
+        const Object* o = m.heap().get(h);
+        if (o == nullptr) break;
+        h = o->prototype;
+    }
+    return Value::Bool(false);
+}
+
+Value ToString(Machine& m, const Value& self, std::vector<Value>&) {
+    if (self.type() == Type::kClip) return Value::String(m.toString(self));
+    return Value::String(m.isFunction(self) ? "[type Function]" : "[object Object]");
+}
+
+Value ValueOf(Machine&, const Value& self, std::vector<Value>&) { return self; }
+
+// addProperty(name, getter, setter): false unless the name is given and the getter is a
+// function; a setter that is not a function makes the property read-only.
+Value AddProperty(Machine& m, const Value& self, std::vector<Value>& args) {
+    Object* o = SelfObject(m, self);
+    const std::string name = m.toString(Argument(args, 0));
+    const Value getter = Argument(args, 1), setter = Argument(args, 2);
+    if (o == nullptr || name.empty() || !m.isFunction(getter)) return Value::Bool(false);
+    if (!setter.isNull() && !setter.isUndefined() && !m.isFunction(setter)) return Value::Bool(false);
+    return Value::Bool(o->setAccessor(name, getter, m.isFunction(setter) ? setter : Value()));
+}
+
+Value Watch(Machine& m, const Value& self, std::vector<Value>& args) {
+    Object* o = SelfObject(m, self);
+    const std::string name = m.toString(Argument(args, 0));
+    const Value callback = Argument(args, 1);
+    if (o == nullptr || args.size() < 2 || !m.isFunction(callback)) return Value::Bool(false);
+    for (Watcher& w : o->watchers) {
+        if (w.name == name) {
+            w.callback = callback;
+            w.data = Argument(args, 2);
+            return Value::Bool(true);
+        }
+    }
+    o->watchers.push_back({name, callback, Argument(args, 2)});
+    return Value::Bool(true);
+}
+
+Value Unwatch(Machine& m, const Value& self, std::vector<Value>& args) {
+    Object* o = SelfObject(m, self);
+    const std::string name = m.toString(Argument(args, 0));
+    if (o == nullptr) return Value::Bool(false);
+    for (auto it = o->watchers.begin(); it != o->watchers.end(); ++it) {
+        if (it->name == name) {
+            o->watchers.erase(it);
+            return Value::Bool(true);
+        }
+    }
+    return Value::Bool(false);
+}
+
+Value RegisterClass(Machine& m, const Value&, std::vector<Value>&) {
+    m.unsupported("Object.registerClass");
+    return Value::Bool(false);
+}
+
+constexpr NativeMember kMethods[] = {
+    {"hasOwnProperty", HasOwnProperty}, {"isPropertyEnumerable", IsPropertyEnumerable},
+    {"isPrototypeOf", IsPrototypeOf},   {"toString", ToString},
+    {"toLocaleString", ToString},       {"valueOf", ValueOf},
+    {"addProperty", AddProperty},       {"watch", Watch},
+    {"unwatch", Unwatch},
+};
+constexpr NativeMember kStatics[] = {{"registerClass", RegisterClass}};
+
+}  // namespace
+
+void InstallObject(Machine& m, Builtins& b) {
+    b.objectCtor = DefineClass(m, "Object", Construct, b.object, kMethods, kStatics);
+}
+
+}  // namespace avm1

@@ -1,0 +1,284 @@
+// The language against a fake host: functions and closures, prototypes and classes, for-in
+// order, exceptions through nested calls, getters, setters and watchers, the core classes,
+// the collector under a loop, and the budgets that stop hostile scripts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "avm1/machine.h"
+#include "support/action_builder.h"
+#include "tests/avm1/fake_host.h"
+
+namespace {
+
+using avm1::Machine;
+using avm1::Value;
+using testing_support::Actions;
+using testing_support::FakeHost;
+namespace op = testing_support::action;
+using Lines = std::vector<std::string>;
+
+Lines RunLines(const Actions& a, int version = 8) {
+    FakeHost host;
+    Machine m(host, version);
+    m.startFrame();
+    const std::vector<uint8_t> code = a.bytes();
+    m.run(code, 1);
+    return host.traced;
+}
+
+// x = this.name, pushed: GetVariable of a name.
+Actions& Get(Actions& a, const std::string& name) { return a.push(name).op(op::kGetVariable); }
+
+TEST(Avm1Functions, ClosuresKeepTheirScopeAndRecursionWorks) {
+    // function counter() { var n = 0; return function () { n = n + 1; return n; }; }
+    Actions inner;
+    inner.push("n").push("n").op(op::kGetVariable).push(1.0).op(op::kAdd2).op(op::kSetVariable);
+    inner.push("n").op(op::kGetVariable).op(op::kReturn);
+    Actions outer;
+    outer.push("n").push(0.0).op(op::kDefineLocal).defineFunction("", {}, inner).op(op::kReturn);
+    // function fact(k) { if (k <= 1) return 1; return k * fact(k - 1); }
+    Actions fact;
+    fact.push("k").op(op::kGetVariable).push(1.0).op(op::kGreater).op(op::kNot).branchIf("base");
+    fact.push("k").op(op::kGetVariable).push("k").op(op::kGetVariable).push(1.0).op(op::kSubtract).call("fact", 1);
+    fact.op(op::kMultiply).op(op::kReturn).label("base").push(1.0).op(op::kReturn);
+    Actions a;
+    a.defineFunction("counter", {}, outer).defineFunction("fact", {"k"}, fact);
+    a.push("c1").call("counter", 0).op(op::kSetVariable).push("c2").call("counter", 0).op(op::kSetVariable);
+    a.call("c1", 0).op(op::kPop).call("c1", 0).trace();  // 2
+    a.call("c2", 0).trace();                              // 1: each call of counter has its own n
+    a.push(10.0).call("fact", 1).trace();                 // 3628800
+    EXPECT_EQ(RunLines(a), (Lines{"2", "1", "3628800"}));
+}
+
+TEST(Avm1Functions, ArgumentsRegistersAndCallApply) {
+    // function f(a, b) { trace(arguments.length); trace(arguments[2]); trace(this.tag); }
+    Actions f;
+    f.push("arguments").op(op::kGetVariable).push("length").op(op::kGetMember).trace();
+    f.push("arguments").op(op::kGetVariable).push("2").op(op::kGetMember).trace();
+    f.push("this").op(op::kGetVariable).push("tag").op(op::kGetMember).trace();
+    // DefineFunction2 with this in register 1, a parameter in register 2, arguments suppressed.
+    Actions g;
+    g.pushRegister(1).push("tag").op(op::kGetMember).pushRegister(2).op(op::kAdd2).trace();
+    g.push("arguments").op(op::kGetVariable).op(op::kTypeOf).trace();
+    namespace flag = swf::function_flag;
+    Actions a;
+    a.defineFunction("f", {"a", "b"}, f);
+    a.defineFunction2("g", 3, flag::kPreloadThis | flag::kSuppressArguments, {{2, "x"}}, g);
+    a.push("o").push("tag").push("T").pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    // f.call(o, 1, 2, 3)
+    a.push(3.0).push(2.0).push(1.0).push("o").op(op::kGetVariable).pushInt(4).push("f").op(op::kGetVariable);
+    a.push("call").op(op::kCallMethod).op(op::kPop);
+    // g.apply(o, ["!"])
+    a.push("!").pushInt(1).op(op::kInitArray).push("o").op(op::kGetVariable).pushInt(2);
+    a.push("g").op(op::kGetVariable).push("apply").op(op::kCallMethod).op(op::kPop);
+    EXPECT_EQ(RunLines(a), (Lines{"3", "3", "T", "T!", "undefined"}));
+}
+
+// function Animal(n) { this.name = n; }  Animal.prototype.speak = function () { return this.name + " speaks"; }
+// Dog extends Animal: its constructor calls super(n), its speak calls super.speak().
+Actions Classes() {
+    Actions animal;
+    animal.push("this").op(op::kGetVariable).push("name").push("n").op(op::kGetVariable).op(op::kSetMember);
+    Actions speak;
+    speak.push("this").op(op::kGetVariable).push("name").op(op::kGetMember).push(" speaks").op(op::kAdd2).op(op::kReturn);
+    Actions dog;
+    dog.push("n").op(op::kGetVariable).pushInt(1).push("super").op(op::kGetVariable).pushUndefined();
+    dog.op(op::kCallMethod).op(op::kPop);
+    Actions dogSpeak;
+    dogSpeak.pushInt(0).push("super").op(op::kGetVariable).push("speak").op(op::kCallMethod);
+    dogSpeak.push(" and barks").op(op::kAdd2).op(op::kReturn);
+    Actions a;
+    a.defineFunction("Animal", {"n"}, animal);
+    a.push("Animal").op(op::kGetVariable).push("prototype").op(op::kGetMember).push("speak");
+    a.defineFunction("", {}, speak).op(op::kSetMember);
+    a.defineFunction("Dog", {"n"}, dog);
+    a.push("Dog").op(op::kGetVariable).push("Animal").op(op::kGetVariable).op(op::kExtends);
+    a.push("Dog").op(op::kGetVariable).push("prototype").op(op::kGetMember).push("speak");
+    a.defineFunction("", {}, dogSpeak).op(op::kSetMember);
+    a.push("d").push("Rex").pushInt(1).push("Dog").op(op::kNewObject).op(op::kSetVariable);
+    return a;
+}
+
+TEST(Avm1Objects, PrototypeChainsClassesAndSuper) {
+    Actions a = Classes();
+    a.pushInt(0).push("d").op(op::kGetVariable).push("speak").op(op::kCallMethod).trace();  // Rex speaks and barks
+    a.push("d").op(op::kGetVariable).push("Animal").op(op::kGetVariable).op(op::kInstanceOf).trace();  // true
+    a.push("d").op(op::kGetVariable).push("Dog").op(op::kGetVariable).op(op::kInstanceOf).trace();     // true
+    a.push("d").op(op::kGetVariable).push("__proto__").op(op::kGetMember).push("Dog").op(op::kGetVariable);
+    a.push("prototype").op(op::kGetMember).op(op::kStrictEquals).trace();  // true
+    a.push("Animal").op(op::kGetVariable).push("d").op(op::kGetVariable).op(op::kCastOp).trace();  // [object Object]
+    a.push("String").op(op::kGetVariable).push("d").op(op::kGetVariable).op(op::kCastOp).trace();  // null
+    EXPECT_EQ(RunLines(a), (Lines{"Rex speaks and barks", "true", "true", "true", "[object Object]", "null"}));
+}
+
+TEST(Avm1Objects, ForInVisitsNewestFirstThenThePrototypesAndSkipsHiddenOnes) {
+    Actions b;
+    b.push("p").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    b.push("p").op(op::kGetVariable).push("inherited").push(1.0).op(op::kSetMember);
+    b.push("o").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    b.push("o").op(op::kGetVariable).push("__proto__").push("p").op(op::kGetVariable).op(op::kSetMember);
+    for (const char* n : {"first", "second", "hidden", "third"}) b.push("o").op(op::kGetVariable).push(n).push(1.0).op(op::kSetMember);
+    b.push(1.0).push("hidden").push("o").op(op::kGetVariable).call("ASSetPropFlags", 3).op(op::kPop);
+    b.push("o").op(op::kGetVariable).op(op::kEnumerate2);
+    b.label("loop").op(op::kPushDuplicate).pushNull().op(op::kEquals2).branchIf("done");
+    b.trace().jump("loop").label("done").op(op::kPop);
+    EXPECT_EQ(RunLines(b), (Lines{"third", "second", "first", "inherited"}));
+}
+
+TEST(Avm1Exceptions, ThrowsTravelThroughNestedCallsToTheNearestCatchAndFinallyRuns) {
+    // function deep() { throw "boom"; trace("not reached"); }  function middle() { deep(); trace("nor this"); }
+    Actions deep;
+    deep.push("boom").op(op::kThrow).push("not reached").trace();
+    Actions middle;
+    middle.call("deep", 0).op(op::kPop).push("nor this").trace();
+    Actions body;
+    body.call("middle", 0).op(op::kPop);
+    Actions handler;
+    handler.push("caught ").push("e").op(op::kGetVariable).op(op::kAdd2).trace();
+    Actions last;
+    last.push("finally").trace();
+    // try { try { throw 1 } finally { trace("inner finally") } } catch (e) { ... }: a finally
+    // without a catch passes the throw on.
+    Actions innerTry;
+    innerTry.push(1.0).op(op::kThrow);
+    Actions innerFinally;
+    innerFinally.push("inner finally").trace();
+    Actions outerBody;
+    outerBody.tryCatch(innerTry, "", nullptr, &innerFinally);
+    Actions a;
+    a.defineFunction("deep", {}, deep).defineFunction("middle", {}, middle);
+    a.tryCatch(body, "e", &handler, &last);
+    a.tryCatch(outerBody, "e", &handler);
+    a.push("after").trace();
+    EXPECT_EQ(RunLines(a), (Lines{"caught boom", "finally", "inner finally", "caught 1", "after"}));
+    // What no catch takes ends its block quietly; the next block runs.
+    Actions uncaught;
+    uncaught.push("x").op(op::kThrow).push("not after").trace();
+    EXPECT_TRUE(RunLines(uncaught).empty());
+}
+
+TEST(Avm1Objects, GettersSettersAndWatchers) {
+    // o.addProperty("v", function () { return this._v * 2; }, function (x) { this._v = x; })
+    Actions getter;
+    getter.push("this").op(op::kGetVariable).push("_v").op(op::kGetMember).push(2.0).op(op::kMultiply).op(op::kReturn);
+    Actions setter;
+    setter.push("this").op(op::kGetVariable).push("_v").push("x").op(op::kGetVariable).op(op::kSetMember);
+    // o.watch("w", function (name, old, now) { return now + 1; })
+    Actions watcher;
+    watcher.push("now").op(op::kGetVariable).push(1.0).op(op::kAdd2).op(op::kReturn);
+    Actions a;
+    a.push("o").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    a.defineFunction("", {"x"}, setter).defineFunction("", {}, getter).push("v").pushInt(3);
+    a.push("o").op(op::kGetVariable).push("addProperty").op(op::kCallMethod).trace();  // true
+    a.push("o").op(op::kGetVariable).push("v").push(21.0).op(op::kSetMember);
+    a.push("o").op(op::kGetVariable).push("v").op(op::kGetMember).trace();  // 42
+    a.defineFunction("", {"name", "old", "now"}, watcher).push("w").pushInt(2);
+    a.push("o").op(op::kGetVariable).push("watch").op(op::kCallMethod).op(op::kPop);
+    a.push("o").op(op::kGetVariable).push("w").push(1.0).op(op::kSetMember);
+    a.push("o").op(op::kGetVariable).push("w").op(op::kGetMember).trace();  // 2
+    EXPECT_EQ(RunLines(a), (Lines{"true", "42", "2"}));
+}
+
+TEST(Avm1CoreClasses, ArraysStringsNumbersAndTheGlobals) {
+    Actions a;
+    // [3, 1, 10, 2].sort(Array.NUMERIC | Array.DESCENDING).join("-")
+    a.push("l").push(2.0).push(10.0).push(1.0).push(3.0).pushInt(4).op(op::kInitArray).op(op::kSetVariable);
+    a.push(18.0).pushInt(1).push("l").op(op::kGetVariable).push("sort").op(op::kCallMethod).op(op::kPop);
+    a.push("-").pushInt(1).push("l").op(op::kGetVariable).push("join").op(op::kCallMethod).trace();  // 10-3-2-1
+    // l.splice(1, 2, "x") leaves 10,x,1
+    a.push("x").push(2.0).push(1.0).pushInt(3).push("l").op(op::kGetVariable).push("splice").op(op::kCallMethod).op(op::kPop);
+    a.push("l").op(op::kGetVariable).trace();
+    // "a,b,,c".split(",").length, "héllo".substr(1, 3), "abcabc".lastIndexOf("b")
+    a.push(",").pushInt(1).push("a,b,,c").push("split").op(op::kCallMethod).push("length").op(op::kGetMember).trace();
+    a.push(3.0).push(1.0).pushInt(2).push("h\xC3\xA9llo").push("substr").op(op::kCallMethod).trace();
+    a.push("b").pushInt(1).push("abcabc").push("lastIndexOf").op(op::kCallMethod).trace();
+    // (255).toString(16), NaN, Infinity, parseInt("0x1F"), escape("a b")
+    a.push(16.0).pushInt(1).push(255.0).push("toString").op(op::kCallMethod).trace();
+    a.push("NaN").op(op::kGetVariable).trace().push("Infinity").op(op::kGetVariable).trace();
+    a.push("0x1F").call("parseInt", 1).trace();
+    a.push("a b").call("escape", 1).trace();
+    EXPECT_EQ(RunLines(a), (Lines{"10-3-2-1", "10,x,1", "4", "\xC3\xA9ll", "4", "ff", "NaN", "Infinity", "31", "a%20b"}));
+}
+
+TEST(Avm1Garbage, ObjectsMadeAndDroppedEveryFrameKeepTheHeapFlat) {
+    FakeHost host;
+    Machine m(host, 8);
+    // Each frame: keep = { next: [1, 2, 3], self: <a closure> } replacing the last one.
+    Actions a;
+    a.push("keep").push("next").push(3.0).push(2.0).push(1.0).pushInt(3).op(op::kInitArray);
+    a.push("fn").defineFunction("", {}, Actions().push(1.0).op(op::kReturn)).pushInt(2).op(op::kInitObject);
+    a.op(op::kSetVariable);
+    const std::vector<uint8_t> code = a.bytes();
+    size_t afterHundred = 0;
+    for (int frame = 0; frame < 3000; ++frame) {
+        m.startFrame();
+        m.run(code, 1);
+        if (frame == 100) afterHundred = m.heap().liveObjects();
+    }
+    EXPECT_LT(m.heap().liveObjects(), afterHundred + 4096) << "the heap grows no further after the first frames";
+    m.collectGarbage();
+    const size_t live = m.heap().liveObjects();
+    m.startFrame();
+    m.run(code, 1);
+    m.collectGarbage();
+    EXPECT_EQ(m.heap().liveObjects(), live) << "one frame's objects replace the last frame's";
+}
+
+// s doubled `times` times from 16 bytes.
+Actions& Grow(Actions& a, int times) {
+    a.push("s").push("0123456789abcdef").op(op::kSetVariable);
+    for (int i = 0; i < times; ++i) a.push("s").push("s").op(op::kGetVariable).push("s").op(op::kGetVariable).op(op::kAdd2).op(op::kSetVariable);
+    return a;
+}
+
+TEST(Avm1Budgets, ACopyingLoopStopsAtTheWorkBudgetAndTheMoviePlaysOn) {
+    FakeHost host;
+    Machine m(host, 8);
+    // s is 64 KiB; then t = s + "x" forever: few instructions, each copying the whole string.
+    Actions concat;
+    Grow(concat, 12);
+    concat.label("loop").push("t").push("s").op(op::kGetVariable).push("x").op(op::kAdd2).op(op::kSetVariable).jump("loop");
+    const std::vector<uint8_t> code = concat.bytes();
+    m.startFrame();
+    m.run(code, 1);
+    EXPECT_TRUE(m.budgetSpent());
+    ASSERT_EQ(host.logged.size(), 1u);
+    EXPECT_NE(host.logged[0].find("kMaxScriptWorkPerFrame"), std::string::npos) << host.logged[0];
+    // The next frame runs again.
+    m.startFrame();
+    EXPECT_FALSE(m.budgetSpent());
+    const std::vector<uint8_t> hello = Actions().push("next frame").trace().bytes();
+    m.run(hello, 1);
+    EXPECT_EQ(host.traced, (Lines{"next frame"}));
+}
+
+TEST(Avm1Budgets, StringsKeptAcrossFramesStopAtTheMemoryBudget) {
+    FakeHost host;
+    Machine m(host, 8);
+    // Each frame adds eight 8 MiB strings to an array the timeline keeps: 64 MiB a frame.
+    Actions setup;
+    setup.push("kept").pushInt(0).op(op::kInitArray).op(op::kSetVariable);
+    const std::vector<uint8_t> first = setup.bytes();
+    Actions more;
+    Grow(more, 19);
+    for (int i = 0; i < 8; ++i) {
+        more.push("s").op(op::kGetVariable).push(1.0 + i).op(op::kAdd2).pushInt(1).push("kept").op(op::kGetVariable);
+        more.push("push").op(op::kCallMethod).op(op::kPop);
+    }
+    const std::vector<uint8_t> code = more.bytes();
+    m.startFrame();
+    m.run(first, 1);
+    int frames = 0;
+    for (; frames < 10 && host.logged.empty(); ++frames) {
+        m.startFrame();
+        m.run(code, 1);
+    }
+    ASSERT_FALSE(host.logged.empty()) << "ten frames of 64 MiB went unchecked";
+    EXPECT_NE(host.logged[0].find("kMaxScriptMemory"), std::string::npos) << host.logged[0];
+    EXPECT_LE(frames, 5) << "256 MiB are met in the fifth frame at the latest";
+    EXPECT_LE(m.heap().liveBytes(), avm1::kMaxScriptMemory + (size_t{16} << 20));
+}
+
+}  // namespace
