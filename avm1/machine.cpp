@@ -524,8 +524,9 @@ Value Machine::getMember(const Value& object, std::string_view name) {
             if (o->elements) {
                 size_t index = 0;
                 if (name == "length") return Value::Number(static_cast<double>(o->elements->size()));
-                if (ArrayIndex(name, index)) {
-                    if (index < o->elements->size()) return (*o->elements)[index];
+                if (ArrayIndex(name, index) && index < o->elements->size()) {
+                    const Value& v = (*o->elements)[index];
+                    if (!IsHole(v)) return v;
                 }
             }
             if (o->wraps == Object::Wraps::kString && name == "length") {
@@ -638,13 +639,13 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
             const size_t length = static_cast<size_t>(std::min(n, static_cast<double>(kMaxArrayLength)));
             if (length > o->elements->size() && !charge(static_cast<int64_t>(length - o->elements->size()) * kWorkPerElement)) return;
             o = heap_.get(object.object());
-            if (o != nullptr && o->elements) o->elements->resize(length);
+            if (o != nullptr && o->elements) o->elements->resize(length, Hole());
             return;
         }
         if (ArrayIndex(name, index) && index < kMaxArrayLength) {
             if (index >= o->elements->size()) {
                 if (!charge(static_cast<int64_t>(index + 1 - o->elements->size()) * kWorkPerElement)) return;
-                o->elements->resize(index + 1);
+                o->elements->resize(index + 1, Hole());
             }
             (*o->elements)[index] = stored;
             return;
@@ -671,7 +672,7 @@ bool Machine::deleteMember(const Value& object, std::string_view name) {
     if (o == nullptr) return false;
     size_t index = 0;
     if (o->elements && ArrayIndex(name, index) && index < o->elements->size()) {
-        (*o->elements)[index] = Value();
+        (*o->elements)[index] = Hole();
         return true;
     }
     return o->remove(name);
@@ -683,7 +684,10 @@ bool Machine::hasMember(const Value& object, std::string_view name) {
             const Object* o = heap_.get(object.object());
             if (o == nullptr) return false;
             size_t index = 0;
-            if (o->elements && (name == "length" || (ArrayIndex(name, index) && index < o->elements->size()))) return true;
+            if (o->elements && (name == "length" || (ArrayIndex(name, index) && index < o->elements->size() &&
+                                                     !IsHole((*o->elements)[index])))) {
+                return true;
+            }
             if (o->wraps == Object::Wraps::kSuper) return heap_.lookup(o->prototype, name) != nullptr;
             return heap_.lookup(object.object(), name) != nullptr;
         }
@@ -733,7 +737,7 @@ std::vector<std::string> Machine::enumerate(const Value& object) {
         }
         if (own && o->elements) {
             for (size_t i = o->elements->size(); i-- > 0;) {
-                if (!(*o->elements)[i].isUndefined()) names.push_back(std::to_string(i));
+                if (!IsHole((*o->elements)[i])) names.push_back(std::to_string(i));
             }
         }
         charge(static_cast<int64_t>(props.size()) * kWorkPerElement);

@@ -62,6 +62,17 @@ struct FunctionBody {
     uint32_t clip = 0;                                   // the timeline it was defined on
 };
 
+// An array element never written (a[9] = x leaves 0 to 8 so): for-in skips it, reads give
+// undefined. It is the one clip handle no clip has.
+inline Value Hole() { return Value::Clip(0); }
+inline bool IsHole(const Value& v) { return v.type() == Type::kClip && v.clip() == 0; }
+// Elements as the array methods see them: holes become undefined values of their own.
+inline void FillHoles(std::vector<Value>& elements) {
+    for (Value& v : elements) {
+        if (IsHole(v)) v = Value();
+    }
+}
+
 struct Watcher {
     std::string name;
     Value callback, data;

@@ -68,11 +68,22 @@ double BitOr(int32_t x, int32_t y) { return x | y; }
 double BitXor(int32_t x, int32_t y) { return x ^ y; }
 double LeftShift(int32_t x, int32_t y) { return static_cast<int32_t>(static_cast<uint32_t>(x) << Shift(y)); }
 double RightShift(int32_t x, int32_t y) { return x >> Shift(y); }
-double UnsignedRightShift(int32_t x, int32_t y) { return static_cast<uint32_t>(x) >> Shift(y); }
+
+// From version 8 the unsigned shift's result is kept as a 32-bit integer, as the reference
+// players store it: 4294967295 >>> 0 is -1 there.
+bool UnsignedShift(Activation& a, const swf::Action&) {
+    const int32_t b = ToInt32(a.number(a.pop())), x = ToInt32(a.number(a.pop()));
+    const uint32_t r = static_cast<uint32_t>(x) >> Shift(b);
+    a.push(Value::Number(a.version() >= 8 ? static_cast<double>(static_cast<int32_t>(r)) : static_cast<double>(r)));
+    return true;
+}
 
 // Add2: strings join, anything else adds as numbers.
 bool Add2(Activation& a, const swf::Action&) {
-    const Value b = a.machine.toPrimitive(a.pop()), x = a.machine.toPrimitive(a.pop());
+    // The left operand becomes a primitive first, as the reference players convert them.
+    const Value right = a.pop(), left = a.pop();
+    const Value x = a.machine.toPrimitive(left);
+    const Value b = a.machine.toPrimitive(right);
     if (x.type() == Type::kString || b.type() == Type::kString) {
         std::string s = a.string(x);
         const std::string tail = a.string(b);
@@ -106,7 +117,7 @@ void AddArithmeticActions(ActionHandlers& h) {
     h.set(ActionCode::kBitXor, Bits<BitXor>);
     h.set(ActionCode::kBitLShift, Bits<LeftShift>);
     h.set(ActionCode::kBitRShift, Bits<RightShift>);
-    h.set(ActionCode::kBitURShift, Bits<UnsignedRightShift>);
+    h.set(ActionCode::kBitURShift, UnsignedShift);
     h.set(ActionCode::kAdd2, Add2);
 }
 

@@ -26,7 +26,9 @@ bool Less(Activation& a, const swf::Action&) {
 // before version 7).
 template <bool Greater>
 bool TypedLess(Activation& a, const swf::Action&) {
-    Value b = a.machine.toPrimitive(a.pop()), x = a.machine.toPrimitive(a.pop());
+    const Value rightValue = a.pop(), leftValue = a.pop();
+    Value x = a.machine.toPrimitive(leftValue);
+    Value b = a.machine.toPrimitive(rightValue);
     if (Greater) std::swap(x, b);
     if (x.type() == Type::kString && b.type() == Type::kString) {
         a.push(Value::Bool(x.string() < b.string()));

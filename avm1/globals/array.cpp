@@ -12,7 +12,20 @@ namespace sort_flag {
 constexpr int kCaseInsensitive = 1, kDescending = 2, kUniqueSort = 4, kReturnIndexedArray = 8, kNumeric = 16;
 }
 
-std::vector<Value>* Elements(Machine& m, const Value& self) { return m.elementsOf(self); }
+// The array's elements, its holes made undefined values: every method but pop and push
+// makes them so, as the reference players do.
+std::vector<Value>* Elements(Machine& m, const Value& self) {
+    std::vector<Value>* e = m.elementsOf(self);
+    if (e != nullptr) FillHoles(*e);
+    return e;
+}
+
+// The elements read without changing the array: its holes read as undefined.
+std::vector<Value> Copy(const std::vector<Value>& e) {
+    std::vector<Value> out = e;
+    FillHoles(out);
+    return out;
+}
 
 Value Length(const std::vector<Value>& e) { return Value::Number(static_cast<double>(e.size())); }
 
@@ -27,7 +40,7 @@ Value Construct(Machine& m, const Value& self, std::vector<Value>& args) {
         const double n = args[0].number();
         if (n >= 0 && n <= static_cast<double>(kMaxArrayLength) && n == std::trunc(n)) {
             if (!m.charge(static_cast<int64_t>(n) * kWorkPerElement)) return Value();
-            elements.resize(static_cast<size_t>(n));
+            elements.resize(static_cast<size_t>(n), Hole());
         } else {
             elements = args;
         }
@@ -50,7 +63,7 @@ size_t Position(double n, size_t size) {
 }
 
 Value Push(Machine& m, const Value& self, std::vector<Value>& args) {
-    std::vector<Value>* e = Elements(m, self);
+    std::vector<Value>* e = m.elementsOf(self);
     if (e == nullptr || !m.charge(static_cast<int64_t>(args.size()) * kWorkPerElement)) return Value();
     if (e->size() + args.size() > kMaxArrayLength) return Length(*e);
     e->insert(e->end(), args.begin(), args.end());
@@ -58,9 +71,9 @@ Value Push(Machine& m, const Value& self, std::vector<Value>& args) {
 }
 
 Value Pop(Machine& m, const Value& self, std::vector<Value>&) {
-    std::vector<Value>* e = Elements(m, self);
+    std::vector<Value>* e = m.elementsOf(self);
     if (e == nullptr || e->empty()) return Value();
-    Value v = std::move(e->back());
+    Value v = IsHole(e->back()) ? Value() : std::move(e->back());
     e->pop_back();
     return v;
 }
@@ -84,15 +97,16 @@ Value Unshift(Machine& m, const Value& self, std::vector<Value>& args) {
 }
 
 Value Slice(Machine& m, const Value& self, std::vector<Value>& args) {
-    std::vector<Value>* e = Elements(m, self);
+    std::vector<Value>* e = m.elementsOf(self);
     if (e == nullptr) return Value();
     const size_t size = e->size();
     const size_t from = Position(IntegerArgument(m, args, 0, 0), size);
     const size_t to = Position(IntegerArgument(m, args, 1, static_cast<double>(size)), size);
-    e = Elements(m, self);
+    e = m.elementsOf(self);
     if (e == nullptr) return Value();
     std::vector<Value> out;
     if (from < to && to <= e->size()) out.assign(e->begin() + static_cast<std::ptrdiff_t>(from), e->begin() + static_cast<std::ptrdiff_t>(to));
+    FillHoles(out);
     return ArrayValue(m, std::move(out));
 }
 
@@ -117,16 +131,17 @@ Value Splice(Machine& m, const Value& self, std::vector<Value>& args) {
 }
 
 Value Concat(Machine& m, const Value& self, std::vector<Value>& args) {
-    std::vector<Value>* e = Elements(m, self);
+    std::vector<Value>* e = m.elementsOf(self);
     if (e == nullptr) return Value();
-    std::vector<Value> out = *e;
+    std::vector<Value> out = Copy(*e);
     for (const Value& a : args) {
-        if (const std::vector<Value>* more = m.elementsOf(a)) {
+        if (std::vector<Value>* more = m.elementsOf(a)) {
             if (!m.charge(static_cast<int64_t>(more->size()) * kWorkPerElement) ||
                 out.size() + more->size() > kMaxArrayLength) {
                 break;
             }
-            out.insert(out.end(), more->begin(), more->end());
+            const std::vector<Value> items = Copy(*more);
+            out.insert(out.end(), items.begin(), items.end());
         } else {
             out.push_back(a);
         }
@@ -135,10 +150,10 @@ Value Concat(Machine& m, const Value& self, std::vector<Value>& args) {
 }
 
 Value Join(Machine& m, const Value& self, std::vector<Value>& args) {
-    std::vector<Value>* e = Elements(m, self);
+    std::vector<Value>* e = m.elementsOf(self);
     if (e == nullptr) return Value();
     const std::string separator = args.empty() || args[0].isUndefined() ? "," : m.toString(args[0]);
-    const std::vector<Value> items = *e;  // element conversions may run scripts that change it
+    const std::vector<Value> items = Copy(*e);  // element conversions may run scripts that change it
     std::string out;
     for (size_t i = 0; i < items.size(); ++i) {
         if (i > 0) out += separator;

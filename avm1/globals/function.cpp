@@ -22,6 +22,7 @@ Value Apply(Machine& m, const Value& self, std::vector<Value>& args) {
     const Value thisValue = Argument(args, 0).isNullish() ? Value() : args[0];
     std::vector<Value> list;
     if (const std::vector<Value>* elements = m.elementsOf(Argument(args, 1))) list = *elements;
+    FillHoles(list);
     return m.call(self, thisValue, std::move(list));
 }
 
