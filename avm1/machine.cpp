@@ -241,6 +241,7 @@ void Machine::execute(const std::vector<uint8_t>& code, uint32_t clip, int depth
     a.code = &code;
     a.depth = depth;
     a.pool = std::make_shared<const std::vector<std::string>>();
+    a.stackBase = 0;  // every block of a step shares the stack, values left by others included
     runRange(a, 0, code.size());
 }
 

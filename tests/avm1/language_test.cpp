@@ -282,3 +282,22 @@ TEST(Avm1Budgets, StringsKeptAcrossFramesStopAtTheMemoryBudget) {
 }
 
 }  // namespace
+
+namespace {
+
+// The blocks of one step share the stack, as the reference players run them: a value one
+// leaves is there for the next; registers are each block's own; a new step starts empty.
+TEST(Avm1Stack, BlocksOfAStepShareTheStackButNotTheirRegisters) {
+    FakeHost host;
+    Machine m(host, 8);
+    const std::vector<uint8_t> leave = Actions().push("left behind").push(42.0).storeRegister(1).op(op::kPop).bytes();
+    const std::vector<uint8_t> take = Actions().trace().pushRegister(1).trace().bytes();
+    m.startFrame();
+    m.run(leave, 1);
+    m.run(take, 1);
+    m.startFrame();
+    m.run(take, 1);
+    EXPECT_EQ(host.traced, (Lines{"left behind", "undefined", "undefined", "undefined"}));
+}
+
+}  // namespace
