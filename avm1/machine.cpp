@@ -62,9 +62,10 @@ std::string Machine::toString(const Value& v) {
         case Type::kClip: return host_.exists(v.clip()) ? host_.path(v.clip()) : "";
         case Type::kObject: {
             if (heap_.get(v.object()) == nullptr) return version_ >= 7 ? "undefined" : "";
+            // Without a toString to call, the reference players print the object's type.
+            if (!isFunction(getMember(v, "toString"))) return isFunction(v) ? "[type Function]" : "[type Object]";
             const Value r = callMethod(v, "toString", {});
-            if (IsPrimitive(r)) return r.isUndefined() && !hasMember(v, "toString") ? "[object Object]" : toString(r);
-            return "[object Object]";
+            return IsPrimitive(r) ? toString(r) : (isFunction(v) ? "[type Function]" : "[type Object]");
         }
     }
     return {};
@@ -80,8 +81,8 @@ double Machine::toNumber(const Value& v) {
         case Type::kClip: return version_ <= 4 ? 0.0 : kNaN;
         case Type::kObject: {
             if (version_ <= 4) return 0.0;  // version 4 knows no objects: they count as nothing
-            const Value r = callMethod(v, "valueOf", {});
-            return IsPrimitive(r) && !r.isUndefined() ? toNumber(r) : kNaN;
+            const Value r = toPrimitive(v);
+            return IsPrimitive(r) ? toNumber(r) : kNaN;
         }
     }
     return 0;
@@ -106,15 +107,19 @@ bool Machine::toBoolean(const Value& v) const {
 }
 
 Value Machine::toPrimitive(const Value& v) {
-    if (v.type() == Type::kClip) return Value::String(toString(v));
+    // A clip's valueOf is the clip: comparisons take it as a number (NaN), Add2 as its path.
+    if (v.type() == Type::kClip) return v;
     if (v.type() != Type::kObject) return v;
     const Object* o = heap_.get(v.object());
     if (o == nullptr) return Value();
-    // Dates become their text; other objects their valueOf, when it is a primitive.
-    if (o->wraps != Object::Wraps::kDate) {
+    // Dates become their text; other objects their valueOf, when it is a primitive, else their
+    // toString; an object with neither (the global object) is undefined.
+    const bool hasValueOf = isFunction(getMember(v, "valueOf"));
+    if (o->wraps != Object::Wraps::kDate && hasValueOf) {
         const Value r = callMethod(v, "valueOf", {});
-        if (IsPrimitive(r) && !(r.isUndefined() && !hasMember(v, "valueOf"))) return r;
+        if (IsPrimitive(r)) return r;
     }
+    if (!isFunction(getMember(v, "toString"))) return hasValueOf ? Value::String(toString(v)) : Value();
     return Value::String(toString(v));
 }
 

@@ -63,9 +63,12 @@ std::string IntegerToString(double n, int radix) {
 double StringToNumber(std::string_view s, int version) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+    // Blanks may lead, not trail: "  5" is 5, "5 " is no number.
     size_t a = 0, b = s.size();
     while (a < b && blank(s[a])) ++a;
-    while (b > a && blank(s[b - 1])) --b;
+    if (version <= 4) {
+        while (b > a && blank(s[b - 1])) --b;
+    }
     std::string t(s.substr(a, b - a));
     if (version <= 4) {
         // Version 4 takes the number the string starts with, and 0 when there is none.

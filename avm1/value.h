@@ -62,7 +62,7 @@ private:
 std::string NumberToString(double n);
 // The integer part of a number in a radix from 2 to 36, as Number.toString(radix) prints it.
 std::string IntegerToString(double n, int radix);
-// A string as a number: decimal or 0x hexadecimal, surrounding blanks allowed. Anything
+// A string as a number: decimal or 0x hexadecimal, after leading blanks. Anything
 // else is NaN (0 for movies of version 4 and below).
 double StringToNumber(std::string_view s, int version);
 // ECMA's ToInt32.

@@ -82,8 +82,13 @@ bool UnsignedShift(Activation& a, const swf::Action&) {
 bool Add2(Activation& a, const swf::Action&) {
     // The left operand becomes a primitive first, as the reference players convert them.
     const Value right = a.pop(), left = a.pop();
-    const Value x = a.machine.toPrimitive(left);
-    const Value b = a.machine.toPrimitive(right);
+    // A clip joins as its path.
+    auto primitive = [&](const Value& v) {
+        Value p = a.machine.toPrimitive(v);
+        return p.type() == Type::kClip ? Value::String(a.string(p)) : p;
+    };
+    const Value x = primitive(left);
+    const Value b = primitive(right);
     if (x.type() == Type::kString || b.type() == Type::kString) {
         std::string s = a.string(x);
         const std::string tail = a.string(b);

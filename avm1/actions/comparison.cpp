@@ -22,8 +22,7 @@ bool Less(Activation& a, const swf::Action&) {
     return true;
 }
 
-// Less2 and Greater: strings compare as strings; NaN gives undefined (false for Less2
-// before version 7).
+// Less2 and Greater: strings compare as strings; NaN gives undefined.
 template <bool Greater>
 bool TypedLess(Activation& a, const swf::Action&) {
     const Value rightValue = a.pop(), leftValue = a.pop();
@@ -36,7 +35,7 @@ bool TypedLess(Activation& a, const swf::Action&) {
     }
     const double left = a.number(x), right = a.number(b);
     if (std::isnan(left) || std::isnan(right)) {
-        a.push(a.version() <= 6 && !Greater ? Value::Bool(false) : Value());
+        a.push(Value());
     } else {
         a.push(Value::Bool(left < right));
     }
@@ -47,6 +46,14 @@ bool TypedLess(Activation& a, const swf::Action&) {
 // primitives to meet a number, a string or a boolean.
 bool LooselyEqual(Activation& a, Value x, Value b) {
     for (int round = 0; round < 3; ++round) {
+        const bool xRefFirst = x.type() == Type::kClip || x.type() == Type::kObject;
+        const bool bRefFirst = b.type() == Type::kClip || b.type() == Type::kObject;
+        // An object meets a primitive as its own primitive, undefined included.
+        if (xRefFirst != bRefFirst) {
+            if (xRefFirst) x = a.machine.toPrimitive(x);
+            if (bRefFirst) b = a.machine.toPrimitive(b);
+            continue;
+        }
         const bool xNullish = x.isNullish(), bNullish = b.isNullish();
         if (xNullish || bNullish) return xNullish && bNullish;
         if (x.type() == b.type()) {
@@ -55,7 +62,8 @@ bool LooselyEqual(Activation& a, Value x, Value b) {
                 case Type::kClip: return x.clip() == b.clip();
                 case Type::kObject: return x.object() == b.object();
                 case Type::kBool: return x.boolean() == b.boolean();
-                default: return x.number() == b.number();
+                // The reference players' == holds NaN equal to NaN.
+                default: return x.number() == b.number() || (std::isnan(x.number()) && std::isnan(b.number()));
             }
         }
         const bool xRef = x.type() == Type::kClip || x.type() == Type::kObject;
@@ -69,7 +77,8 @@ bool LooselyEqual(Activation& a, Value x, Value b) {
             b = a.machine.toPrimitive(b);
             continue;
         }
-        return a.number(x) == a.number(b);
+        const double left = a.number(x), right = a.number(b);
+        return left == right || (std::isnan(left) && std::isnan(right));
     }
     return false;
 }

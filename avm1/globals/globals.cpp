@@ -51,7 +51,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     Heap& heap = m.heap();
     b.object = heap.make();
     b.function = heap.make(b.object);
-    b.global = heap.make(b.object);
+    b.global = heap.make();  // the global object is bare: no prototype, no toString, no valueOf
     InstallObject(m, b);
     InstallFunction(m, b);
     InstallArray(m, b);

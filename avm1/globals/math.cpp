@@ -1,4 +1,5 @@
 // Math: the functions and constants; random() draws from the machine's fixed sequence.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -38,12 +39,15 @@ double Tan(double x) { return std::tan(x); }
 double Atan2(double y, double x) { return std::atan2(y, x); }
 double Pow(double x, double y) { return std::pow(x, y); }
 
-// max and min: of no arguments -Infinity and Infinity; NaN when any is NaN.
+// max and min: of no arguments -Infinity and Infinity; NaN when any is NaN. They compare two
+// arguments at least, so one alone meets an undefined second and gives NaN, as the reference
+// players' do.
 template <bool Max>
 Value Extreme(Machine& m, const Value&, std::vector<Value>& args) {
     double out = Max ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
-    for (const Value& a : args) {
-        const double n = m.toNumber(a);
+    if (args.empty()) return Value::Number(out);
+    for (size_t i = 0; i < std::max<size_t>(args.size(), 2); ++i) {
+        const double n = i < args.size() ? m.toNumber(args[i]) : std::numeric_limits<double>::quiet_NaN();
         if (std::isnan(n)) return Value::Number(n);
         if (Max ? n > out : n < out) out = n;
     }
