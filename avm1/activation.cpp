@@ -133,9 +133,56 @@ bool Activation::special(std::string_view name, Value& out) {
     return false;
 }
 
+// "a.b.c" without slashes or colons: tried from each link of the scope chain, innermost
+// first, until one has `a` and every step but the last reaches an object or a clip. False
+// when the name is no such path or no link resolves it.
+bool Activation::dottedPath(std::string_view name, Value& owner, std::string_view& last) {
+    if (name.find_first_of("/:") != std::string_view::npos) return false;
+    const size_t lastDot = name.rfind('.');
+    if (lastDot == std::string_view::npos || lastDot == 0 || lastDot + 1 == name.size()) return false;
+    last = name.substr(lastDot + 1);
+    const size_t firstDot = name.find('.');
+    const std::string_view first = name.substr(0, firstDot);
+    auto walk = [&](Value v) {
+        for (size_t from = firstDot + 1; from <= lastDot;) {
+            if (v.type() != Type::kObject && v.type() != Type::kClip) return false;
+            const size_t dot = name.find('.', from);
+            if (dot == from) return false;
+            v = machine.getMember(v, name.substr(from, dot - from));
+            from = dot + 1;
+        }
+        if (v.type() != Type::kObject && v.type() != Type::kClip) return false;
+        owner = v;
+        return true;
+    };
+    Value start;
+    if (special(first, start)) return walk(start);
+    for (size_t i = scope.size(); i-- > 0;) {
+        const ScopeEntry& e = scope[i];
+        if (machine.hasMember(e.value, first) && walk(machine.getMember(e.value, first))) return true;
+    }
+    owner = Value();
+    return true;  // a path no link resolves reads as undefined
+}
+
+Value Activation::lookup(std::string_view name) {
+    Value out;
+    if (special(name, out)) return out;
+    for (size_t i = scope.size(); i-- > 0;) {
+        const ScopeEntry& e = scope[i];
+        if (machine.hasMember(e.value, name)) return machine.getMember(e.value, name);
+    }
+    return Value();
+}
+
 Value Activation::getVariable(std::string_view name) {
     uint32_t owner = target;
     std::string_view var = name;
+    Value object;
+    if (dottedPath(name, object, var)) {
+        if (var == "this") return object;
+        return machine.getMember(object, var);
+    }
     if (splitPath(name, owner, var)) {
         if (owner == 0) return Value();
         Value out;
@@ -146,18 +193,17 @@ Value Activation::getVariable(std::string_view name) {
         const uint32_t c = machine.resolvePath(target, name);
         return c != 0 ? Value::Clip(c) : Value();
     }
-    Value out;
-    if (special(name, out)) return out;
-    for (size_t i = scope.size(); i-- > 0;) {
-        const ScopeEntry& e = scope[i];
-        if (machine.hasMember(e.value, name)) return machine.getMember(e.value, name);
-    }
-    return Value();
+    return lookup(name);
 }
 
 void Activation::setVariable(std::string_view name, const Value& value) {
     uint32_t owner = target;
     std::string_view var = name;
+    Value object;
+    if (dottedPath(name, object, var)) {
+        machine.setMember(object, var, value);
+        return;
+    }
     if (splitPath(name, owner, var)) {
         if (owner != 0 && !var.empty()) machine.setMember(Value::Clip(owner), var, value);
         return;

@@ -74,6 +74,9 @@ struct Activation {
 
 private:
     bool splitPath(std::string_view name, uint32_t& clip, std::string_view& var);
+    bool dottedPath(std::string_view name, Value& owner, std::string_view& last);
+    // A plain name through the scope chain, innermost first.
+    Value lookup(std::string_view name);
     // A name no scope link is asked about: this, _global, _root, _level0.
     bool special(std::string_view name, Value& out);
 };

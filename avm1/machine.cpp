@@ -535,9 +535,6 @@ Value Machine::getMember(const Value& object, std::string_view name) {
                     if (!IsHole(v)) return v;
                 }
             }
-            if (o->wraps == Object::Wraps::kString && name == "length") {
-                return Value::Number(static_cast<double>(CharacterCount(o->primitive.string(), version_)));
-            }
             if (o->wraps == Object::Wraps::kSuper) {
                 const Value self = o->superThis;
                 return getOnObject(self, o->prototype, name, found);

@@ -62,7 +62,8 @@ bool LooselyEqual(Activation& a, Value x, Value b) {
                 case Type::kClip: return x.clip() == b.clip();
                 case Type::kObject: return x.object() == b.object();
                 case Type::kBool: return x.boolean() == b.boolean();
-                // The reference players' == holds NaN equal to NaN.
+                // The reference players' == holds the number NaN equal to itself (a string that is no
+                // number is still unequal to NaN).
                 default: return x.number() == b.number() || (std::isnan(x.number()) && std::isnan(b.number()));
             }
         }
@@ -77,8 +78,7 @@ bool LooselyEqual(Activation& a, Value x, Value b) {
             b = a.machine.toPrimitive(b);
             continue;
         }
-        const double left = a.number(x), right = a.number(b);
-        return left == right || (std::isnan(left) && std::isnan(right));
+        return a.number(x) == a.number(b);
     }
     return false;
 }

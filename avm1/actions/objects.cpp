@@ -1,4 +1,7 @@
 // The object model's actions: literals, for-in, classes and their tests.
+#include <algorithm>
+#include <cmath>
+
 #include "avm1/actions/handlers.h"
 
 namespace avm1 {
@@ -7,8 +10,22 @@ namespace {
 
 using swf::ActionCode;
 
+// A count of more values than the stack holds makes nothing and takes nothing, as the
+// reference players do: undefined goes on top of what is there.
+bool CountFits(Activation& a, double count, size_t perEntry) {
+    const size_t there = a.machine.stack().size() - std::min(a.machine.stack().size(), a.stackBase);
+    return !(count > static_cast<double>(there) / static_cast<double>(perEntry));
+}
+
+double CountOperand(Activation& a) {
+    const double n = a.number(a.pop());
+    return std::isnan(n) || n < 0 ? 0 : std::trunc(n);
+}
+
 bool InitArray(Activation& a, const swf::Action&) {
-    std::vector<Value> elements = a.popArgs(a.popCount());
+    const double count = CountOperand(a);
+    if (!CountFits(a, count, 1)) return a.push(Value()), true;
+    std::vector<Value> elements = a.popArgs(static_cast<size_t>(count));
     const ObjectHandle h = a.machine.newArray(std::move(elements));
     a.push(h ? Value::Object(h) : Value());
     return true;
@@ -16,7 +33,9 @@ bool InitArray(Activation& a, const swf::Action&) {
 
 // InitObject: a value, then its name, for each member, the last written first.
 bool InitObject(Activation& a, const swf::Action&) {
-    const size_t count = a.popCount();
+    const double n = CountOperand(a);
+    if (!CountFits(a, n, 2)) return a.push(Value()), true;
+    const size_t count = static_cast<size_t>(n);
     const ObjectHandle h = a.machine.newObject();
     for (size_t i = 0; i < count; ++i) {
         const Value value = a.pop();
@@ -33,7 +52,9 @@ bool InitObject(Activation& a, const swf::Action&) {
 // Enumerate and Enumerate2: an end mark, then the names, so that popping gives them in the
 // reference order.
 void PushNames(Activation& a, const Value& object) {
-    a.push(Value::Null());
+    // The end mark is undefined (loops test it against null); what is no object has no names.
+    a.push(Value());
+    if (object.type() != Type::kObject && object.type() != Type::kClip) return;
     std::vector<std::string> names = a.machine.enumerate(object);
     for (size_t i = names.size(); i-- > 0 && !a.stopped;) a.push(Value::String(std::move(names[i])));
 }

@@ -5,10 +5,10 @@ namespace avm1 {
 
 namespace {
 
-// Function(x) gives x back when it is an object, and a bare object else, as the reference
+// Function(x) gives x back, whatever it is, and Function() a bare object, as the reference
 // players do.
 Value Construct(Machine& m, const Value&, std::vector<Value>& args) {
-    if (!args.empty() && args[0].type() == Type::kObject) return args[0];
+    if (!args.empty()) return args[0];
     const ObjectHandle h = m.newObject(ObjectHandle{});  // a bare object, without a prototype
     return h ? Value::Object(h) : Value();
 }

@@ -5,22 +5,32 @@ namespace avm1 {
 
 namespace {
 
+// Object(x): an object is itself, a string, number or boolean its wrapper.
 Value Construct(Machine& m, const Value& self, std::vector<Value>& args) {
     const Value v = Argument(args, 0);
     if (v.type() == Type::kObject || v.type() == Type::kClip) return v;
+    const Builtins& b = m.builtins();
+    const ObjectHandle wrapper = v.type() == Type::kString   ? b.stringCtor
+                                 : v.type() == Type::kNumber ? b.numberCtor
+                                 : v.type() == Type::kBool   ? b.booleanCtor
+                                                             : ObjectHandle{};
+    if (wrapper) return m.construct(Value::Object(wrapper), {v});
     if (m.constructing()) return self;
     const ObjectHandle h = m.newObject();
     return h ? Value::Object(h) : Value();
 }
 
 Value HasOwnProperty(Machine& m, const Value& self, std::vector<Value>& args) {
-    const std::string name = m.toString(Argument(args, 0));
+    if (args.empty()) return Value::Bool(false);
+    const std::string name = m.toString(args[0]);
+    if (name.empty()) return Value::Bool(false);
     if (self.type() == Type::kClip) {
         Value out;
         return Value::Bool(m.host().exists(self.clip()) && m.host().getVariable(self.clip(), name, out));
     }
     const Object* o = SelfObject(m, self);
     if (o == nullptr) return Value::Bool(false);
+    if (name == "__proto__") return Value::Bool(static_cast<bool>(o->prototype));
     if (o->elements && m.hasMember(self, name) && o->find(name) == nullptr && name != "length") return Value::Bool(true);
     return Value::Bool(o->find(name) != nullptr);
 }

@@ -67,6 +67,10 @@ Value Construct(Machine& m, const Value& self, std::vector<Value>& args) {
     if (Object* o = m.constructing() ? SelfObject(m, self) : nullptr) {
         o->wraps = Object::Wraps::kString;
         o->primitive = Value::String(s);
+        // A String object's length is a property of its own: hidden from for-in, kept from
+        // delete, and writable.
+        o->set("length", Value::Number(static_cast<double>(Characters(s, m.version()).size())),
+               attribute::kDontEnum | attribute::kDontDelete);
         return self;
     }
     return Value::String(s);
