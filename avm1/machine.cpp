@@ -56,7 +56,7 @@ std::string Machine::toString(const Value& v) {
     switch (v.type()) {
         case Type::kUndefined: return version_ >= 7 ? "undefined" : "";
         case Type::kNull: return "null";
-        case Type::kBool: return v.boolean() ? "true" : "false";
+        case Type::kBool: return version_ <= 4 ? (v.boolean() ? "1" : "0") : (v.boolean() ? "true" : "false");
         case Type::kNumber: return NumberToString(v.number());
         case Type::kString: return v.string();
         case Type::kClip: return host_.exists(v.clip()) ? host_.path(v.clip()) : "";

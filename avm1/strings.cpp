@@ -19,7 +19,18 @@ std::vector<size_t> CharacterStarts(const std::string& s, int version) {
 
 }  // namespace
 
-size_t CharacterCount(const std::string& s, int version) { return CharacterStarts(s, version).size(); }
+// From version 6 the count is of UTF-16 units, as the reference players count: a character
+// past the Basic Multilingual Plane (four UTF-8 bytes) is two.
+size_t CharacterCount(const std::string& s, int version) {
+    if (version < 6) return s.size();
+    size_t count = 0;
+    char32_t code = 0;
+    for (size_t i = 0; i < s.size();) {
+        i += base::NextUtf8(s, i, code);
+        count += code >= 0x10000 ? 2 : 1;
+    }
+    return count;
+}
 
 // Characters [index, index + count) of s, by the 1-based index the string actions take.
 std::string Substring(const std::string& s, double index, double count, int version) {

@@ -104,6 +104,9 @@ void Engine::tick() {
         if (TimelineInstance* t = timeline(handle)) runClipFrame(*t);
     }
     runScripts();
+    // Intervals and timeouts whose time has come, by the frame clock, after the frame's scripts.
+    machine_->runTimers();
+    runScripts();
     if (TimelineInstance* root = root_.sprite()) showBoundText(*root);
     // Timelines that left the display during the step go from the tables.
     execution_.erase(std::remove_if(execution_.begin(), execution_.end(),

@@ -30,14 +30,14 @@ bool TypedLess(Activation& a, const swf::Action&) {
     Value b = a.machine.toPrimitive(rightValue);
     if (Greater) std::swap(x, b);
     if (x.type() == Type::kString && b.type() == Type::kString) {
-        a.push(Value::Bool(x.string() < b.string()));
+        a.push(a.machine.boolResult(x.string() < b.string()));
         return true;
     }
     const double left = a.number(x), right = a.number(b);
     if (std::isnan(left) || std::isnan(right)) {
         a.push(Value());
     } else {
-        a.push(Value::Bool(left < right));
+        a.push(a.machine.boolResult(left < right));
     }
     return true;
 }
@@ -85,7 +85,7 @@ bool LooselyEqual(Activation& a, Value x, Value b) {
 
 bool Equals2(Activation& a, const swf::Action&) {
     const Value b = a.pop(), x = a.pop();
-    a.push(Value::Bool(LooselyEqual(a, x, b)));
+    a.push(a.machine.boolResult(LooselyEqual(a, x, b)));
     return true;
 }
 
@@ -95,14 +95,15 @@ bool StrictEquals(Activation& a, const swf::Action&) {
     if (eq) {
         switch (x.type()) {
             case Type::kBool: eq = x.boolean() == b.boolean(); break;
-            case Type::kNumber: eq = x.number() == b.number(); break;
+            // NaN is strictly equal to itself in the reference players.
+            case Type::kNumber: eq = x.number() == b.number() || (std::isnan(x.number()) && std::isnan(b.number())); break;
             case Type::kString: eq = x.string() == b.string(); break;
             case Type::kClip: eq = x.clip() == b.clip(); break;
             case Type::kObject: eq = x.object() == b.object(); break;
             default: break;
         }
     }
-    a.push(Value::Bool(eq));
+    a.push(a.machine.boolResult(eq));
     return true;
 }
 

@@ -1,6 +1,8 @@
 // Control flow: branches, returns and throws, and the block structures whose bodies follow
 // the action (functions, with, try). A body runs as a range of the same activation, so a
 // branch out of it (a break, a continue) leaves it where the branch goes.
+#include <algorithm>
+
 #include "avm1/actions/handlers.h"
 #include "avm1/globals/globals.h"
 
@@ -100,10 +102,13 @@ bool Try(Activation& a, const swf::Action& action) {
     const size_t finallyEnd = catchEnd + (op->hasFinally ? op->finallySize : 0);
     if (finallyEnd > a.code->size()) return false;
     Machine& m = a.machine;
+    const size_t height = m.stack().size();
     Flow flow = m.runRange(a, tryBegin, tryEnd);
     size_t leftAt = a.ip;
     if (flow == Flow::kThrow && op->hasCatch) {
         const Value caught = m.takeThrown().value_or(Value());
+        // A catch starts on the stack as it was at the try: what the block pushed is gone.
+        m.stack().resize(std::min(m.stack().size(), std::max(height, a.stackBase)));
         if (op->catchInRegister) {
             if (op->catchRegister < a.registers.size()) a.registers[op->catchRegister] = caught;
         } else {

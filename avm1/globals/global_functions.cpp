@@ -25,6 +25,7 @@ Value IsFinite(Machine& m, const Value&, std::vector<Value>& args) {
 
 // parseFloat: the longest decimal number the string starts with, after blanks.
 Value ParseFloat(Machine& m, const Value&, std::vector<Value>& args) {
+    if (args.empty()) return Value();
     const std::string s = m.toString(Argument(args, 0));
     size_t i = 0;
     while (i < s.size() && Blank(s[i])) ++i;
@@ -51,9 +52,12 @@ Value ParseFloat(Machine& m, const Value&, std::vector<Value>& args) {
 // parseInt: digits of the radix after blanks and a sign; 0x means 16 and a leading 0 means 8
 // when no radix is given.
 Value ParseInt(Machine& m, const Value&, std::vector<Value>& args) {
+    if (args.empty()) return Value();
     const std::string s = m.toString(Argument(args, 0));
-    int radix = args.size() > 1 && !args[1].isUndefined() ? ToInt32(m.toNumber(args[1])) : 0;
-    if (radix != 0 && (radix < 2 || radix > 36)) return Value::Number(kNaN);
+    // A radix given must be 2 to 36 (0 and NaN too are refused); without one it is guessed.
+    const bool given = args.size() > 1 && !args[1].isUndefined();
+    int radix = given ? ToInt32(m.toNumber(args[1])) : 0;
+    if (given && (radix < 2 || radix > 36)) return Value::Number(kNaN);
     size_t i = 0;
     while (i < s.size() && Blank(s[i])) ++i;
     bool negative = false;
@@ -104,11 +108,17 @@ Value Unescape(Machine& m, const Value&, std::vector<Value>& args) {
         return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
     };
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-            const char c = static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
-            if (c == '\0') break;
-            out += c;
-            i += 2;
+        if (s[i] == '%') {
+            // A % takes up to two hexadecimal digits; a character that is none ends the escape
+            // and goes with it, as the reference players drop it.
+            if (i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+                const char c = static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+                if (c == '\0') break;
+                out += c;
+                i += 2;
+            } else {
+                i += i + 1 < s.size() && hex(s[i + 1]) >= 0 ? 2 : 1;
+            }
         } else if (s[i] == '+') {
             out += ' ';
         } else {
@@ -137,7 +147,7 @@ Value SetTimer(Machine& m, const Value&, std::vector<Value>& args) {
     } else {
         return Value();
     }
-    if (next >= args.size()) return Value();
+    if (next >= args.size() || args[next].isUndefined()) return Value();
     const double ms = m.toNumber(args[next]);
     t.interval = std::isnan(ms) || ms < 0 ? 0 : ms;
     t.args.assign(args.begin() + static_cast<std::ptrdiff_t>(next + 1), args.end());

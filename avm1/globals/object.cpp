@@ -16,7 +16,8 @@ Value Construct(Machine& m, const Value& self, std::vector<Value>& args) {
                                                              : ObjectHandle{};
     if (wrapper) return m.construct(Value::Object(wrapper), {v});
     if (m.constructing()) return self;
-    const ObjectHandle h = m.newObject();
+    // Object() and Object(undefined) called as functions give a bare object.
+    const ObjectHandle h = m.newObject(ObjectHandle{});
     return h ? Value::Object(h) : Value();
 }
 

@@ -10,7 +10,9 @@ namespace avm1 {
 
 namespace {
 
-// A string as characters: code points from version 6, bytes before.
+// A string as characters: UTF-16 code units from version 6 (a character past the Basic
+// Multilingual Plane counts as its two surrogates, as the reference players count it),
+// bytes before.
 std::u32string Characters(const std::string& s, int version) {
     std::u32string out;
     out.reserve(s.size());
@@ -21,7 +23,12 @@ std::u32string Characters(const std::string& s, int version) {
     char32_t code = 0;
     for (size_t i = 0; i < s.size();) {
         i += base::NextUtf8(s, i, code);
-        out.push_back(code);
+        if (code >= 0x10000) {
+            out.push_back(0xD800 + ((code - 0x10000) >> 10));
+            out.push_back(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            out.push_back(code);
+        }
     }
     return out;
 }
@@ -32,6 +39,9 @@ std::string Text(const std::u32string& chars, size_t from, size_t to, int versio
     for (size_t i = from; i < to; ++i) {
         if (version < 6) {
             out += static_cast<char>(chars[i]);
+        } else if (chars[i] >= 0xD800 && chars[i] < 0xDC00 && i + 1 < to && chars[i + 1] >= 0xDC00 && chars[i + 1] < 0xE000) {
+            base::AppendUtf8(out, 0x10000 + ((chars[i] - 0xD800) << 10) + (chars[i + 1] - 0xDC00));
+            ++i;
         } else {
             base::AppendUtf8(out, chars[i]);
         }
@@ -148,7 +158,7 @@ Value Substr(Machine& m, const Value& self, std::vector<Value>& args) {
     if (from < 0) from = std::max(0.0, n + from);
     from = std::min(from, n);
     double length = IntegerArgument(m, args, 1, n - from);
-    if (length < 0) length = 0;
+    if (length < 0) length = std::max(0.0, n + length - from);  // a negative length counts from the end
     return c.text(m, Clamp(from, n), Clamp(from + length, n));
 }
 
