@@ -122,11 +122,13 @@ bool Activation::special(std::string_view name, Value& out) {
         return true;
     }
     if (name.empty() || name[0] != '_') return false;
-    if (base::SameNoCase(name, "_global") && version() >= 6) {
+    // From version 7 these names, like all others, match only as written.
+    auto is = [&](std::string_view n) { return version() >= 7 ? name == n : base::SameNoCase(name, n); };
+    if (is("_global") && version() >= 6) {
         out = Value::Object(machine.builtins().global);
         return true;
     }
-    if (base::SameNoCase(name, "_root") || base::SameNoCase(name, "_level0")) {
+    if (is("_root") || is("_level0")) {
         out = Value::Clip(host.root());
         return true;
     }
@@ -165,17 +167,20 @@ bool Activation::dottedPath(std::string_view name, Value& owner, std::string_vie
     return true;  // a path no link resolves reads as undefined
 }
 
-Value Activation::lookup(std::string_view name) {
+Value Activation::lookup(std::string_view name, Value* with) {
     Value out;
     if (special(name, out)) return out;
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
-        if (machine.hasMember(e.value, name)) return machine.getMember(e.value, name);
+        if (machine.hasMember(e.value, name)) {
+            if (with != nullptr && e.kind == ScopeEntry::Kind::kWith) *with = e.value;
+            return machine.getMember(e.value, name);
+        }
     }
     return Value();
 }
 
-Value Activation::getVariable(std::string_view name) {
+Value Activation::getVariable(std::string_view name, Value* with) {
     uint32_t owner = target;
     std::string_view var = name;
     Value object;
@@ -193,7 +198,7 @@ Value Activation::getVariable(std::string_view name) {
         const uint32_t c = machine.resolvePath(target, name);
         return c != 0 ? Value::Clip(c) : Value();
     }
-    return lookup(name);
+    return lookup(name, with);
 }
 
 void Activation::setVariable(std::string_view name, const Value& value) {

@@ -61,7 +61,8 @@ struct Activation {
     // A clip given as a value: a clip, or a target path from the current target.
     uint32_t targetOf(const Value& v);
     // A variable by its name, which may carry a path: "a/b:v", "/:v", "_root.a.v".
-    Value getVariable(std::string_view name);
+    // `with`, when given, is set to the with() object the variable was found on.
+    Value getVariable(std::string_view name, Value* with = nullptr);
     void setVariable(std::string_view name, const Value& value);
     // `var name = value`: on the function's own variables, or the timeline's at the top.
     void defineLocal(std::string_view name, const Value& value, bool onlyIfMissing);
@@ -76,7 +77,7 @@ private:
     bool splitPath(std::string_view name, uint32_t& clip, std::string_view& var);
     bool dottedPath(std::string_view name, Value& owner, std::string_view& last);
     // A plain name through the scope chain, innermost first.
-    Value lookup(std::string_view name);
+    Value lookup(std::string_view name, Value* with = nullptr);
     // A name no scope link is asked about: this, _global, _root, _level0.
     bool special(std::string_view name, Value& out);
 };

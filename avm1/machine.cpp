@@ -389,7 +389,8 @@ Value Machine::callMethod(const Value& self, std::string_view name, std::vector<
         if (o == nullptr) return Value();
         if (o->wraps == Object::Wraps::kSuper) {
             thisValue = o->superThis;
-            if (name.empty()) return call(o->superConstructor, thisValue, std::move(args), o->prototype);
+            // super(...) runs the superclass's constructor on this object, built-in ones too.
+            if (name.empty()) return invoke(o->superConstructor, thisValue, args, o->prototype, true);
         } else {
             start = self.object();
         }

@@ -10,8 +10,10 @@ using swf::ActionCode;
 bool CallFunction(Activation& a, const swf::Action&) {
     const Value name = a.pop();
     std::vector<Value> args = a.popArgs(a.popCount());
-    const Value function = name.type() == Type::kObject ? name : a.getVariable(a.string(name));
-    a.push(a.machine.call(function, Value::Clip(a.target), std::move(args)));
+    // A function found on a with() object is called as that object's method.
+    Value self = Value::Clip(a.target);
+    const Value function = name.type() == Type::kObject ? name : a.getVariable(a.string(name), &self);
+    a.push(a.machine.call(function, self, std::move(args)));
     return true;
 }
 

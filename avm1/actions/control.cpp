@@ -75,7 +75,14 @@ bool DefineFunction(Activation& a, const swf::Action& action) {
         body.parameters.emplace_back(p.name);
         body.parameterRegisters.push_back(p.reg);
     }
-    body.scope = a.scope;
+    // Functions of version 5 close over nothing: they see the globals and their timeline.
+    if (a.version() >= 6) {
+        body.scope = a.scope;
+    } else {
+        for (const ScopeEntry& e : a.scope) {
+            if (e.kind == ScopeEntry::Kind::kGlobal || e.kind == ScopeEntry::Kind::kTarget) body.scope.push_back(e);
+        }
+    }
     body.pool = a.pool;
     body.clip = a.clip;
     a.next = body.end;

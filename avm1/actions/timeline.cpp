@@ -49,15 +49,16 @@ bool GoToLabel(Activation& a, const swf::Action& action) {
 bool SetTarget(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::NameAction>(&action.operands);
     if (op == nullptr) return true;
-    a.target = op->name.empty() ? a.clip : a.machine.resolvePath(a.target, op->name);
-    if (a.target == 0) a.target = a.clip;
+    // A path is from the timeline the code belongs to; one that names nothing goes back to it.
+    const uint32_t to = op->name.empty() ? a.clip : a.machine.resolvePath(a.clip, op->name);
+    a.retarget(to != 0 ? to : a.clip);
     return true;
 }
 
 bool SetTarget2(Activation& a, const swf::Action&) {
     const Value v = a.pop();
-    a.target = a.targetOf(v);
-    if (a.target == 0) a.target = a.clip;
+    const uint32_t to = a.targetOf(v);
+    a.retarget(to != 0 ? to : a.clip);
     return true;
 }
 
