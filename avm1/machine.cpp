@@ -316,12 +316,19 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
     }
     // The body is copied: the call may redefine the function that runs.
     const FunctionBody body = *f.function;
-    const uint32_t base = host_.exists(body.clip) ? body.clip : host_.root();
+    // Version 5 functions run on the clip they are called on; later ones on their own.
+    uint32_t base = host_.exists(body.clip) ? body.clip : host_.root();
+    if (version_ < 6 && self.type() == Type::kClip && host_.exists(self.clip())) base = self.clip();
     Activation a(*this, base);
     a.code = body.code;
     a.depth = callDepth_;
     a.pool = body.pool;
     a.scope = body.scope;
+    if (version_ < 6) {
+        for (ScopeEntry& e : a.scope) {
+            if (e.kind == ScopeEntry::Kind::kTarget) e.value = Value::Clip(base);
+        }
+    }
     a.self = self.isUndefined() ? Value::Clip(base) : self;
     a.callee = Value::Object(handle);
     a.home = home;

@@ -31,7 +31,8 @@ bool InitArray(Activation& a, const swf::Action&) {
     return true;
 }
 
-// InitObject: a value, then its name, for each member, the last written first.
+// InitObject: a value, then its name, for each member, the last written first. Members are
+// set as scripts set them: __proto__ sets the prototype, inherited setters run.
 bool InitObject(Activation& a, const swf::Action&) {
     const double n = CountOperand(a);
     if (!CountFits(a, n, 2)) return a.push(Value()), true;
@@ -40,10 +41,7 @@ bool InitObject(Activation& a, const swf::Action&) {
     for (size_t i = 0; i < count; ++i) {
         const Value value = a.pop();
         const std::string name = a.string(a.pop());
-        if (Object* o = a.machine.heap().get(h)) {
-            a.machine.charge(kWorkPerElement);
-            o->set(name, value);
-        }
+        if (h) a.machine.setMember(Value::Object(h), name, value);
     }
     a.push(h ? Value::Object(h) : Value());
     return true;
