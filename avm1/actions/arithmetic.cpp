@@ -11,7 +11,8 @@ using swf::ActionCode;
 
 template <double (*Op)(double, double)>
 bool Binary(Activation& a, const swf::Action&) {
-    const double b = a.number(a.pop()), x = a.number(a.pop());
+    const Value right = a.pop(), left = a.pop();
+    const double x = a.number(left), b = a.number(right);  // the left converts first
     a.push(Value::Number(Op(x, b)));
     return true;
 }
@@ -22,7 +23,8 @@ double Times(double x, double y) { return x * y; }
 double Remainder(double x, double y) { return std::fmod(x, y); }
 
 bool Divide(Activation& a, const swf::Action&) {
-    const double b = a.number(a.pop()), x = a.number(a.pop());
+    const Value right = a.pop(), left = a.pop();
+    const double x = a.number(left), b = a.number(right);  // the left converts first
     // Version 4 shows division by zero as the error string.
     if (b == 0 && a.version() <= 4) {
         a.push(Value::String("#ERROR#"));
@@ -57,7 +59,8 @@ bool ToString(Activation& a, const swf::Action&) {
 
 template <double (*Op)(int32_t, int32_t)>
 bool Bits(Activation& a, const swf::Action&) {
-    const int32_t b = ToInt32(a.number(a.pop())), x = ToInt32(a.number(a.pop()));
+    const Value right = a.pop(), left = a.pop();
+    const int32_t x = ToInt32(a.number(left)), b = ToInt32(a.number(right));
     a.push(Value::Number(Op(x, b)));
     return true;
 }
@@ -69,12 +72,13 @@ double BitXor(int32_t x, int32_t y) { return x ^ y; }
 double LeftShift(int32_t x, int32_t y) { return static_cast<int32_t>(static_cast<uint32_t>(x) << Shift(y)); }
 double RightShift(int32_t x, int32_t y) { return x >> Shift(y); }
 
-// From version 8 the unsigned shift's result is kept as a 32-bit integer, as the reference
-// players store it: 4294967295 >>> 0 is -1 there.
+// In movies of version 8 the unsigned shift's result is kept as a 32-bit integer, as the
+// reference players store it: 4294967295 >>> 0 is -1 there (and 4294967295 before and after).
 bool UnsignedShift(Activation& a, const swf::Action&) {
-    const int32_t b = ToInt32(a.number(a.pop())), x = ToInt32(a.number(a.pop()));
+    const Value right = a.pop(), left = a.pop();
+    const int32_t x = ToInt32(a.number(left)), b = ToInt32(a.number(right));
     const uint32_t r = static_cast<uint32_t>(x) >> Shift(b);
-    a.push(Value::Number(a.version() >= 8 ? static_cast<double>(static_cast<int32_t>(r)) : static_cast<double>(r)));
+    a.push(Value::Number(a.version() == 8 ? static_cast<double>(static_cast<int32_t>(r)) : static_cast<double>(r)));
     return true;
 }
 

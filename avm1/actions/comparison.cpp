@@ -11,13 +11,15 @@ namespace {
 using swf::ActionCode;
 
 bool Equals(Activation& a, const swf::Action&) {
+    // Equals converts its right operand first, unlike the other operators.
     const double b = a.number(a.pop()), x = a.number(a.pop());
     a.push(a.machine.boolResult(x == b));
     return true;
 }
 
 bool Less(Activation& a, const swf::Action&) {
-    const double b = a.number(a.pop()), x = a.number(a.pop());
+    const Value right = a.pop(), left = a.pop();
+    const double x = a.number(left), b = a.number(right);  // the left converts first
     a.push(a.machine.boolResult(x < b));
     return true;
 }
@@ -109,7 +111,8 @@ bool StrictEquals(Activation& a, const swf::Action&) {
 
 template <bool IsAnd>
 bool Logic(Activation& a, const swf::Action&) {
-    const bool b = a.boolean(a.pop()), x = a.boolean(a.pop());
+    const Value right = a.pop(), left = a.pop();
+    const bool x = a.boolean(left), b = a.boolean(right);
     a.push(a.machine.boolResult(IsAnd ? x && b : x || b));
     return true;
 }
