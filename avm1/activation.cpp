@@ -239,6 +239,9 @@ void Activation::defineLocal(std::string_view name, const Value& value, bool onl
 }
 
 bool Activation::deleteVariable(std::string_view name) {
+    Value owner;
+    std::string_view last;
+    if (dottedPath(name, owner, last)) return machine.deleteMember(owner, last);
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
         if (machine.hasMember(e.value, name)) return machine.deleteMember(e.value, name);

@@ -272,6 +272,8 @@ int FlagsOf(Machine& m, const Value& v) { return v.isUndefined() ? 0 : ToInt32(m
 Value Sort(Machine& m, const Value& self, std::vector<Value>& args) {
     Value function;
     int flags = 0;
+    // Anything but a function or flags first sorts nothing.
+    if (!args.empty() && !m.isFunction(args[0]) && args[0].type() != Type::kNumber) return Value();
     if (!args.empty() && m.isFunction(args[0])) {
         function = args[0];
         flags = FlagsOf(m, Argument(args, 1));

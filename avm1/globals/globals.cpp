@@ -59,6 +59,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallNumberAndBoolean(m, b);
     InstallMath(m, b);
     InstallDate(m, b);
+    InstallError(m, b);
     InstallGlobalFunctions(m, b);
     InstallBroadcaster(m, b);
     InstallSystem(m, b);

@@ -36,6 +36,7 @@ void InstallString(Machine& m, Builtins& b);
 void InstallNumberAndBoolean(Machine& m, Builtins& b);
 void InstallMath(Machine& m, Builtins& b);
 void InstallDate(Machine& m, Builtins& b);
+void InstallError(Machine& m, Builtins& b);
 void InstallGlobalFunctions(Machine& m, Builtins& b);
 void InstallBroadcaster(Machine& m, Builtins& b);
 void InstallSystem(Machine& m, Builtins& b);
