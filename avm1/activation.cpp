@@ -225,6 +225,11 @@ void Activation::setVariable(std::string_view name, const Value& value) {
 }
 
 void Activation::defineLocal(std::string_view name, const Value& value, bool onlyIfMissing) {
+    // `var` with a path ("/:a", "/clip/:b") sets the variable the path names.
+    if (name.find_first_of("/:") != std::string_view::npos) {
+        if (!onlyIfMissing) setVariable(name, value);
+        return;
+    }
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
         if (e.kind != ScopeEntry::Kind::kLocal && e.kind != ScopeEntry::Kind::kTarget) continue;
@@ -242,6 +247,8 @@ bool Activation::deleteVariable(std::string_view name) {
     Value owner;
     std::string_view last;
     if (dottedPath(name, owner, last)) return machine.deleteMember(owner, last);
+    uint32_t clipOwner = 0;
+    if (splitPath(name, clipOwner, last)) return clipOwner != 0 && machine.deleteMember(Value::Clip(clipOwner), last);
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
         if (machine.hasMember(e.value, name)) return machine.deleteMember(e.value, name);

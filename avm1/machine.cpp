@@ -544,6 +544,7 @@ Value Machine::getMember(const Value& object, std::string_view name) {
                 }
             }
             if (o->wraps == Object::Wraps::kSuper) {
+                if (name == "__proto__") return Value();
                 const Value self = o->superThis;
                 return getOnObject(self, o->prototype, name, found);
             }

@@ -47,6 +47,45 @@ std::string Substring(const std::string& s, double index, double count, int vers
     return s.substr(from, to - from);
 }
 
+// Case mapping for the scripts' alphabets: ASCII, Latin-1, Greek and Cyrillic.
+char32_t UpperCase(char32_t c) {
+    if (c >= 'a' && c <= 'z') return c - 32;
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
+    if (c == 0xFF) return 0x178;
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;
+    if (c >= 0x430 && c <= 0x44F) return c - 32;
+    if (c >= 0x450 && c <= 0x45F) return c - 80;
+    if (c >= 0x100 && c <= 0x17F && (c & 1) == 1 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
+        return (c >= 0x139 && c <= 0x148) || c >= 0x179 ? c : c - 1;
+    }
+    return c;
+}
+
+char32_t LowerCase(char32_t c) {
+    if (c >= 'A' && c <= 'Z') return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
+    if (c >= 0x410 && c <= 0x42F) return c + 32;
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    if (c >= 0x100 && c <= 0x137 && (c & 1) == 0 && c != 0x130) return c + 1;
+    return c;
+}
+
+std::string LowerText(const std::string& s, int version) {
+    if (version < 6) {
+        std::string out = s;
+        for (char& c : out) c = static_cast<char>(LowerCase(static_cast<unsigned char>(c)) & 0xFF);
+        return out;
+    }
+    std::string out;
+    char32_t code = 0;
+    for (size_t i = 0; i < s.size();) {
+        i += base::NextUtf8(s, i, code);
+        base::AppendUtf8(out, LowerCase(code));
+    }
+    return out;
+}
+
 uint32_t FirstCodePoint(const std::string& s, int version) {
     if (s.empty()) return 0;
     if (version < 6) return static_cast<unsigned char>(s[0]);

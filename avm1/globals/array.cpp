@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "avm1/globals/globals.h"
+#include "avm1/strings.h"
 
 namespace avm1 {
 
@@ -211,8 +212,8 @@ private:
         if (x.isUndefined() || y.isUndefined()) return x.isUndefined() == y.isUndefined() ? 0 : x.isUndefined() ? 1 : -1;
         std::string a = m_.toString(x), b = m_.toString(y);
         if ((flags & sort_flag::kCaseInsensitive) != 0) {
-            for (char& c : a) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            for (char& c : b) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            a = LowerText(a, m_.version());
+            b = LowerText(b, m_.version());
         }
         const int c = a.compare(b);
         return c < 0 ? -1 : c > 0 ? 1 : 0;
@@ -272,8 +273,8 @@ int FlagsOf(Machine& m, const Value& v) { return v.isUndefined() ? 0 : ToInt32(m
 Value Sort(Machine& m, const Value& self, std::vector<Value>& args) {
     Value function;
     int flags = 0;
-    // Anything but a function or flags first sorts nothing.
-    if (!args.empty() && !m.isFunction(args[0]) && args[0].type() != Type::kNumber) return Value();
+    // undefined or a boolean where the function or the flags go sorts nothing.
+    if (!args.empty() && (args[0].isUndefined() || args[0].type() == Type::kBool)) return Value();
     if (!args.empty() && m.isFunction(args[0])) {
         function = args[0];
         flags = FlagsOf(m, Argument(args, 1));

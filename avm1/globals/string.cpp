@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "avm1/globals/globals.h"
+#include "avm1/strings.h"
 #include "base/utf8.h"
 
 namespace avm1 {
@@ -199,30 +200,6 @@ Value Split(Machine& m, const Value& self, std::vector<Value>& args) {
     return h ? Value::Object(h) : Value();
 }
 
-// Case mapping for the scripts' alphabets: ASCII, Latin-1, Greek and Cyrillic.
-char32_t Upper(char32_t c) {
-    if (c >= 'a' && c <= 'z') return c - 32;
-    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
-    if (c == 0xFF) return 0x178;
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;
-    if (c >= 0x430 && c <= 0x44F) return c - 32;
-    if (c >= 0x450 && c <= 0x45F) return c - 80;
-    if (c >= 0x100 && c <= 0x17F && (c & 1) == 1 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
-        return (c >= 0x139 && c <= 0x148) || c >= 0x179 ? c : c - 1;
-    }
-    return c;
-}
-
-char32_t Lower(char32_t c) {
-    if (c >= 'A' && c <= 'Z') return c + 32;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
-    if (c >= 0x410 && c <= 0x42F) return c + 32;
-    if (c >= 0x400 && c <= 0x40F) return c + 80;
-    if (c >= 0x100 && c <= 0x137 && (c & 1) == 0 && c != 0x130) return c + 1;
-    return c;
-}
-
 template <char32_t (*Map)(char32_t)>
 Value ChangeCase(Machine& m, const Value& self, std::vector<Value>&) {
     Chars c(m, self);
@@ -251,8 +228,8 @@ constexpr NativeMember kMethods[] = {
     {"toString", ToString},   {"valueOf", ToString},         {"charAt", CharAt},
     {"charCodeAt", CharCodeAt}, {"concat", Concat},          {"indexOf", IndexOf<false>},
     {"lastIndexOf", IndexOf<true>}, {"slice", Slice},        {"substring", Substring},
-    {"substr", Substr},       {"split", Split},              {"toUpperCase", ChangeCase<Upper>},
-    {"toLowerCase", ChangeCase<Lower>},
+    {"substr", Substr},       {"split", Split},              {"toUpperCase", ChangeCase<UpperCase>},
+    {"toLowerCase", ChangeCase<LowerCase>},
 };
 constexpr NativeMember kStatics[] = {{"fromCharCode", FromCharCode}};
 
