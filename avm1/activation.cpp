@@ -40,6 +40,11 @@ Value& Activation::peek() {
 }
 
 bool Activation::push(Value v) {
+    // A string pushed was copied or made to be pushed: its bytes are work.
+    if (v.type() == Type::kString && v.string().size() > 64 && !machine.charge(static_cast<int64_t>(v.string().size()))) {
+        stopped = true;
+        return false;
+    }
     std::vector<Value>& stack = machine.stack();
     if (stack.size() >= kMaxStackValues) {
         machine.report("stack", "ActionScript: the stack grew past " + std::to_string(kMaxStackValues) +

@@ -42,6 +42,8 @@ public:
     bool boolean() const { return type() == Type::kBool && std::get<2>(data_); }
     double number() const { return type() == Type::kNumber ? std::get<3>(data_) : 0; }
     const std::string& string() const;
+    // The string, moved out of a string value (which is left empty).
+    std::string takeString() && { return type() == Type::kString ? std::move(std::get<4>(data_)) : std::string(); }
     uint32_t clip() const { return type() == Type::kClip ? std::get<5>(data_).handle : 0; }
     ObjectHandle object() const { return type() == Type::kObject ? std::get<6>(data_) : ObjectHandle{}; }
 

@@ -82,28 +82,33 @@ bool UnsignedShift(Activation& a, const swf::Action&) {
     return true;
 }
 
-// Add2: strings join, anything else adds as numbers.
+// Add2: strings join, anything else adds as numbers. The left operand becomes a primitive
+// first, as the reference players convert them; a clip joins as its path.
 bool Add2(Activation& a, const swf::Action&) {
-    // The left operand becomes a primitive first, as the reference players convert them.
-    const Value right = a.pop(), left = a.pop();
-    // A clip joins as its path.
-    auto primitive = [&](const Value& v) {
+    Value right = a.pop(), left = a.pop();
+    auto primitive = [&](Value& v) {
+        if (v.type() != Type::kObject && v.type() != Type::kClip) return;  // strings stay, unmoved
         Value p = a.machine.toPrimitive(v);
-        return p.type() == Type::kClip ? Value::String(a.string(p)) : p;
+        v = p.type() == Type::kClip ? Value::String(a.string(p)) : std::move(p);
     };
-    const Value x = primitive(left);
-    const Value b = primitive(right);
-    if (x.type() == Type::kString || b.type() == Type::kString) {
-        std::string s = a.string(x);
-        const std::string tail = a.string(b);
-        if (!a.machine.admitString(s.size() + tail.size())) {
+    primitive(left);
+    primitive(right);
+    if (left.type() == Type::kString || right.type() == Type::kString) {
+        std::string s = left.type() == Type::kString ? std::move(left).takeString() : a.string(left);
+        std::string converted;
+        const std::string* tail = &right.string();
+        if (right.type() != Type::kString) {
+            converted = a.string(right);
+            tail = &converted;
+        }
+        if (!a.machine.admitString(s.size() + tail->size())) {
             a.stopped = true;
             return true;
         }
-        s += tail;
+        s += *tail;
         a.push(Value::String(std::move(s)));
     } else {
-        a.push(Value::Number(a.number(x) + a.number(b)));
+        a.push(Value::Number(a.number(left) + a.number(right)));
     }
     return true;
 }

@@ -327,6 +327,28 @@ TEST(Scripts, ARunawayScriptIsStoppedAndTheMoviePlaysOn) {
     EXPECT_EQ(l->traced, std::vector<std::string>{"frame 2 ran"});
 }
 
+// A few instructions that copy a long string again and again: the work budget stops the frame
+// well within the instruction budget, and the next frames play and draw.
+TEST(Scripts, AStringCopyingLoopMeetsTheWorkBudgetAndTheMoviePlaysOn) {
+    Actions grow;
+    grow.push("s").push("0123456789abcdef").op(op::kSetVariable);
+    for (int i = 0; i < 14; ++i) grow.push("s").push("s").op(op::kGetVariable).push("s").op(op::kGetVariable).op(op::kAdd2).op(op::kSetVariable);
+    grow.label("loop").push("t").push("s").op(op::kGetVariable).push("x").op(op::kAdd2).op(op::kSetVariable).jump("loop");
+    auto tags = Colours();
+    tags.push_back(PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));
+    tags.push_back(DoActionTag(grow.bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(PlaceObject2Tag({1, 2, true, std::pair{0, 0}}));
+    tags.push_back(DoActionTag(Actions().push("frame 2 ran").trace().bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    ASSERT_EQ(l->logged.size(), 1u);
+    EXPECT_NE(l->logged[0].find("kMaxScriptWorkPerFrame"), std::string::npos) << l->logged[0];
+    l->player->gotoFrame(1);
+    EXPECT_EQ(PixelAt(*l->player, 50, 25), kGreen);
+    EXPECT_EQ(l->traced, std::vector<std::string>{"frame 2 ran"});
+}
+
 TEST(Scripts, SpritesThatPlaceThemselvesStopAtTheObjectLimit) {
     // Each copy of the sprite places a square and two copies of itself: without a limit,
     // 2^64 of them.
