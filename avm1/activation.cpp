@@ -118,7 +118,9 @@ bool Activation::splitPath(std::string_view name, uint32_t& owner, std::string_v
 }
 
 bool Activation::special(std::string_view name, Value& out) {
-    if (name == "this") {
+    // Before version 7 these names, like all others, match without case ("THIS" is this).
+    auto is = [&](std::string_view n) { return version() >= 7 ? name == n : base::SameNoCase(name, n); };
+    if (is("this")) {
         out = self;
         return true;
     }
@@ -127,8 +129,6 @@ bool Activation::special(std::string_view name, Value& out) {
         return true;
     }
     if (name.empty() || name[0] != '_') return false;
-    // From version 7 these names, like all others, match only as written.
-    auto is = [&](std::string_view n) { return version() >= 7 ? name == n : base::SameNoCase(name, n); };
     if (is("_global") && version() >= 6) {
         out = Value::Object(machine.builtins().global);
         return true;

@@ -61,7 +61,9 @@ std::string Machine::toString(const Value& v) {
         case Type::kString: return v.string();
         case Type::kClip: return host_.exists(v.clip()) ? host_.path(v.clip()) : "";
         case Type::kObject: {
-            if (heap_.get(v.object()) == nullptr) return version_ >= 7 ? "undefined" : "";
+            const Object* o = heap_.get(v.object());
+            if (o == nullptr) return version_ >= 7 ? "undefined" : "";
+            if (o->wraps == Object::Wraps::kSuper) return "[type Object]";  // super prints as no method makes it
             // Without a toString to call, the reference players print the object's type.
             if (!isFunction(getMember(v, "toString"))) return isFunction(v) ? "[type Function]" : "[type Object]";
             const Value r = callMethod(v, "toString", {});
@@ -359,8 +361,11 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
     if (body.version2) {
         a.registers.assign(std::max<size_t>(body.registerCount, 1), Value());
         size_t r = 1;
+        // Registers are taken in the flags' order; a _parent there is none of takes none.
         auto preload = [&](uint16_t flag, const Value& v) {
-            if ((flags & flag) != 0 && r < a.registers.size()) a.registers[r++] = v;
+            if ((flags & flag) != 0 && r < a.registers.size() && !(flag == kPreloadParent && v.isUndefined())) {
+                a.registers[r++] = v;
+            }
         };
         preload(kPreloadThis, a.self);
         preload(kPreloadArguments, arguments);
@@ -508,9 +513,16 @@ ObjectHandle Machine::prototypeOf(const Value& v) const {
 
 Value Machine::getOnObject(const Value& self, ObjectHandle start, std::string_view name, bool& found) {
     ObjectHandle h = start;
+    size_t index = 0;
+    const bool isIndex = ArrayIndex(name, index);
     for (int depth = 0; h && depth < Heap::kMaxPrototypeDepth; ++depth) {
         const Object* o = heap_.get(h);
         if (o == nullptr) break;
+        // An element a prototype array holds is inherited like a property.
+        if (isIndex && depth > 0 && o->elements && index < o->elements->size() && !IsHole((*o->elements)[index])) {
+            found = true;
+            return (*o->elements)[index];
+        }
         if (const Property* p = o->find(name)) {
             found = true;
             if (!p->accessor) return p->value;

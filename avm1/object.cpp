@@ -29,7 +29,11 @@ bool Object::set(std::string_view name, const Value& value, uint8_t attributes) 
     }
     if (properties_.size() >= kMaxProperties) return false;
     index_.emplace(std::move(k), properties_.size());
-    properties_.push_back({std::string(name), value, attributes});
+    Property p;
+    p.name = std::string(name);
+    p.value = value;
+    p.attributes = attributes;
+    properties_.push_back(std::move(p));
     return true;
 }
 

@@ -301,3 +301,54 @@ TEST(Avm1Stack, BlocksOfAStepShareTheStackButNotTheirRegisters) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where the reference players behave oddly, the machine does too; each quirk is pinned here
+// with the corpus test that shows it.
+TEST(Avm1Quirks, ConversionsAndComparisonsAsTheReferencePlayersMakeThem) {
+    Actions a;
+    a.push("NaN").op(op::kGetVariable).push("NaN").op(op::kGetVariable).op(op::kEquals2).trace();  // true (equals2_swf6)
+    a.push("x").push("NaN").op(op::kGetVariable).op(op::kEquals2).trace();                        // false: a string is no NaN
+    a.push("_global").op(op::kGetVariable).pushUndefined().op(op::kEquals2).trace();             // true: the global is bare
+    a.push("_global").op(op::kGetVariable).trace();                                              // [type Object]
+    a.push(1.0).pushInt(1).push("Math").op(op::kGetVariable).push("min").op(op::kCallMethod).trace();  // NaN (math_min_max)
+    a.push("\xF0\x9F\x98\x8B").push("length").op(op::kGetMember).trace();                        // 2: UTF-16 units (string_methods)
+    a.push("  5  ").op(op::kToNumber).trace();                                                   // NaN: blanks may not trail
+    a.push(7.0).pushInt(1).push("Function").op(op::kCallFunction).trace();                      // 7 (function_as_function)
+    a.push("c").push("b").push("a").pushInt(9).op(op::kInitArray).trace().trace().trace().trace();  // a count past the stack
+    EXPECT_EQ(RunLines(a, 6), (Lines{"true", "false", "true", "[type Object]", "NaN", "2", "NaN", "7", "undefined", "a",
+                                     "b", "c"}));
+}
+
+TEST(Avm1Quirks, PathsFunctionsOfVersionFiveAndRegisters) {
+    // o = {inner: {v: "deep"}}; trace(o.inner.v) by a dotted GetVariable; delete "o.inner".
+    Actions a;
+    a.push("o").push("inner").push("v").push("deep").pushInt(1).op(op::kInitObject).pushInt(1).op(op::kInitObject);
+    a.op(op::kSetVariable);
+    a.push("o.inner.v").op(op::kGetVariable).trace();
+    a.push("o.inner").op(op::kDelete2).trace();
+    a.push("o.inner.v").op(op::kGetVariable).trace();
+    EXPECT_EQ(RunLines(a), (Lines{"deep", "true", "undefined"}));
+
+    // A version 5 function sees no local of the function it was made in (swf5_no_closure).
+    Actions inner;
+    inner.push("local").op(op::kGetVariable).trace();
+    Actions outer;
+    outer.push("local").push("outer's").op(op::kDefineLocal).defineFunction("", {}, inner).op(op::kReturn);
+    Actions b;
+    b.push("local").push("timeline's").op(op::kSetVariable).defineFunction("outer", {}, outer);
+    b.push("g").call("outer", 0).op(op::kSetVariable).call("g", 0).op(op::kPop);
+    EXPECT_EQ(RunLines(b, 5), (Lines{"timeline's"}));
+    EXPECT_EQ(RunLines(b, 6), (Lines{"outer's"}));
+
+    // DefineFunction2 preloads take registers in order; a missing _parent takes none.
+    namespace flag = swf::function_flag;
+    Actions f;
+    f.pushRegister(1).trace().pushRegister(2).trace();
+    Actions c;
+    c.defineFunction2("f", 3, flag::kPreloadParent | flag::kPreloadGlobal | flag::kSuppressThis, {}, f).call("f", 0);
+    EXPECT_EQ(RunLines(c), (Lines{"[type Object]", "undefined"}));
+}
+
+}  // namespace
