@@ -89,7 +89,7 @@ bool Call(Activation& a, const swf::Action&) {
         f = a.host.frameOfLabel(a.target, frame.string());
         if (f < 0) {
             const double n = StringToNumber(frame.string(), a.version());
-            if (!std::isnan(n)) f = static_cast<int>(n) - 1;
+            if (!std::isnan(n)) f = static_cast<int>(std::clamp(n, -1.0, 1e9)) - 1;
         }
     } else {
         const double n = a.number(frame);

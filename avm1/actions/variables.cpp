@@ -51,7 +51,11 @@ bool Delete(Activation& a, const swf::Action&) {
     return true;
 }
 
-int PropertyOf(double index) { return std::isnan(index) ? -1 : static_cast<int>(index); }
+// A property index as GetProperty and SetProperty take it; -1 for what names none (NaN,
+// infinities and numbers out of range among them).
+int PropertyOf(double index) {
+    return index >= 0 && index < static_cast<double>(kPropertyCount) ? static_cast<int>(index) : -1;
+}
 
 bool GetProperty(Activation& a, const swf::Action&) {
     const int p = PropertyOf(a.number(a.pop()));

@@ -77,6 +77,9 @@ double Join(const Fields& f) {
     return std::fabs(t) > 8.64e15 ? kNaN : t;
 }
 
+// ECMA's TimeClip: times beyond 8.64e15 ms either side of 1970 are no time.
+double TimeClip(double t) { return std::isfinite(t) && std::fabs(t) <= 8.64e15 ? t : kNaN; }
+
 double Now(Machine& m) { return kClockStart + std::floor(m.host().timer()); }
 
 Object* DateObject(Machine& m, const Value& self) {
@@ -120,7 +123,7 @@ Value Construct(Machine& m, const Value& self, std::vector<Value>& args) {
     }
     if (Object* o = m.constructing() ? SelfObject(m, self) : nullptr) {
         o->wraps = Object::Wraps::kDate;
-        o->primitive = Value::Number(std::isfinite(t) ? t : kNaN);
+        o->primitive = Value::Number(TimeClip(t));
         return self;
     }
     return Value::String(Text(Now(m)));
@@ -180,7 +183,7 @@ Value SetTime(Machine& m, const Value& self, std::vector<Value>& args) {
     if (o == nullptr) return Value::Number(kNaN);
     const double t = m.toNumber(Argument(args, 0));
     o = DateObject(m, self);
-    if (o != nullptr) o->primitive = Value::Number(std::isfinite(t) ? std::trunc(t) : kNaN);
+    if (o != nullptr) o->primitive = Value::Number(std::trunc(TimeClip(t)));
     return o != nullptr ? o->primitive : Value::Number(kNaN);
 }
 
