@@ -51,10 +51,11 @@ bool Delete(Activation& a, const swf::Action&) {
     return true;
 }
 
-// A property index as GetProperty and SetProperty take it; -1 for what names none (NaN,
-// infinities and numbers out of range among them).
+// A property index as GetProperty and SetProperty take it, truncated (-0.8 is 0); -1 for what
+// names none (NaN, infinities and numbers out of range among them).
 int PropertyOf(double index) {
-    return index >= 0 && index < static_cast<double>(kPropertyCount) ? static_cast<int>(index) : -1;
+    const double i = std::trunc(index);
+    return i >= 0 && i < static_cast<double>(kPropertyCount) ? static_cast<int>(i) : -1;
 }
 
 bool GetProperty(Activation& a, const swf::Action&) {

@@ -28,9 +28,6 @@ Lines RunLines(const Actions& a, int version = 8) {
     return host.traced;
 }
 
-// x = this.name, pushed: GetVariable of a name.
-Actions& Get(Actions& a, const std::string& name) { return a.push(name).op(op::kGetVariable); }
-
 TEST(Avm1Functions, ClosuresKeepTheirScopeAndRecursionWorks) {
     // function counter() { var n = 0; return function () { n = n + 1; return n; }; }
     Actions inner;
@@ -317,8 +314,10 @@ TEST(Avm1Quirks, ConversionsAndComparisonsAsTheReferencePlayersMakeThem) {
     a.push("  5  ").op(op::kToNumber).trace();                                                   // NaN: blanks may not trail
     a.push(7.0).pushInt(1).push("Function").op(op::kCallFunction).trace();                      // 7 (function_as_function)
     a.push("c").push("b").push("a").pushInt(9).op(op::kInitArray).trace().trace().trace().trace();  // a count past the stack
+    a.push("").push(-0.8).op(op::kGetProperty).trace();                                         // _x: -0.8 is 0 (getproperty)
+    a.push("").push(1e300).op(op::kGetProperty).trace();                                        // names no property
     EXPECT_EQ(RunLines(a, 6), (Lines{"true", "false", "true", "[type Object]", "NaN", "2", "NaN", "7", "undefined", "a",
-                                     "b", "c"}));
+                                     "b", "c", "0", "undefined"}));
 }
 
 TEST(Avm1Quirks, PathsFunctionsOfVersionFiveAndRegisters) {
