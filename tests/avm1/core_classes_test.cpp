@@ -1,0 +1,175 @@
+// The built-in classes one by one, through scripts against the fake host: Array's holes,
+// sorts and splices, String's methods by version, Date's fields from the frame clock, and the
+// global functions' edge cases.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "avm1/machine.h"
+#include "support/action_builder.h"
+#include "tests/avm1/fake_host.h"
+
+namespace {
+
+using avm1::Machine;
+using testing_support::Actions;
+using testing_support::FakeHost;
+namespace op = testing_support::action;
+using Lines = std::vector<std::string>;
+
+Lines Printed(const Actions& a, int version = 8) {
+    FakeHost host;
+    Machine m(host, version);
+    m.startFrame();
+    const std::vector<uint8_t> code = a.bytes();
+    m.run(code, 1);
+    return host.traced;
+}
+
+// obj.method(args...) with the arguments pushed last first, traced.
+Actions& Method(Actions& a, const std::string& object, const std::string& method, int argc) {
+    return a.pushInt(argc).push(object).op(op::kGetVariable).push(method).op(op::kCallMethod).trace();
+}
+
+// obj.method(args...), its result dropped.
+Actions& Call(Actions& a, const std::string& object, const std::string& method, int argc) {
+    return a.pushInt(argc).push(object).op(op::kGetVariable).push(method).op(op::kCallMethod).op(op::kPop);
+}
+
+// for (k in object) trace(k)
+Actions& ForIn(Actions& a, const std::string& object) {
+    a.push(object).op(op::kGetVariable).op(op::kEnumerate2);
+    a.label("loop" + object).op(op::kPushDuplicate).pushNull().op(op::kEquals2).branchIf("done" + object);
+    return a.trace().jump("loop" + object).label("done" + object).op(op::kPop);
+}
+
+TEST(Avm1Arrays, HolesLengthWritesAndSplices) {
+    Actions a;
+    a.push("a").pushInt(0).op(op::kInitArray).op(op::kSetVariable);
+    a.push("a").op(op::kGetVariable).push("3").push("x").op(op::kSetMember);  // a[3] = "x": 0 to 2 are holes
+    a.push("a").op(op::kGetVariable).push("length").op(op::kGetMember).trace();  // 4
+    ForIn(a, "a");                                                              // only 3
+    a.push("a").op(op::kGetVariable).trace();                                   // ,,,x (v6: holes print empty)
+    a.push("a").op(op::kGetVariable).push("length").push(2.0).op(op::kSetMember);
+    a.push("a").op(op::kGetVariable).push("3").op(op::kGetMember).trace();      // gone with the length write
+    // b = [1, 2, 3, 4, 5]; b.splice(-2) removes 4, 5; b.slice(-2, -1) is [2]
+    a.push("b").push(5.0).push(4.0).push(3.0).push(2.0).push(1.0).pushInt(5).op(op::kInitArray).op(op::kSetVariable);
+    a.push(-2.0);
+    Method(a, "b", "splice", 1);                                                // 4,5
+    a.push("b").op(op::kGetVariable).trace();                                   // 1,2,3
+    a.push(-1.0).push(-2.0);
+    Method(a, "b", "slice", 2);                                                 // 2
+    a.push("z").push("y");
+    Method(a, "b", "unshift", 2);                                               // 5
+    Method(a, "b", "shift", 0);                                                 // y
+    Method(a, "b", "pop", 0);                                                   // 3
+    Method(a, "b", "reverse", 0);                                               // 2,1,z
+    EXPECT_EQ(Printed(a, 6), (Lines{"4", "3", ",,,x", "undefined", "4,5", "1,2,3", "2", "5", "y", "3", "2,1,z"}));
+}
+
+TEST(Avm1Arrays, SortAndSortOnByTheirFlags) {
+    Actions a;
+    a.push("w").push("b").push("B").push("a").push("C").pushInt(4).op(op::kInitArray).op(op::kSetVariable);
+    Method(a, "w", "sort", 0);                                            // B,C,a,b: by code units
+    a.push(1.0);                                                          // CASEINSENSITIVE
+    Method(a, "w", "sort", 1);                                            // a,B,b,C
+    // UNIQUESORT meets two that fold alike: 0, and the array stays.
+    a.push("u").push("q").push("Q").pushInt(2).op(op::kInitArray).op(op::kSetVariable);
+    a.push(5.0);
+    Method(a, "u", "sort", 1);                                            // 0
+    // RETURNINDEXEDARRAY leaves the array alone.
+    a.push("n").push(30.0).push(4.0).push(200.0).pushInt(3).op(op::kInitArray).op(op::kSetVariable);
+    a.push(24.0);                                                         // NUMERIC | RETURNINDEXEDARRAY
+    Method(a, "n", "sort", 1);                                            // 1,2,0
+    a.push("n").op(op::kGetVariable).trace();                             // 200,4,30
+    // sortOn("k", NUMERIC | DESCENDING) over objects.
+    a.push("o");
+    for (double k : {2.0, 10.0, 1.0}) a.push("k").push(k).pushInt(1).op(op::kInitObject);
+    a.pushInt(3).op(op::kInitArray).op(op::kSetVariable);
+    a.push(18.0).push("k");
+    Call(a, "o", "sortOn", 2);
+    a.push("o").op(op::kGetVariable).push("0").op(op::kGetMember).push("k").op(op::kGetMember).trace();  // 10
+    a.push("o").op(op::kGetVariable).push("2").op(op::kGetMember).push("k").op(op::kGetMember).trace();  // 1
+    EXPECT_EQ(Printed(a), (Lines{"B,C,a,b", "a,B,b,C", "0", "1,2,0", "200,4,30", "10", "1"}));
+}
+
+TEST(Avm1Strings, MethodsByCharactersAndTheirEdges) {
+    Actions a;
+    a.push("s").push("h\xC3\xA9llo w\xC3\xB6rld").op(op::kSetVariable);
+    a.push(2.0).push(" ");
+    Method(a, "s", "split", 2);                                                // héllo,wörld
+    a.push(1.0).push("o");
+    a.pushInt(2).push("s").op(op::kGetVariable).push("split").op(op::kCallMethod).push("length").op(op::kGetMember).trace();
+    a.push(1.0);
+    Method(a, "s", "charCodeAt", 1);                                           // 233
+    a.push(-1.0).push(0.0);
+    Method(a, "s", "substr", 2);                                               // héllo wörl
+    a.push(1.0).push(4.0);
+    Method(a, "s", "substring", 2);                                            // éll: the ends swap
+    a.push(-3.0);
+    Method(a, "s", "slice", 1);                                                // rld
+    Method(a, "s", "toUpperCase", 0);                                          // HÉLLO WÖRLD
+    a.push(0.0).push(98.0).push(97.0).pushInt(3).push("String").op(op::kGetVariable).push("fromCharCode");
+    a.op(op::kCallMethod).trace();                                             // ab: the NUL ends it
+    a.push(3.0).push("o");
+    Method(a, "s", "indexOf", 2);                                              // 4
+    a.push("s").op(op::kGetVariable).push("length").op(op::kGetMember).trace();  // 11 characters
+    EXPECT_EQ(Printed(a), (Lines{"h\xC3\xA9llo,w\xC3\xB6rld", "1", "233", "h\xC3\xA9llo w\xC3\xB6rl", "\xC3\xA9ll", "rld", "H\xC3\x89LLO W\xC3\x96RLD", "ab",
+                                 "4", "11"}));
+    // Before version 6 the methods count bytes, and leave bytes above ASCII alone.
+    Actions b;
+    b.push("s").push("h\xC3\xA9llo").op(op::kSetVariable);
+    b.push("s").op(op::kGetVariable).push("length").op(op::kGetMember).trace();  // 6 bytes
+    Method(b, "s", "toUpperCase", 0);
+    EXPECT_EQ(Printed(b, 5), (Lines{"6", "H\xC3\xA9LLO"}));
+}
+
+TEST(Avm1Dates, FieldsSettersAndTheFrameClock) {
+    Actions a;
+    // new Date(2001, 1, 3, 4, 5, 6): fields back, in UTC.
+    a.push("d").push(6.0).push(5.0).push(4.0).push(3.0).push(1.0).push(2001.0).pushInt(6).push("Date").op(op::kNewObject);
+    a.op(op::kSetVariable);
+    for (const char* f : {"getFullYear", "getMonth", "getDate", "getDay", "getHours", "getTime"}) Method(a, "d", f, 0);
+    a.push("d").op(op::kGetVariable).trace();
+    // setMonth(13) rolls into the next year; setDate(0) is the last day of the month before.
+    a.push(13.0);
+    Call(a, "d", "setMonth", 1);
+    Method(a, "d", "getFullYear", 0);
+    a.push(0.0);
+    Call(a, "d", "setDate", 1);
+    Method(a, "d", "getDate", 0);
+    // The clock: new Date() is 2000-01-01 plus the host's timer (1234.5 ms, the fake's).
+    a.push("now").pushInt(0).push("Date").op(op::kNewObject).op(op::kSetVariable);
+    Method(a, "now", "getTime", 0);
+    a.push("e").push(1e300).pushInt(1).push("Date").op(op::kNewObject).op(op::kSetVariable);
+    a.push("e").op(op::kGetVariable).trace();  // no time
+    EXPECT_EQ(Printed(a), (Lines{"2001", "1", "3", "6", "4", "981173106000", "Sat Feb 3 04:05:06 GMT+0000 2001", "2002",
+                                 "31", "946684801234", "Invalid Date"}));
+}
+
+TEST(Avm1Globals, ParsingEscapingAndTimers) {
+    Actions a;
+    a.push(16.0).push("ff").call("parseInt", 2).trace();       // 255
+    a.push(0.0).push("100").call("parseInt", 2).trace();       // NaN: a radix given must be 2 to 36
+    a.push("012").call("parseInt", 1).trace();                 // 10: a leading zero is octal
+    a.push("  -3.5e2px").call("parseFloat", 1).trace();        // -350
+    a.push("a%zb%41%2").call("unescape", 1).trace();           // abA: broken escapes go
+    a.push("\xC4\x80!").call("escape", 1).trace();             // %C4%80%21
+    a.call("parseInt", 0).trace();                             // undefined
+    // A timeout fires once, an interval each step until cleared.
+    Actions tick;
+    tick.push("tick").trace();
+    a.defineFunction("tick", {}, tick);
+    a.push(0.0).push("tick").op(op::kGetVariable).call("setTimeout", 2).trace();  // 1
+    FakeHost host;
+    Machine m(host, 8);
+    m.startFrame();
+    const std::vector<uint8_t> code = a.bytes();
+    m.run(code, 1);
+    m.runTimers();
+    m.runTimers();
+    EXPECT_EQ(host.traced, (Lines{"255", "NaN", "10", "-350", "abA", "%C4%80%21", "undefined", "1", "tick"}));
+}
+
+}  // namespace
