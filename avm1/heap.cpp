@@ -12,7 +12,7 @@ ObjectHandle Heap::make(ObjectHandle prototype) {
         slots_.emplace_back();
     }
     Slot& slot = slots_[index];
-    slot.object.emplace(caseSensitive_, prototype);
+    slot.object.emplace(caseSensitive_, prototype, hidden_);
     slot.marked = false;
     ++live_;
     return {index, slot.generation};

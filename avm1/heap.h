@@ -31,7 +31,8 @@ public:
     // How long a prototype chain is followed before a lookup gives up (a chain may loop).
     static constexpr int kMaxPrototypeDepth = 256;
 
-    explicit Heap(bool caseSensitive) : caseSensitive_(caseSensitive) {}
+    // `hidden`: the attribute bits that hide properties from the movie (attribute::HiddenFrom).
+    explicit Heap(bool caseSensitive, uint16_t hidden = 0) : caseSensitive_(caseSensitive), hidden_(hidden) {}
 
     ObjectHandle make(ObjectHandle prototype = {});
     // The object, or null for no object and for one collected.
@@ -57,6 +58,7 @@ private:
     class Marker;
 
     bool caseSensitive_;
+    uint16_t hidden_;
     // A deque, so that making an object never moves the others: a pointer to an object stays
     // good until the collector frees it.
     std::deque<Slot> slots_{1};  // slot 0 is no object

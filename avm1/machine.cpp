@@ -34,7 +34,10 @@ bool ArrayIndex(std::string_view name, size_t& out) {
 
 }  // namespace
 
-Machine::Machine(Host& host, int version) : host_(host), version_(version), heap_(version >= 7) { makeBuiltins(); }
+Machine::Machine(Host& host, int version)
+    : host_(host), version_(version), heap_(version >= 7, attribute::HiddenFrom(version)) {
+    makeBuiltins();
+}
 
 Machine::~Machine() = default;
 
@@ -756,7 +759,9 @@ std::vector<std::string> Machine::enumerate(const Value& object) {
         if (o == nullptr) break;
         const std::vector<Property>& props = o->properties();
         for (size_t i = props.size(); i-- > 0;) {
-            if ((props[i].attributes & attribute::kDontEnum) != 0 || (!own && seen(props[i].name))) continue;
+            if ((props[i].attributes & attribute::kDontEnum) != 0 || o->hides(props[i]) || (!own && seen(props[i].name))) {
+                continue;
+            }
             names.push_back(props[i].name);
         }
         if (own && o->elements) {

@@ -8,17 +8,34 @@ std::string Object::key(std::string_view name) const {
     return caseSensitive_ ? std::string(name) : base::LowerCase(name);
 }
 
-const Property* Object::find(std::string_view name) const {
+namespace attribute {
+
+uint16_t HiddenFrom(int version) {
+    uint16_t bits = 0;
+    if (version == 5) bits |= kHiddenIn5;
+    if (version == 6) bits |= kHiddenIn6;
+    if (version < 7) bits |= kHiddenBelow7;
+    if (version < 8) bits |= kHiddenBelow8;
+    if (version < 9) bits |= kHiddenBelow9;
+    if (version < 10) bits |= kHiddenBelow10;
+    return bits;
+}
+
+}  // namespace attribute
+
+Property* Object::findAny(std::string_view name) {
     auto it = index_.find(key(name));
     return it == index_.end() ? nullptr : &properties_[it->second];
 }
+
+const Property* Object::find(std::string_view name) const { return const_cast<Object*>(this)->find(name); }
 
 Property* Object::find(std::string_view name) {
-    auto it = index_.find(key(name));
-    return it == index_.end() ? nullptr : &properties_[it->second];
+    Property* p = findAny(name);
+    return p != nullptr && !hides(*p) ? p : nullptr;
 }
 
-bool Object::set(std::string_view name, const Value& value, uint8_t attributes) {
+bool Object::set(std::string_view name, const Value& value, uint16_t attributes) {
     std::string k = key(name);
     if (auto it = index_.find(k); it != index_.end()) {
         Property& p = properties_[it->second];
@@ -38,10 +55,10 @@ bool Object::set(std::string_view name, const Value& value, uint8_t attributes) 
 }
 
 bool Object::setAccessor(std::string_view name, const Value& getter, const Value& setter) {
-    Property* p = find(name);
+    Property* p = findAny(name);
     if (p == nullptr) {
         if (!set(name, Value())) return false;
-        p = find(name);
+        p = findAny(name);
     }
     p->accessor = true;
     p->getter = getter;
@@ -61,7 +78,7 @@ bool Object::remove(std::string_view name) {
     return true;
 }
 
-void Object::setAttributes(std::string_view name, uint8_t attributes) {
+void Object::setAttributes(std::string_view name, uint16_t attributes) {
     auto it = index_.find(key(name));
     if (it != index_.end()) properties_[it->second].attributes = attributes;
 }

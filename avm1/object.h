@@ -19,15 +19,20 @@ namespace avm1 {
 
 class Machine;
 
-// ASSetPropFlags' bits.
+// ASSetPropFlags' bits. The higher ones hide a property from movies of some versions, as the
+// reference players' own built-ins are hidden.
 namespace attribute {
-inline constexpr uint8_t kDontEnum = 1, kDontDelete = 2, kReadOnly = 4;
+inline constexpr uint16_t kDontEnum = 1, kDontDelete = 2, kReadOnly = 4;
+inline constexpr uint16_t kHiddenIn5 = 0x80, kHiddenIn6 = 0x100, kHiddenBelow7 = 0x400, kHiddenBelow8 = 0x1000,
+                          kHiddenBelow9 = 0x2000, kHiddenBelow10 = 0x4000;
+// The bits that hide a property from a movie of `version`.
+uint16_t HiddenFrom(int version);
 }
 
 struct Property {
     std::string name;  // as first made
     Value value;
-    uint8_t attributes = 0;
+    uint16_t attributes = 0;
     // addProperty: read and written through these functions instead of `value`.
     bool accessor = false;
     Value getter, setter;
@@ -80,20 +85,25 @@ struct Watcher {
 
 class Object {
 public:
-    explicit Object(bool caseSensitive, ObjectHandle proto = {}) : prototype(proto), caseSensitive_(caseSensitive) {}
+    // `hidden`: the attribute bits that hide a property from the movie (attribute::HiddenFrom).
+    explicit Object(bool caseSensitive, ObjectHandle proto = {}, uint16_t hidden = 0)
+        : prototype(proto), caseSensitive_(caseSensitive), hidden_(hidden) {}
 
-    // An own property, or null.
+    // An own property the movie can see, or null.
     const Property* find(std::string_view name) const;
     Property* find(std::string_view name);
     // Sets an own property, making it (last in the order) when there is none; false when it
     // is read-only or the object holds kMaxProperties.
-    bool set(std::string_view name, const Value& value, uint8_t attributes = 0);
+    bool set(std::string_view name, const Value& value, uint16_t attributes = 0);
     // Makes or replaces an accessor property.
     bool setAccessor(std::string_view name, const Value& getter, const Value& setter);
     // False when there is none or it may not be deleted.
     bool remove(std::string_view name);
     const std::vector<Property>& properties() const { return properties_; }
-    void setAttributes(std::string_view name, uint8_t attributes);
+    // Every own property, hidden ones too (ASSetPropFlags reaches them).
+    Property* findAny(std::string_view name);
+    void setAttributes(std::string_view name, uint16_t attributes);
+    bool hides(const Property& p) const { return (p.attributes & hidden_) != 0; }
     bool caseSensitive() const { return caseSensitive_; }
     bool isFunction() const { return function.has_value() || native != nullptr; }
 
@@ -113,6 +123,7 @@ private:
     std::string key(std::string_view name) const;
 
     bool caseSensitive_;
+    uint16_t hidden_;
     std::vector<Property> properties_;
     std::unordered_map<std::string, size_t> index_;  // by key: the name, folded before version 7
 };

@@ -52,7 +52,11 @@ bool With(Activation& a, const swf::Action& action) {
     if (op == nullptr || op->size > a.code->size() - a.next) return false;
     const size_t begin = a.next, end = a.next + op->size;
     const bool scoped = object.type() == Type::kObject || object.type() == Type::kClip;
-    if (scoped) a.scope.push_back({object, ScopeEntry::Kind::kWith});
+    if (scoped) {
+        a.scope.emplace_back();
+        a.scope.back().value = object;
+        a.scope.back().kind = ScopeEntry::Kind::kWith;
+    }
     const Flow flow = a.machine.runRange(a, begin, end);
     if (scoped) a.scope.pop_back();
     return Resume(a, flow, end, end);

@@ -187,9 +187,8 @@ Value AsSetPropFlags(Machine& m, const Value&, std::vector<Value>& args) {
     o = SelfObject(m, Argument(args, 0));
     if (o == nullptr) return Value();
     for (const std::string& name : list) {
-        if (const Property* p = o->find(name)) {
-            const uint8_t attributes = static_cast<uint8_t>(((p->attributes & ~clear) | set) & 7);
-            o->setAttributes(name, attributes);
+        if (const Property* p = o->findAny(name)) {
+            o->setAttributes(name, static_cast<uint16_t>((p->attributes & ~clear) | set));
         }
     }
     return Value();

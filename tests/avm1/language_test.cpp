@@ -320,6 +320,21 @@ TEST(Avm1Quirks, ConversionsAndComparisonsAsTheReferencePlayersMakeThem) {
                                      "b", "c", "0", "undefined"}));
 }
 
+// ASSetPropFlags' high bits hide a property from movies of some versions
+// (as_set_prop_flags_version_swf5 to swf9): 256 from version 6 alone, 1024 below 7.
+TEST(Avm1Quirks, VersionBitsHideAPropertyFromSomeVersions) {
+    for (const double bits : {256.0, 1024.0}) {
+        Actions a;
+        a.push("o").push("p").push("here").pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+        a.push(bits).push("p").push("o").op(op::kGetVariable).call("ASSetPropFlags", 3).op(op::kPop);
+        a.push("o").op(op::kGetVariable).push("p").op(op::kGetMember).trace();
+        const Lines hidden = {"undefined"}, shown = {"here"};
+        EXPECT_EQ(RunLines(a, 5), bits == 256 ? shown : hidden) << bits;
+        EXPECT_EQ(RunLines(a, 6), hidden) << bits;
+        EXPECT_EQ(RunLines(a, 7), shown) << bits;
+    }
+}
+
 TEST(Avm1Quirks, PathsFunctionsOfVersionFiveAndRegisters) {
     // o = {inner: {v: "deep"}}; trace(o.inner.v) by a dotted GetVariable; delete "o.inner".
     Actions a;
