@@ -69,14 +69,6 @@ std::vector<Value> Activation::popArgs(size_t count) {
     return args;
 }
 
-void Activation::pushString(std::string s) {
-    if (!machine.admitString(s.size())) {
-        stopped = true;
-        return;
-    }
-    push(Value::String(std::move(s)));
-}
-
 bool Activation::branch(int16_t offset) {
     const long long to = static_cast<long long>(next) + offset;
     if (to < 0 || to > static_cast<long long>(code->size())) return false;

@@ -53,8 +53,6 @@ struct Activation {
     std::string string(const Value& v) { return machine.toString(v); }
     bool boolean(const Value& v) const { return machine.toBoolean(v); }
     int version() const { return machine.version(); }
-    // A string result: pushed when it may be made, else the run stops.
-    void pushString(std::string s);
     // A branch from the next action; false when it would leave the block.
     bool branch(int16_t offset);
 

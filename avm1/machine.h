@@ -147,9 +147,6 @@ public:
     int callDepth() const { return callDepth_; }
     // The movie's own limit on nested calls (its ScriptLimits tag), at most kMaxCallDepth.
     void setMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, kMaxCallDepth); }
-    // Stops every script of the step (a limit was met).
-    void abort() { aborted_ = true; }
-    bool aborted() const { return aborted_; }
 
     // setInterval and setTimeout.
     struct Timer {

@@ -7,6 +7,9 @@ namespace {
 
 using swf::ActionCode;
 
+// The method name CallMethod and NewMethod pop: undefined or empty means the object itself.
+std::string MethodName(Activation& a, const Value& name) { return name.isUndefined() ? std::string() : a.string(name); }
+
 bool CallFunction(Activation& a, const swf::Action&) {
     const Value name = a.pop();
     std::vector<Value> args = a.popArgs(a.popCount());
@@ -22,8 +25,7 @@ bool CallMethod(Activation& a, const swf::Action&) {
     const Value name = a.pop();
     const Value object = a.pop();
     std::vector<Value> args = a.popArgs(a.popCount());
-    const std::string method = name.isUndefined() ? std::string() : a.string(name);
-    a.push(a.machine.callMethod(object, method, std::move(args)));
+    a.push(a.machine.callMethod(object, MethodName(a, name), std::move(args)));
     return true;
 }
 
@@ -38,7 +40,7 @@ bool NewMethod(Activation& a, const swf::Action&) {
     const Value name = a.pop();
     const Value object = a.pop();
     std::vector<Value> args = a.popArgs(a.popCount());
-    const std::string method = name.isUndefined() ? std::string() : a.string(name);
+    const std::string method = MethodName(a, name);
     const Value constructor = method.empty() ? object : a.machine.getMember(object, method);
     a.push(a.machine.construct(constructor, std::move(args)));
     return true;

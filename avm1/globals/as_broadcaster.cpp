@@ -14,31 +14,29 @@ bool Same(const Value& a, const Value& b) {
     return false;
 }
 
+// Takes the listener out of the list; false when it was not there.
+bool Erase(std::vector<Value>& list, const Value& listener) {
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (Same(*it, listener)) {
+            list.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+// addListener: a listener already there moves to the end.
 Value AddListener(Machine& m, const Value& self, std::vector<Value>& args) {
     std::vector<Value>* list = Listeners(m, self);
     if (list == nullptr) return Value::Bool(false);
-    const Value listener = Argument(args, 0);
-    for (auto it = list->begin(); it != list->end(); ++it) {
-        if (Same(*it, listener)) {
-            list->erase(it);
-            break;
-        }
-    }
-    list->push_back(listener);
+    Erase(*list, Argument(args, 0));
+    list->push_back(Argument(args, 0));
     return Value::Bool(true);
 }
 
 Value RemoveListener(Machine& m, const Value& self, std::vector<Value>& args) {
     std::vector<Value>* list = Listeners(m, self);
-    if (list == nullptr) return Value::Bool(false);
-    const Value listener = Argument(args, 0);
-    for (auto it = list->begin(); it != list->end(); ++it) {
-        if (Same(*it, listener)) {
-            list->erase(it);
-            return Value::Bool(true);
-        }
-    }
-    return Value::Bool(false);
+    return Value::Bool(list != nullptr && Erase(*list, Argument(args, 0)));
 }
 
 Value BroadcastMessage(Machine& m, const Value& self, std::vector<Value>& args) {

@@ -18,14 +18,7 @@ using testing_support::FakeHost;
 namespace op = testing_support::action;
 using Lines = std::vector<std::string>;
 
-Lines Printed(const Actions& a, int version = 8) {
-    FakeHost host;
-    Machine m(host, version);
-    m.startFrame();
-    const std::vector<uint8_t> code = a.bytes();
-    m.run(code, 1);
-    return host.traced;
-}
+Lines Printed(const Actions& a, int version = 8) { return testing_support::TracedBy(a, version); }
 
 // obj.method(args...) with the arguments pushed last first, traced.
 Actions& Method(Actions& a, const std::string& object, const std::string& method, int argc) {

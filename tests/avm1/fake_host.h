@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "avm1/host.h"
+#include "avm1/machine.h"
 #include "support/action_builder.h"
 
 namespace testing_support {
@@ -67,6 +68,16 @@ public:
 
     std::vector<uint8_t> frame4 = Actions().push("called").trace().bytes();
 };
+
+// What a block traces when it runs once on the main timeline of a fresh machine.
+inline std::vector<std::string> TracedBy(const Actions& a, int version = 8) {
+    FakeHost host;
+    avm1::Machine m(host, version);
+    m.startFrame();
+    const std::vector<uint8_t> code = a.bytes();
+    m.run(code, 1);
+    return host.traced;
+}
 
 
 }  // namespace testing_support

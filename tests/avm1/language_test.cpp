@@ -19,14 +19,7 @@ using testing_support::FakeHost;
 namespace op = testing_support::action;
 using Lines = std::vector<std::string>;
 
-Lines RunLines(const Actions& a, int version = 8) {
-    FakeHost host;
-    Machine m(host, version);
-    m.startFrame();
-    const std::vector<uint8_t> code = a.bytes();
-    m.run(code, 1);
-    return host.traced;
-}
+Lines RunLines(const Actions& a, int version = 8) { return testing_support::TracedBy(a, version); }
 
 TEST(Avm1Functions, ClosuresKeepTheirScopeAndRecursionWorks) {
     // function counter() { var n = 0; return function () { n = n + 1; return n; }; }
