@@ -110,9 +110,11 @@ bool Activation::splitPath(std::string_view name, uint32_t& owner, std::string_v
 }
 
 bool Activation::special(std::string_view name, Value& out) {
-    // Before version 7 these names, like all others, match without case ("THIS" is this).
+    // Before version 7 these names, like all others, match without case ("_ROOT" is _root),
+    // but in version 6 `this` is itself only when spelt so: "THIS" is looked up through the
+    // scope chain, where a timeline answers with itself.
     auto is = [&](std::string_view n) { return version() >= 7 ? name == n : base::SameNoCase(name, n); };
-    if (is("this")) {
+    if (version() == 6 ? name == "this" : is("this")) {
         out = self;
         return true;
     }
@@ -135,7 +137,7 @@ bool Activation::special(std::string_view name, Value& out) {
 // "a.b.c" without slashes or colons: tried from each link of the scope chain, innermost
 // first, until one has `a` and every step but the last reaches an object or a clip. False
 // when the name is no such path or no link resolves it.
-bool Activation::dottedPath(std::string_view name, Value& owner, std::string_view& last) {
+bool Activation::dottedPath(std::string_view name, Value& owner, std::string_view& last, bool reading) {
     if (name.find_first_of("/:") != std::string_view::npos) return false;
     const size_t lastDot = name.rfind('.');
     if (lastDot == std::string_view::npos || lastDot == 0 || lastDot + 1 == name.size()) return false;
@@ -151,6 +153,8 @@ bool Activation::dottedPath(std::string_view name, Value& owner, std::string_vie
             from = dot + 1;
         }
         if (v.type() != Type::kObject && v.type() != Type::kClip) return false;
+        // A read goes on to the next scope link when the last name is missing here.
+        if (reading && last != "this" && !machine.hasMember(v, last)) return false;
         owner = v;
         return true;
     };
@@ -167,8 +171,10 @@ bool Activation::dottedPath(std::string_view name, Value& owner, std::string_vie
 Value Activation::lookup(std::string_view name, Value* with) {
     Value out;
     if (special(name, out)) return out;
+    const bool otherThis = version() == 6 && base::SameNoCase(name, "this");
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
+        if (otherThis && e.value.type() == Type::kClip) return e.value;
         if (machine.hasMember(e.value, name)) {
             if (with != nullptr && e.kind == ScopeEntry::Kind::kWith) *with = e.value;
             return machine.getMember(e.value, name);
@@ -181,7 +187,7 @@ Value Activation::getVariable(std::string_view name, Value* with) {
     uint32_t owner = target;
     std::string_view var = name;
     Value object;
-    if (dottedPath(name, object, var)) {
+    if (dottedPath(name, object, var, true)) {
         if (var == "this") return object;
         return machine.getMember(object, var);
     }
@@ -202,7 +208,7 @@ void Activation::setVariable(std::string_view name, const Value& value) {
     uint32_t owner = target;
     std::string_view var = name;
     Value object;
-    if (dottedPath(name, object, var)) {
+    if (dottedPath(name, object, var, false)) {
         machine.setMember(object, var, value);
         return;
     }
@@ -243,7 +249,7 @@ void Activation::defineLocal(std::string_view name, const Value& value, bool onl
 bool Activation::deleteVariable(std::string_view name) {
     Value owner;
     std::string_view last;
-    if (dottedPath(name, owner, last)) return machine.deleteMember(owner, last);
+    if (dottedPath(name, owner, last, false)) return machine.deleteMember(owner, last);
     uint32_t clipOwner = 0;
     if (splitPath(name, clipOwner, last)) return clipOwner != 0 && machine.deleteMember(Value::Clip(clipOwner), last);
     for (size_t i = scope.size(); i-- > 0;) {

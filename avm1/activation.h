@@ -73,7 +73,8 @@ struct Activation {
 
 private:
     bool splitPath(std::string_view name, uint32_t& clip, std::string_view& var);
-    bool dottedPath(std::string_view name, Value& owner, std::string_view& last);
+    // `reading`: the path must lead to an object that has the last name.
+    bool dottedPath(std::string_view name, Value& owner, std::string_view& last, bool reading);
     // A plain name through the scope chain, innermost first.
     Value lookup(std::string_view name, Value* with = nullptr);
     // A name no scope link is asked about: this, _global, _root, _level0.

@@ -785,15 +785,26 @@ bool Machine::instanceOf(const Value& v, const Value& constructor) {
         if (h == proto.object()) return true;
         const Object* o = heap_.get(h);
         if (o == nullptr) return false;
-        // Classes that implement interfaces list them.
-        if (const Property* p = o->find("__implements__"); p != nullptr && p->value.type() == Type::kObject) {
-            if (const Object* list = heap_.get(p->value.object()); list != nullptr && list->elements) {
-                for (const Value& i : *list->elements) {
-                    if (i.type() == Type::kObject && i.object() == constructor.object()) return true;
-                }
-            }
-        }
+        // Classes that implement interfaces list them, and interfaces list those they extend.
+        if (implements(h, constructor, 0)) return true;
         h = o->prototype;
+    }
+    return false;
+}
+
+bool Machine::implements(ObjectHandle proto, const Value& constructor, int depth) {
+    const Object* o = heap_.get(proto);
+    if (o == nullptr || depth > Heap::kMaxPrototypeDepth) return false;
+    const Property* p = o->find("__implements__");
+    if (p == nullptr || p->value.type() != Type::kObject) return false;
+    const Object* list = heap_.get(p->value.object());
+    if (list == nullptr || !list->elements) return false;
+    const std::vector<Value> interfaces = *list->elements;
+    for (const Value& i : interfaces) {
+        if (i.type() != Type::kObject) continue;
+        if (i.object() == constructor.object()) return true;
+        const Value next = getMember(i, "prototype");
+        if (next.type() == Type::kObject && implements(next.object(), constructor, depth + 1)) return true;
     }
     return false;
 }

@@ -169,6 +169,8 @@ private:
     bool admitObject();
     void traceRoots(Tracer& tracer);
     Value getOnObject(const Value& self, ObjectHandle start, std::string_view name, bool& found);
+    // Whether the interfaces `proto` lists, or those they extend, include `constructor`.
+    bool implements(ObjectHandle proto, const Value& constructor, int depth);
 
     Host& host_;
     int version_;

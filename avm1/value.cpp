@@ -88,11 +88,12 @@ double StringToNumber(std::string_view s, int version) {
         const double n = static_cast<double>(static_cast<int32_t>(v));
         return negative ? -n : n;
     }
-    if (version >= 6 && t.size() > digits + 1 && t[digits] == '0' &&
+    if (version >= 6 && a == 0 && t.size() > digits + 1 && t[digits] == '0' &&
         t.find_first_not_of("01234567", digits) == std::string::npos) {
-        // ... and a leading zero with octal digits only makes an octal number.
+        // ... and a leading zero with octal digits only, not after blanks, makes an octal
+        // number, a 32-bit integer like the hexadecimal ones.
         const double n = static_cast<double>(std::strtoull(t.c_str() + digits, nullptr, 8));
-        return negative ? -n : n;
+        return static_cast<double>(ToInt32(negative ? -n : n));
     }
     // strtod would also take "inf", "nan" and hexadecimal floats: only decimals are numbers.
     for (char c : t) {

@@ -56,6 +56,13 @@ bool LooselyEqual(Activation& a, Value x, Value b) {
             if (bRefFirst) b = a.machine.toPrimitive(b);
             continue;
         }
+        // Version 5 compares two objects by their primitives: new Number(1) == new Number(1).
+        if (xRefFirst && bRefFirst && a.version() <= 5 && round == 0 && x.type() == Type::kObject &&
+            b.type() == Type::kObject && x.object() != b.object()) {
+            x = a.machine.toPrimitive(x);
+            b = a.machine.toPrimitive(b);
+            continue;
+        }
         const bool xNullish = x.isNullish(), bNullish = b.isNullish();
         if (xNullish || bNullish) return xNullish && bNullish;
         if (x.type() == b.type()) {

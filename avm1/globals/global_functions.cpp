@@ -16,10 +16,12 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 bool Blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
 Value IsNaN(Machine& m, const Value&, std::vector<Value>& args) {
+    if (args.empty()) return Value::Bool(true);  // nothing is not a number, in every version
     return Value::Bool(std::isnan(m.toNumber(Argument(args, 0))));
 }
 
 Value IsFinite(Machine& m, const Value&, std::vector<Value>& args) {
+    if (args.empty()) return Value::Bool(false);  // nothing is no finite number, in every version
     return Value::Bool(std::isfinite(m.toNumber(Argument(args, 0))));
 }
 

@@ -33,7 +33,7 @@ Value MakeFunction(Machine& m, FunctionBody body) {
     if (fo == nullptr || po == nullptr) return Value();
     fo->function = std::move(body);
     po->set("constructor", Value::Object(f), attribute::kDontEnum);
-    fo->set("prototype", Value::Object(proto), attribute::kDontEnum);
+    fo->set("prototype", Value::Object(proto), attribute::kDontEnum | attribute::kDontDelete);
     return Value::Object(f);
 }
 

@@ -45,6 +45,8 @@ Value ConstructBoolean(Machine& m, const Value& self, std::vector<Value>& args) 
         o->primitive = Value::Bool(b);
         return self;
     }
+    // Called as a function with nothing to convert, it gives nothing.
+    if (args.empty()) return Value();
     return Value::Bool(b);
 }
 

@@ -359,3 +359,53 @@ TEST(Avm1Quirks, PathsFunctionsOfVersionFiveAndRegisters) {
 }
 
 }  // namespace
+
+namespace {
+
+// Globals called with nothing (swf5/6/7_global_funcs), octal strings (swf7_global_funcs), boxed
+// numbers under version 5's == (equals2_swf5), a function's prototype that stays
+// (prototype_delete).
+TEST(Avm1Quirks, GlobalsWithoutArgumentsOctalStringsAndBoxedEquality) {
+    Actions a;
+    a.call("isNaN", 0).trace().call("isFinite", 0).trace().call("Boolean", 0).trace();
+    a.push("-037777777777").pushInt(1).push("Number").op(op::kCallFunction).trace();  // 1: wraps as int32
+    a.push("037777777777").pushInt(1).push("Number").op(op::kCallFunction).trace();   // -1
+    a.push(" 010").pushInt(1).push("Number").op(op::kCallFunction).trace();           // 10: no octal after blanks
+    a.push("-010").pushInt(1).push("Number").op(op::kCallFunction).trace();           // -8
+    a.defineFunction("F", {}, Actions());
+    a.push("F").op(op::kGetVariable).push("prototype").op(op::kDelete).trace();        // false
+    EXPECT_EQ(RunLines(a, 7), (Lines{"true", "false", "undefined", "1", "-1", "10", "-8", "false"}));
+
+    Actions b;
+    b.push("a").push(1.0).pushInt(1).push("Number").op(op::kNewObject).op(op::kSetVariable);
+    b.push("b").push(1.0).pushInt(1).push("Number").op(op::kNewObject).op(op::kSetVariable);
+    b.push("a").op(op::kGetVariable).push("b").op(op::kGetVariable).op(op::kEquals2).trace();
+    EXPECT_EQ(RunLines(b, 5), (Lines{"true"}));
+    EXPECT_EQ(RunLines(b, 6), (Lines{"false"}));
+}
+
+// A dotted read goes on to the next scope link when the last name is missing on the first
+// (get_variable_in_scope); interfaces that extend interfaces count for instanceof
+// (extends_chain); "THIS" in version 6 is the timeline, not the function's this (this_swf6).
+TEST(Avm1Quirks, DottedReadsInterfacesOfInterfacesAndThisSpeltOtherwise) {
+    Actions a;
+    a.push("_global").op(op::kGetVariable).push("a").push("b").push("c").push("global's").pushInt(1);
+    a.op(op::kInitObject).pushInt(1).op(op::kInitObject).op(op::kSetMember);
+    a.push("a").push("b").pushInt(0).op(op::kInitObject).pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.push("a.b.c").op(op::kGetVariable).trace();
+    // Red; Pink implements Red; Cls implements Pink.
+    for (const char* name : {"Red", "Pink", "Cls"}) a.defineFunction(name, {}, Actions());
+    a.push("Red").op(op::kGetVariable).pushInt(1).push("Pink").op(op::kGetVariable).op(op::kImplementsOp);
+    a.push("Pink").op(op::kGetVariable).pushInt(1).push("Cls").op(op::kGetVariable).op(op::kImplementsOp);
+    a.pushInt(0).push("Cls").op(op::kNewObject).push("Red").op(op::kGetVariable).op(op::kInstanceOf).trace();
+    EXPECT_EQ(RunLines(a, 7), (Lines{"global's", "true"}));
+
+    Actions f;
+    f.push("THIS").op(op::kGetVariable).op(op::kTypeOf).trace().push("this").op(op::kGetVariable).op(op::kTypeOf).trace();
+    Actions b;
+    b.defineFunction("f", {}, f).pushInt(0).push("f").op(op::kNewObject).op(op::kPop);
+    EXPECT_EQ(RunLines(b, 6), (Lines{"movieclip", "object"}));
+    EXPECT_EQ(RunLines(b, 5), (Lines{"object", "object"}));
+}
+
+}  // namespace
