@@ -77,6 +77,14 @@ public:
                 value(w.callback);
                 value(w.data);
             }
+            if (o.xml) {
+                object(o.xml->parent);
+                object(o.xml->attributes);
+                object(o.xml->childArray);
+                for (ObjectHandle c : o.xml->children) object(c);
+                bytes_ += o.xml->children.size() * sizeof(ObjectHandle) + (o.xml->name ? o.xml->name->size() : 0) +
+                          (o.xml->value ? o.xml->value->size() : 0);
+            }
         }
     }
 

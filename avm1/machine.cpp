@@ -189,7 +189,7 @@ void Machine::startFrame() {
 void Machine::traceRoots(Tracer& tracer) {
     const Builtins& b = builtins_;
     for (ObjectHandle h : {b.global, b.object, b.function, b.array, b.string, b.number, b.boolean, b.date, b.movieClip,
-                           b.error, b.broadcaster}) {
+                           b.error, b.broadcaster, b.xmlNode, b.xml}) {
         tracer.object(h);
     }
     for (const Value& v : stack_) tracer.value(v);

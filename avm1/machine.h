@@ -45,6 +45,7 @@ struct Builtins {
     ObjectHandle global, object, function, array, string, number, boolean, date, movieClip, error;
     ObjectHandle objectCtor, functionCtor, arrayCtor, stringCtor, numberCtor, booleanCtor, dateCtor, errorCtor;
     ObjectHandle broadcaster;  // AsBroadcaster, whose methods initialize() copies
+    ObjectHandle xmlNode, xml;
 };
 
 class Machine {

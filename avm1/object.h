@@ -78,6 +78,19 @@ inline void FillHoles(std::vector<Value>& elements) {
     }
 }
 
+// A node of an XML tree (XMLNode and XML objects): its kind, name or text, and its links. The
+// tree is the truth; `childArray`, the childNodes array scripts see, follows it.
+struct XmlNode {
+    static constexpr int kElement = 1, kText = 3;
+    int type = kElement;
+    std::optional<std::string> name;   // an element's; none for a document and for text
+    std::optional<std::string> value;  // a text node's
+    ObjectHandle parent;
+    std::vector<ObjectHandle> children;
+    ObjectHandle attributes;  // an object, its properties in the order they were written
+    ObjectHandle childArray;
+};
+
 struct Watcher {
     std::string name;
     Value callback, data;
@@ -118,6 +131,7 @@ public:
     // A super object: the `this` its calls keep, and the constructor a call of it runs.
     Value superThis, superConstructor;
     std::vector<Watcher> watchers;
+    std::optional<XmlNode> xml;
 
 private:
     std::string key(std::string_view name) const;

@@ -166,3 +166,79 @@ TEST(Avm1Globals, ParsingEscapingAndTimers) {
 }
 
 }  // namespace
+
+namespace {
+
+using testing_support::Actions;
+namespace xop = testing_support::action;
+
+// x = new XML(text), then each of `reads` traced: a member path from x ("firstChild.nodeName").
+std::vector<std::string> ParsedAndRead(const std::string& text, const std::vector<std::string>& reads, int version = 8) {
+    Actions a;
+    a.push("x").push(text).pushInt(1).push("XML").op(xop::kNewObject).op(xop::kSetVariable);
+    for (const std::string& path : reads) {
+        a.push("x").op(xop::kGetVariable);
+        size_t from = 0;
+        while (from <= path.size() && !path.empty()) {
+            const size_t dot = path.find('.', from);
+            a.push(path.substr(from, dot == std::string::npos ? std::string::npos : dot - from)).op(xop::kGetMember);
+            if (dot == std::string::npos) break;
+            from = dot + 1;
+        }
+        a.trace();
+    }
+    return testing_support::TracedBy(a, version);
+}
+
+TEST(Avm1Xml, ParsesElementsTextCdataAndDeclarationsAndPrintsThemBack) {
+    const std::string doc = "<?xml version='1.0'?><!DOCTYPE d><a x=\"1\" y='&lt;2&gt;'>t &amp; u<![CDATA[<raw>]]><!-- c --><b/></a>";
+    EXPECT_EQ(ParsedAndRead(doc, {"status", "xmlDecl", "docTypeDecl", "firstChild.nodeName", "firstChild.attributes.y",
+                                  "firstChild.childNodes.length", "firstChild.firstChild.nodeValue",
+                                  "firstChild.childNodes.1.nodeValue", "firstChild.lastChild.nodeName",
+                                  "firstChild.lastChild.previousSibling.nodeType", "firstChild.lastChild.parentNode.nodeName",
+                                  "firstChild.nextSibling", "firstChild"}),
+              (std::vector<std::string>{"0", "<?xml version='1.0'?>", "<!DOCTYPE d>", "a", "<2>", "3", "t & u", "<raw>", "b",
+                                        "3", "a", "null",
+                                        "<a x=\"1\" y=\"&lt;2&gt;\">t &amp; u&lt;raw&gt;<b /></a>"}));
+}
+
+TEST(Avm1Xml, StatusCodesForBrokenDocuments) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"<a>", "-9"}, {"</a>", "-10"}, {"<a></b>", "-10"}, {"<a x='1>", "-8"}, {"<!-- open", "-5"},
+        {"<![CDATA[ open", "-2"}, {"<?xml open", "-3"}, {"<!DOCTYPE open", "-4"}, {"<a x></a>", "-6"}, {"plain", "0"}};
+    for (const auto& [text, status] : cases) EXPECT_EQ(ParsedAndRead(text, {"status"}), (std::vector<std::string>{status})) << text;
+}
+
+TEST(Avm1Xml, NamespacesIdMapAndWhiteSpace) {
+    const std::string doc = "<p:a xmlns:p='urn:p'><b xmlnsx='urn:d' id='k'/></p:a>";
+    EXPECT_EQ(ParsedAndRead(doc, {"firstChild.prefix", "firstChild.localName", "firstChild.namespaceURI",
+                                  "firstChild.firstChild.namespaceURI", "idMap.k.nodeName"}),
+              (std::vector<std::string>{"p", "a", "urn:p", "urn:d", "b"}));
+    EXPECT_EQ(ParsedAndRead(doc, {"idMap"}, 7), (std::vector<std::string>{"undefined"}));
+    EXPECT_EQ(ParsedAndRead("<a> <b/> </a>", {"firstChild.childNodes.length"}), (std::vector<std::string>{"3"}));
+}
+
+// appendChild moves a node from another parent, never into its own subtree, and leaves a
+// child of its own parent where it is; nodeName = undefined changes nothing.
+TEST(Avm1Xml, MovingNodesAndRenamingTheDocument) {
+    Actions a;
+    a.push("x").push("<a><b/></a><c/>").pushInt(1).push("XML").op(xop::kNewObject).op(xop::kSetVariable);
+    // x.appendChild(x.firstChild.firstChild): b moves to the end.
+    a.push("x").op(xop::kGetVariable).push("firstChild").op(xop::kGetMember).push("firstChild").op(xop::kGetMember);
+    a.pushInt(1).push("x").op(xop::kGetVariable).push("appendChild").op(xop::kCallMethod).op(xop::kPop);
+    a.push("x").op(xop::kGetVariable).trace();
+    // x.firstChild.appendChild(x): a document into its own child is refused.
+    a.push("x").op(xop::kGetVariable).pushInt(1).push("x").op(xop::kGetVariable).push("firstChild").op(xop::kGetMember);
+    a.push("appendChild").op(xop::kCallMethod).op(xop::kPop);
+    a.push("x").op(xop::kGetVariable).push("nodeName").push("doc").op(xop::kSetMember);
+    a.push("x").op(xop::kGetVariable).push("nodeName").pushUndefined().op(xop::kSetMember);
+    a.push("x").op(xop::kGetVariable).trace();
+    // A deep clone prints the same; a shallow one has no children.
+    a.pushBool(true).pushInt(1).push("x").op(xop::kGetVariable).push("cloneNode").op(xop::kCallMethod).trace();
+    a.pushBool(false).pushInt(1).push("x").op(xop::kGetVariable).push("cloneNode").op(xop::kCallMethod).trace();
+    EXPECT_EQ(testing_support::TracedBy(a, 8),
+              (std::vector<std::string>{"<a /><c /><b />", "<doc><a /><c /><b /></doc>", "<doc><a /><c /><b /></doc>",
+                                        "<doc />"}));
+}
+
+}  // namespace
