@@ -19,6 +19,9 @@ enum ClipProperty : int {
     kPropWidth, kPropHeight, kPropRotation, kPropTarget, kPropFramesLoaded, kPropName, kPropDropTarget, kPropUrl,
     kPropHighQuality, kPropFocusRect, kPropSoundBufTime, kPropQuality, kPropXMouse, kPropYMouse, kPropertyCount
 };
+// The scripts' depth of the timeline's depth 0: timeline depth d is script depth d - 16384.
+inline constexpr int kTimelineDepthBase = -16384;
+inline constexpr int kMaxScriptDepth = 2130690045;  // past it, clips are not made or moved
 // Properties reached by name only.
 inline constexpr int kPropOpaqueBackground = 64;
 // The index of a property by its name ("_x" ...), without regard to case, or -1.
@@ -57,6 +60,26 @@ public:
     virtual double timer() = 0;
     // Every value the host keeps for scripts (timeline variables), for the collector.
     virtual void traceValues(Tracer& tracer) = 0;
+
+    // Clips that scripts make, move and remove. Depths are the scripts' own: the timeline's
+    // first depth is -16384 (kTimelineDepthBase), script depths run from 0. Each gives 0 or
+    // false when the clip or its parent is gone or the depth is out of range.
+    // A new clip at `depth` of `parent`, replacing what is there: an empty one, or a sprite
+    // the movie exports as `linkage`.
+    virtual uint32_t createClip(uint32_t, std::string_view, int, std::string_view, const Value&) { return 0; }
+    // A copy of `clip` beside it (the same character, transform and clip events).
+    virtual uint32_t duplicateClip(uint32_t, std::string_view, int, const Value&) { return 0; }
+    virtual bool removeClip(uint32_t) { return false; }
+    virtual bool depthOf(uint32_t, int&) { return false; }
+    // Moves the clip to `depth`, and what was there to the clip's old depth.
+    virtual bool swapDepths(uint32_t, int) { return false; }
+    virtual uint32_t clipAtDepth(uint32_t, int) { return 0; }
+    // One above the highest script depth in use, 0 when there is none.
+    virtual int nextHighestDepth(uint32_t) { return 0; }
+    // What a clip inherits from: MovieClip.prototype unless a registered class or a write to
+    // __proto__ gave it another (none: MovieClip.prototype).
+    virtual ObjectHandle clipPrototype(uint32_t) { return {}; }
+    virtual void setClipPrototype(uint32_t, ObjectHandle) {}
 };
 
 }  // namespace avm1

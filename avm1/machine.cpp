@@ -206,6 +206,7 @@ void Machine::traceRoots(Tracer& tracer) {
         for (const Value& v : *args) tracer.value(v);
     }
     if (thrown_) tracer.value(*thrown_);
+    for (const auto& [name, ctor] : classes_) tracer.value(ctor);
     for (const Timer& t : timers_) {
         tracer.value(t.function);
         for (const Value& v : t.args) tracer.value(v);
@@ -505,7 +506,7 @@ ObjectHandle Machine::prototypeOf(const Value& v) const {
         case Type::kString: return builtins_.string;
         case Type::kNumber: return builtins_.number;
         case Type::kBool: return builtins_.boolean;
-        case Type::kClip: return builtins_.movieClip;
+        case Type::kClip: return clipPrototype(v.clip());
         case Type::kObject: {
             const Object* o = heap_.get(v.object());
             return o != nullptr ? o->prototype : ObjectHandle{};
@@ -581,8 +582,9 @@ Value Machine::getMember(const Value& object, std::string_view name) {
                 if (base::SameNoCase(name, "_global") && version_ >= 6) return Value::Object(builtins_.global);
             }
             if (name == "opaqueBackground") return host_.getProperty(clip, kPropOpaqueBackground);
-            if (name == "__proto__") return Value::Object(builtins_.movieClip);
-            return getOnObject(object, builtins_.movieClip, name, found);
+            const ObjectHandle proto = clipPrototype(clip);
+            if (name == "__proto__") return proto ? Value::Object(proto) : Value();
+            return getOnObject(object, proto, name, found);
         }
         case Type::kString:
             if (name == "length") return Value::Number(static_cast<double>(CharacterCount(object.string(), version_)));
@@ -625,9 +627,13 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
             host_.setProperty(clip, kPropOpaqueBackground, value);
             return;
         }
+        if (name == "__proto__") {
+            host_.setClipPrototype(clip, value.type() == Type::kObject ? value.object() : ObjectHandle{});
+            return;
+        }
         Value existing;
         if (!host_.getVariable(clip, name, existing)) {
-            if (const Property* p = FindAccessor(heap_, builtins_.movieClip, name)) {
+            if (const Property* p = FindAccessor(heap_, clipPrototype(clip), name)) {
                 const Value setter = p->setter;
                 call(setter, object, {value});
                 return;
@@ -724,7 +730,7 @@ bool Machine::hasMember(const Value& object, std::string_view name) {
             Value out;
             if (host_.getVariable(clip, name, out) || host_.child(clip, name) != 0) return true;
             if (!name.empty() && name[0] == '_' && (PropertyIndex(name) >= 0 || base::SameNoCase(name, "_parent"))) return true;
-            return heap_.lookup(builtins_.movieClip, name) != nullptr;
+            return heap_.lookup(clipPrototype(clip), name) != nullptr;
         }
         case Type::kString:
             if (name == "length") return true;
@@ -747,7 +753,7 @@ std::vector<std::string> Machine::enumerate(const Value& object) {
     if (object.type() == Type::kClip) {
         if (!host_.exists(object.clip())) return names;
         for (std::string& n : host_.variableNames(object.clip())) names.push_back(std::move(n));
-        h = builtins_.movieClip;
+        h = clipPrototype(object.clip());
     } else if (object.type() == Type::kObject) {
         h = object.object();
     } else {
@@ -807,6 +813,59 @@ bool Machine::implements(ObjectHandle proto, const Value& constructor, int depth
         if (next.type() == Type::kObject && implements(next.object(), constructor, depth + 1)) return true;
     }
     return false;
+}
+
+ObjectHandle Machine::clipPrototype(uint32_t clip) const {
+    const ObjectHandle own = host_.clipPrototype(clip);
+    return own && heap_.get(own) != nullptr ? own : builtins_.movieClip;
+}
+
+void Machine::registerClass(const std::string& linkage, const Value& constructor) {
+    const std::string key = caseSensitive() ? linkage : base::LowerCase(linkage);
+    if (constructor.isUndefined()) {
+        classes_.erase(key);
+    } else if (classes_.size() < Object::kMaxProperties || classes_.count(key) != 0) {
+        classes_[key] = constructor;
+    }
+}
+
+Value Machine::registeredClass(std::string_view linkage) const {
+    auto it = classes_.find(caseSensitive() ? std::string(linkage) : base::LowerCase(linkage));
+    return it != classes_.end() ? it->second : Value();
+}
+
+void Machine::runMethod(uint32_t clip, std::string_view name) {
+    if (!host_.exists(clip) || aborted_) return;
+    const Value self = Value::Clip(clip);
+    if (!isFunction(getMember(self, name))) return;
+    callMethod(self, name, {});
+    thrown_.reset();
+    if (depthExceeded_) {
+        depthExceeded_ = false;
+        aborted_ = instructions_ <= 0 || work_ <= 0;
+    }
+}
+
+void Machine::constructClip(uint32_t clip, const Value& constructor, const Value& initObject) {
+    if (!host_.exists(clip)) return;
+    const Value self = Value::Clip(clip);
+    if (isFunction(constructor)) {
+        const Value proto = getMember(constructor, "prototype");
+        host_.setClipPrototype(clip, proto.type() == Type::kObject ? proto.object() : ObjectHandle{});
+    }
+    if (initObject.type() == Type::kObject) {
+        if (const Object* o = heap_.get(initObject.object())) {
+            const std::vector<Property> props = o->properties();
+            for (const Property& p : props) {
+                if ((p.attributes & attribute::kDontEnum) == 0) setMember(self, p.name, p.accessor ? Value() : p.value);
+            }
+        }
+    }
+    if (isFunction(constructor) && !aborted_) {
+        std::vector<Value> none;
+        invoke(constructor, self, none, clipPrototype(clip), true);
+        thrown_.reset();
+    }
 }
 
 // --- timers ---

@@ -8,6 +8,7 @@
 // reference players do; a function call works above its caller's values and leaves none.
 
 #include <algorithm>
+#include <map>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -106,6 +107,8 @@ public:
     // The object `name` is looked up on after a value's own properties: a primitive's class
     // prototype, an object's prototype.
     ObjectHandle prototypeOf(const Value& v) const;
+    // What a clip inherits from: its registered class's prototype, or MovieClip.prototype.
+    ObjectHandle clipPrototype(uint32_t clip) const;
     Value getMember(const Value& object, std::string_view name);
     void setMember(const Value& object, std::string_view name, const Value& value);
     bool deleteMember(const Value& object, std::string_view name);
@@ -148,6 +151,16 @@ public:
     int callDepth() const { return callDepth_; }
     // The movie's own limit on nested calls (its ScriptLimits tag), at most kMaxCallDepth.
     void setMaxCallDepth(int depth) { maxCallDepth_ = std::clamp(depth, 1, kMaxCallDepth); }
+
+    // Object.registerClass: the class of an exported sprite's clips (undefined: none).
+    void registerClass(const std::string& linkage, const Value& constructor);
+    Value registeredClass(std::string_view linkage) const;
+    // Calls a clip's method by name, as the host's events do (onEnterFrame ...), when it has
+    // one; what it throws goes no further.
+    void runMethod(uint32_t clip, std::string_view name);
+    // Makes a new clip an instance of its class: its prototype, the init object's
+    // properties, then the constructor run on it.
+    void constructClip(uint32_t clip, const Value& constructor, const Value& initObject);
 
     // setInterval and setTimeout.
     struct Timer {
@@ -194,6 +207,7 @@ private:
     size_t bytesSinceCollection_ = 0;      // strings and objects made since
     std::vector<Timer> timers_;
     uint32_t nextTimer_ = 1;
+    std::map<std::string, Value> classes_;  // registerClass, by the linkage name's key
     static constexpr size_t kFirstCollection = 1024;
 
 public:

@@ -75,6 +75,21 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c, uint8_t version) {
     return true;
 }
 
+// Export names match by case from version 7, as the movie's other names do.
+std::string MovieDefinition::ExportKey(std::string_view name) const {
+    return version_ >= 7 ? std::string(name) : base::LowerCase(name);
+}
+
+const std::string* MovieDefinition::exportName(uint16_t id) const {
+    auto it = exportNames_.find(id);
+    return it != exportNames_.end() ? &it->second : nullptr;
+}
+
+uint16_t MovieDefinition::exported(std::string_view name) const {
+    auto it = exports_.find(ExportKey(name));
+    return it != exports_.end() ? it->second : 0;
+}
+
 const Character* MovieDefinition::character(uint16_t id) const {
     auto it = characters_.find(id);
     return it == characters_.end() ? nullptr : it->second.get();
@@ -378,6 +393,13 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             if (swf::ReadScriptLimits(tag, limits)) scriptLimits_ = limits;
             return true;
         }
+        case swf::tag::kExportAssets:
+            for (swf::ExportedAsset& asset : swf::ReadExportAssets(tag)) {
+                if (exports_.size() >= kMaxExports) continue;
+                exports_.insert_or_assign(ExportKey(asset.name), asset.id);
+                exportNames_.insert_or_assign(asset.id, asset.name);
+            }
+            return true;
         case swf::tag::kFrameLabel: {
             swf::FrameLabel label;
             swf::ReadFrameLabel(tag, label);

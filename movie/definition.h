@@ -128,6 +128,7 @@ inline constexpr size_t kMaxFrames = 1u << 20;
 inline constexpr int kMaxSpriteNesting = 64;
 inline constexpr uint64_t kMaxBitmapBytes = 1ull << 30;  // every decoded bitmap of a movie together
 inline constexpr size_t kMaxWarnings = 100;
+inline constexpr size_t kMaxExports = 1u << 16;  // names ExportAssets tags give, together
 inline constexpr size_t kMaxDisplayObjects = 1u << 16;  // on every display list of a player together
 
 class MovieDefinition : public BitmapSource {
@@ -140,6 +141,10 @@ public:
 
     const Timeline& timeline() const { return timeline_; }
     const Character* character(uint16_t id) const;
+    // The character an ExportAssets tag names (attachMovie's linkage names), or 0.
+    uint16_t exported(std::string_view name) const;
+    // The name a character is exported under, or null.
+    const std::string* exportName(uint16_t id) const;
     // An embedded font by its name (without case), preferring the style asked for.
     const Font* fontNamed(const std::string& name, bool bold, bool italic) const;
     const raster::Bitmap* bitmap(uint16_t id) const override;
@@ -165,6 +170,9 @@ private:
     uint8_t version_ = 0;
     Timeline timeline_;
     std::map<uint16_t, std::unique_ptr<Character>> characters_;
+    std::map<std::string, uint16_t> exports_;  // by ExportKey
+    std::map<uint16_t, std::string> exportNames_;
+    std::string ExportKey(std::string_view name) const;
     std::map<std::string, int> tagCounts_;
     bool warnBitmap(const swf::Tag& tag, const std::string& why);
     void warn(const std::string& line);

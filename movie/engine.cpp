@@ -105,7 +105,9 @@ void Engine::tick() {
     }
     runScripts();
     // Intervals and timeouts whose time has come, by the frame clock, after the frame's scripts.
+    ++scriptsRunning_;
     machine_->runTimers();
+    --scriptsRunning_;
     runScripts();
     if (TimelineInstance* root = root_.sprite()) showBoundText(*root);
     // Timelines that left the display during the step go from the tables.
@@ -125,32 +127,150 @@ void Engine::runClipFrame(TimelineInstance& t) {
     const bool first = !t.initialized;
     t.initialized = true;
     queueClipEvent(t, first ? clip_event::kLoad : clip_event::kEnterFrame);
-    if (!t.playing || t.timeline == nullptr || t.timeline->frames.empty()) return;
-    const int count = static_cast<int>(t.timeline->frames.size());
-    const int next = t.frame + 1;
-    if (next < count) {
-        runFrame(t, next, true);
-    } else if (count > 1) {
-        seek(t, 0);  // looping
+    const uint32_t handle = t.handle;
+    if (t.playing && t.timeline != nullptr && !t.timeline->frames.empty()) {
+        const int count = static_cast<int>(t.timeline->frames.size());
+        const int next = t.frame + 1;
+        if (next < count) {
+            runFrame(t, next, true);
+        } else if (count > 1) {
+            seek(t, 0);  // looping
+        }
     }
+    // The onLoad method comes after the first frame's scripts, which may be what define it.
+    if (first) queued_.push_back({handle, nullptr, "onLoad"});
 }
 
 void Engine::queueClipEvent(TimelineInstance& t, uint32_t event) {
-    if (t.object == nullptr || !t.object->clipActions) return;
+    if (t.object == nullptr) return;
     const bool urgent = (event & (clip_event::kInitialize | clip_event::kConstruct)) != 0;
-    for (const ClipAction& a : *t.object->clipActions) {
-        if ((a.events & event) != 0) (urgent ? urgent_ : queued_).push_back({t.handle, &a.code});
+    if (t.object->clipActions) {
+        for (const ClipAction& a : *t.object->clipActions) {
+            if ((a.events & event) != 0) (urgent ? urgent_ : queued_).push_back({t.handle, &a.code});
+        }
+    }
+    // Then the clip's method for the event, when it has one by the time it runs.
+    if ((event & clip_event::kEnterFrame) != 0) queued_.push_back({t.handle, nullptr, "onEnterFrame"});
+    if ((event & clip_event::kConstruct) != 0 && classOf(*t.object).type() == avm1::Type::kObject) {
+        urgent_.push_back({t.handle, nullptr, nullptr});
     }
 }
 
+avm1::Value Engine::classOf(const DisplayObject& object) const {
+    if (object.character == nullptr || object.character->kind() != Character::Kind::kSprite) return {};
+    const std::string* name = definition_.exportName(object.characterId);
+    return name != nullptr ? machine_->registeredClass(*name) : avm1::Value();
+}
+
 void Engine::runScripts() {
+    ++scriptsRunning_;
     while (!urgent_.empty() || !queued_.empty()) {
         std::deque<QueuedScript>& from = urgent_.empty() ? queued_ : urgent_;
         const QueuedScript s = from.front();
         from.pop_front();
         if (machine_->budgetSpent()) continue;  // the machine said so once; the rest are dropped
-        if (timeline(s.clip) != nullptr) machine_->run(*s.code, s.clip);
+        const TimelineInstance* t = timeline(s.clip);
+        if (t == nullptr) continue;
+        if (s.code != nullptr) {
+            machine_->run(*s.code, s.clip);
+        } else if (s.method != nullptr) {
+            machine_->runMethod(s.clip, s.method);
+        } else if (t->object != nullptr) {
+            machine_->constructClip(s.clip, classOf(*t->object), avm1::Value());
+        }
     }
+    --scriptsRunning_;
+}
+
+TimelineInstance* Engine::makeClip(TimelineInstance& parent, int32_t depth, const Character* sprite, uint16_t id,
+                                   std::string name) {
+    if (displayLocked()) return nullptr;
+    if (sprite == nullptr) {
+        sprite = &emptySprite_;
+        id = 0;
+    }
+    if (sprite->kind() != Character::Kind::kSprite) return nullptr;
+    if (parent.nesting + 1 >= kMaxSpriteNesting) {
+        if (!nestingReported_) {
+            nestingReported_ = true;
+            log("sprites nest deeper than " + std::to_string(kMaxSpriteNesting) +
+                " (kMaxSpriteNesting): the deeper ones show nothing");
+        }
+        return nullptr;
+    }
+    auto existing = parent.displayList.find(depth);
+    if (existing == parent.displayList.end() && objects_ >= kMaxDisplayObjects) {
+        if (!objectsReported_) {
+            objectsReported_ = true;
+            log("the display holds " + std::to_string(kMaxDisplayObjects) + " objects (kMaxDisplayObjects): no more are placed");
+        }
+        return nullptr;
+    }
+    if (existing != parent.displayList.end()) {
+        discard(existing->second);
+        parent.displayList.erase(existing);
+    }
+    ++objects_;
+    DisplayObject& object = parent.displayList[depth];
+    object.characterId = id;
+    object.character = sprite;
+    object.name = std::move(name);
+    object.scripted = true;
+    object.placedFrame = parent.frame;
+    object.content = std::make_shared<TimelineInstance>();
+    startInstance(*object.sprite(), &parent, &object, &sprite->timeline());
+    return object.sprite();
+}
+
+void Engine::startClip(TimelineInstance& clip, const avm1::Value& initObject) {
+    if (clip.object == nullptr) return;
+    const uint32_t handle = clip.handle;
+    queueClipEvent(clip, clip_event::kInitialize);
+    // A clip made by a script is constructed at once, with the init object's properties first.
+    const avm1::Value ctor = classOf(*clip.object);
+    if (ctor.type() == avm1::Type::kObject || initObject.type() == avm1::Type::kObject) {
+        machine_->constructClip(handle, ctor, initObject);
+    }
+    if (TimelineInstance* t = timeline(handle)) runClipFrame(*t);
+}
+
+bool Engine::keyOf(const TimelineInstance& clip, int32_t& key) const {
+    if (clip.parent == nullptr || clip.object == nullptr) return false;
+    for (const auto& [depth, object] : clip.parent->displayList) {
+        if (&object == clip.object) {
+            key = depth;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Engine::removeClip(TimelineInstance& clip) {
+    int32_t key = 0;
+    if (displayLocked() || !keyOf(clip, key)) return false;
+    TimelineInstance& parent = *clip.parent;
+    auto it = parent.displayList.find(key);
+    discard(it->second);
+    parent.displayList.erase(it);
+    return true;
+}
+
+bool Engine::moveClip(TimelineInstance& clip, int32_t depth) {
+    int32_t key = 0;
+    if (displayLocked() || !keyOf(clip, key)) return false;
+    if (key == depth) return true;
+    auto& list = clip.parent->displayList;
+    // Nodes move between keys without moving the objects they hold: pointers to them stay good.
+    auto node = list.extract(key);
+    node.mapped().scripted = true;
+    if (auto other = list.extract(depth)) {
+        other.key() = key;
+        other.mapped().scripted = true;
+        list.insert(std::move(other));
+    }
+    node.key() = depth;
+    list.insert(std::move(node));
+    return true;
 }
 
 // Init actions run once each, ahead of the frame's other scripts.
@@ -217,8 +337,9 @@ void Engine::seek(TimelineInstance& t, int frame) {
     // An object stays when the same placement put it there: same character, same frame.
     for (auto it = t.displayList.begin(); it != t.displayList.end();) {
         auto s = state.find(it->first);
-        const bool stays = s != state.end() && s->second.first.characterId &&
-                           *s->second.first.characterId == it->second.characterId && s->second.second == it->second.placedFrame;
+        const bool stays = it->second.scripted ||
+                           (s != state.end() && s->second.first.characterId &&
+                            *s->second.first.characterId == it->second.characterId && s->second.second == it->second.placedFrame);
         if (stays) {
             ++it;
         } else {

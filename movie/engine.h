@@ -93,6 +93,21 @@ public:
     // Milliseconds since the movie started, as the timeline counts them.
     double scriptTimerMs() const;
 
+    // --- for scripts: clips made, moved and removed, at display-list keys (kScriptDepthOffset) ---
+    // A new sprite clip (`sprite` null: an empty one) at `depth` of `parent`, replacing what
+    // is there, not yet started; null when scripts may not change the display now or a limit
+    // says no.
+    TimelineInstance* makeClip(TimelineInstance& parent, int32_t depth, const Character* sprite, uint16_t id,
+                               std::string name);
+    // A made clip's initialize events and first frame, as a placement's; its class, when its
+    // sprite has one registered, with `initObject`'s properties.
+    void startClip(TimelineInstance& clip, const avm1::Value& initObject);
+    bool removeClip(TimelineInstance& clip);
+    // Moves the clip to `depth` of its list, and what is there to the clip's depth.
+    bool moveClip(TimelineInstance& clip, int32_t depth);
+    // The key of the clip in its parent's list.
+    bool keyOf(const TimelineInstance& clip, int32_t& key) const;
+
 private:
     void restart();
     void tick();
@@ -123,10 +138,20 @@ private:
     // The handles in the order their frames run: the newest first, the main timeline last.
     std::deque<uint32_t> execution_;
     std::vector<uint32_t> order_;  // scratch: the handles of the step running
+    // Bytecode to run, or a method of the clip to call (onEnterFrame ...), or (neither) the
+    // constructor of the clip's registered class.
     struct QueuedScript {
         uint32_t clip;
-        const std::vector<uint8_t>* code;
+        const std::vector<uint8_t>* code = nullptr;
+        const char* method = nullptr;
     };
+    // The class registered for the sprite a clip shows, or undefined.
+    avm1::Value classOf(const DisplayObject& object) const;
+    // Scripts that run while the engine walks a display list must not change it.
+    bool displayLocked() const { return scriptsRunning_ == 0; }
+    int scriptsRunning_ = 0;
+    // What createEmptyMovieClip makes: a sprite of one empty frame.
+    Character emptySprite_{SpriteDefinition{Timeline{{Frame{}}}}};
     std::deque<QueuedScript> urgent_, queued_;  // init actions and initialize events go first
     std::set<uint16_t> initDone_;
     ScriptHost host_{*this};

@@ -243,7 +243,108 @@ double ScriptHost::timer() { return engine_.scriptTimerMs(); }
 void ScriptHost::traceValues(avm1::Tracer& tracer) {
     engine_.forEachTimeline([&](const TimelineInstance& t) {
         for (const auto& [name, value] : t.variables) tracer.value(value);
+        tracer.object(t.prototype);
     });
+}
+
+namespace {
+
+// A script depth as a display-list key, when it is one scripts may use.
+bool DepthKey(int depth, int32_t& key) {
+    if (depth < avm1::kTimelineDepthBase || depth > avm1::kMaxScriptDepth) return false;
+    key = depth + kScriptDepthOffset;
+    return true;
+}
+
+}  // namespace
+
+uint32_t ScriptHost::createClip(uint32_t parent, std::string_view name, int depth, std::string_view linkage,
+                                const avm1::Value& initObject) {
+    TimelineInstance* p = engine_.timeline(parent);
+    int32_t key = 0;
+    if (p == nullptr || !DepthKey(depth, key)) return 0;
+    const Character* sprite = nullptr;
+    uint16_t id = 0;
+    if (!linkage.empty()) {
+        id = engine_.definition().exported(linkage);
+        sprite = id != 0 ? engine_.definition().character(id) : nullptr;
+        if (sprite == nullptr || sprite->kind() != Character::Kind::kSprite) return 0;
+    }
+    TimelineInstance* made = engine_.makeClip(*p, key, sprite, id, std::string(name));
+    if (made == nullptr) return 0;
+    const uint32_t handle = made->handle;
+    engine_.startClip(*made, initObject);
+    return handle;
+}
+
+uint32_t ScriptHost::duplicateClip(uint32_t clip, std::string_view name, int depth, const avm1::Value& initObject) {
+    TimelineInstance* t = engine_.timeline(clip);
+    int32_t key = 0;
+    if (t == nullptr || t->parent == nullptr || t->object == nullptr || !DepthKey(depth, key)) return 0;
+    const DisplayObject& original = *t->object;
+    const Character* sprite = original.characterId != 0 ? original.character : nullptr;
+    TimelineInstance* made = engine_.makeClip(*t->parent, key, sprite, original.characterId, std::string(name));
+    if (made == nullptr || made->object == nullptr) return 0;
+    // `original` may have been the object at `key`, now gone: read it again by handle.
+    if (const TimelineInstance* again = engine_.timeline(clip); again != nullptr && again->object != nullptr) {
+        DisplayObject& copy = *made->object;
+        const DisplayObject& from = *again->object;
+        copy.matrix = from.matrix;
+        copy.colorTransform = from.colorTransform;
+        copy.blendMode = from.blendMode;
+        copy.filters = from.filters;
+        copy.visible = from.visible;
+        copy.cacheAsBitmap = from.cacheAsBitmap;
+        copy.clipActions = from.clipActions;
+    }
+    const uint32_t handle = made->handle;
+    engine_.startClip(*made, initObject);
+    return handle;
+}
+
+bool ScriptHost::removeClip(uint32_t clip) {
+    TimelineInstance* t = engine_.timeline(clip);
+    int depth = 0;
+    // Only clips at script depths go: those of the timeline must be moved there first.
+    if (t == nullptr || !depthOf(clip, depth) || depth < 0) return false;
+    return engine_.removeClip(*t);
+}
+
+bool ScriptHost::depthOf(uint32_t clip, int& depth) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    int32_t key = 0;
+    if (t == nullptr || !engine_.keyOf(*t, key)) return false;
+    depth = key - kScriptDepthOffset;
+    return true;
+}
+
+bool ScriptHost::swapDepths(uint32_t clip, int depth) {
+    TimelineInstance* t = engine_.timeline(clip);
+    int32_t key = 0;
+    return t != nullptr && DepthKey(depth, key) && engine_.moveClip(*t, key);
+}
+
+uint32_t ScriptHost::clipAtDepth(uint32_t parent, int depth) {
+    const TimelineInstance* p = engine_.timeline(parent);
+    int32_t key = 0;
+    if (p == nullptr || !DepthKey(depth, key)) return 0;
+    auto it = p->displayList.find(key);
+    return it != p->displayList.end() && it->second.sprite() != nullptr ? it->second.sprite()->handle : 0;
+}
+
+int ScriptHost::nextHighestDepth(uint32_t parent) {
+    const TimelineInstance* p = engine_.timeline(parent);
+    if (p == nullptr || p->displayList.empty()) return 0;
+    return std::max(0, p->displayList.rbegin()->first - kScriptDepthOffset + 1);
+}
+
+avm1::ObjectHandle ScriptHost::clipPrototype(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr ? t->prototype : avm1::ObjectHandle{};
+}
+
+void ScriptHost::setClipPrototype(uint32_t clip, avm1::ObjectHandle prototype) {
+    if (TimelineInstance* t = engine_.timeline(clip)) t->prototype = prototype;
 }
 
 }  // namespace movie

@@ -41,6 +41,16 @@ public:
     void log(const std::string& line) override;
     double timer() override;
     void traceValues(avm1::Tracer& tracer) override;
+    uint32_t createClip(uint32_t parent, std::string_view name, int depth, std::string_view linkage,
+                        const avm1::Value& initObject) override;
+    uint32_t duplicateClip(uint32_t clip, std::string_view name, int depth, const avm1::Value& initObject) override;
+    bool removeClip(uint32_t clip) override;
+    bool depthOf(uint32_t clip, int& depth) override;
+    bool swapDepths(uint32_t clip, int depth) override;
+    uint32_t clipAtDepth(uint32_t parent, int depth) override;
+    int nextHighestDepth(uint32_t parent) override;
+    avm1::ObjectHandle clipPrototype(uint32_t clip) override;
+    void setClipPrototype(uint32_t clip, avm1::ObjectHandle prototype) override;
 
     // A new movie: what was reported once is reported again.
     void reset() { variablesReported_ = false; }

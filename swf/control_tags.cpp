@@ -43,6 +43,20 @@ bool ReadFrameLabel(const Tag& tag, FrameLabel& out) {
     return true;  // a label without its end mark is the rest of the tag
 }
 
+std::vector<ExportedAsset> ReadExportAssets(const Tag& tag) {
+    ByteReader r = tag.reader();
+    const uint16_t count = r.u16();
+    std::vector<ExportedAsset> out;
+    for (uint16_t i = 0; i < count && r.ok(); ++i) {
+        ExportedAsset asset;
+        asset.id = r.u16();
+        asset.name = r.string();
+        if (!r.ok()) break;
+        out.push_back(std::move(asset));
+    }
+    return out;
+}
+
 bool ReadDefineButtonCxform(const Tag& tag, DefineButtonCxform& out) {
     ByteReader r = tag.reader();
     out.buttonId = r.u16();

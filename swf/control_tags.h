@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "swf/records.h"
 #include "swf/tags.h"
@@ -36,6 +37,12 @@ struct DefineButtonCxform {
     ColorTransform colorTransform;
 };
 
+// ExportAssets: the names other movies and attachMovie know characters by.
+struct ExportedAsset {
+    uint16_t id = 0;
+    std::string name;
+};
+
 // ScriptLimits: how deep scripts may call, and how long a frame's scripts may run.
 struct ScriptLimits {
     uint16_t maxRecursionDepth = 0;
@@ -51,5 +58,7 @@ bool ReadScriptLimits(const Tag& tag, ScriptLimits& out);
 bool ReadDefineButtonCxform(const Tag& tag, DefineButtonCxform& out);
 // The font DefineFontInfo or DefineFontInfo2 gives its names and codes to.
 bool ReadFontInfoFontId(const Tag& tag, uint16_t& fontId);
+// The assets an ExportAssets tag names, as many as it holds whole.
+std::vector<ExportedAsset> ReadExportAssets(const Tag& tag);
 
 }  // namespace swf

@@ -111,10 +111,21 @@ bool ImplementsOp(Activation& a, const swf::Action&) {
     return true;
 }
 
-template <size_t Operands>
-bool Consume(Activation& a, const swf::Action& action) {
-    for (size_t i = 0; i < Operands; ++i) a.pop();
-    a.machine.unsupported(swf::ActionName(action.code));
+// duplicateMovieClip(source, name, depth): the depth comes as the display list numbers it,
+// scripts' depth 0 being 16384.
+bool CloneSprite(Activation& a, const swf::Action&) {
+    const Value depth = a.pop(), name = a.pop(), source = a.pop();
+    const uint32_t clip = a.targetOf(source);
+    const double d = a.number(depth);
+    if (clip != 0 && std::isfinite(d)) {
+        a.host.duplicateClip(clip, a.string(name), static_cast<int>(std::clamp(std::trunc(d), -1e9, 1e9)) + kTimelineDepthBase,
+                             Value());
+    }
+    return true;
+}
+
+bool RemoveSprite(Activation& a, const swf::Action&) {
+    if (const uint32_t clip = a.targetOf(a.pop())) a.host.removeClip(clip);
     return true;
 }
 
@@ -129,8 +140,8 @@ void AddObjectActions(ActionHandlers& h) {
     h.set(ActionCode::kCastOp, CastOp);
     h.set(ActionCode::kExtends, Extends);
     h.set(ActionCode::kImplementsOp, ImplementsOp);
-    h.set(ActionCode::kCloneSprite, Consume<3>);  // target, source, depth
-    h.set(ActionCode::kRemoveSprite, Consume<1>);
+    h.set(ActionCode::kCloneSprite, CloneSprite);
+    h.set(ActionCode::kRemoveSprite, RemoveSprite);
 }
 
 }  // namespace avm1

@@ -1,5 +1,8 @@
 // MovieClip: the methods of clips that drive their timelines. A clip is the host's; these
 // reach it by handle and do nothing for anything else.
+#include <algorithm>
+#include <cmath>
+
 #include "avm1/globals/globals.h"
 
 namespace avm1 {
@@ -35,7 +38,87 @@ Value GotoAnd(Machine& m, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// A depth argument as an integer; false for what is no number.
+bool DepthArgument(Machine& m, const std::vector<Value>& args, size_t i, int& depth) {
+    const double d = m.toNumber(Argument(args, i));
+    if (!std::isfinite(d)) return false;
+    depth = static_cast<int>(std::clamp(std::trunc(d), -2147483648.0, 2147483647.0));
+    return true;
+}
+
+Value ClipValue(uint32_t clip) { return clip != 0 ? Value::Clip(clip) : Value(); }
+
+Value CreateEmptyMovieClip(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    int depth = 0;
+    if (c == 0 || args.size() < 2 || !DepthArgument(m, args, 1, depth)) return Value();
+    return ClipValue(m.host().createClip(c, m.toString(args[0]), depth, {}, Value()));
+}
+
+Value AttachMovie(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    int depth = 0;
+    if (c == 0 || args.size() < 3 || !DepthArgument(m, args, 2, depth)) return Value();
+    const std::string linkage = m.toString(args[0]);
+    if (linkage.empty()) return Value();
+    return ClipValue(m.host().createClip(c, m.toString(args[1]), depth, linkage, Argument(args, 3)));
+}
+
+Value DuplicateMovieClip(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    int depth = 0;
+    if (c == 0 || args.size() < 2 || !DepthArgument(m, args, 1, depth)) return Value();
+    return ClipValue(m.host().duplicateClip(c, m.toString(args[0]), depth, Argument(args, 2)));
+}
+
+Value RemoveMovieClip(Machine& m, const Value& self, std::vector<Value>&) {
+    if (const uint32_t c = ClipOf(m, self)) m.host().removeClip(c);
+    return Value();
+}
+
+Value GetDepth(Machine& m, const Value& self, std::vector<Value>&) {
+    int depth = 0;
+    const uint32_t c = ClipOf(m, self);
+    return c != 0 && m.host().depthOf(c, depth) ? Value::Number(depth) : Value();
+}
+
+// swapDepths(depth) or swapDepths(clip): a clip must share the parent.
+Value SwapDepths(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    if (c == 0 || args.empty()) return Value();
+    int depth = 0;
+    const Value target = args[0];
+    if (target.type() == Type::kClip) {
+        const uint32_t other = ClipOf(m, target);
+        if (other == 0 || m.host().parent(other) != m.host().parent(c) || !m.host().depthOf(other, depth)) return Value();
+    } else if (!DepthArgument(m, args, 0, depth)) {
+        return Value();
+    }
+    m.host().swapDepths(c, depth);
+    return Value();
+}
+
+Value GetInstanceAtDepth(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    int depth = 0;
+    if (c == 0 || !DepthArgument(m, args, 0, depth)) return Value();
+    return ClipValue(m.host().clipAtDepth(c, depth));
+}
+
+Value GetNextHighestDepth(Machine& m, const Value& self, std::vector<Value>&) {
+    const uint32_t c = ClipOf(m, self);
+    return c != 0 ? Value::Number(m.host().nextHighestDepth(c)) : Value();
+}
+
 constexpr NativeMember kMethods[] = {
+    {"createEmptyMovieClip", CreateEmptyMovieClip},
+    {"attachMovie", AttachMovie},
+    {"duplicateMovieClip", DuplicateMovieClip},
+    {"removeMovieClip", RemoveMovieClip},
+    {"getDepth", GetDepth},
+    {"swapDepths", SwapDepths},
+    {"getInstanceAtDepth", GetInstanceAtDepth},
+    {"getNextHighestDepth", GetNextHighestDepth},
     {"stop", Stop},
     {"play", Play},
     {"nextFrame", StepFrame<1>},

@@ -101,9 +101,14 @@ Value Unwatch(Machine& m, const Value& self, std::vector<Value>& args) {
     return Value::Bool(false);
 }
 
-Value RegisterClass(Machine& m, const Value&, std::vector<Value>&) {
-    m.unsupported("Object.registerClass");
-    return Value::Bool(false);
+// Object.registerClass(linkage, constructor): clips of the exported sprite are made as
+// instances of the class; null unregisters. False for fewer arguments or another kind.
+Value RegisterClass(Machine& m, const Value&, std::vector<Value>& args) {
+    if (args.size() < 2) return Value::Bool(false);
+    const Value& ctor = args[1];
+    if (!ctor.isNull() && !m.isFunction(ctor)) return Value::Bool(false);
+    m.registerClass(m.toString(args[0]), ctor.isNull() ? Value() : ctor);
+    return Value::Bool(true);
 }
 
 constexpr NativeMember kMethods[] = {

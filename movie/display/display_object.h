@@ -21,11 +21,17 @@ namespace movie {
 
 struct DisplayObject;
 
+// Where scripts' depths start in a display list's keys: script depth d is key d + 16384, so
+// the timeline's depths (1 to 65535) keep their numbers as keys.
+inline constexpr int32_t kScriptDepthOffset = 16384;
+
 // One timeline playing: the main movie's or a sprite instance's.
 struct TimelineInstance {
     const Timeline* timeline = nullptr;
     int frame = -1;  // the frame shown; -1 before the first
-    std::map<uint16_t, DisplayObject> displayList;  // by depth, drawn from the lowest
+    // By depth, drawn from the lowest: the timeline's depths (1 to 65535) as the file numbers
+    // them, and scripts' depths shifted by kScriptDepthOffset into the same order.
+    std::map<int32_t, DisplayObject> displayList;
 
     // What scripts see of it.
     uint32_t handle = 0;
@@ -35,6 +41,7 @@ struct TimelineInstance {
     bool playing = true;
     bool initialized = false;  // its first frame has run and its load event come
     std::map<std::string, avm1::Value> variables;
+    avm1::ObjectHandle prototype;  // a registered class's, or none: MovieClip's
 };
 
 struct DisplayObject {
@@ -56,6 +63,7 @@ struct DisplayObject {
     bool visible = true;
     bool cacheAsBitmap = false;  // drawn as a bitmap: on whole pixels
     int placedFrame = -1;        // the frame of its timeline that placed it
+    bool scripted = false;       // made or moved by a script: the timeline leaves it alone
     std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
     std::string name;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;

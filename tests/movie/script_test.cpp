@@ -405,3 +405,72 @@ TEST(Scripts, RestartingFromAnEarlierFrameStartsTheScriptsOver) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint8_t> ExportAssetsTag(uint16_t id, const std::string& name) {
+    std::vector<uint8_t> body;
+    AppendU16(body, 1);
+    AppendU16(body, id);
+    body.insert(body.end(), name.begin(), name.end());
+    body.push_back(0);
+    return TagRecord(56, body);
+}
+
+// `clip` evaluated: pushes the clip named by a variable.
+Actions& Clip(Actions& a, const std::string& name) { return a.push(name).op(op::kGetVariable); }
+
+// attachMovie by linkage name with an init object and a registered class, createEmptyMovieClip,
+// depths (get, swap, next highest, at depth), onEnterFrame as a method, removeMovieClip; the
+// attached sprite is drawn.
+TEST(Scripts, ScriptsMakeMoveAndRemoveClips) {
+    auto tags = Colours();
+    tags.push_back(TrafficLight(0));
+    tags.push_back(ExportAssetsTag(10, "light"));
+    Actions ctor;
+    ctor.push("made ").push("this").op(op::kGetVariable).push("_name").op(op::kGetMember).op(op::kAdd2);
+    ctor.push(" ").op(op::kAdd2).push("this").op(op::kGetVariable).push("colour").op(op::kGetMember).op(op::kAdd2).trace();
+    Actions hello;
+    hello.push("hi from ").push("this").op(op::kGetVariable).push("_name").op(op::kGetMember).op(op::kAdd2).op(op::kReturn);
+    Actions a;
+    a.defineFunction("Light", {}, ctor);
+    Clip(a, "Light").push("prototype").op(op::kGetMember).push("hello").defineFunction("", {}, hello).op(op::kSetMember);
+    // Light.prototype.__proto__ = MovieClip.prototype: the class extends MovieClip.
+    Clip(a, "Light").push("prototype").op(op::kGetMember).push("__proto__");
+    Clip(a, "MovieClip").push("prototype").op(op::kGetMember).op(op::kSetMember);
+    a.push("Light").op(op::kGetVariable).push("light").pushInt(2).push("Object").op(op::kGetVariable);
+    a.push("registerClass").op(op::kCallMethod).op(op::kPop);
+    // a = attachMovie("light", "a", 5, {colour: "red"})
+    a.push("a").push("colour").push("red").pushInt(1).op(op::kInitObject).pushInt(5).push("a").push("light").pushInt(4);
+    a.push("this").op(op::kGetVariable).push("attachMovie").op(op::kCallMethod).op(op::kSetVariable);
+    Clip(a, "a").trace();
+    Clip(a.pushInt(0), "a").push("hello").op(op::kCallMethod).trace();
+    Clip(a.pushInt(0), "a").push("getDepth").op(op::kCallMethod).trace();
+    // e = createEmptyMovieClip("e", 9); e.onEnterFrame = function () { trace("enter " + this._name) }
+    a.push("e").pushInt(9).push("e").pushInt(2).push("this").op(op::kGetVariable).push("createEmptyMovieClip");
+    a.op(op::kCallMethod).op(op::kSetVariable);
+    Actions enter;
+    enter.push("enter ").push("this").op(op::kGetVariable).push("_name").op(op::kGetMember).op(op::kAdd2).trace();
+    Clip(a, "e").push("onEnterFrame").defineFunction("", {}, enter).op(op::kSetMember);
+    a.pushInt(0).push("this").op(op::kGetVariable).push("getNextHighestDepth").op(op::kCallMethod).trace();  // 10
+    Clip(a, "e").pushInt(1).push("a").op(op::kGetVariable).push("swapDepths").op(op::kCallMethod).op(op::kPop);
+    Clip(a.pushInt(0), "a").push("getDepth").op(op::kCallMethod).trace();  // 9
+    a.pushInt(5).pushInt(1).push("this").op(op::kGetVariable).push("getInstanceAtDepth").op(op::kCallMethod).trace();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    Actions second;
+    Clip(second.pushInt(0), "e").push("removeMovieClip").op(op::kCallMethod).op(op::kPop);
+    Clip(second, "e").trace();
+    tags.push_back(DoActionTag(second.bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 6);
+    EXPECT_EQ(PixelAt(*l->player, 50, 25), kRed) << "the attached sprite shows its first frame";
+    l->player->gotoFrame(2);
+    // e is gone in the third frame: its reference prints as nothing and its method no longer runs.
+    const std::vector<std::string> expected = {"made a red", "_level0.a", "hi from a", "5", "10",
+                                               "9",          "_level0.e", "enter e",   ""};
+    EXPECT_EQ(l->traced, expected);
+}
+
+}  // namespace
