@@ -21,7 +21,7 @@ enum ClipProperty : int {
 };
 // The scripts' depth of the timeline's depth 0: timeline depth d is script depth d - 16384.
 inline constexpr int kTimelineDepthBase = -16384;
-inline constexpr int kMaxScriptDepth = 2130690045;  // past it, clips are not made or moved
+inline constexpr int kMaxScriptDepth = 2130690044;  // past it, clips are not made or moved
 // Properties reached by name only.
 inline constexpr int kPropOpaqueBackground = 64;
 // The index of a property by its name ("_x" ...), without regard to case, or -1.

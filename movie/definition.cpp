@@ -75,10 +75,8 @@ bool ReadPlaceObject(const swf::Tag& tag, PlaceCommand& c, uint8_t version) {
     return true;
 }
 
-// Export names match by case from version 7, as the movie's other names do.
-std::string MovieDefinition::ExportKey(std::string_view name) const {
-    return version_ >= 7 ? std::string(name) : base::LowerCase(name);
-}
+// Export names match without case, in every version.
+std::string MovieDefinition::ExportKey(std::string_view name) const { return base::LowerCase(name); }
 
 const std::string* MovieDefinition::exportName(uint16_t id) const {
     auto it = exportNames_.find(id);

@@ -10,6 +10,11 @@ using swf::ActionCode;
 // The method name CallMethod and NewMethod pop: undefined or empty means the object itself.
 std::string MethodName(Activation& a, const Value& name) { return name.isUndefined() ? std::string() : a.string(name); }
 
+// After a call, a block whose own clip has gone (the call removed it, or something before
+// did) stops, as the reference players stop it. A method asked of no object calls nothing
+// and goes on.
+bool GoesOn(Activation& a) { return a.host.exists(a.clip); }
+
 bool CallFunction(Activation& a, const swf::Action&) {
     const Value name = a.pop();
     std::vector<Value> args = a.popArgs(a.popCount());
@@ -17,7 +22,7 @@ bool CallFunction(Activation& a, const swf::Action&) {
     Value self = Value::Clip(a.target);
     const Value function = name.type() == Type::kObject ? name : a.getVariable(a.string(name), &self);
     a.push(a.machine.call(function, self, std::move(args)));
-    return true;
+    return GoesOn(a);
 }
 
 // CallMethod: an empty name calls the object itself.
@@ -26,14 +31,14 @@ bool CallMethod(Activation& a, const swf::Action&) {
     const Value object = a.pop();
     std::vector<Value> args = a.popArgs(a.popCount());
     a.push(a.machine.callMethod(object, MethodName(a, name), std::move(args)));
-    return true;
+    return object.isNullish() || GoesOn(a);
 }
 
 bool NewObject(Activation& a, const swf::Action&) {
     const std::string name = a.string(a.pop());
     std::vector<Value> args = a.popArgs(a.popCount());
     a.push(a.machine.construct(a.getVariable(name), std::move(args)));
-    return true;
+    return GoesOn(a);
 }
 
 bool NewMethod(Activation& a, const swf::Action&) {
@@ -43,7 +48,7 @@ bool NewMethod(Activation& a, const swf::Action&) {
     const std::string method = MethodName(a, name);
     const Value constructor = method.empty() ? object : a.machine.getMember(object, method);
     a.push(a.machine.construct(constructor, std::move(args)));
-    return true;
+    return object.isNullish() || GoesOn(a);
 }
 
 }  // namespace

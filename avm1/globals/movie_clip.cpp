@@ -38,11 +38,11 @@ Value GotoAnd(Machine& m, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
-// A depth argument as an integer; false for what is no number.
+// A depth argument as the reference players take it: a 32-bit integer (4294967297 is 1,
+// -1.5 is -1, what is no number 0); undefined gives none.
 bool DepthArgument(Machine& m, const std::vector<Value>& args, size_t i, int& depth) {
-    const double d = m.toNumber(Argument(args, i));
-    if (!std::isfinite(d)) return false;
-    depth = static_cast<int>(std::clamp(std::trunc(d), -2147483648.0, 2147483647.0));
+    if (i >= args.size() || args[i].isUndefined()) return false;
+    depth = ToInt32(m.toNumber(args[i]));
     return true;
 }
 
@@ -87,7 +87,11 @@ Value SwapDepths(Machine& m, const Value& self, std::vector<Value>& args) {
     const uint32_t c = ClipOf(m, self);
     if (c == 0 || args.empty()) return Value();
     int depth = 0;
-    const Value target = args[0];
+    Value target = args[0];
+    // A string names a clip by its path from this one.
+    if (target.type() == Type::kString) {
+        if (const uint32_t named = m.resolvePath(c, target.string())) target = Value::Clip(named);
+    }
     if (target.type() == Type::kClip) {
         const uint32_t other = ClipOf(m, target);
         if (other == 0 || m.host().parent(other) != m.host().parent(c) || !m.host().depthOf(other, depth)) return Value();
