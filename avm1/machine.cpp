@@ -228,6 +228,15 @@ uint32_t Machine::nextRandom() {
 
 void Machine::throwValue(Value v) { thrown_ = std::move(v); }
 
+void Machine::reportUncaught() {
+    if (!thrown_) return;
+    const Value v = std::move(*thrown_);
+    thrown_.reset();
+    // The reference players print it where trace() prints, and go on with the next script.
+    host_.trace("Warning: Uncaught exception, " + toString(v));
+    thrown_.reset();
+}
+
 std::optional<Value> Machine::takeThrown() {
     std::optional<Value> v = std::move(thrown_);
     thrown_.reset();
@@ -238,7 +247,7 @@ std::optional<Value> Machine::takeThrown() {
 
 void Machine::run(const std::vector<uint8_t>& code, uint32_t clip) {
     execute(code, clip, 0);
-    thrown_.reset();  // what no catch took ends its block and goes no further
+    reportUncaught();  // what no catch took ends its block and goes no further
     if (depthExceeded_) {
         // Calls too deep end the block they started in; the step's other scripts run.
         depthExceeded_ = false;
@@ -454,7 +463,7 @@ Value Machine::construct(const Value& constructor, std::vector<Value> args) {
     }
     const Value result = invoke(constructor, Value::Object(made), args, protoHandle, true);
     // A built-in may give an object of its own (Array(...) in place of the one made).
-    if (native && result.type() == Type::kObject) return result;
+    if (native && (result.type() == Type::kObject || result.type() == Type::kClip)) return result;
     return Value::Object(made);
 }
 
@@ -535,6 +544,13 @@ Value Machine::getOnObject(const Value& self, ObjectHandle start, std::string_vi
         }
         h = o->prototype;
     }
+    if (h && heap_.get(h) != nullptr) {
+        // A chain that goes on past the limit (one that loops) ends the block that asked.
+        report("prototypes", "ActionScript: a prototype chain is longer than " + std::to_string(Heap::kMaxPrototypeDepth) +
+                                 " (kMaxPrototypeDepth): the script is stopped");
+        aborted_ = true;
+        depthExceeded_ = true;
+    }
     found = false;
     return Value();
 }
@@ -553,7 +569,10 @@ Value Machine::getMember(const Value& object, std::string_view name) {
             if (name == "__proto__") return o->prototype && heap_.get(o->prototype) ? Value::Object(o->prototype) : Value();
             if (o->elements) {
                 size_t index = 0;
-                if (name == "length") return Value::Number(static_cast<double>(o->elements->size()));
+                if (name == "length") {
+                    if (o->elements->empty() && o->primitive.type() == Type::kNumber) return o->primitive;  // Array(-1)
+                    return Value::Number(static_cast<double>(o->elements->size()));
+                }
                 if (ArrayIndex(name, index) && index < o->elements->size()) {
                     const Value& v = (*o->elements)[index];
                     if (!IsHole(v)) return v;
@@ -666,6 +685,7 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
     }
     if (o->elements) {
         size_t index = 0;
+        o->primitive = Value();  // a written array forgets the negative length it was made with
         if (name == "length") {
             const double n = toNumber(stored);
             if (std::isnan(n) || n < 0) return;
@@ -839,7 +859,7 @@ void Machine::runMethod(uint32_t clip, std::string_view name) {
     const Value self = Value::Clip(clip);
     if (!isFunction(getMember(self, name))) return;
     callMethod(self, name, {});
-    thrown_.reset();
+    reportUncaught();
     if (depthExceeded_) {
         depthExceeded_ = false;
         aborted_ = instructions_ <= 0 || work_ <= 0;
@@ -864,7 +884,7 @@ void Machine::constructClip(uint32_t clip, const Value& constructor, const Value
     if (isFunction(constructor) && !aborted_) {
         std::vector<Value> none;
         invoke(constructor, self, none, clipPrototype(clip), true);
-        thrown_.reset();
+        reportUncaught();
     }
 }
 
@@ -911,7 +931,7 @@ void Machine::runTimers() {
         } else {
             callMethod(t.function, t.method, t.args);
         }
-        thrown_.reset();
+        reportUncaught();
         stack_.clear();
     }
 }

@@ -139,6 +139,8 @@ public:
     void throwValue(Value v);
     bool throwing() const { return thrown_.has_value(); }
     std::optional<Value> takeThrown();
+    // A throw no catch took, at the top of a script: one line where trace() prints.
+    void reportUncaught();
     // The next number of the fixed sequence RandomNumber and Math.random draw from.
     uint32_t nextRandom();
     // Charges work to the step's budget; false, with one log line, when it is spent.

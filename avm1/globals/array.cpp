@@ -42,6 +42,19 @@ Value Construct(Machine& m, const Value& self, std::vector<Value>& args) {
         if (n >= 0 && n <= static_cast<double>(kMaxArrayLength) && n == std::trunc(n)) {
             if (!m.charge(static_cast<int64_t>(n) * kWorkPerElement)) return Value();
             elements.resize(static_cast<size_t>(n), Hole());
+        } else if (n < 0 && n >= -2147483648.0 && n == std::trunc(n)) {
+            // A negative length makes an empty array whose length reads back as given, until
+            // the array is written.
+            Value made = Value();
+            if (Object* o = m.constructing() ? SelfObject(m, self) : nullptr) {
+                o->prototype = m.builtins().array;
+                o->elements.emplace();
+                made = self;
+            } else {
+                made = ArrayValue(m, {});
+            }
+            if (Object* o = SelfObject(m, made)) o->primitive = Value::Number(n);
+            return made;
         } else {
             elements = args;
         }
@@ -152,9 +165,21 @@ Value Concat(Machine& m, const Value& self, std::vector<Value>& args) {
 
 Value Join(Machine& m, const Value& self, std::vector<Value>& args) {
     std::vector<Value>* e = m.elementsOf(self);
-    if (e == nullptr) return Value();
+    std::vector<Value> items;
+    if (e != nullptr) {
+        items = Copy(*e);  // element conversions may run scripts that change it
+    } else if (self.type() == Type::kObject) {
+        // An object that is no array joins as many elements as its length says, none of
+        // them its own: each is undefined.
+        const double n = m.toNumber(m.getMember(self, "length"));
+        if (!(n > 0)) return Value::String("");
+        const size_t count = static_cast<size_t>(std::min(n, static_cast<double>(kMaxArrayLength)));
+        if (!m.charge(static_cast<int64_t>(count) * kWorkPerElement)) return Value();
+        items.resize(count);
+    } else {
+        return Value();
+    }
     const std::string separator = args.empty() || args[0].isUndefined() ? "," : m.toString(args[0]);
-    const std::vector<Value> items = Copy(*e);  // element conversions may run scripts that change it
     std::string out;
     for (size_t i = 0; i < items.size(); ++i) {
         if (i > 0) out += separator;

@@ -242,3 +242,24 @@ TEST(Avm1Xml, MovingNodesAndRenamingTheDocument) {
 }
 
 }  // namespace
+
+namespace {
+
+// new Array(-1) is empty with a length of -1 (array_constructor); join on an object that
+// is no array gives as many undefined elements as its length (array_prototyping); a prototype
+// chain that loops stops the block (recursive_prototypes).
+TEST(Avm1CoreQuirks, NegativeArrayLengthsJoinsOfNonArraysAndLoopingPrototypes) {
+    using testing_support::Actions;
+    namespace op = testing_support::action;
+    Actions a;
+    a.push("a").push(-1.0).pushInt(1).push("Array").op(op::kNewObject).op(op::kSetVariable);
+    a.push("a").op(op::kGetVariable).trace().push("a").op(op::kGetVariable).push("length").op(op::kGetMember).trace();
+    a.push("o").push("length").pushInt(2).pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.push("o").op(op::kGetVariable).pushInt(1).push("Array").op(op::kGetVariable);
+    a.push("prototype").op(op::kGetMember).push("join").op(op::kGetMember).push("call").op(op::kCallMethod).trace();
+    a.push("o").op(op::kGetVariable).push("__proto__").push("o").op(op::kGetVariable).op(op::kSetMember);
+    a.push("o").op(op::kGetVariable).push("missing").op(op::kGetMember).trace().push("not after").trace();
+    EXPECT_EQ(testing_support::TracedBy(a, 8), (std::vector<std::string>{"", "-1", "undefined,undefined"}));
+}
+
+}  // namespace
