@@ -114,6 +114,8 @@ bool Activation::special(std::string_view name, Value& out) {
     // but in version 6 `this` is itself only when spelt so: "THIS" is looked up through the
     // scope chain, where a timeline answers with itself.
     auto is = [&](std::string_view n) { return version() >= 7 ? name == n : base::SameNoCase(name, n); };
+    // Version 4 has none of them: `this` and `_root` are variables like any other.
+    if (version() <= 4) return false;
     if (version() == 6 ? name == "this" : is("this")) {
         out = self;
         return true;
@@ -170,7 +172,10 @@ bool Activation::dottedPath(std::string_view name, Value& owner, std::string_vie
 
 Value Activation::lookup(std::string_view name, Value* with) {
     Value out;
-    if (special(name, out)) return out;
+    // _root, _global and _level0 are what they name unless a variable of that name was made:
+    // the variable hides them (define_function2_preload).
+    const bool hideable = !name.empty() && name[0] == '_';
+    if (!hideable && special(name, out)) return out;
     const bool otherThis = version() == 6 && base::SameNoCase(name, "this");
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
@@ -180,6 +185,7 @@ Value Activation::lookup(std::string_view name, Value* with) {
             return machine.getMember(e.value, name);
         }
     }
+    if (hideable && special(name, out)) return out;
     return Value();
 }
 

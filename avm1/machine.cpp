@@ -85,7 +85,6 @@ double Machine::toNumber(const Value& v) {
         case Type::kString: return StringToNumber(v.string(), version_);
         case Type::kClip: return version_ <= 4 ? 0.0 : kNaN;
         case Type::kObject: {
-            if (version_ <= 4) return 0.0;  // version 4 knows no objects: they count as nothing
             const Value r = toPrimitive(v);
             return IsPrimitive(r) ? toNumber(r) : kNaN;
         }
@@ -569,6 +568,11 @@ Value Machine::getMember(const Value& object, std::string_view name) {
             if (name == "__proto__") return o->prototype && heap_.get(o->prototype) ? Value::Object(o->prototype) : Value();
             if (o->elements) {
                 size_t index = 0;
+                // A getter made with addProperty on an array's length or an index stands in for it.
+                if (const Property* p = o->properties().empty() ? nullptr : o->find(name); p != nullptr && p->accessor) {
+                    const Value getter = p->getter;
+                    return call(getter, object, {});
+                }
                 if (name == "length") {
                     if (o->elements->empty() && o->primitive.type() == Type::kNumber) return o->primitive;  // Array(-1)
                     return Value::Number(static_cast<double>(o->elements->size()));

@@ -61,14 +61,14 @@ Value ToString(Machine& m, const Value& self, std::vector<Value>&) {
 
 Value ValueOf(Machine&, const Value& self, std::vector<Value>&) { return self; }
 
-// addProperty(name, getter, setter): false unless the name is given and the getter is a
-// function; a setter that is not a function makes the property read-only.
+// addProperty(name, getter, setter): false unless the name is given, the getter is a
+// function and the setter a function or null (which makes the property read-only).
 Value AddProperty(Machine& m, const Value& self, std::vector<Value>& args) {
     Object* o = SelfObject(m, self);
     const std::string name = m.toString(Argument(args, 0));
     const Value getter = Argument(args, 1), setter = Argument(args, 2);
     if (o == nullptr || name.empty() || !m.isFunction(getter)) return Value::Bool(false);
-    if (!setter.isNull() && !setter.isUndefined() && !m.isFunction(setter)) return Value::Bool(false);
+    if (!setter.isNull() && !m.isFunction(setter)) return Value::Bool(false);
     return Value::Bool(o->setAccessor(name, getter, m.isFunction(setter) ? setter : Value()));
 }
 

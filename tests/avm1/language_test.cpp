@@ -409,3 +409,30 @@ TEST(Avm1Quirks, DottedReadsInterfacesOfInterfacesAndThisSpeltOtherwise) {
 }
 
 }  // namespace
+
+namespace {
+
+// Version 4 has no special names (swf4_vars) and meets objects through their valueOf
+// (add_swf4); a variable named _root hides the root (define_function2_preload); addProperty
+// wants a setter or null (add_property) and its getter stands in for an array's element.
+TEST(Avm1Quirks, VersionFourNamesHiddenSpecialNamesAndAccessorsOnArrays) {
+    Actions a;
+    a.push("this").op(op::kGetVariable).trace().push("_root").op(op::kGetVariable).trace();
+    a.push("o").push("valueOf").defineFunction("", {}, Actions().push("v").trace().push(5.0).op(op::kReturn));
+    a.pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.push("o").op(op::kGetVariable).push(1.0).op(op::kAdd).trace();
+    EXPECT_EQ(RunLines(a, 4), (Lines{"undefined", "undefined", "v", "6"}));
+
+    Actions b;
+    b.push("_root").push("fake").op(op::kSetVariable).push("_root").op(op::kGetVariable).trace();
+    b.defineFunction("ten", {}, Actions().push(10.0).op(op::kReturn));
+    b.push("a").push(1.0).push(2.0).pushInt(2).op(op::kInitArray).op(op::kSetVariable);
+    b.push("ten").op(op::kGetVariable).push("0").pushInt(2).push("a").op(op::kGetVariable).push("addProperty");
+    b.op(op::kCallMethod).trace();  // false: no setter
+    b.pushNull().push("ten").op(op::kGetVariable).push("0").pushInt(3).push("a").op(op::kGetVariable);
+    b.push("addProperty").op(op::kCallMethod).trace();
+    b.push("a").op(op::kGetVariable).push("0").op(op::kGetMember).trace();
+    EXPECT_EQ(RunLines(b, 8), (Lines{"fake", "false", "true", "10"}));
+}
+
+}  // namespace
