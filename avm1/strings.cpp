@@ -3,17 +3,28 @@
 #include <cmath>
 #include <vector>
 
+#include "avm1/value.h"
 #include "base/utf8.h"
 
 namespace avm1 {
 
 namespace {
 
-// Byte offsets of characters: UTF-8 sequences from version 6, single bytes before.
+// Byte offsets of characters: of UTF-16 units from version 6, of bytes before. The second
+// unit of a character past 16 bits starts where the character ends: a cut between its two
+// units keeps the whole character with the first.
 std::vector<size_t> CharacterStarts(const std::string& s, int version) {
     std::vector<size_t> starts;
     char32_t code = 0;
-    for (size_t i = 0; i < s.size(); i += version < 6 ? 1 : base::NextUtf8(s, i, code)) starts.push_back(i);
+    for (size_t i = 0; i < s.size();) {
+        starts.push_back(i);
+        if (version < 6) {
+            ++i;
+            continue;
+        }
+        i += base::NextUtf8(s, i, code);
+        if (code >= 0x10000) starts.push_back(i);
+    }
     return starts;
 }
 
@@ -36,10 +47,11 @@ size_t CharacterCount(const std::string& s, int version) {
 std::string Substring(const std::string& s, double index, double count, int version) {
     const std::vector<size_t> starts = CharacterStarts(s, version);
     const double n = static_cast<double>(starts.size());
-    double first = std::isnan(index) ? 0 : std::trunc(index) - 1;
+    // Both are 32-bit integers, as the reference players take them (4294967303 is 7).
+    double first = static_cast<double>(ToInt32(index)) - 1;
     if (first < 0) first = 0;
     if (first >= n) return {};
-    double length = std::isnan(count) ? 0 : std::trunc(count);
+    double length = static_cast<double>(ToInt32(count));
     if (length < 0 || first + length > n) length = n - first;
     const size_t from = starts[static_cast<size_t>(first)];
     const size_t lastChar = static_cast<size_t>(first + length);

@@ -82,11 +82,17 @@ double StringToNumber(std::string_view s, int version) {
     const size_t digits = (t[0] == '-' || t[0] == '+') ? 1 : 0;
     if (version >= 6 && t.size() > digits + 2 && t[digits] == '0' && (t[digits + 1] == 'x' || t[digits + 1] == 'X')) {
         // From version 6, 0x numbers are hexadecimal, as 32-bit integers.
-        const std::string hex = t.substr(digits + 2);
-        if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return nan;
+        // ... with a sign after the prefix too ("0x-10" is -16).
+        std::string hex = t.substr(digits + 2);
+        bool inner = false;
+        if (!hex.empty() && (hex[0] == '-' || hex[0] == '+')) {
+            inner = hex[0] == '-';
+            hex.erase(0, 1);
+        }
+        if (hex.empty() || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return nan;
         const uint32_t v = static_cast<uint32_t>(std::strtoull(hex.c_str(), nullptr, 16));
         const double n = static_cast<double>(static_cast<int32_t>(v));
-        return negative ? -n : n;
+        return negative != inner ? -n : n;
     }
     if (version >= 6 && a == 0 && t.size() > digits + 1 && t[digits] == '0' &&
         t.find_first_not_of("01234567", digits) == std::string::npos) {

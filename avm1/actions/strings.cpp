@@ -52,7 +52,11 @@ bool StringExtract(Activation& a, const swf::Action&) {
 template <bool Multibyte>
 bool CharToAscii(Activation& a, const swf::Action&) {
     const std::string s = a.string(a.pop());
-    a.push(Value::Number(s.empty() ? 0 : FirstCodePoint(s, CountingVersion(a, Multibyte))));
+    uint32_t code = s.empty() ? 0 : FirstCodePoint(s, CountingVersion(a, Multibyte));
+    // A character past 16 bits reads as its first UTF-16 unit would, a surrogate alone: the
+    // replacement character.
+    if (code > 0xFFFF) code = 0xFFFD;
+    a.push(Value::Number(code));
     return true;
 }
 
@@ -61,7 +65,10 @@ bool AsciiToChar(Activation& a, const swf::Action&) {
     const uint32_t c = static_cast<uint32_t>(ToInt32(a.number(a.pop())));
     std::string s;
     if (Multibyte || a.version() >= 6) {
-        base::AppendUtf8(s, std::min<uint32_t>(c & 0x1FFFFF, 0x10FFFF));
+        // A UTF-16 unit: the low 16 bits; a surrogate alone is the replacement character.
+        uint32_t unit = c & 0xFFFF;
+        if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
+        if (unit != 0) base::AppendUtf8(s, unit);
     } else {
         s += static_cast<char>(c & 0xFF);
     }

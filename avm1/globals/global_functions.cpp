@@ -53,23 +53,36 @@ Value ParseFloat(Machine& m, const Value&, std::vector<Value>& args) {
 
 // parseInt: digits of the radix after blanks and a sign; 0x means 16 and a leading 0 means 8
 // when no radix is given.
+// parseInt as the reference players read: a "0x" at the very start goes and makes the number
+// hexadecimal (unless a radix is given); a sign before it goes with the "0" and is ignored;
+// without a radix a leading "0" followed by octal digits only is octal; blanks may come
+// after the prefix, then a sign, then the digits.
 Value ParseInt(Machine& m, const Value&, std::vector<Value>& args) {
     if (args.empty()) return Value();
     const std::string s = m.toString(Argument(args, 0));
-    // A radix given must be 2 to 36 (0 and NaN too are refused); without one it is guessed.
-    const bool given = args.size() > 1 && !args[1].isUndefined();
+    const bool given = args.size() > 1;
     int radix = given ? ToInt32(m.toNumber(args[1])) : 0;
     if (given && (radix < 2 || radix > 36)) return Value::Number(kNaN);
+    auto isX = [](char c) { return c == 'x' || c == 'X'; };
+    auto isSign = [](char c) { return c == '+' || c == '-'; };
     size_t i = 0;
+    bool signGone = false;
+    if (s.size() >= 2 && s[0] == '0' && isX(s[1])) {
+        i = 2;
+        if (!given) radix = 16;
+    } else if (s.size() >= 3 && isSign(s[0]) && s[1] == '0' && isX(s[2])) {
+        i = 2;  // the sign and the 0 go; the x is read as a digit, if the radix has it
+        signGone = true;
+        if (!given) radix = 16;
+    } else if (!given) {
+        const size_t zero = !s.empty() && isSign(s[0]) ? 1 : 0;
+        const bool octal = s.size() > zero + 1 && s[zero] == '0' &&
+                           s.find_first_not_of("01234567", zero) == std::string::npos;
+        radix = octal ? 8 : 10;
+    }
     while (i < s.size() && Blank(s[i])) ++i;
     bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') && (radix == 0 || radix == 16)) {
-        radix = 16;
-        i += 2;
-    } else if (radix == 0) {
-        radix = i + 1 < s.size() && s[i] == '0' ? 8 : 10;
-    }
+    if (!signGone && i < s.size() && isSign(s[i])) negative = s[i++] == '-';
     double n = 0;
     size_t digits = 0;
     for (; i < s.size(); ++i, ++digits) {
