@@ -124,8 +124,8 @@ public:
 
     // --- for the action handlers and the built-ins ---
     Host& host() { return host_; }
-    // Movies of version 4 and below know no booleans: comparisons give 1 and 0.
-    Value boolResult(bool b) const { return version_ <= 4 ? Value::Number(b ? 1 : 0) : Value::Bool(b); }
+    // What comparisons give (version 4 prints it as 1 or 0).
+    Value boolResult(bool b) const { return Value::Bool(b); }
     // Logs, once per operation, that it is not built yet.
     void unsupported(const char* what);
     // Runs a block `depth` calls deep (ActionCall nests them).

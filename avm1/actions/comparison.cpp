@@ -25,11 +25,32 @@ bool Less(Activation& a, const swf::Action&) {
 }
 
 // Less2 and Greater: strings compare as strings; NaN gives undefined.
+// An operand of Less2 and Greater: an object becomes what its valueOf gives; false when that
+// is still an object (the comparison is then false, the other operand left alone).
+// A clip stays itself (no number); an object without valueOf is undefined.
+bool ComparedValue(Activation& a, Value& v) {
+    if (v.type() != Type::kObject) return true;
+    const Object* o = a.machine.heap().get(v.object());
+    if (o != nullptr && o->wraps == Object::Wraps::kDate) {
+        v = a.machine.toPrimitive(v);
+        return true;
+    }
+    if (!a.machine.isFunction(a.machine.getMember(v, "valueOf"))) {
+        v = Value();
+        return true;
+    }
+    v = a.machine.callMethod(v, "valueOf", {});
+    return v.type() != Type::kObject;
+}
+
 template <bool Greater>
 bool TypedLess(Activation& a, const swf::Action&) {
-    const Value rightValue = a.pop(), leftValue = a.pop();
-    Value x = a.machine.toPrimitive(leftValue);
-    Value b = a.machine.toPrimitive(rightValue);
+    Value b = a.pop(), x = a.pop();
+    // The left operand first, whichever way the comparison goes.
+    if (!ComparedValue(a, x) || !ComparedValue(a, b)) {
+        a.push(a.machine.boolResult(false));
+        return true;
+    }
     if (Greater) std::swap(x, b);
     if (x.type() == Type::kString && b.type() == Type::kString) {
         a.push(a.machine.boolResult(x.string() < b.string()));

@@ -436,3 +436,25 @@ TEST(Avm1Quirks, VersionFourNamesHiddenSpecialNamesAndAccessorsOnArrays) {
 }
 
 }  // namespace
+
+namespace {
+
+// Less2 takes each object operand through valueOf, the left first, and is false when that
+// gives an object, without asking the right one (lessthan2_swf6); version 4's comparisons give
+// booleans that print as 1 and 0 (swf4_actions_bool).
+TEST(Avm1Quirks, ComparisonsOfObjectsAndVersionFourBooleans) {
+    Actions valueOf;
+    valueOf.push("valueOf called").trace().push(1.0).op(op::kReturn);
+    Actions a;
+    a.push("one").push("valueOf").defineFunction("", {}, valueOf).pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.pushInt(0).op(op::kInitObject).push("one").op(op::kGetVariable).op(op::kLess2).trace();  // {} < one: false
+    a.push("one").op(op::kGetVariable).push(2.0).op(op::kLess2).trace();                      // true
+    a.push("_global").op(op::kGetVariable).push(1.0).op(op::kLess2).trace();                 // undefined < 1
+    EXPECT_EQ(RunLines(a, 6), (Lines{"false", "valueOf called", "true", "true"}));
+
+    Actions b;
+    b.push(1.0).push(1.0).op(op::kEquals).op(op::kTypeOf).trace().push(1.0).push(2.0).op(op::kLess).trace();
+    EXPECT_EQ(RunLines(b, 4), (Lines{"boolean", "1"}));
+}
+
+}  // namespace
