@@ -35,6 +35,15 @@ struct Activation {
     Value callee;                   // the function running, for arguments.callee
     ObjectHandle home;              // where the function was found, for super
     std::vector<Value> registers;
+    // Where registers past a function's own go: the registers of the block that runs it
+    // (the reference players' global registers), or none.
+    std::vector<Value>* outerRegisters = nullptr;
+    // Register `i`: the activation's own, else the outer ones; null when neither has it.
+    Value* reg(size_t i) {
+        if (i < registers.size()) return &registers[i];
+        if (outerRegisters != nullptr && i < outerRegisters->size()) return &(*outerRegisters)[i];
+        return nullptr;
+    }
     size_t stackBase = 0;
     Value returned;
     bool stopped = false;

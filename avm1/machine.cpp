@@ -345,6 +345,12 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
     }
     a.self = self.isUndefined() ? Value::Clip(base) : self;
     a.callee = Value::Object(handle);
+    // Registers a function does not have are the running block's.
+    for (Activation* outer : activations_) {
+        if (outer != &a && !outer->callee.isUndefined()) continue;
+        if (outer != &a) a.outerRegisters = &outer->registers;
+        break;
+    }
     a.home = home;
     if (!admitObject()) return Value();
     a.locals = heap_.make();
@@ -387,8 +393,9 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
         preload(kPreloadParent, parent != 0 ? Value::Clip(parent) : Value());
         preload(kPreloadGlobal, Value::Object(builtins_.global));
         if (locals != nullptr && wantArguments && (flags & kPreloadArguments) == 0) locals->set("arguments", arguments);
-    } else if (locals != nullptr) {
-        locals->set("arguments", arguments);
+    } else {
+        a.registers.clear();  // a DefineFunction function works in the block's registers
+        if (locals != nullptr) locals->set("arguments", arguments);
     }
     for (size_t i = 0; i < body.parameters.size(); ++i) {
         const Value v = i < args.size() ? args[i] : Value();

@@ -121,7 +121,7 @@ bool Try(Activation& a, const swf::Action& action) {
         // A catch starts on the stack as it was at the try: what the block pushed is gone.
         m.stack().resize(std::min(m.stack().size(), std::max(height, a.stackBase)));
         if (op->catchInRegister) {
-            if (op->catchRegister < a.registers.size()) a.registers[op->catchRegister] = caught;
+            if (Value* r = a.reg(op->catchRegister)) *r = caught;
         } else {
             a.defineLocal(op->catchName, caught, false);
         }

@@ -22,7 +22,11 @@ bool Push(Activation& a, const swf::Action& action) {
             case T::kInteger: a.push(Value::Number(v.number)); break;
             case T::kNull: a.push(Value::Null()); break;
             case T::kUndefined: a.push(Value()); break;
-            case T::kRegister: a.push(v.index < a.registers.size() ? a.registers[v.index] : Value()); break;
+            case T::kRegister: {
+                const Value* r = a.reg(v.index);
+                a.push(r != nullptr ? *r : Value());
+                break;
+            }
             case T::kBoolean: a.push(Value::Bool(v.boolean)); break;
             case T::kConstant8:
             case T::kConstant16: a.push(v.index < a.pool->size() ? Value::String((*a.pool)[v.index]) : Value()); break;
@@ -63,7 +67,9 @@ bool ConstantPool(Activation& a, const swf::Action& action) {
 
 bool StoreRegister(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::StoreRegisterAction>(&action.operands);
-    if (op != nullptr && op->reg < a.registers.size()) a.registers[op->reg] = a.peek();
+    if (op != nullptr) {
+        if (Value* r = a.reg(op->reg)) *r = a.peek();
+    }
     return true;
 }
 

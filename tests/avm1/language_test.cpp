@@ -458,3 +458,19 @@ TEST(Avm1Quirks, ComparisonsOfObjectsAndVersionFourBooleans) {
 }
 
 }  // namespace
+
+namespace {
+
+// A DefineFunction2 function's registers past its own count are the running block's, read and
+// written (register_underflow).
+TEST(Avm1Quirks, RegistersPastAFunctionsOwnAreTheBlocks) {
+    Actions f;
+    f.pushRegister(2).trace().push(9.0).storeRegister(3).op(op::kPop);
+    Actions a;
+    a.push(7.0).storeRegister(2).op(op::kPop);
+    a.defineFunction2("f", 1, 0, {}, f).call("f", 0).op(op::kPop);
+    a.pushRegister(3).trace();
+    EXPECT_EQ(RunLines(a), (Lines{"7", "9"}));
+}
+
+}  // namespace
