@@ -49,16 +49,26 @@ bool GoToLabel(Activation& a, const swf::Action& action) {
 bool SetTarget(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::NameAction>(&action.operands);
     if (op == nullptr) return true;
-    // A path is from the timeline the code belongs to; one that names nothing goes back to it.
-    const uint32_t to = op->name.empty() ? a.clip : a.machine.resolvePath(a.clip, op->name);
-    a.retarget(to != 0 ? to : a.clip);
+    // A path is from the timeline the code belongs to; an empty one goes back to it, and one
+    // that names no clip (or the code's own clip, gone) leaves the root as the target, as the
+    // reference players do.
+    if (op->name.empty()) {
+        a.retarget(a.host.exists(a.clip) ? a.clip : a.host.root());
+        return true;
+    }
+    const uint32_t to = a.machine.resolvePath(a.clip, op->name);
+    a.retarget(to != 0 ? to : a.host.root());
     return true;
 }
 
 bool SetTarget2(Activation& a, const swf::Action&) {
     const Value v = a.pop();
+    if (v.type() != Type::kClip && a.string(v).empty()) {
+        a.retarget(a.host.exists(a.clip) ? a.clip : a.host.root());
+        return true;
+    }
     const uint32_t to = a.targetOf(v);
-    a.retarget(to != 0 ? to : a.clip);
+    a.retarget(to != 0 ? to : a.host.root());
     return true;
 }
 
