@@ -950,6 +950,8 @@ void Machine::runTimers() {
 // --- paths ---
 
 uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
+    // An empty name between two slashes names nothing.
+    if (path.find("//") != std::string_view::npos) return 0;
     uint32_t clip = from;
     size_t i = 0;
     if (!path.empty() && path[0] == '/') {
