@@ -30,9 +30,29 @@ bool Stop(Activation& a, const swf::Action&) {
     return true;
 }
 
-// ToggleQuality, StopSounds, EndDrag, WaitForFrame (every frame is there), GetURL (nothing
-// is opened): nothing to do.
+// ToggleQuality, StopSounds, EndDrag, GetURL (nothing is opened): nothing to do.
 bool Nothing(Activation&, const swf::Action&) { return true; }
+
+// The highest frame number a movie may have: every frame up to it counts as loaded, as in a
+// movie that has loaded whole; those past it never come.
+constexpr double kLastLoadableFrame = 16000;
+
+// WaitForFrame and WaitForFrame2: the next `skip` actions are skipped when the frame is not
+// loaded.
+bool SkipUnlessLoaded(Activation& a, double frame, uint8_t skip) {
+    if (frame <= kLastLoadableFrame) return true;
+    swf::Action next;
+    for (uint8_t i = 0; i < skip; ++i) {
+        if (swf::DecodeAction(a.code->data(), a.code->size(), a.next, next) != swf::ActionRead::kAction) break;
+        a.next = next.next;
+    }
+    return true;
+}
+
+bool WaitForFrame(Activation& a, const swf::Action& action) {
+    const auto* op = std::get_if<swf::WaitForFrameAction>(&action.operands);
+    return op == nullptr || SkipUnlessLoaded(a, op->frame, op->skip);
+}
 
 bool GotoFrame(Activation& a, const swf::Action& action) {
     if (const auto* op = std::get_if<swf::GotoFrameAction>(&action.operands)) a.host.gotoFrame(a.target, op->frame, false);
@@ -79,9 +99,17 @@ bool GotoFrame2(Activation& a, const swf::Action& action) {
     return true;
 }
 
-bool WaitForFrame2(Activation& a, const swf::Action&) {
-    a.pop();
-    return true;
+// WaitForFrame2 takes a whole number as a frame from 1, in 32-bit arithmetic as the reference
+// players do (2147483649 is frame -2147483647); anything else (a label, a fraction) names a
+// frame that is there.
+bool WaitForFrame2(Activation& a, const swf::Action& action) {
+    const Value frame = a.pop();
+    const auto* op = std::get_if<swf::WaitForFrame2Action>(&action.operands);
+    if (op == nullptr || frame.type() != Type::kNumber) return true;
+    const double n = frame.number();
+    if (!std::isfinite(n) || n != std::trunc(n)) return true;
+    const int32_t index = static_cast<int32_t>(static_cast<uint32_t>(ToInt32(n)) - 1u);
+    return SkipUnlessLoaded(a, index, op->skip);
 }
 
 bool GetUrl2(Activation& a, const swf::Action&) {
@@ -131,7 +159,7 @@ void AddTimelineActions(ActionHandlers& h) {
     h.set(ActionCode::kToggleQuality, Nothing);
     h.set(ActionCode::kStopSounds, Nothing);
     h.set(ActionCode::kEndDrag, Nothing);
-    h.set(ActionCode::kWaitForFrame, Nothing);
+    h.set(ActionCode::kWaitForFrame, WaitForFrame);
     h.set(ActionCode::kGetUrl, Nothing);
     h.set(ActionCode::kGotoFrame, GotoFrame);
     h.set(ActionCode::kGoToLabel, GoToLabel);
