@@ -144,6 +144,7 @@ bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int
         error = tags.error();
         return false;
     }
+    if (!tags.truncated().empty()) warn(tags.truncated() + ": the tags before it play");
     if (pending) timeline.frames.push_back(std::move(frame));
     return true;
 }

@@ -82,7 +82,7 @@ const char* TagName(uint16_t code) {
 }
 
 bool TagReader::next(Tag& t) {
-    if (!error_.empty() || pos_ >= size_) return false;
+    if (!error_.empty() || !truncated_.empty() || pos_ >= size_) return false;
     const size_t at = pos_;
     char message[160];
     if (size_ - pos_ < 2) {
@@ -109,7 +109,8 @@ bool TagReader::next(Tag& t) {
         std::snprintf(message, sizeof message,
                       "tag %u (%s) at offset %zu: length %u runs past the end of the data (%zu bytes left)", t.code,
                       TagName(t.code), at, length, size_ - pos_);
-        error_ = message;
+        truncated_ = message;
+        pos_ = size_;
         return false;
     }
     t.offset = at;

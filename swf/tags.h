@@ -48,14 +48,18 @@ public:
     TagReader(const uint8_t* data, size_t size, size_t start) : data_(data), size_(size), pos_(start) {}
     // The next tag, End included. False at the end of the data, or on a damaged header,
     // when error() says what was wrong and where.
+    // A tag whose length runs past the end of the data ends the stream there without an
+    // error: truncated() says which, and the tags before it stand, as the reference players
+    // play the frames before it.
     bool next(Tag& tag);
     const std::string& error() const { return error_; }
+    const std::string& truncated() const { return truncated_; }
 
 private:
     const uint8_t* data_;
     size_t size_;
     size_t pos_;
-    std::string error_;
+    std::string error_, truncated_;
 };
 
 // A whole movie file in memory, uncompressed.
