@@ -36,6 +36,7 @@ void Engine::restart() {
     instances_.clear();
     execution_.clear();
     urgent_.clear();
+    constructs_.clear();
     queued_.clear();
     initDone_.clear();
     ticks_ = 0;
@@ -143,16 +144,22 @@ void Engine::runClipFrame(TimelineInstance& t) {
 
 void Engine::queueClipEvent(TimelineInstance& t, uint32_t event) {
     if (t.object == nullptr) return;
-    const bool urgent = (event & (clip_event::kInitialize | clip_event::kConstruct)) != 0;
+    // Each event is its own pass over the handlers: a handler of initialize and construct
+    // runs once for each. Initialize events go first, construct events after every pending
+    // initialize, then the rest in order.
     if (t.object->clipActions) {
-        for (const ClipAction& a : *t.object->clipActions) {
-            if ((a.events & event) != 0) (urgent ? urgent_ : queued_).push_back({t.handle, &a.code});
+        for (const uint32_t one : {clip_event::kInitialize, clip_event::kConstruct, event & ~(clip_event::kInitialize | clip_event::kConstruct)}) {
+            if ((event & one) == 0) continue;
+            std::deque<QueuedScript>& queue = one == clip_event::kInitialize ? urgent_ : one == clip_event::kConstruct ? constructs_ : queued_;
+            for (const ClipAction& a : *t.object->clipActions) {
+                if ((a.events & one) != 0) queue.push_back({t.handle, &a.code});
+            }
         }
     }
     // Then the clip's method for the event, when it has one by the time it runs.
     if ((event & clip_event::kEnterFrame) != 0) queued_.push_back({t.handle, nullptr, "onEnterFrame"});
     if ((event & clip_event::kConstruct) != 0 && classOf(*t.object).type() == avm1::Type::kObject) {
-        urgent_.push_back({t.handle, nullptr, nullptr});
+        constructs_.push_back({t.handle, nullptr, nullptr});
     }
 }
 
@@ -164,8 +171,8 @@ avm1::Value Engine::classOf(const DisplayObject& object) const {
 
 void Engine::runScripts() {
     ++scriptsRunning_;
-    while (!urgent_.empty() || !queued_.empty()) {
-        std::deque<QueuedScript>& from = urgent_.empty() ? queued_ : urgent_;
+    while (!urgent_.empty() || !constructs_.empty() || !queued_.empty()) {
+        std::deque<QueuedScript>& from = !urgent_.empty() ? urgent_ : !constructs_.empty() ? constructs_ : queued_;
         const QueuedScript s = from.front();
         from.pop_front();
         if (machine_->budgetSpent()) continue;  // the machine said so once; the rest are dropped

@@ -152,7 +152,8 @@ private:
     int scriptsRunning_ = 0;
     // What createEmptyMovieClip makes: a sprite of one empty frame.
     Character emptySprite_{SpriteDefinition{Timeline{{Frame{}}}}};
-    std::deque<QueuedScript> urgent_, queued_;  // init actions and initialize events go first
+    // Init actions and initialize events go first, construct events next, then the rest.
+    std::deque<QueuedScript> urgent_, constructs_, queued_;
     std::set<uint16_t> initDone_;
     ScriptHost host_{*this};
     std::unique_ptr<avm1::Machine> machine_;

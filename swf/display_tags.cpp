@@ -9,7 +9,9 @@ namespace {
 bool ReadClipActions(ByteReader& r, uint8_t movieVersion, std::vector<ClipActionRecord>& out) {
     auto events = [&]() -> uint32_t { return movieVersion >= 6 ? r.u32() : r.u16(); };
     r.u16();
-    events();
+    // The events the placement answers at all: a record's events outside them never fire, as
+    // in the reference players.
+    const uint32_t all = events();
     while (r.ok()) {
         const uint32_t mask = events();
         if (!r.ok()) return false;
@@ -18,7 +20,7 @@ bool ReadClipActions(ByteReader& r, uint8_t movieVersion, std::vector<ClipAction
         if (!r.ok() || size > r.remaining() || out.size() >= kMaxClipActions) return false;
         ByteReader body = r.sub(size);
         ClipActionRecord action;
-        action.events = mask;
+        action.events = mask & all;
         if ((mask & clip_event::kKeyPress) != 0 && size > 0) action.keyCode = body.u8();  // a key press names its key first
         action.code.assign(body.current(), body.current() + body.remaining());
         out.push_back(std::move(action));

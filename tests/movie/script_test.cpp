@@ -474,3 +474,33 @@ TEST(Scripts, ScriptsMakeMoveAndRemoveClips) {
 }
 
 }  // namespace
+
+namespace {
+
+// Handlers fire only for the events the placement's all-events field lists; a handler of
+// initialize and construct runs once for each, and construct events come after every
+// initialize event pending (placeobject_all_event_flags).
+TEST(Scripts, ClipEventsFollowThePlacementsEventMaskAndInitializeComesBeforeConstruct) {
+    using movie::clip_event::kConstruct;
+    using movie::clip_event::kEnterFrame;
+    using movie::clip_event::kInitialize;
+    std::vector<std::vector<uint8_t>> tags;
+    tags.push_back(DefineSpriteTag(10, 1, {ShowFrameTag()}));
+    for (uint16_t depth = 1; depth <= 2; ++depth) {
+        const std::string name = depth == 1 ? "a" : "b";
+        Place clip{depth, 10, false, std::pair{0, 0}};
+        clip.name = name;
+        clip.clipActions = {{kInitialize | kConstruct, Actions().push(name + " both").trace().bytes()},
+                            {kEnterFrame, Actions().push(name + " enterFrame").trace().bytes()}};
+        if (depth == 2) clip.allEvents = kInitialize;  // b answers initialize alone
+        tags.push_back(PlaceObject2Tag(clip));
+    }
+    tags.push_back(ShowFrameTag());
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 7);
+    l->player->gotoFrame(1);
+    const std::vector<std::string> expected = {"a both", "b both", "a both", "a enterFrame"};
+    EXPECT_EQ(l->traced, expected);
+}
+
+}  // namespace

@@ -228,6 +228,7 @@ void AppendClipActions(std::vector<uint8_t>& body, const PlaceFields& p) {
     if (p.clipActions.empty()) return;
     uint32_t all = 0;
     for (const auto& [events, code] : p.clipActions) all |= events;
+    if (p.allEvents) all = *p.allEvents;
     AppendU16(body, 0);
     AppendU32(body, all);
     for (const auto& [events, code] : p.clipActions) {
