@@ -377,6 +377,12 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
     auto existing = t.displayList.find(c.depth);
     const bool modify = c.move && existing != t.displayList.end();
     if (c.move && !modify && !c.characterId) return;  // nothing to move there
+    if (!c.move && existing != t.displayList.end()) {
+        // A placement onto a depth that is taken fails, and the reference players say so
+        // where trace() prints.
+        trace("Warning: Failed to place object at depth " + std::to_string(c.depth) + ".");
+        return;
+    }
     if (existing == t.displayList.end()) {
         // Sprites that place themselves, or many of each other, would grow without end.
         if (objects_ >= kMaxDisplayObjects) {

@@ -504,3 +504,19 @@ TEST(Scripts, ClipEventsFollowThePlacementsEventMaskAndInitializeComesBeforeCons
 }
 
 }  // namespace
+
+namespace {
+
+// A placement onto a depth that is taken fails with the reference players' warning, and what
+// is there stays (placeobject_occupied_depth).
+TEST(Scripts, PlacingOntoATakenDepthFailsAndSaysSo) {
+    auto tags = Colours();
+    tags.push_back(PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));
+    tags.push_back(PlaceObject2Tag({1, 2, false, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"Warning: Failed to place object at depth 1."}));
+    EXPECT_EQ(PixelAt(*l->player, 50, 25), kRed);
+}
+
+}  // namespace
