@@ -122,10 +122,14 @@ bool MovieDefinition::load(const swf::SwfFile& file, std::string& error) {
 bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int nesting, std::string& error) {
     Frame frame;
     bool pending = false;  // commands since the last ShowFrame
+    bool ended = false;
     swf::Tag tag;
     while (tags.next(tag)) {
         ++tagCounts_[swf::TagName(tag.code)];
-        if (tag.code == swf::tag::kEnd) break;
+        if (tag.code == swf::tag::kEnd) {
+            ended = true;
+            break;
+        }
         if (tag.code == swf::tag::kShowFrame) {
             if (timeline.frames.size() >= kMaxFrames) {
                 error = Where(tag) + ": more than " + std::to_string(kMaxFrames) + " frames (kMaxFrames)";
@@ -145,6 +149,9 @@ bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int
         return false;
     }
     if (!tags.truncated().empty()) warn(tags.truncated() + ": the tags before it play");
+    // A timeline that does not end with a ShowFrame and its End never finishes loading: the
+    // reference players play it to its last frame once and do not loop it.
+    timeline.loops = ended && !pending;
     if (pending) timeline.frames.push_back(std::move(frame));
     return true;
 }

@@ -75,6 +75,7 @@ struct Frame {
 
 struct Timeline {
     std::vector<Frame> frames;  // one per ShowFrame; commands after the last ShowFrame make one more
+    bool loops = true;          // false when it ends without a ShowFrame and its End (sprites)
     // The frame a label names (labels compare without case), or -1.
     int frameOfLabel(std::string_view label) const;
 };

@@ -134,7 +134,7 @@ void Engine::runClipFrame(TimelineInstance& t) {
         const int next = t.frame + 1;
         if (next < count) {
             runFrame(t, next, true);
-        } else if (count > 1) {
+        } else if (count > 1 && (t.timeline->loops || t.parent == nullptr)) {
             seek(t, 0);  // looping
         }
     }

@@ -520,3 +520,24 @@ TEST(Scripts, PlacingOntoATakenDepthFailsAndSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sprite whose tags end without a ShowFrame never finishes loading: it plays its frames
+// once and stays on the last; one that ends with ShowFrame and End loops (looping_child_*).
+TEST(Scripts, ASpriteThatEndsWithoutAShowFramePlaysOnceAndStays) {
+    auto tags = Colours();
+    tags.push_back(DefineSpriteTag(10, 2, {DoActionTag(Actions().push("open 1").trace().bytes()), ShowFrameTag(),
+                                           DoActionTag(Actions().push("open 2").trace().bytes())}));
+    tags.push_back(DefineSpriteTag(11, 2, {DoActionTag(Actions().push("whole 1").trace().bytes()), ShowFrameTag(),
+                                           DoActionTag(Actions().push("whole 2").trace().bytes()), ShowFrameTag()}));
+    tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    tags.push_back(PlaceObject2Tag({2, 11, false, std::pair{0, 0}}));
+    for (int f = 0; f < 4; ++f) tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 6);
+    l->player->gotoFrame(3);
+    const std::vector<std::string> expected = {"open 1", "whole 1", "whole 2", "open 2", "whole 1", "whole 2"};
+    EXPECT_EQ(l->traced, expected);
+}
+
+}  // namespace
