@@ -423,7 +423,15 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
                 " (kMaxSpriteNesting): the deeper ones show nothing");
         }
     }
-    ApplyPlacement(object, c);
+    if (modify && object.transformedByScript && (c.matrix || c.colorTransform)) {
+        // A script moved it: the timeline's moves no longer change where it is or its colour.
+        Placement kept = c;
+        kept.matrix.reset();
+        kept.colorTransform.reset();
+        ApplyPlacement(object, kept);
+    } else {
+        ApplyPlacement(object, c);
+    }
     if (!modify && object.character != nullptr && object.character->kind() == Character::Kind::kEditText) {
         const EditTextDefinition& field = object.character->edit();
         avm1::Value bound;

@@ -41,6 +41,16 @@ void Recompose(swf::Matrix& m, MatrixParts p) {
     m.scaleY = static_cast<float>(p.yscale * std::cos(p.rotation));
 }
 
+// The parts as a script last set them, else as the matrix has them.
+MatrixParts PartsOf(const DisplayObject& o) {
+    if (o.scriptTransform) return {(*o.scriptTransform)[0], (*o.scriptTransform)[1], (*o.scriptTransform)[2] * kPi / 180};
+    return Decompose(o.matrix);
+}
+
+double RotationDegrees(const DisplayObject& o) {
+    return o.scriptTransform ? (*o.scriptTransform)[2] : Decompose(o.matrix).rotation * 180.0 / kPi;
+}
+
 }  // namespace
 
 bool ScriptHost::caseSensitive() const { return engine_.definition().version() >= 7; }
@@ -113,9 +123,9 @@ avm1::Value ScriptHost::getProperty(uint32_t clip, int property) {
     switch (property) {
         case avm1::kPropX: return Value::Number(m.translateX / 20.0);
         case avm1::kPropY: return Value::Number(m.translateY / 20.0);
-        case avm1::kPropXScale: return Value::Number(Decompose(m).xscale * 100.0);
-        case avm1::kPropYScale: return Value::Number(Decompose(m).yscale * 100.0);
-        case avm1::kPropRotation: return Value::Number(Decompose(m).rotation * 180.0 / kPi);
+        case avm1::kPropXScale: return Value::Number(PartsOf(o).xscale * 100.0);
+        case avm1::kPropYScale: return Value::Number(PartsOf(o).yscale * 100.0);
+        case avm1::kPropRotation: return Value::Number(RotationDegrees(o));
         case avm1::kPropAlpha: return Value::Number(o.colorTransform.mulA * 100.0 / 256.0);
         case avm1::kPropVisible:
             return engine_.definition().version() >= 5 ? Value::Bool(o.visible) : Value::Number(o.visible ? 1 : 0);
@@ -145,8 +155,18 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
     avm1::Machine& machine = engine_.machine();
     const double n = machine.toNumber(value);
     const bool number = std::isfinite(n);
-    MatrixParts parts = Decompose(m);
+    MatrixParts parts = PartsOf(o);
+    double degrees = RotationDegrees(o);
     bool recompose = false;
+    switch (property) {
+        case avm1::kPropX:
+        case avm1::kPropY:
+        case avm1::kPropXScale:
+        case avm1::kPropYScale:
+        case avm1::kPropRotation:
+        case avm1::kPropAlpha: o.transformedByScript = true; break;
+        default: break;
+    }
     switch (property) {
         case avm1::kPropX:
             if (number) m.translateX = static_cast<int32_t>(std::clamp(std::round(n * 20), -1e9, 1e9));
@@ -161,7 +181,14 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
             if (number) parts.yscale = n / 100, recompose = true;
             break;
         case avm1::kPropRotation:
-            if (number) parts.rotation = n * kPi / 180, recompose = true;
+            if (number) {
+                // Kept in (-180, 180], as the reference players read it back.
+                degrees = std::fmod(n, 360.0);
+                if (degrees > 180) degrees -= 360;
+                if (degrees <= -180) degrees += 360;
+                parts.rotation = degrees * kPi / 180;
+                recompose = true;
+            }
             break;
         case avm1::kPropAlpha:
             if (number) o.colorTransform.mulA = static_cast<int16_t>(std::clamp(n * 256 / 100, -32768.0, 32767.0));
@@ -179,7 +206,10 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
             break;
         default: break;  // read-only, or not measured
     }
-    if (recompose) Recompose(m, parts);
+    if (recompose) {
+        Recompose(m, parts);
+        o.scriptTransform = std::array<double, 3>{parts.xscale, parts.yscale, degrees};
+    }
 }
 
 void ScriptHost::play(uint32_t clip) {

@@ -6,6 +6,7 @@
 // its display list its timeline goes with it and every handle to it resolves to nothing,
 // without the timeline having to tell anyone.
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -64,6 +65,11 @@ struct DisplayObject {
     bool cacheAsBitmap = false;  // drawn as a bitmap: on whole pixels
     int placedFrame = -1;        // the frame of its timeline that placed it
     bool scripted = false;       // made or moved by a script: the timeline leaves it alone
+    // A script set its position, scale, rotation or alpha: the timeline's moves leave those.
+    bool transformedByScript = false;
+    // _xscale, _yscale (as fractions) and _rotation (degrees) as a script last set them, read
+    // back as set rather than from the matrix's rounded numbers.
+    std::optional<std::array<double, 3>> scriptTransform;
     std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
     std::string name;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;

@@ -541,3 +541,33 @@ TEST(Scripts, ASpriteThatEndsWithoutAShowFramePlaysOnceAndStays) {
 }
 
 }  // namespace
+
+namespace {
+
+// Scale and rotation read back as a script set them (stage_property_representation), rotation
+// kept in (-180, 180]; a clip a script moved is no longer moved by its timeline
+// (as_transformed_flag).
+TEST(Scripts, TransformsReadBackAsSetAndTheTimelineLeavesAClipAScriptMoved) {
+    auto tags = Colours();
+    tags.push_back(TrafficLight(-1));
+    Place clip{1, 10, false, std::pair{0, 0}};
+    clip.name = "light";
+    tags.push_back(PlaceObject2Tag(clip));
+    Actions a;
+    a.push("light").op(op::kGetVariable).push("_xscale").push(20.0).op(op::kSetMember);
+    a.push("light").op(op::kGetVariable).push("_rotation").push(190.0).op(op::kSetMember);
+    a.push("light").op(op::kGetVariable).push("_x").push(30.0).op(op::kSetMember);
+    a.push("light").op(op::kGetVariable).push("_xscale").op(op::kGetMember).trace();
+    a.push("light").op(op::kGetVariable).push("_rotation").op(op::kGetMember).trace();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    Place move{1, std::nullopt, true, std::pair{1000, 0}};
+    tags.push_back(PlaceObject2Tag(move));
+    tags.push_back(DoActionTag(Actions().push("light").op(op::kGetVariable).push("_x").op(op::kGetMember).trace().bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    l->player->gotoFrame(1);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"20", "-170", "30"}));
+}
+
+}  // namespace
