@@ -79,6 +79,8 @@ public:
     // What a clip inherits from: MovieClip.prototype unless a registered class or a write to
     // __proto__ gave it another (none: MovieClip.prototype).
     virtual ObjectHandle clipPrototype(uint32_t) { return {}; }
+    // System.security.sandboxType: a local movie's, by whether it asks for the network.
+    virtual std::string sandboxType() { return "localWithFile"; }
     virtual void setClipPrototype(uint32_t, ObjectHandle) {}
 };
 

@@ -399,6 +399,9 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
             if (swf::ReadScriptLimits(tag, limits)) scriptLimits_ = limits;
             return true;
         }
+        case swf::tag::kFileAttributes:
+            usesNetwork_ = tag.length >= 1 && (tag.body[0] & 0x01) != 0;
+            return true;
         case swf::tag::kExportAssets:
             for (swf::ExportedAsset& asset : swf::ReadExportAssets(tag)) {
                 if (exports_.size() >= kMaxExports) continue;

@@ -152,6 +152,8 @@ public:
     const swf::Rect& frameSize() const { return frameSize_; }
     uint16_t frameRate88() const { return frameRate88_; }
     uint8_t version() const { return version_; }
+    // The FileAttributes tag's UseNetwork flag: a local movie that may reach the network.
+    bool usesNetwork() const { return usesNetwork_; }
     // The movie's ScriptLimits tag, when it has one.
     const std::optional<swf::ScriptLimits>& scriptLimits() const { return scriptLimits_; }
     // What loading left out and why (bitmaps that don't decode, for one), at most kMaxWarnings.
@@ -169,6 +171,7 @@ private:
     std::optional<swf::ScriptLimits> scriptLimits_;
     uint16_t frameRate88_ = 0;
     uint8_t version_ = 0;
+    bool usesNetwork_ = false;
     Timeline timeline_;
     std::map<uint16_t, std::unique_ptr<Character>> characters_;
     std::map<std::string, uint16_t> exports_;  // by ExportKey

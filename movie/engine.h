@@ -107,6 +107,8 @@ public:
     bool moveClip(TimelineInstance& clip, int32_t depth);
     // The key of the clip in its parent's list.
     bool keyOf(const TimelineInstance& clip, int32_t& key) const;
+    // The object's bounds under its own matrix, in its parent's twips; false when it has none.
+    bool boundsInParent(const DisplayObject& object, swf::Rect& out);
 
 private:
     void restart();

@@ -143,7 +143,14 @@ avm1::Value ScriptHost::getProperty(uint32_t clip, int property) {
         case avm1::kPropOpaqueBackground:
             if (!o.opaqueBackground) return Value::Null();
             return Value::Number((o.opaqueBackground->r << 16) | (o.opaqueBackground->g << 8) | o.opaqueBackground->b);
-        default: return Value::Number(0);  // sizes and the mouse: not measured
+        case avm1::kPropWidth:
+        case avm1::kPropHeight: {
+            swf::Rect box;
+            if (!engine_.boundsInParent(o, box)) return Value::Number(0);
+            const int32_t twips = property == avm1::kPropWidth ? box.xMax - box.xMin : box.yMax - box.yMin;
+            return Value::Number(twips / 20.0);
+        }
+        default: return Value::Number(0);  // the mouse: no input
     }
 }
 
@@ -367,6 +374,8 @@ int ScriptHost::nextHighestDepth(uint32_t parent) {
     if (p == nullptr || p->displayList.empty()) return 0;
     return std::max(0, p->displayList.rbegin()->first - kScriptDepthOffset + 1);
 }
+
+std::string ScriptHost::sandboxType() { return engine_.definition().usesNetwork() ? "localWithNetwork" : "localWithFile"; }
 
 avm1::ObjectHandle ScriptHost::clipPrototype(uint32_t clip) {
     const TimelineInstance* t = engine_.timeline(clip);

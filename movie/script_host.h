@@ -50,6 +50,7 @@ public:
     uint32_t clipAtDepth(uint32_t parent, int depth) override;
     int nextHighestDepth(uint32_t parent) override;
     avm1::ObjectHandle clipPrototype(uint32_t clip) override;
+    std::string sandboxType() override;
     void setClipPrototype(uint32_t clip, avm1::ObjectHandle prototype) override;
 
     // A new movie: what was reported once is reported again.

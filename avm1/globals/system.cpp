@@ -20,6 +20,7 @@ void InstallSystem(Machine& m, Builtins& b) {
     const ObjectHandle capabilities = heap.make(b.object);
     const ObjectHandle security = heap.make(b.object);
     DefineMethods(m, security, kSecurity);
+    heap.get(security)->set("sandboxType", Value::String(m.host().sandboxType()), attribute::kReadOnly | attribute::kDontDelete);
     DefineMethods(m, system, kSystem);
     Object* c = heap.get(capabilities);
     const std::pair<const char*, Value> values[] = {

@@ -571,3 +571,30 @@ TEST(Scripts, TransformsReadBackAsSetAndTheTimelineLeavesAClipAScriptMoved) {
 }
 
 }  // namespace
+
+namespace {
+
+// _width and _height measure the clip's contents under its matrix (export_assets); the
+// sandbox type follows the FileAttributes tag's network flag (sandbox_type_local_*).
+TEST(Scripts, WidthsMeasureTheContentsAndTheSandboxFollowsTheNetworkFlag) {
+    for (const bool network : {false, true}) {
+        std::vector<std::vector<uint8_t>> tags;
+        tags.push_back(TagRecord(69, {static_cast<uint8_t>(network ? 1 : 0), 0, 0, 0}));
+        tags.push_back(RectShapeTag(1, 400, 200, 255, 0, 0));  // 20 x 10 pixels
+        tags.push_back(DefineSpriteTag(10, 1, {PlaceObject2Tag({1, 1, false, std::pair{0, 0}}), ShowFrameTag()}));
+        Place clip{1, 10, false, std::pair{0, 0}};
+        clip.name = "box";
+        clip.scale = std::pair{2.0, 3.0};
+        tags.push_back(PlaceObject2Tag(clip));
+        Actions a;
+        a.push("box").op(op::kGetVariable).push("_width").op(op::kGetMember).trace();
+        a.push("box").op(op::kGetVariable).push("_height").op(op::kGetMember).trace();
+        a.push("System").op(op::kGetVariable).push("security").op(op::kGetMember).push("sandboxType").op(op::kGetMember).trace();
+        tags.push_back(DoActionTag(a.bytes()));
+        tags.push_back(ShowFrameTag());
+        const auto l = Load(tags, 8);
+        EXPECT_EQ(l->traced, (std::vector<std::string>{"40", "30", network ? "localWithNetwork" : "localWithFile"}));
+    }
+}
+
+}  // namespace
