@@ -179,10 +179,12 @@ Value Activation::lookup(std::string_view name, Value* with) {
     const bool otherThis = version() == 6 && base::SameNoCase(name, "this");
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
-        if (otherThis && e.value.type() == Type::kClip) return e.value;
-        if (machine.hasMember(e.value, name)) {
-            if (with != nullptr && e.kind == ScopeEntry::Kind::kWith) *with = e.value;
-            return machine.getMember(e.value, name);
+        // A timeline that has gone looks its names up on the root instead.
+        const Value link = e.kind == ScopeEntry::Kind::kTarget && !host.exists(e.value.clip()) ? Value::Clip(host.root()) : e.value;
+        if (otherThis && link.type() == Type::kClip) return link;
+        if (machine.hasMember(link, name)) {
+            if (with != nullptr && e.kind == ScopeEntry::Kind::kWith) *with = link;
+            return machine.getMember(link, name);
         }
     }
     if (hideable && special(name, out)) return out;
