@@ -331,7 +331,9 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
     // The body is copied: the call may redefine the function that runs.
     const FunctionBody body = *f.function;
     // Version 5 functions run on the clip they are called on; later ones on their own.
-    uint32_t base = host_.exists(body.clip) ? body.clip : host_.root();
+    // A function whose timeline has gone runs on the clip it is called on, else on the root.
+    const bool selfClip = self.type() == Type::kClip && host_.exists(self.clip());
+    uint32_t base = host_.exists(body.clip) ? body.clip : selfClip ? self.clip() : host_.root();
     if (version_ < 6 && self.type() == Type::kClip && host_.exists(self.clip())) base = self.clip();
     Activation a(*this, base);
     a.code = body.code;
