@@ -331,9 +331,12 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
     // The body is copied: the call may redefine the function that runs.
     const FunctionBody body = *f.function;
     // Version 5 functions run on the clip they are called on; later ones on their own.
-    // A function whose timeline has gone runs on the clip it is called on, else on the root.
+    // A function whose timeline has gone runs on one placed again at the same path, else on
+    // the clip it is called on, else on the root.
     const bool selfClip = self.type() == Type::kClip && host_.exists(self.clip());
-    uint32_t base = host_.exists(body.clip) ? body.clip : selfClip ? self.clip() : host_.root();
+    uint32_t base = body.clip;
+    if (!host_.exists(base)) base = body.clipPath.empty() ? 0 : resolvePath(host_.root(), body.clipPath);
+    if (base == 0) base = selfClip ? self.clip() : host_.root();
     if (version_ < 6 && self.type() == Type::kClip && host_.exists(self.clip())) base = self.clip();
     Activation a(*this, base);
     a.code = body.code;

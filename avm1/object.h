@@ -65,6 +65,7 @@ struct FunctionBody {
     std::vector<ScopeEntry> scope;                       // the scope chain it closes over, innermost last
     SharedPool pool;                                   // the constant pool it was defined under
     uint32_t clip = 0;                                   // the timeline it was defined on
+    std::string clipPath;  // its path then: a timeline placed again at that path takes its place
 };
 
 // An array element never written (a[9] = x leaves 0 to 8 so): for-in skips it, reads give

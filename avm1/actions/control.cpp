@@ -89,6 +89,7 @@ bool DefineFunction(Activation& a, const swf::Action& action) {
     }
     body.pool = a.pool;
     body.clip = a.clip;
+    body.clipPath = a.host.path(a.clip);
     a.next = body.end;
     a.machine.charge(static_cast<int64_t>(body.scope.size() + body.parameters.size()) * kWorkPerElement);
     const Value function = MakeFunction(a.machine, std::move(body));
