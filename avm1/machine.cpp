@@ -343,9 +343,11 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
     a.depth = callDepth_;
     a.pool = body.pool;
     a.scope = body.scope;
-    if (version_ < 6) {
-        for (ScopeEntry& e : a.scope) {
-            if (e.kind == ScopeEntry::Kind::kTarget) e.value = Value::Clip(base);
+    for (ScopeEntry& e : a.scope) {
+        // Version 5 functions look names up on the clip they run on; later ones on the
+        // timeline they were defined on, or on the one that stands in for it when it has gone.
+        if (e.kind == ScopeEntry::Kind::kTarget && (version_ < 6 || !host_.exists(e.value.clip()))) {
+            e.value = Value::Clip(base);
         }
     }
     a.self = self.isUndefined() ? Value::Clip(base) : self;

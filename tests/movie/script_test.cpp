@@ -598,3 +598,37 @@ TEST(Scripts, WidthsMeasureTheContentsAndTheSandboxFollowsTheNetworkFlag) {
 }
 
 }  // namespace
+
+namespace {
+
+// A function runs on the timeline it was defined on; when that is gone, on one placed again at
+// the same path, else on the root (function_base_clip_removed, function_base_clip_readded).
+TEST(Scripts, AFunctionWhoseTimelineHasGoneRunsOnTheOnePlacedAgainAtItsPath) {
+    std::vector<std::vector<uint8_t>> tags;
+    Actions define;
+    define.push("_global").op(op::kGetVariable).push("report");
+    define.defineFunction("", {}, Actions().push("_parent").op(op::kGetVariable).trace());
+    define.op(op::kSetMember);
+    tags.push_back(DefineSpriteTag(10, 1, {DoActionTag(define.bytes()), ShowFrameTag()}));
+    tags.push_back(DefineSpriteTag(11, 1, {ShowFrameTag()}));  // defines nothing
+    Place kid{1, 10, false, std::pair{0, 0}};
+    kid.name = "kid";
+    tags.push_back(PlaceObject2Tag(kid));
+    tags.push_back(ShowFrameTag());
+    const auto call = [] { return DoActionTag(Actions().call("report", 0).op(op::kPop).bytes()); };
+    tags.push_back(call());
+    tags.push_back(ShowFrameTag());
+    tags.push_back(RemoveObject2Tag(1));
+    tags.push_back(call());
+    tags.push_back(ShowFrameTag());
+    Place other{1, 11, false, std::pair{0, 0}};
+    other.name = "kid";
+    tags.push_back(PlaceObject2Tag(other));
+    tags.push_back(DoActionTag(Actions().call("report", 0).op(op::kPop).op(op::kStop).bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    l->player->gotoFrame(3);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"_level0", "undefined", "_level0"}));
+}
+
+}  // namespace
