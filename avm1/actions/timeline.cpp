@@ -54,8 +54,10 @@ bool WaitForFrame(Activation& a, const swf::Action& action) {
     return op == nullptr || SkipUnlessLoaded(a, op->frame, op->skip);
 }
 
+// GotoFrame to a frame past the last does nothing (gotoAndStop and GotoFrame2 go to the last).
 bool GotoFrame(Activation& a, const swf::Action& action) {
-    if (const auto* op = std::get_if<swf::GotoFrameAction>(&action.operands)) a.host.gotoFrame(a.target, op->frame, false);
+    const auto* op = std::get_if<swf::GotoFrameAction>(&action.operands);
+    if (op != nullptr && op->frame < a.host.totalFrames(a.target)) a.host.gotoFrame(a.target, op->frame, false);
     return true;
 }
 

@@ -474,3 +474,22 @@ TEST(Avm1Quirks, RegistersPastAFunctionsOwnAreTheBlocks) {
 }
 
 }  // namespace
+
+namespace {
+
+// GotoFrame past the last frame does nothing, while gotoAndStop goes to the last (goto_frame,
+// goto_methods); WaitForFrame skips its actions for frames past the highest a movie may have,
+// and WaitForFrame2 counts in 32-bit arithmetic (waitforframe, waitforframe2).
+TEST(Avm1Quirks, GotosAndWaitsPastTheEnd) {
+    Actions a;
+    a.gotoFrame(999).push("_currentframe").op(op::kGetVariable).trace();
+    a.op(0x8A, {0x80, 0x3E, 2}).push("16000 loaded").trace();  // WaitForFrame 16000, skip 2
+    a.op(0x8A, {0x81, 0x3E, 2}).push("16001 loaded").trace();
+    a.push(2147483649.0).op(0x8D, {2}).push("wrapped loaded").trace();
+    a.push(2147483648.0).op(0x8D, {2}).push("not loaded").trace();
+    a.push(999.0).pushInt(1).push("_root").op(op::kGetVariable).push("gotoAndStop").op(op::kCallMethod).op(op::kPop);
+    a.push("_currentframe").op(op::kGetVariable).trace();
+    EXPECT_EQ(RunLines(a), (Lines{"1", "16000 loaded", "wrapped loaded", "10"}));
+}
+
+}  // namespace
