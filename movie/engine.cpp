@@ -258,19 +258,8 @@ bool Engine::keyOf(const TimelineInstance& clip, int32_t& key) const {
 bool Engine::boundsInParent(const DisplayObject& object, swf::Rect& out) {
     swf::Rect local;
     if (!BoundsOf(object, morphs_, local, 0)) return false;
-    const swf::Matrix& m = object.matrix;
     bool any = false;
-    for (int corner = 0; corner < 4; ++corner) {
-        const double x = corner & 1 ? local.xMax : local.xMin, y = corner & 2 ? local.yMax : local.yMin;
-        const auto tx = static_cast<int32_t>(std::lround(x * m.scaleX + y * m.rotateSkew1 + m.translateX));
-        const auto ty = static_cast<int32_t>(std::lround(x * m.rotateSkew0 + y * m.scaleY + m.translateY));
-        if (!any) out = {tx, tx, ty, ty};
-        any = true;
-        out.xMin = std::min(out.xMin, tx);
-        out.xMax = std::max(out.xMax, tx);
-        out.yMin = std::min(out.yMin, ty);
-        out.yMax = std::max(out.yMax, ty);
-    }
+    IncludeTransformed(local, object.matrix, out, any);
     return true;
 }
 

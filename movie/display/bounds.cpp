@@ -23,23 +23,25 @@ bool BoundsOf(const DisplayObject& o, MorphCache& morphs, swf::Rect& out, int ne
     bool any = false;
     for (const auto& [depth, child] : sprite->displayList) {
         swf::Rect b;
-        if (!BoundsOf(child, morphs, b, nesting + 1)) continue;
-        const swf::Matrix& m = child.matrix;
-        for (int corner = 0; corner < 4; ++corner) {
-            const double x = corner & 1 ? b.xMax : b.xMin, y = corner & 2 ? b.yMax : b.yMin;
-            const int32_t tx = static_cast<int32_t>(x * m.scaleX + y * m.rotateSkew1 + m.translateX);
-            const int32_t ty = static_cast<int32_t>(x * m.rotateSkew0 + y * m.scaleY + m.translateY);
-            if (!any) {
-                out = {tx, tx, ty, ty};
-                any = true;
-            }
-            out.xMin = std::min(out.xMin, tx);
-            out.xMax = std::max(out.xMax, tx);
-            out.yMin = std::min(out.yMin, ty);
-            out.yMax = std::max(out.yMax, ty);
-        }
+        if (BoundsOf(child, morphs, b, nesting + 1)) IncludeTransformed(b, child.matrix, out, any);
     }
     return any;
+}
+
+void IncludeTransformed(const swf::Rect& local, const swf::Matrix& m, swf::Rect& out, bool& any) {
+    for (int corner = 0; corner < 4; ++corner) {
+        const double x = corner & 1 ? local.xMax : local.xMin, y = corner & 2 ? local.yMax : local.yMin;
+        const int32_t tx = static_cast<int32_t>(x * m.scaleX + y * m.rotateSkew1 + m.translateX);
+        const int32_t ty = static_cast<int32_t>(x * m.rotateSkew0 + y * m.scaleY + m.translateY);
+        if (!any) {
+            out = {tx, tx, ty, ty};
+            any = true;
+        }
+        out.xMin = std::min(out.xMin, tx);
+        out.xMax = std::max(out.xMax, tx);
+        out.yMin = std::min(out.yMin, ty);
+        out.yMax = std::max(out.yMax, ty);
+    }
 }
 
 }  // namespace movie
