@@ -693,8 +693,10 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
             const bool same = caseSensitive() ? o->watchers[i].name == name : base::SameNoCase(o->watchers[i].name, name);
             if (!same) continue;
             const Watcher w = o->watchers[i];
-            const Property* own = o->find(name);
-            const Value old = own != nullptr && !own->accessor ? own->value : Value();
+            // The old value is the one stored where the name is found, up the prototypes too;
+            // a getter is not asked (an accessor keeps what was stored before it).
+            const Property* found = heap_.lookup(object.object(), name);
+            const Value old = found != nullptr ? found->value : Value();
             stored = call(w.callback, object, {Value::String(std::string(name)), old, value, w.data});
             o = heap_.get(object.object());
             if (o == nullptr) return;

@@ -493,3 +493,22 @@ TEST(Avm1Quirks, GotosAndWaitsPastTheEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// A watcher is told the value stored where the name is found, up the prototypes too, without
+// asking a getter (watch_virtual_property_proto).
+TEST(Avm1Objects, AWatcherSeesTheValueStoredOnThePrototype) {
+    Actions watcher;
+    watcher.push("old").op(op::kGetVariable).trace().push("now").op(op::kGetVariable).op(op::kReturn);
+    Actions a;
+    a.push("p").push("x").push(3.0).pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.push("o").push("__proto__").push("p").op(op::kGetVariable).pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.defineFunction("", {"name", "old", "now"}, watcher).push("x").pushInt(2);
+    a.push("o").op(op::kGetVariable).push("watch").op(op::kCallMethod).op(op::kPop);
+    a.push("o").op(op::kGetVariable).push("x").push(4.0).op(op::kSetMember);
+    a.push("o").op(op::kGetVariable).push("x").op(op::kGetMember).trace();
+    EXPECT_EQ(RunLines(a), (Lines{"3", "4"}));
+}
+
+}  // namespace
