@@ -331,7 +331,7 @@ void Engine::seek(TimelineInstance& t, int frame) {
         return;
     }
     // What each depth holds at the frame, and the frame that placed it there.
-    std::map<uint16_t, std::pair<PlaceCommand, int>> state;
+    std::map<int32_t, std::pair<PlaceCommand, int>> state;
     std::optional<swf::Color> background;
     for (int f = 0; f <= frame; ++f) {
         const Frame& fr = t.timeline->frames[static_cast<size_t>(f)];

@@ -117,7 +117,7 @@ struct PlaceFields {
     std::optional<std::array<uint8_t, 4>> opaqueBackground = std::nullopt;  // PlaceObject3 only, RGBA
     // Clip actions: event flags (32-bit, as from version 6) and the bytecode of each.
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> clipActions = {};
-    std::optional<uint32_t> allEvents;  // the events the placement answers: all its records' unless set
+    std::optional<uint32_t> allEvents = std::nullopt;  // the events the placement answers: all its records' unless set
 };
 // A blur filter record: widths in pixels (16.16 in the file) and passes.
 std::vector<uint8_t> BlurFilter(double blurX, double blurY, int passes);
