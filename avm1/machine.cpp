@@ -233,7 +233,6 @@ void Machine::reportUncaught() {
     thrown_.reset();
     // The reference players print it where trace() prints, and go on with the next script.
     host_.trace("Warning: Uncaught exception, " + toString(v));
-    thrown_.reset();
 }
 
 std::optional<Value> Machine::takeThrown() {
