@@ -116,10 +116,11 @@ bool ImplementsOp(Activation& a, const swf::Action&) {
 bool CloneSprite(Activation& a, const swf::Action&) {
     const Value depth = a.pop(), name = a.pop(), source = a.pop();
     const uint32_t clip = a.targetOf(source);
-    const double d = a.number(depth);
-    if (clip != 0 && std::isfinite(d)) {
-        a.host.duplicateClip(clip, a.string(name), static_cast<int>(std::clamp(std::trunc(d), -1e9, 1e9)) + kTimelineDepthBase,
-                             Value());
+    // The new name converts before the depth, a 32-bit integer as every depth is.
+    const std::string newName = a.string(name);
+    const int64_t d = int64_t{ToInt32(a.number(depth))} + kTimelineDepthBase;
+    if (clip != 0 && d >= kTimelineDepthBase && d <= kMaxScriptDepth) {
+        a.host.duplicateClip(clip, newName, static_cast<int>(d), Value());
     }
     return true;
 }

@@ -51,24 +51,28 @@ Value ClipValue(uint32_t clip) { return clip != 0 ? Value::Clip(clip) : Value();
 Value CreateEmptyMovieClip(Machine& m, const Value& self, std::vector<Value>& args) {
     const uint32_t c = ClipOf(m, self);
     int depth = 0;
-    if (c == 0 || args.size() < 2 || !DepthArgument(m, args, 1, depth)) return Value();
-    return ClipValue(m.host().createClip(c, m.toString(args[0]), depth, {}, Value()));
+    if (c == 0 || args.size() < 2) return Value();
+    const std::string name = m.toString(args[0]);  // arguments convert in their order
+    if (!DepthArgument(m, args, 1, depth)) return Value();
+    return ClipValue(m.host().createClip(c, name, depth, {}, Value()));
 }
 
 Value AttachMovie(Machine& m, const Value& self, std::vector<Value>& args) {
     const uint32_t c = ClipOf(m, self);
     int depth = 0;
-    if (c == 0 || args.size() < 3 || !DepthArgument(m, args, 2, depth)) return Value();
-    const std::string linkage = m.toString(args[0]);
-    if (linkage.empty()) return Value();
-    return ClipValue(m.host().createClip(c, m.toString(args[1]), depth, linkage, Argument(args, 3)));
+    if (c == 0 || args.size() < 3) return Value();
+    const std::string linkage = m.toString(args[0]), name = m.toString(args[1]);
+    if (!DepthArgument(m, args, 2, depth) || linkage.empty()) return Value();
+    return ClipValue(m.host().createClip(c, name, depth, linkage, Argument(args, 3)));
 }
 
 Value DuplicateMovieClip(Machine& m, const Value& self, std::vector<Value>& args) {
     const uint32_t c = ClipOf(m, self);
     int depth = 0;
-    if (c == 0 || args.size() < 2 || !DepthArgument(m, args, 1, depth)) return Value();
-    return ClipValue(m.host().duplicateClip(c, m.toString(args[0]), depth, Argument(args, 2)));
+    if (c == 0 || args.size() < 2) return Value();
+    const std::string name = m.toString(args[0]);  // the name converts before the depth
+    if (!DepthArgument(m, args, 1, depth)) return Value();
+    return ClipValue(m.host().duplicateClip(c, name, depth, Argument(args, 2)));
 }
 
 Value RemoveMovieClip(Machine& m, const Value& self, std::vector<Value>&) {

@@ -632,3 +632,25 @@ TEST(Scripts, AFunctionWhoseTimelineHasGoneRunsOnTheOnePlacedAgainAtItsPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// CloneSprite takes its depth as a 32-bit integer from the display list's numbering: past the
+// highest script depth it makes nothing (duplicate_movie_clip).
+TEST(Scripts, CloneSpriteRefusesDepthsPastTheHighest) {
+    auto tags = Colours();
+    tags.push_back(TrafficLight(0));
+    Place clip{1, 10, false, std::pair{0, 0}};
+    clip.name = "src";
+    tags.push_back(PlaceObject2Tag(clip));
+    Actions a;
+    a.push("src").push("ok").push(16384.0 + 2130690044.0).op(op::kCloneSprite);
+    a.push("src").push("over").push(16384.0 + 2130690045.0).op(op::kCloneSprite);
+    a.push("ok").op(op::kGetVariable).trace().push("over").op(op::kGetVariable).trace();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"_level0.ok", "undefined"}));
+}
+
+}  // namespace
