@@ -2,15 +2,21 @@
 //
 //   tevlin info MOVIE
 //   tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high] [--trace FILE]
-//   tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--max-frames N] [--quality low|high]
-//                  [--trace FILE] [-y] [--quiet]
+//   tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST | --duration TIME] [--max-frames N]
+//                  [--quality low|high] [--trace FILE] [-y] [--quiet]
 //
 // --trace writes what the movie's scripts print with trace(), one line each ("-" for the
 // standard output). What goes wrong in the scripts is reported on the standard error.
 //
-// Frame numbers count from 0: frame N is the display after N steps from the first frame.
+// Frame numbers count from 0: frame N is the display after N steps from the first frame. Frames
+// past the movie's declared last one are the movie stepping on, as a player plays it: the main
+// timeline loops unless a script stops it, and scripts keep running. convert writes the declared
+// frames unless --frames or --duration ask for others; --duration takes seconds ("2.5") or
+// [HH:]MM:SS[.frac] as ffmpeg's -t does, counted from FIRST.
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,8 +47,8 @@ const char* kUsage =
     "usage: tevlin info MOVIE\n"
     "       tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high]\n"
     "                     [--trace FILE]\n"
-    "       tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST] [--max-frames N]\n"
-    "                     [--quality low|high] [--trace FILE] [-y] [--quiet]\n";
+    "       tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST | --duration TIME]\n"
+    "                     [--max-frames N] [--quality low|high] [--trace FILE] [-y] [--quiet]\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tevlin: %s\n%s", problem.c_str(), kUsage);
@@ -60,6 +66,8 @@ struct Options {
     int width = 0, height = 0;  // 0: the stage size
     int first = 0, last = -1;   // -1: the last frame
     int maxFrames = -1;         // -1: no cap
+    double duration = -1;       // seconds; -1: none given
+    bool framesGiven = false;
     bool transparent = false, antiAlias = true, overwrite = false, quiet = false;
 };
 
@@ -69,6 +77,31 @@ bool ParseInt(const char* s, int& out) {
     if (end == s || *end != '\0' || v < 0 || v > 1000000000) return false;
     out = static_cast<int>(v);
     return true;
+}
+
+// A duration as ffmpeg takes it: seconds with an optional fraction ("90", "2.5") or
+// [HH:]MM:SS[.frac] ("1:30", "00:01:30.5"). False for anything else or a negative time.
+bool ParseDuration(const char* s, double& seconds) {
+    double parts[3] = {0, 0, 0};
+    int count = 0;
+    const char* p = s;
+    while (true) {
+        if (count == 3 || !(*p >= '0' && *p <= '9')) return false;
+        char* end = nullptr;
+        parts[count++] = std::strtod(p, &end);
+        // Only the last field may have a fraction; minutes and seconds after a colon stay below 60.
+        const bool fraction = std::memchr(p, '.', static_cast<size_t>(end - p)) != nullptr;
+        p = end;
+        if (*p == '\0') break;
+        if (*p != ':' || fraction) return false;
+        ++p;
+    }
+    for (int k = 1; k < count; ++k) {
+        if (parts[k] >= 60) return false;
+    }
+    seconds = 0;
+    for (int k = 0; k < count; ++k) seconds = seconds * 60 + parts[k];
+    return std::isfinite(seconds) && seconds <= 1e7;
 }
 
 // Parses the arguments after the command; an error message, or empty.
@@ -104,6 +137,12 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             }
             o.first = first;
             o.last = last;
+            o.framesGiven = true;
+        } else if (a == "--duration" || a == "-t") {
+            const char* v = value("--duration");
+            if (!v || !ParseDuration(v, o.duration) || o.duration <= 0) {
+                return "--duration needs a time above 0: seconds (2.5) or [HH:]MM:SS[.frac]";
+            }
         } else if (a == "--quality") {
             const char* v = value("--quality");
             if (!v || (std::strcmp(v, "low") != 0 && std::strcmp(v, "high") != 0)) return "--quality is low or high";
@@ -129,6 +168,7 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             return "more than one movie: " + a;
         }
     }
+    if (o.framesGiven && o.duration > 0) return "give --frames or --duration, not both";
     return o.movie.empty() ? "no movie given" : "";
 }
 
@@ -215,10 +255,6 @@ int Render(const Options& o) {
     if (!LoadMovie(o, file, player, trace, error)) return Fail(o.movie + ": " + error);
     int w = 0, h = 0;
     if (!FrameSize(o, player, w, h, error)) return Fail(error);
-    if (player.totalFrames() > 0 && o.frame >= player.totalFrames()) {
-        return Fail("frame " + std::to_string(o.frame) + " is past the movie's last frame, " +
-                    std::to_string(player.totalFrames() - 1));
-    }
     player.gotoFrame(o.frame);
     std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
     const raster::Target target = raster::Target::TopDown(pixels.data(), w, h, static_cast<ptrdiff_t>(w) * 4);
@@ -238,6 +274,36 @@ void Progress(int done, int total, std::chrono::steady_clock::time_point start) 
     std::fflush(stderr);
 }
 
+// Frames per second as the movie declares them; a rate of 0 plays as the player's slowest.
+double FramesPerSecond(const swf::SwfFile& file) {
+    swf::MovieHeader header;
+    header.frameRate = file.frameRate88 >> 8;
+    header.frameRate88 = file.frameRate88;
+    return file.frameRate88 != 0 ? file.frameRate88 / 256.0 : 1000.0 / swf::FramePeriodMs(header);
+}
+
+// Whether the picture moves on in the two seconds after the engine's current frame: drawn
+// small, each step compared with the frame it started from. The engine is left stepped on.
+bool PictureChangesAfter(movie::Engine& player, const swf::SwfFile& file) {
+    const int sw = player.stageWidth(), sh = player.stageHeight();
+    if (sw <= 0 || sh <= 0) return false;
+    const double scale = std::min(1.0, 256.0 / std::max(sw, sh));
+    const int w = std::max(1, static_cast<int>(sw * scale)), h = std::max(1, static_cast<int>(sh * scale));
+    std::vector<uint32_t> first(static_cast<size_t>(w) * static_cast<size_t>(h)), later(first.size());
+    auto draw = [&](std::vector<uint32_t>& pixels) {
+        std::fill(pixels.begin(), pixels.end(), 0u);
+        player.draw(raster::Target::TopDown(pixels.data(), w, h, static_cast<ptrdiff_t>(w) * 4), true, false);
+    };
+    draw(first);
+    const int steps = std::clamp(static_cast<int>(std::lround(2 * FramesPerSecond(file))), 1, 240);
+    for (int k = 0; k < steps; ++k) {
+        player.gotoFrame(player.currentFrame() + 1);
+        draw(later);
+        if (later != first) return true;
+    }
+    return false;
+}
+
 int Convert(Options o) {
     swf::SwfFile file;
     movie::Engine player;
@@ -253,8 +319,12 @@ int Convert(Options o) {
     int w = 0, h = 0;
     if (!FrameSize(o, player, w, h, error)) return Fail(error);
     const int total = player.totalFrames();
-    int last = o.last < 0 ? total - 1 : std::min(o.last, total - 1);
-    if (o.last >= total && total > 0) return Fail("--frames runs past the movie's last frame, " + std::to_string(total - 1));
+    int last = o.last < 0 ? total - 1 : o.last;
+    if (o.duration > 0) {
+        const double frames = std::round(o.duration * FramesPerSecond(file));
+        last = o.first + static_cast<int>(std::clamp(frames, 1.0, 1e9)) - 1;
+    }
+    if (total <= 0) last = -1;  // a movie without frames has nothing to step
     if (o.maxFrames > 0) last = std::min(last, o.first + o.maxFrames - 1);
 
     swf::MovieHeader header;
@@ -287,6 +357,11 @@ int Convert(Options o) {
             return Fail("writing " + o.output + " failed after " + std::to_string(outcome.written) +
                         " frames (AVI error " + code + "); the file holds the frames written");
         }
+    }
+    if (!o.quiet && !o.framesGiven && o.duration < 0 && total == 1 && outcome.written == 1 &&
+        PictureChangesAfter(player, file)) {
+        std::fprintf(stderr, "tevlin: the movie has one frame, and its scripts change the picture after it: "
+                             "give --duration SECONDS or --frames FIRST-LAST to convert more\n");
     }
     if (!o.quiet) {
         std::printf("wrote %s: %d frames of %dx%d at 1000/%d fps\n", o.output.c_str(), outcome.written, w, h,

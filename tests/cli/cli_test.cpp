@@ -245,6 +245,88 @@ TEST_F(Cli, ConvertProtectsExistingFilesAndTheMovie) {
     EXPECT_NE(ReadFileBytes(avi), "precious");
 }
 
+// The red square's left edge in each frame of a 40 x 20 AVI (or image), or -1 where no column is red.
+std::vector<int> SquarePositions(const std::string& avi) {
+    std::string frames;
+    std::vector<int> at;
+    if (!DecodeAviToBgra(avi, frames)) return at;
+    for (size_t k = 0; k < frames.size() / (40 * 20 * 4); ++k) {
+        int x = 0;
+        while (x < 40 && frames.substr(((k * 20 + 10) * 40 + static_cast<size_t>(x)) * 4, 4) != std::string("\x00\x00\xff\xff", 4)) ++x;
+        at.push_back(x < 40 ? x : -1);
+    }
+    return at;
+}
+
+TEST_F(Cli, FramesPastTheLastAreTheMovieSteppingOn) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    const std::string avi = dir_.file("on.avi");
+    // The three-frame movie loops: frames 2 to 7 show it at frames 2, 0, 1, 2, 0, 1.
+    CliRun r = Tevlin("convert " + movie_ + " -o " + avi + " --frames 2-7 --quiet");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(SquarePositions(avi), (std::vector<int>{20, 0, 10, 20, 0, 10}));
+    // Half a second at 10 frames a second from frame 1; ffmpeg's -t and its clock form too.
+    r = Tevlin("convert " + movie_ + " -o " + avi + " -y --frames 1-1 --quiet");
+    ASSERT_EQ(r.status, 0) << r.output;
+    r = Tevlin("convert " + movie_ + " -o " + avi + " -y --duration 0.5 --quiet");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(SquarePositions(avi), (std::vector<int>{0, 10, 20, 0, 10}));
+    r = Tevlin("convert " + movie_ + " -o " + avi + " -y -t 00:00:01.2 --max-frames 7 --quiet");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ProbeAvi(avi).packets, 7) << "--max-frames caps a duration";
+    // A stopped movie stays where its script stopped it, however far it steps.
+    const std::string stopping = dir_.file("stopping.swf");
+    WriteFileBytes(stopping, StoppingSquareMovie());
+    r = Tevlin("convert " + stopping + " -o " + avi + " -y --frames 4-6 --quiet");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(SquarePositions(avi), (std::vector<int>{0, 0, 0}));
+    // render --frame past the last; ffmpeg reads the PNG as it reads the AVI.
+    const std::string png = dir_.file("f.png");
+    r = Tevlin("render " + movie_ + " -o " + png + " --frame 301 --transparent");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(SquarePositions(png), (std::vector<int>{10})) << "frame 301 is frame 1 again";
+}
+
+// A movie of one frame, whose sprite (a square moving 10 px a frame) plays on after it.
+std::string OneFrameMovie(bool animated) {
+    SwfFields fields;
+    fields.xMax = 800;
+    fields.yMax = 400;
+    fields.rate88 = 10 << 8;
+    fields.frameCount = 1;
+    fields.tags.clear();
+    AppendBytes(fields.tags, RectShapeTag(1, 200, 200, 255, 0, 0));
+    std::vector<std::vector<uint8_t>> sprite = {PlaceObject2Tag({1, uint16_t{1}, false, std::pair{0, 100}}), ShowFrameTag()};
+    if (animated) {
+        sprite.push_back(PlaceObject2Tag({1, std::nullopt, true, std::pair{200, 100}}));
+        sprite.push_back(ShowFrameTag());
+    }
+    AppendBytes(fields.tags, DefineSpriteTag(2, animated ? 2 : 1, sprite));
+    AppendBytes(fields.tags, PlaceObject2Tag({1, uint16_t{2}}));
+    AppendBytes(fields.tags, ShowFrameTag());
+    AppendBytes(fields.tags, EndTag());
+    return BuildSwfFile(fields);
+}
+
+TEST_F(Cli, AOneFrameMovieThatMovesOnIsNamedWithTheOption) {
+    const std::string movie = dir_.file("one.swf"), avi = dir_.file("one.avi");
+    WriteFileBytes(movie, OneFrameMovie(true));
+    CliRun r = Tevlin("convert " + movie + " -o " + avi);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("wrote " + avi + ": 1 frames"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("the movie has one frame, and its scripts change the picture after it: give --duration"),
+              std::string::npos) << r.output;
+    // Asked for frames, or quiet, it says nothing; a still movie says nothing either.
+    r = Tevlin("convert " + movie + " -o " + avi + " -y --frames 0-0");
+    EXPECT_EQ(r.output.find("one frame"), std::string::npos) << r.output;
+    r = Tevlin("convert " + movie + " -o " + avi + " -y --quiet");
+    EXPECT_EQ(r.output, "");
+    WriteFileBytes(movie, OneFrameMovie(false));
+    r = Tevlin("convert " + movie + " -o " + avi + " -y");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.find("one frame"), std::string::npos) << r.output;
+}
+
 TEST_F(Cli, BadArgumentsAndFilesGiveClearErrors) {
     EXPECT_EQ(Tevlin("").status, 2);
     EXPECT_EQ(Tevlin("frobnicate " + movie_).status, 2);
@@ -253,9 +335,14 @@ TEST_F(Cli, BadArgumentsAndFilesGiveClearErrors) {
     EXPECT_NE(r.output.find("larger than the limit"), std::string::npos) << r.output;
     r = Tevlin("render " + movie_ + " -o x.png --size 10by10");
     EXPECT_EQ(r.status, 2);
-    r = Tevlin("render " + movie_ + " -o " + dir_.file("x.png") + " --frame 7");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("past the movie's last frame"), std::string::npos) << r.output;
+    for (const char* bad : {"abc", "0", "-1", "1:2:3:4", "1:75", "1.5:30", ""}) {
+        r = Tevlin("convert " + movie_ + " --duration '" + bad + "'");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.output.find("--duration needs a time"), std::string::npos) << r.output;
+    }
+    r = Tevlin("convert " + movie_ + " --duration 1 --frames 0-3");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("not both"), std::string::npos) << r.output;
     const std::string junk = dir_.file("junk.swf");
     WriteFileBytes(junk, "this is not a movie");
     r = Tevlin("info " + junk);
