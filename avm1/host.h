@@ -4,12 +4,14 @@
 // script can never reach freed data. Tests run the machine against a small fake host.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "avm1/heap.h"
 #include "avm1/value.h"
+#include "swf/records.h"
 
 namespace avm1 {
 
@@ -26,6 +28,15 @@ inline constexpr int kMaxScriptDepth = 2130690044;  // past it, clips are not ma
 inline constexpr int kPropOpaqueBackground = 64;
 // The index of a property by its name ("_x" ...), without regard to case, or -1.
 int PropertyIndex(std::string_view name);
+
+// One call of a clip's drawing API with its arguments read: coordinates in the clip's twips.
+struct DrawingCall {
+    enum class Op : uint8_t { kClear, kLineStyle, kBeginFill, kEndFill, kMoveTo, kLineTo, kCurveTo };
+    Op op = Op::kClear;
+    int32_t x = 0, y = 0, controlX = 0, controlY = 0;
+    std::optional<swf::LineStyle> line;  // kLineStyle: none stops lines
+    std::optional<swf::FillStyle> fill;  // kBeginFill: none ends the fill
+};
 
 class Host {
 public:
@@ -82,6 +93,9 @@ public:
     // System.security.sandboxType: a local movie's, by whether it asks for the network.
     virtual std::string sandboxType() { return "localWithFile"; }
     virtual void setClipPrototype(uint32_t, ObjectHandle) {}
+
+    // The drawing API on a clip.
+    virtual void draw(uint32_t, const DrawingCall&) {}
 };
 
 }  // namespace avm1

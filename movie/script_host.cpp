@@ -333,6 +333,10 @@ uint32_t ScriptHost::duplicateClip(uint32_t clip, std::string_view name, int dep
         copy.visible = from.visible;
         copy.cacheAsBitmap = from.cacheAsBitmap;
         copy.clipActions = from.clipActions;
+        // The copy starts with what the original's scripts drew, and draws on apart from it.
+        if (from.sprite() != nullptr && from.sprite()->drawing) {
+            made->drawing = std::make_shared<Drawing>(*from.sprite()->drawing);
+        }
     }
     const uint32_t handle = made->handle;
     engine_.startClip(*made, initObject);
@@ -384,6 +388,25 @@ avm1::ObjectHandle ScriptHost::clipPrototype(uint32_t clip) {
 
 void ScriptHost::setClipPrototype(uint32_t clip, avm1::ObjectHandle prototype) {
     if (TimelineInstance* t = engine_.timeline(clip)) t->prototype = prototype;
+}
+
+void ScriptHost::draw(uint32_t clip, const avm1::DrawingCall& call) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return;
+    if (!t->drawing) {
+        if (call.op == avm1::DrawingCall::Op::kClear) return;
+        t->drawing = std::make_shared<Drawing>();
+    }
+    Drawing& d = *t->drawing;
+    switch (call.op) {
+        case avm1::DrawingCall::Op::kClear: d.clear(); break;
+        case avm1::DrawingCall::Op::kLineStyle: d.lineStyle(call.line); break;
+        case avm1::DrawingCall::Op::kBeginFill: d.beginFill(call.fill); break;
+        case avm1::DrawingCall::Op::kEndFill: d.endFill(); break;
+        case avm1::DrawingCall::Op::kMoveTo: d.moveTo(call.x, call.y); break;
+        case avm1::DrawingCall::Op::kLineTo: d.lineTo(call.x, call.y); break;
+        case avm1::DrawingCall::Op::kCurveTo: d.curveTo(call.controlX, call.controlY, call.x, call.y); break;
+    }
 }
 
 }  // namespace movie

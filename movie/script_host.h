@@ -52,6 +52,7 @@ public:
     avm1::ObjectHandle clipPrototype(uint32_t clip) override;
     std::string sandboxType() override;
     void setClipPrototype(uint32_t clip, avm1::ObjectHandle prototype) override;
+    void draw(uint32_t clip, const avm1::DrawingCall& call) override;
 
     // A new movie: what was reported once is reported again.
     void reset() { variablesReported_ = false; }

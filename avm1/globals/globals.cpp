@@ -64,6 +64,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallBroadcaster(m, b);
     InstallSystem(m, b);
     InstallMovieClip(m, b);
+    InstallDrawing(m, b);
     InstallXml(m, b);
 }
 

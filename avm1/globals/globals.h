@@ -41,6 +41,7 @@ void InstallGlobalFunctions(Machine& m, Builtins& b);
 void InstallBroadcaster(Machine& m, Builtins& b);
 void InstallSystem(Machine& m, Builtins& b);
 void InstallMovieClip(Machine& m, Builtins& b);
+void InstallDrawing(Machine& m, Builtins& b);
 void InstallXml(Machine& m, Builtins& b);
 
 // The argument at `i`, undefined past the last.

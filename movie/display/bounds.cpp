@@ -16,11 +16,12 @@ bool BoundsOf(const DisplayObject& o, MorphCache& morphs, swf::Rect& out, int ne
             out = {m.translateX + b.xMin, m.translateX + b.xMax, m.translateY + b.yMin, m.translateY + b.yMax};
             return true;
         }
+        case Character::Kind::kEditText: out = o.character->edit().bounds; return true;
         default: break;
     }
     const TimelineInstance* sprite = o.sprite();
     if (sprite == nullptr) return false;
-    bool any = false;
+    bool any = sprite->drawing && sprite->drawing->bounds(out);
     for (const auto& [depth, child] : sprite->displayList) {
         swf::Rect b;
         if (BoundsOf(child, morphs, b, nesting + 1)) IncludeTransformed(b, child.matrix, out, any);

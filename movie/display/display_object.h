@@ -17,6 +17,7 @@
 
 #include "avm1/value.h"
 #include "movie/definition.h"
+#include "movie/display/drawing.h"
 
 namespace movie {
 
@@ -43,6 +44,8 @@ struct TimelineInstance {
     bool initialized = false;  // its first frame has run and its load event come
     std::map<std::string, avm1::Value> variables;
     avm1::ObjectHandle prototype;  // a registered class's, or none: MovieClip's
+    // What its scripts drew, below its display list; null until they draw.
+    std::shared_ptr<Drawing> drawing;
 };
 
 struct DisplayObject {

@@ -32,6 +32,8 @@ void Renderer::drawList(const TimelineInstance& t, const raster::Matrix& m, cons
                       bool mask) {
     if (nesting > kMaxSpriteNesting) return;
     raster::Canvas& canvas = *canvas_;
+    // What the timeline's scripts drew lies below its display list.
+    if (t.drawing && !t.drawing->empty()) DrawShape(canvas, t.drawing->geometry(), m, cx, antiAlias_, paints_, &definition_);
     // Clip depths of the masks this list opened, innermost last, above those of the lists
     // it lies in.
     const size_t base = clipEnds_.size();

@@ -31,7 +31,9 @@ bool IsGradient(swf::FillType t) {
            t == swf::FillType::kFocalGradient;
 }
 
-void StartGroup(ShapeGeometry& g, const std::vector<swf::FillStyle>& fills, const std::vector<swf::LineStyle>& lines) {
+}  // namespace
+
+void AddStyleGroup(ShapeGeometry& g, const std::vector<swf::FillStyle>& fills, const std::vector<swf::LineStyle>& lines) {
     StyleGroup group;
     group.fills = fills;
     group.lines = lines;
@@ -39,8 +41,6 @@ void StartGroup(ShapeGeometry& g, const std::vector<swf::FillStyle>& fills, cons
     group.linePaths.resize(lines.size());
     g.groups.push_back(std::move(group));
 }
-
-}  // namespace
 
 raster::Matrix ToRasterMatrix(const swf::Matrix& m) {
     return {m.scaleX, m.rotateSkew0, m.rotateSkew1, m.scaleY, static_cast<float>(m.translateX),
@@ -64,14 +64,14 @@ ShapeGeometry BuildGlyphGeometry(swf::Shape outline) {
 ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bounds) {
     ShapeGeometry g;
     g.bounds = bounds;
-    StartGroup(g, shape.fills, shape.lines);
+    AddStyleGroup(g, shape.fills, shape.lines);
     uint32_t fill0 = 0, fill1 = 0, line = 0;
     raster::Point pen{0, 0};
     bool lineOpen = false;  // the current line style's path continues at the pen
     for (const swf::ShapeRecord& rec : shape.records) {
         if (const auto* change = std::get_if<swf::StyleChangeRecord>(&rec)) {
             if (change->newStyles) {
-                StartGroup(g, change->newStyles->fills, change->newStyles->lines);
+                AddStyleGroup(g, change->newStyles->fills, change->newStyles->lines);
                 fill0 = fill1 = line = 0;
             }
             if (change->fill0) fill0 = *change->fill0;

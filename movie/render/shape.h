@@ -26,7 +26,8 @@ struct ShapeEdge {
 struct StyleGroup {
     std::vector<swf::FillStyle> fills;
     std::vector<swf::LineStyle> lines;
-    std::vector<std::unique_ptr<raster::Gradient>> gradients;  // per fill, for gradient fills
+    // Per fill, for gradient fills; a gradient never changes once made, so copies share it.
+    std::vector<std::shared_ptr<const raster::Gradient>> gradients;
     std::vector<ShapeEdge> edges;
     std::vector<raster::Path> linePaths;  // per line style, in twips
 };
@@ -36,6 +37,8 @@ struct ShapeGeometry {
     std::vector<StyleGroup> groups;
 };
 
+// A new group of styles to which edges and line paths are added.
+void AddStyleGroup(ShapeGeometry& g, const std::vector<swf::FillStyle>& fills, const std::vector<swf::LineStyle>& lines);
 // Builds the geometry of a parsed shape.
 ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bounds);
 // A glyph's outline, embedded or the system's: its edges filled with one opaque white style,
