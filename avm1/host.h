@@ -96,6 +96,17 @@ public:
 
     // The drawing API on a clip.
     virtual void draw(uint32_t, const DrawingCall&) {}
+
+    // Geometry, in pixels. The clip's bounds in the space of `space` (a clip; 0: the stage),
+    // false when it draws nothing; with `strokes` false, without its lines' widths.
+    virtual bool boundsIn(uint32_t, uint32_t, bool, double (&)[4]) { return false; }
+    // A point of the clip's space to the stage's, or (`inverse`) back.
+    virtual bool toGlobal(uint32_t, double&, double&, bool) { return false; }
+    // Whether the stage point lies in the clip's bounds or (`shape`) on what it draws.
+    virtual bool hitTest(uint32_t, double, double, bool) { return false; }
+    // The clip's colour transform, as the file's terms (multipliers of 256 = 1).
+    virtual bool colorTransform(uint32_t, swf::ColorTransform&) { return false; }
+    virtual void setColorTransform(uint32_t, const swf::ColorTransform&) {}
 };
 
 }  // namespace avm1

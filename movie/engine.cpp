@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "movie/display/bounds.h"
+#include "movie/display/hit_test.h"
 #include "raster/composite.h"
 
 namespace movie {
@@ -262,6 +263,10 @@ bool Engine::boundsInParent(const DisplayObject& object, swf::Rect& out) {
     IncludeTransformed(local, object.matrix, out, any);
     return true;
 }
+
+bool Engine::localBounds(const DisplayObject& object, swf::Rect& out) { return BoundsOf(object, morphs_, out, 0); }
+
+bool Engine::hitsShape(const DisplayObject& object, double x, double y) { return HitsShape(object, morphs_, x, y); }
 
 bool Engine::removeClip(TimelineInstance& clip) {
     int32_t key = 0;

@@ -109,6 +109,9 @@ public:
     bool keyOf(const TimelineInstance& clip, int32_t& key) const;
     // The object's bounds under its own matrix, in its parent's twips; false when it has none.
     bool boundsInParent(const DisplayObject& object, swf::Rect& out);
+    // Its bounds in its own twips, and whether a point of them lies on what it draws.
+    bool localBounds(const DisplayObject& object, swf::Rect& out);
+    bool hitsShape(const DisplayObject& object, double x, double y);
 
 private:
     void restart();

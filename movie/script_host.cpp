@@ -409,4 +409,114 @@ void ScriptHost::draw(uint32_t clip, const avm1::DrawingCall& call) {
     }
 }
 
+namespace {
+
+// An affine map in doubles, so that points convert without a float's rounding.
+struct Affine {
+    double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+    static Affine Of(const swf::Matrix& m) {
+        return {m.scaleX, m.rotateSkew0, m.rotateSkew1, m.scaleY, static_cast<double>(m.translateX),
+                static_cast<double>(m.translateY)};
+    }
+    // this after o.
+    Affine operator*(const Affine& o) const {
+        return {a * o.a + c * o.b, b * o.a + d * o.b, a * o.c + c * o.d, b * o.c + d * o.d, a * o.tx + c * o.ty + tx,
+                b * o.tx + d * o.ty + ty};
+    }
+    void apply(double& x, double& y) const {
+        const double nx = a * x + c * y + tx;
+        y = b * x + d * y + ty;
+        x = nx;
+    }
+    bool invert(Affine& out) const {
+        const double det = a * d - b * c;
+        if (det == 0 || !std::isfinite(det)) return false;
+        out = {d / det, -b / det, -c / det, a / det, (c * ty - d * tx) / det, (b * tx - a * ty) / det};
+        return true;
+    }
+};
+
+// The clip's twips to the stage's.
+Affine GlobalOf(const TimelineInstance& t) {
+    Affine m;
+    for (const TimelineInstance* at = &t; at != nullptr; at = at->parent) {
+        if (at->object != nullptr) m = Affine::Of(at->object->matrix) * m;
+    }
+    return m;
+}
+
+}  // namespace
+
+bool ScriptHost::boundsIn(uint32_t clip, uint32_t space, bool, double (&out)[4]) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return false;
+    Affine toSpace = GlobalOf(*t);
+    if (space != 0) {
+        const TimelineInstance* s = engine_.timeline(space);
+        Affine inverse;
+        if (s == nullptr || !GlobalOf(*s).invert(inverse)) return false;
+        toSpace = inverse * toSpace;
+    }
+    swf::Rect local;
+    if (!engine_.localBounds(*t->object, local)) return false;
+    double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+    for (int corner = 0; corner < 4; ++corner) {
+        double x = corner & 1 ? local.xMax : local.xMin, y = corner & 2 ? local.yMax : local.yMin;
+        toSpace.apply(x, y);
+        if (corner == 0 || x < xMin) xMin = x;
+        if (corner == 0 || x > xMax) xMax = x;
+        if (corner == 0 || y < yMin) yMin = y;
+        if (corner == 0 || y > yMax) yMax = y;
+    }
+    // Whole twips, as the reference players keep bounds.
+    out[0] = std::round(xMin) / 20;
+    out[1] = std::round(xMax) / 20;
+    out[2] = std::round(yMin) / 20;
+    out[3] = std::round(yMax) / 20;
+    return true;
+}
+
+bool ScriptHost::toGlobal(uint32_t clip, double& x, double& y, bool inverse) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return false;
+    Affine m = GlobalOf(*t);
+    if (inverse && !m.invert(m)) return false;
+    // Points are whole twips on both sides, as the reference players keep them.
+    x = std::round(x * 20);
+    y = std::round(y * 20);
+    m.apply(x, y);
+    x = std::round(x) / 20;
+    y = std::round(y) / 20;
+    return true;
+}
+
+bool ScriptHost::hitTest(uint32_t clip, double x, double y, bool shape) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return false;
+    if (!shape) {
+        double box[4];
+        return boundsIn(clip, 0, true, box) && x >= box[0] && x <= box[1] && y >= box[2] && y <= box[3];
+    }
+    // The point in the clip's own twips; its own matrix is part of the walk down from the stage.
+    Affine inverse;
+    if (!GlobalOf(*t).invert(inverse)) return false;
+    double lx = x * 20, ly = y * 20;
+    inverse.apply(lx, ly);
+    return engine_.hitsShape(*t->object, lx, ly);
+}
+
+bool ScriptHost::colorTransform(uint32_t clip, swf::ColorTransform& out) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return false;
+    out = t->object->colorTransform;
+    return true;
+}
+
+void ScriptHost::setColorTransform(uint32_t clip, const swf::ColorTransform& cx) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    t->object->colorTransform = cx;
+    t->object->transformedByScript = true;
+}
+
 }  // namespace movie

@@ -53,6 +53,11 @@ public:
     std::string sandboxType() override;
     void setClipPrototype(uint32_t clip, avm1::ObjectHandle prototype) override;
     void draw(uint32_t clip, const avm1::DrawingCall& call) override;
+    bool boundsIn(uint32_t clip, uint32_t space, bool strokes, double (&out)[4]) override;
+    bool toGlobal(uint32_t clip, double& x, double& y, bool inverse) override;
+    bool hitTest(uint32_t clip, double x, double y, bool shape) override;
+    bool colorTransform(uint32_t clip, swf::ColorTransform& out) override;
+    void setColorTransform(uint32_t clip, const swf::ColorTransform& cx) override;
 
     // A new movie: what was reported once is reported again.
     void reset() { variablesReported_ = false; }

@@ -65,6 +65,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallSystem(m, b);
     InstallMovieClip(m, b);
     InstallDrawing(m, b);
+    InstallColor(m, b);
     InstallXml(m, b);
 }
 

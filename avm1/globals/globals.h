@@ -42,6 +42,7 @@ void InstallBroadcaster(Machine& m, Builtins& b);
 void InstallSystem(Machine& m, Builtins& b);
 void InstallMovieClip(Machine& m, Builtins& b);
 void InstallDrawing(Machine& m, Builtins& b);
+void InstallColor(Machine& m, Builtins& b);
 void InstallXml(Machine& m, Builtins& b);
 
 // The argument at `i`, undefined past the last.

@@ -118,7 +118,75 @@ Value GetNextHighestDepth(Machine& m, const Value& self, std::vector<Value>&) {
     return c != 0 ? Value::Number(m.host().nextHighestDepth(c)) : Value();
 }
 
+// A clip argument: a clip, or a path from `from`; 0 for anything else (the empty path too).
+uint32_t ClipArgument(Machine& m, uint32_t from, const Value& v) {
+    if (v.type() == Type::kClip) return ClipOf(m, v);
+    if (v.type() == Type::kString && !v.string().empty()) return m.resolvePath(from, v.string());
+    return 0;
+}
+
+// Bounds past any a clip can have, which a clip that draws nothing reports on every side.
+constexpr double kNoBounds = 6710886.35;
+
+// getBounds(space) and getRect(space): {xMin, xMax, yMin, yMax} in the space of the clip
+// given (itself when none).
+template <bool Strokes>
+Value GetBounds(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    if (c == 0) return Value();
+    uint32_t space = c;
+    if (!args.empty() && !args[0].isUndefined()) {
+        space = ClipArgument(m, c, args[0]);
+        if (space == 0) return Value();
+    }
+    double box[4];
+    if (!m.host().boundsIn(c, space, Strokes, box)) std::fill(std::begin(box), std::end(box), kNoBounds);
+    const Value result = Value::Object(m.newObject());
+    m.setMember(result, "xMin", Value::Number(box[0]));
+    m.setMember(result, "xMax", Value::Number(box[1]));
+    m.setMember(result, "yMin", Value::Number(box[2]));
+    m.setMember(result, "yMax", Value::Number(box[3]));
+    return result;
+}
+
+// localToGlobal(point) and globalToLocal(point): the object's x and y, converted in place.
+template <bool Inverse>
+Value ConvertPoint(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    if (c == 0 || args.empty() || args[0].type() != Type::kObject) return Value();
+    const Value point = args[0];
+    // Both coordinates must be numbers: anything else leaves the object as it is.
+    const Value vx = m.getMember(point, "x"), vy = m.getMember(point, "y");
+    if (vx.type() != Type::kNumber || vy.type() != Type::kNumber) return Value();
+    double x = vx.number(), y = vy.number();
+    if (!m.host().toGlobal(c, x, y, Inverse)) return Value();
+    m.setMember(point, "x", Value::Number(x));
+    m.setMember(point, "y", Value::Number(y));
+    return Value();
+}
+
+// hitTest(x, y, shapeFlag) with a stage point, or hitTest(target): whether the two clips'
+// bounds on the stage meet.
+Value HitTest(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    if (c == 0 || args.empty()) return Value::Bool(false);
+    if (args.size() >= 2) {
+        const double x = m.toNumber(args[0]), y = m.toNumber(args[1]);
+        if (std::isnan(x) || std::isnan(y)) return Value::Bool(false);
+        return Value::Bool(m.host().hitTest(c, x, y, m.toBoolean(Argument(args, 2))));
+    }
+    const uint32_t other = ClipArgument(m, c, args[0]);
+    double a[4], b[4];
+    if (other == 0 || !m.host().boundsIn(c, 0, true, a) || !m.host().boundsIn(other, 0, true, b)) return Value::Bool(false);
+    return Value::Bool(a[0] <= b[1] && b[0] <= a[1] && a[2] <= b[3] && b[2] <= a[3]);
+}
+
 constexpr NativeMember kMethods[] = {
+    {"getBounds", GetBounds<true>},
+    {"getRect", GetBounds<false>},
+    {"localToGlobal", ConvertPoint<false>},
+    {"globalToLocal", ConvertPoint<true>},
+    {"hitTest", HitTest},
     {"createEmptyMovieClip", CreateEmptyMovieClip},
     {"attachMovie", AttachMovie},
     {"duplicateMovieClip", DuplicateMovieClip},

@@ -1,0 +1,160 @@
+// What scripts measure and tint of clips: getBounds and getRect, localToGlobal and
+// globalToLocal, hitTest by bounds and by shape, and the Color class, checked against the
+// geometry placed and the pixels drawn.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/action_builder.h"
+#include "support/script_movie.h"
+#include "support/swf_builder.h"
+
+namespace {
+
+using namespace testing_support;
+namespace op = action;
+
+// Script helpers: each leaves exactly what it says on the stack.
+Actions& Var(Actions& a, const std::string& name) { return a.push(name).op(op::kGetVariable); }
+Actions& Member(Actions& a, const std::string& object, const std::string& name) {
+    return Var(a, object).push(name).op(op::kGetMember);
+}
+// object.method(numbers...) with its result left on the stack.
+Actions& Method(Actions& a, const std::string& object, const std::string& method, std::vector<double> args) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it) a.push(*it);
+    a.pushInt(static_cast<int>(args.size()));
+    return Var(a, object).push(method).op(op::kCallMethod);
+}
+// name = {x: x, y: y}
+Actions& SetPoint(Actions& a, const std::string& name, double x, double y) {
+    a.push(name).push("x").push(x).push("y").push(y).pushInt(2).op(op::kInitObject);
+    return a.op(op::kSetVariable);
+}
+// Traces "a,b,c,d" of the object's fields.
+Actions& TraceFields(Actions& a, const std::string& object, const std::vector<std::string>& fields) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        Member(a, object, fields[i]);
+        if (i > 0) a.op(op::kAdd2);
+        if (i + 1 < fields.size()) a.push(",").op(op::kAdd2);
+    }
+    return a.trace();
+}
+
+// A sprite (10) of a 20 x 10 px red rectangle, placed as "mc" at (10, 5) px scaled twice.
+std::vector<std::vector<uint8_t>> ScaledClip() {
+    return {RectShapeTag(1, 400, 200, 255, 0, 0), DefineSpriteTag(10, 1, {PlaceObject2Tag({1, uint16_t{1}}), ShowFrameTag()}),
+            PlaceObject2Tag({1, uint16_t{10}, false, std::pair{200, 100}, std::nullopt, std::nullopt, std::nullopt,
+                             std::nullopt, std::pair{2.0, 2.0}, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                             std::nullopt, std::string("mc")})};
+}
+
+TEST(ClipGeometry, BoundsAndPointsFollowTheMatricesDown) {
+    Actions a;
+    a.push("b");
+    Var(a, "_root");
+    a.pushInt(1);
+    Var(a, "mc").push("getBounds").op(op::kCallMethod).op(op::kSetVariable);
+    TraceFields(a, "b", {"xMin", "xMax", "yMin", "yMax"});
+    a.push("b");
+    Method(a, "mc", "getBounds", {}).op(op::kSetVariable);
+    TraceFields(a, "b", {"xMin", "xMax", "yMin", "yMax"});
+    // An empty clip has no bounds: every side is past the largest.
+    a.pushInt(5).push("e").call("createEmptyMovieClip", 2).op(op::kPop);
+    a.push("b");
+    Method(a, "e", "getBounds", {}).op(op::kSetVariable);
+    TraceFields(a, "b", {"xMin", "yMax"});
+    SetPoint(a, "p", 5, 2.5);
+    Var(a, "p").pushInt(1);
+    Var(a, "mc").push("localToGlobal").op(op::kCallMethod).op(op::kPop);
+    TraceFields(a, "p", {"x", "y"});
+    Var(a, "p").pushInt(1);
+    Var(a, "mc").push("globalToLocal").op(op::kCallMethod).op(op::kPop);
+    TraceFields(a, "p", {"x", "y"});
+    // A point whose y is no number is left as it is.
+    a.push("p").push("x").push(1.0).push("y").push("2").pushInt(2).op(op::kInitObject).op(op::kSetVariable);
+    Var(a, "p").pushInt(1);
+    Var(a, "mc").push("localToGlobal").op(op::kCallMethod).op(op::kPop);
+    TraceFields(a, "p", {"x", "y"});
+    auto tags = ScaledClip();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    l->player->gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"10,50,5,25", "0,20,0,10", "6710886.35,6710886.35", "20,10", "5,2.5",
+                                                   "1,2"}));
+}
+
+TEST(ClipGeometry, HitTestsByBoundsAndByShape) {
+    // `tri` draws the triangle (0,0) (40,0) (0,40): (30, 30) is in its bounds, not on it.
+    Actions a;
+    a.pushInt(1).push("tri").call("createEmptyMovieClip", 2).op(op::kPop);
+    Method(a, "tri", "beginFill", {0x0000FF}).op(op::kPop);
+    Method(a, "tri", "lineTo", {40, 0}).op(op::kPop);
+    Method(a, "tri", "lineTo", {0, 40}).op(op::kPop);
+    Method(a, "tri", "endFill", {}).op(op::kPop);
+    Method(a, "tri", "hitTest", {30, 30, 0}).trace();
+    Method(a, "tri", "hitTest", {30, 30, 1}).trace();
+    Method(a, "tri", "hitTest", {10, 10, 1}).trace();
+    Method(a, "tri", "hitTest", {41, 10, 0}).trace();
+    // The scaled clip covers x 10..50, y 5..25 of the stage.
+    Method(a, "mc", "hitTest", {45, 20, 1}).trace();
+    Method(a, "mc", "hitTest", {55, 20, 1}).trace();
+    // Clip against clip: their bounds on the stage meet.
+    Var(a, "tri").pushInt(1);
+    Var(a, "mc").push("hitTest").op(op::kCallMethod).trace();
+    a.push("").pushInt(1);
+    Var(a, "mc").push("hitTest").op(op::kCallMethod).trace();
+    auto tags = ScaledClip();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    l->player->gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"true", "false", "true", "false", "true", "false", "true", "false"}));
+}
+
+TEST(ClipGeometry, ColorTintsTheClipThroughItsTransform) {
+    Actions a;
+    a.push("c");
+    Var(a, "mc").pushInt(1).push("Color").op(op::kNewObject).op(op::kSetVariable);
+    Method(a, "c", "setRGB", {0x00FF00}).op(op::kPop);
+    Method(a, "c", "getRGB", {}).trace();
+    auto l = Load([&] {
+        auto tags = ScaledClip();
+        tags.push_back(DoActionTag(a.bytes()));
+        tags.push_back(ShowFrameTag());
+        // Then half the red plus 10, the green's offset 64; a multiplier past 16 bits wraps.
+        Actions b;
+        b.push("o").push("ra").push(50.0).push("rb").push(10.0).push("gb").push(64.0).pushInt(3).op(op::kInitObject)
+            .op(op::kSetVariable);
+        Var(b, "o").pushInt(1);
+        Var(b, "c").push("setTransform").op(op::kCallMethod).op(op::kPop);
+        b.push("t");
+        Method(b, "c", "getTransform", {}).op(op::kSetVariable);
+        TraceFields(b, "t", {"ra", "rb", "ga", "gb", "ba", "bb", "aa", "ab"});
+        tags.push_back(DoActionTag(b.bytes()));
+        tags.push_back(ShowFrameTag());
+        Actions c;
+        c.push("o").push("aa").push(12800.0).pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+        Var(c, "o").pushInt(1);
+        Var(c, "c").push("setTransform").op(op::kCallMethod).op(op::kPop);
+        c.push("t");
+        Method(c, "c", "getTransform", {}).op(op::kSetVariable);
+        Member(c, "t", "aa").trace();
+        tags.push_back(DoActionTag(c.bytes()));
+        tags.push_back(ShowFrameTag());
+        return tags;
+    }());
+    movie::Engine& player = *l->player;
+    player.gotoFrame(0);
+    EXPECT_EQ(PixelAt(player, 20, 10), raster::PremultipliedWord({0, 255, 0, 255}));
+    player.gotoFrame(1);
+    const uint32_t p = PixelAt(player, 20, 10);
+    EXPECT_NEAR(static_cast<int>((p >> 16) & 0xFF), 255 * 128 / 256 + 10, 1);
+    EXPECT_EQ((p >> 8) & 0xFF, 64u);
+    EXPECT_EQ(p & 0xFF, 0u);
+    player.gotoFrame(2);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"65280", "50,10,0,64,0,0,100,0", "-12800"}));
+}
+
+}  // namespace
