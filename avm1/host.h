@@ -38,6 +38,16 @@ struct DrawingCall {
     std::optional<swf::FillStyle> fill;  // kBeginFill: none ends the fill
 };
 
+// What a handle names.
+enum class ClipKind : uint8_t { kMovieClip, kTextField };
+
+// A text format's fields; none: not given (a TextFormat's null).
+struct TextFormatFields {
+    std::optional<std::string> font, url, target, align;
+    std::optional<double> size, color, leftMargin, rightMargin, indent, leading, blockIndent, letterSpacing;
+    std::optional<bool> bold, italic, underline, bullet, kerning;
+};
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -107,6 +117,16 @@ public:
     // The clip's colour transform, as the file's terms (multipliers of 256 = 1).
     virtual bool colorTransform(uint32_t, swf::ColorTransform&) { return false; }
     virtual void setColorTransform(uint32_t, const swf::ColorTransform&) {}
+
+    // Text fields. A handle may name one; its own properties ("text", "border" ...) by name,
+    // false for a name it does not have.
+    virtual ClipKind kindOf(uint32_t) { return ClipKind::kMovieClip; }
+    virtual bool getTextField(uint32_t, std::string_view, Value&) { return false; }
+    virtual bool setTextField(uint32_t, std::string_view, const Value&) { return false; }
+    // A new field (createTextField), in pixels of the parent.
+    virtual uint32_t createTextField(uint32_t, std::string_view, int, double, double, double, double) { return 0; }
+    virtual bool textFormat(uint32_t, TextFormatFields&) { return false; }
+    virtual void setTextFormat(uint32_t, const TextFormatFields&) {}
 };
 
 }  // namespace avm1

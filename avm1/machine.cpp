@@ -188,7 +188,7 @@ void Machine::startFrame() {
 void Machine::traceRoots(Tracer& tracer) {
     const Builtins& b = builtins_;
     for (ObjectHandle h : {b.global, b.object, b.function, b.array, b.string, b.number, b.boolean, b.date, b.movieClip,
-                           b.error, b.broadcaster, b.xmlNode, b.xml}) {
+                           b.error, b.broadcaster, b.xmlNode, b.xml, b.textField, b.textFormat}) {
         tracer.object(h);
     }
     for (const Value& v : stack_) tracer.value(v);
@@ -856,7 +856,8 @@ bool Machine::implements(ObjectHandle proto, const Value& constructor, int depth
 
 ObjectHandle Machine::clipPrototype(uint32_t clip) const {
     const ObjectHandle own = host_.clipPrototype(clip);
-    return own && heap_.get(own) != nullptr ? own : builtins_.movieClip;
+    if (own && heap_.get(own) != nullptr) return own;
+    return host_.kindOf(clip) == ClipKind::kTextField ? builtins_.textField : builtins_.movieClip;
 }
 
 void Machine::registerClass(const std::string& linkage, const Value& constructor) {

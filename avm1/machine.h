@@ -47,6 +47,7 @@ struct Builtins {
     ObjectHandle objectCtor, functionCtor, arrayCtor, stringCtor, numberCtor, booleanCtor, dateCtor, errorCtor;
     ObjectHandle broadcaster;  // AsBroadcaster, whose methods initialize() copies
     ObjectHandle xmlNode, xml;
+    ObjectHandle textField, textFormat;
 };
 
 class Machine {

@@ -233,6 +233,67 @@ TimelineInstance* Engine::makeClip(TimelineInstance& parent, int32_t depth, cons
     return object.sprite();
 }
 
+void Engine::startTextRecord(TimelineInstance& parent, DisplayObject& field) {
+    DisplayObject::EditTextState* state = field.editText();
+    if (state == nullptr) return;
+    state->record = std::make_shared<TimelineInstance>();
+    TimelineInstance& r = *state->record;
+    r.handle = nextHandle_++;
+    r.parent = &parent;
+    r.object = &field;
+    r.nesting = parent.nesting + 1;
+    r.playing = false;
+    r.initialized = true;
+    instances_[r.handle] = state->record;
+}
+
+TimelineInstance* Engine::makeTextField(TimelineInstance& parent, int32_t depth, std::string name, const swf::Rect& bounds) {
+    if (displayLocked() || parent.timeline == nullptr) return nullptr;
+    auto existing = parent.displayList.find(depth);
+    if (existing == parent.displayList.end() && objects_ >= kMaxDisplayObjects) {
+        if (!objectsReported_) {
+            objectsReported_ = true;
+            log("the display holds " + std::to_string(kMaxDisplayObjects) + " objects (kMaxDisplayObjects): no more are placed");
+        }
+        return nullptr;
+    }
+    if (existing != parent.displayList.end()) {
+        discard(existing->second);
+        parent.displayList.erase(existing);
+    }
+    ++objects_;
+    // The reference players' field: Times New Roman at 12 px in black, one line, selectable.
+    EditTextDefinition field;
+    field.bounds = {0, std::max(bounds.xMax - bounds.xMin, 0), 0, std::max(bounds.yMax - bounds.yMin, 0)};
+    field.fontName = "Times New Roman";
+    field.readOnly = true;
+    DisplayObject& object = parent.displayList[depth];
+    object.name = std::move(name);
+    object.scripted = true;
+    object.placedFrame = parent.frame;
+    object.matrix.translateX = bounds.xMin;
+    object.matrix.translateY = bounds.yMin;
+    DisplayObject::EditTextState state;
+    state.own = std::make_shared<Character>(Character::Data(std::move(field)));
+    object.character = state.own.get();
+    object.content = std::move(state);
+    startTextRecord(parent, object);
+    return object.editText()->record.get();
+}
+
+EditTextDefinition* Engine::editableText(DisplayObject& field) {
+    DisplayObject::EditTextState* state = field.editText();
+    if (state == nullptr || field.character == nullptr || field.character->kind() != Character::Kind::kEditText) {
+        return nullptr;
+    }
+    if (!state->own) {
+        state->own = std::make_shared<Character>(*field.character);
+        field.character = state->own.get();
+    }
+    state->changed = true;
+    return &state->own->as<EditTextDefinition>();
+}
+
 void Engine::startClip(TimelineInstance& clip, const avm1::Value& initObject) {
     if (clip.object == nullptr) return;
     const uint32_t handle = clip.handle;
@@ -433,6 +494,7 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
             spawned = true;
         } else if (character != nullptr && character->kind() == Character::Kind::kEditText) {
             object.content = DisplayObject::EditTextState{character->edit().initialText, {}, {}};
+            startTextRecord(t, object);
         } else if (character != nullptr && character->kind() == Character::Kind::kSprite && !nestingReported_) {
             nestingReported_ = true;
             log("sprites nest deeper than " + std::to_string(kMaxSpriteNesting) +

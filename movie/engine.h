@@ -109,6 +109,12 @@ public:
     bool keyOf(const TimelineInstance& clip, int32_t& key) const;
     // The object's bounds under its own matrix, in its parent's twips; false when it has none.
     bool boundsInParent(const DisplayObject& object, swf::Rect& out);
+    // A new text field (createTextField) at `depth` of `parent`, replacing what is there, with
+    // `bounds` in the parent's twips; the record scripts know it by, or null.
+    TimelineInstance* makeTextField(TimelineInstance& parent, int32_t depth, std::string name, const swf::Rect& bounds);
+    // A field's definition for scripts to change: the field's own from now on, laid out again.
+    EditTextDefinition* editableText(DisplayObject& field);
+    const TextLayout& textLayout(const DisplayObject& field) { return renderer_.layOut(field); }
     // Its bounds in its own twips, and whether a point of them lies on what it draws.
     bool localBounds(const DisplayObject& object, swf::Rect& out);
     bool hitsShape(const DisplayObject& object, double x, double y);
@@ -122,6 +128,8 @@ private:
     // `placedFrame`: the frame the placement belongs to, when not the timeline's current one.
     void apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame = -1);
     void startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline);
+    // Gives a text field on `parent`'s list the record scripts reach it by.
+    void startTextRecord(TimelineInstance& parent, DisplayObject& field);
     // An object leaves a display list, with the objects of its subtree.
     void discard(const DisplayObject& object) { objects_ -= CountObjects(object); }
     // An object's timeline goes, with what its display lists held; the object stays.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "base/names.h"
+#include "base/utf8.h"
 #include "movie/engine.h"
 
 namespace movie {
@@ -74,9 +76,10 @@ uint32_t ScriptHost::child(uint32_t clip, std::string_view name) {
     if (t == nullptr || name.empty()) return 0;
     const bool exact = caseSensitive();
     for (const auto& [depth, object] : t->displayList) {
-        if (object.sprite() != nullptr && object.character != nullptr && object.character->kind() == Character::Kind::kSprite &&
-            (exact ? object.name == name : base::SameNoCase(object.name, name))) {
-            return object.sprite()->handle;
+        if (!(exact ? object.name == name : base::SameNoCase(object.name, name)) || object.character == nullptr) continue;
+        if (object.sprite() != nullptr && object.character->kind() == Character::Kind::kSprite) return object.sprite()->handle;
+        if (const DisplayObject::EditTextState* text = object.editText(); text != nullptr && text->record) {
+            return text->record->handle;
         }
     }
     return 0;
@@ -517,6 +520,323 @@ void ScriptHost::setColorTransform(uint32_t clip, const swf::ColorTransform& cx)
     if (t == nullptr || t->object == nullptr) return;
     t->object->colorTransform = cx;
     t->object->transformedByScript = true;
+}
+
+namespace {
+
+// The plain text of a field's HTML: tags dropped, paragraphs and breaks as carriage returns,
+// the common entities decoded.
+std::string PlainOfHtml(const std::string& html) {
+    std::string out;
+    for (size_t i = 0; i < html.size();) {
+        if (html[i] == '<') {
+            const size_t end = html.find('>', i);
+            if (end == std::string::npos) break;
+            const std::string tag = base::LowerCase(html.substr(i + 1, end - i - 1));
+            if (tag == "br" || tag == "br/" || tag == "/p" || tag == "/li") out += '\r';
+            i = end + 1;
+        } else if (html[i] == '&') {
+            static const std::pair<const char*, char> kEntities[] = {
+                {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&nbsp;", ' '}};
+            bool decoded = false;
+            for (const auto& [entity, c] : kEntities) {
+                if (html.compare(i, std::strlen(entity), entity) == 0) {
+                    out += c;
+                    i += std::strlen(entity);
+                    decoded = true;
+                    break;
+                }
+            }
+            if (!decoded) out += html[i++];
+        } else {
+            out += html[i++];
+        }
+    }
+    // A last paragraph's end adds no line.
+    if (!out.empty() && out.back() == '\r') out.pop_back();
+    return out;
+}
+
+std::string EscapeHtml(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '&': out += "&amp;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+double ColorNumber(swf::Color c) { return (c.r << 16) | (c.g << 8) | c.b; }
+
+swf::Color ColorOf(double n) {
+    const uint32_t rgb = static_cast<uint32_t>(avm1::ToInt32(n));
+    return {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), 255};
+}
+
+constexpr const char* kAutoSize[] = {"none", "left", "center", "right"};
+constexpr const char* kAlign[] = {"left", "right", "center", "justify"};
+
+// Properties kept to be read back, with what they read before a script sets them.
+avm1::Value KeptDefault(avm1::Machine& m, std::string_view name) {
+    using avm1::Value;
+    if (name == "condenseWhite") return Value::Bool(false);
+    if (name == "antiAliasType") return Value::String("normal");
+    if (name == "gridFitType") return Value::String("pixel");
+    if (name == "thickness" || name == "sharpness") return Value::Number(0);
+    if (name == "mouseWheelEnabled") return Value::Bool(true);
+    if (name == "restrict") return Value::Null();
+    if (name == "filters") return Value::Object(m.newArray());
+    return Value();  // styleSheet, tabEnabled, tabIndex
+}
+
+}  // namespace
+
+DisplayObject* ScriptHost::textFieldOf(uint32_t field) {
+    TimelineInstance* t = engine_.timeline(field);
+    if (t == nullptr || t->timeline != nullptr || t->object == nullptr || t->object->editText() == nullptr) return nullptr;
+    return t->object;
+}
+
+avm1::ClipKind ScriptHost::kindOf(uint32_t clip) {
+    return textFieldOf(clip) != nullptr ? avm1::ClipKind::kTextField : avm1::ClipKind::kMovieClip;
+}
+
+bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Value& out) {
+    using avm1::Value;
+    DisplayObject* o = textFieldOf(handle);
+    if (o == nullptr) return false;
+    const EditTextDefinition& f = o->character->edit();
+    const DisplayObject::EditTextState& state = *o->editText();
+    const std::string plain = f.html ? PlainOfHtml(state.text) : state.text;
+    avm1::Machine& m = engine_.machine();
+    if (name == "text") {
+        out = Value::String(plain);
+    } else if (name == "htmlText") {
+        out = Value::String(f.html ? state.text : plain);
+    } else if (name == "html") {
+        out = Value::Bool(f.html);
+    } else if (name == "length") {
+        out = Value::Number(static_cast<double>(base::DecodeText(plain, engine_.definition().version() >= 6).size()));
+    } else if (name == "border") {
+        out = Value::Bool(f.border);
+    } else if (name == "background") {
+        out = Value::Bool(f.background);
+    } else if (name == "borderColor") {
+        out = Value::Number(ColorNumber(f.borderColor));
+    } else if (name == "backgroundColor") {
+        out = Value::Number(ColorNumber(f.backgroundColor));
+    } else if (name == "textColor") {
+        out = Value::Number(ColorNumber(f.color));
+    } else if (name == "autoSize") {
+        out = Value::String(kAutoSize[f.autoSizeMode & 3]);
+    } else if (name == "wordWrap") {
+        out = Value::Bool(f.wordWrap);
+    } else if (name == "multiline") {
+        out = Value::Bool(f.multiline);
+    } else if (name == "selectable") {
+        out = Value::Bool(f.selectable);
+    } else if (name == "embedFonts") {
+        out = Value::Bool(f.useOutlines);
+    } else if (name == "password") {
+        out = Value::Bool(f.password);
+    } else if (name == "type") {
+        out = Value::String(f.readOnly ? "dynamic" : "input");
+    } else if (name == "variable") {
+        out = f.variable.empty() ? Value::Null() : Value::String(f.variable);
+    } else if (name == "maxChars") {
+        out = f.maxLength && *f.maxLength > 0 ? Value::Number(*f.maxLength) : Value::Null();
+    } else if (name == "textWidth" || name == "textHeight" || name == "bottomScroll") {
+        const TextLayout& layout = engine_.textLayout(*o);
+        if (name == "bottomScroll") {
+            out = Value::Number(std::max(layout.lines, 1));
+        } else {
+            out = Value::Number(std::round((name == "textWidth" ? layout.width : layout.height) / 20));
+        }
+    } else if (name == "scroll" || name == "maxscroll") {
+        out = Value::Number(1);
+    } else if (name == "hscroll" || name == "maxhscroll") {
+        out = Value::Number(0);
+    } else {
+        auto it = state.kept.find(std::string(name));
+        out = it != state.kept.end() ? it->second : KeptDefault(m, name);
+    }
+    return true;
+}
+
+bool ScriptHost::setTextField(uint32_t handle, std::string_view name, const avm1::Value& value) {
+    DisplayObject* o = textFieldOf(handle);
+    if (o == nullptr) return false;
+    avm1::Machine& m = engine_.machine();
+    DisplayObject::EditTextState& state = *o->editText();
+    // Read-only ones change nothing.
+    if (name == "length" || name == "textWidth" || name == "textHeight" || name == "bottomScroll" || name == "maxscroll" ||
+        name == "maxhscroll") {
+        return true;
+    }
+    if (name == "scroll" || name == "hscroll") return true;  // every line shows from the first
+    if (name == "text" || name == "htmlText") {
+        const std::string text = m.toString(value);
+        const bool html = o->character->edit().html;
+        state.text = html && name == "text" ? EscapeHtml(text) : text;
+        fitText(*o);
+        return true;
+    }
+    static const char* const kKept[] = {"condenseWhite", "antiAliasType", "gridFitType", "thickness", "sharpness",
+                                        "mouseWheelEnabled", "restrict", "filters", "styleSheet", "tabEnabled", "tabIndex"};
+    for (const char* kept : kKept) {
+        if (name == kept) {
+            state.kept[std::string(name)] = value;
+            return true;
+        }
+    }
+    EditTextDefinition* f = engine_.editableText(*o);
+    if (f == nullptr) return false;
+    const bool flag = m.toBoolean(value);
+    if (name == "html") {
+        f->html = flag;
+    } else if (name == "border") {
+        f->border = flag;
+    } else if (name == "background") {
+        f->background = flag;
+    } else if (name == "borderColor" || name == "backgroundColor" || name == "textColor") {
+        const double n = m.toNumber(value);
+        const swf::Color c = ColorOf(std::isfinite(n) ? n : 0);
+        (name == "borderColor" ? f->borderColor : name == "backgroundColor" ? f->backgroundColor : f->color) = c;
+    } else if (name == "autoSize") {
+        // true is "left", false "none"; an unknown name leaves it.
+        if (value.type() == avm1::Type::kBool) {
+            f->autoSizeMode = flag ? 1 : 0;
+        } else {
+            const std::string mode = m.toString(value);
+            for (uint8_t i = 0; i < 4; ++i) {
+                if (mode == kAutoSize[i]) f->autoSizeMode = i;
+            }
+        }
+        f->autoSize = f->autoSizeMode != 0;
+    } else if (name == "wordWrap") {
+        f->wordWrap = flag;
+    } else if (name == "multiline") {
+        f->multiline = flag;
+    } else if (name == "selectable") {
+        f->selectable = flag;
+    } else if (name == "embedFonts") {
+        f->useOutlines = flag;
+    } else if (name == "password") {
+        f->password = flag;
+    } else if (name == "type") {
+        const std::string type = m.toString(value);
+        if (type == "input" || type == "dynamic") f->readOnly = type == "dynamic";
+    } else if (name == "variable") {
+        f->variable = value.isUndefined() || value.type() == avm1::Type::kNull ? std::string() : m.toString(value);
+    } else if (name == "maxChars") {
+        const double n = m.toNumber(value);
+        if (std::isfinite(n) && n > 0) {
+            f->maxLength = static_cast<uint16_t>(std::min(n, 65535.0));
+        } else {
+            f->maxLength.reset();
+        }
+    } else {
+        return false;
+    }
+    fitText(*o);
+    return true;
+}
+
+void ScriptHost::fitText(DisplayObject& o) {
+    const EditTextDefinition& current = o.character->edit();
+    if (current.autoSizeMode == 0) return;
+    const TextLayout& layout = engine_.textLayout(o);
+    constexpr int32_t kPadding = 80;  // 2 px each side
+    const int32_t height = static_cast<int32_t>(std::ceil(layout.height)) + kPadding;
+    const int32_t width = static_cast<int32_t>(std::ceil(layout.width)) + kPadding;
+    const swf::Rect b = current.bounds;
+    swf::Rect fitted = b;
+    fitted.yMax = b.yMin + height;
+    if (!current.wordWrap) {
+        if (current.autoSizeMode == 1) {
+            fitted.xMax = b.xMin + width;
+        } else if (current.autoSizeMode == 3) {
+            fitted.xMin = b.xMax - width;
+        } else {
+            const int32_t centre = (b.xMin + b.xMax) / 2;
+            fitted.xMin = centre - width / 2;
+            fitted.xMax = fitted.xMin + width;
+        }
+    }
+    if (fitted.xMin == b.xMin && fitted.xMax == b.xMax && fitted.yMin == b.yMin && fitted.yMax == b.yMax) return;
+    if (EditTextDefinition* f = engine_.editableText(o)) f->bounds = fitted;
+}
+
+uint32_t ScriptHost::createTextField(uint32_t parent, std::string_view name, int depth, double x, double y, double width,
+                                     double height) {
+    TimelineInstance* t = engine_.timeline(parent);
+    int32_t key = 0;
+    if (t == nullptr || !DepthKey(depth, key)) return 0;
+    const auto twips = [](double px) { return static_cast<int32_t>(std::clamp(std::round(px * 20), -1e9, 1e9)); };
+    const swf::Rect bounds{twips(x), twips(x) + std::max(twips(width), 0), twips(y), twips(y) + std::max(twips(height), 0)};
+    TimelineInstance* made = engine_.makeTextField(*t, key, std::string(name), bounds);
+    return made != nullptr ? made->handle : 0;
+}
+
+bool ScriptHost::textFormat(uint32_t handle, avm1::TextFormatFields& out) {
+    DisplayObject* o = textFieldOf(handle);
+    if (o == nullptr) return false;
+    const EditTextDefinition& f = o->character->edit();
+    std::string font = f.fontName;
+    if (f.fontId) {
+        if (const Character* c = engine_.definition().character(*f.fontId); c != nullptr && c->kind() == Character::Kind::kFont) {
+            font = c->font().name;
+        }
+    }
+    out.font = font.empty() ? "Times New Roman" : font;
+    out.size = f.height / 20.0;
+    out.color = ColorNumber(f.color);
+    out.bold = f.bold;
+    out.italic = f.italic;
+    out.underline = f.underline;
+    out.url = "";
+    out.target = "";
+    out.align = kAlign[f.align & 3];
+    out.leftMargin = f.leftMargin / 20.0;
+    out.rightMargin = f.rightMargin / 20.0;
+    out.indent = f.indent / 20.0;
+    out.leading = f.leading / 20.0;
+    out.blockIndent = 0;
+    out.bullet = false;
+    out.kerning = false;
+    out.letterSpacing = 0;
+    return true;
+}
+
+void ScriptHost::setTextFormat(uint32_t handle, const avm1::TextFormatFields& format) {
+    DisplayObject* o = textFieldOf(handle);
+    EditTextDefinition* f = o != nullptr ? engine_.editableText(*o) : nullptr;
+    if (f == nullptr) return;
+    const auto twips = [](double px, double limit) { return std::clamp(std::round(px * 20), 0.0, limit); };
+    if (format.font) {
+        // A font by name: the field's own embedded one no longer applies.
+        f->fontName = *format.font;
+        f->fontId.reset();
+    }
+    if (format.size) f->height = static_cast<uint16_t>(twips(*format.size, 65535));
+    if (format.color) f->color = ColorOf(*format.color);
+    if (format.bold) f->bold = *format.bold;
+    if (format.italic) f->italic = *format.italic;
+    if (format.underline) f->underline = *format.underline;
+    if (format.align) {
+        for (uint8_t i = 0; i < 4; ++i) {
+            if (*format.align == kAlign[i]) f->align = i;
+        }
+    }
+    if (format.leftMargin) f->leftMargin = static_cast<uint16_t>(twips(*format.leftMargin, 65535));
+    if (format.rightMargin) f->rightMargin = static_cast<uint16_t>(twips(*format.rightMargin, 65535));
+    if (format.indent) f->indent = static_cast<uint16_t>(twips(*format.indent, 65535));
+    if (format.leading) f->leading = static_cast<int16_t>(std::clamp(std::round(*format.leading * 20), -32768.0, 32767.0));
+    fitText(*o);
 }
 
 }  // namespace movie

@@ -13,6 +13,7 @@
 namespace movie {
 
 class Engine;
+struct DisplayObject;
 struct TimelineInstance;
 
 class ScriptHost final : public avm1::Host {
@@ -58,11 +59,22 @@ public:
     bool hitTest(uint32_t clip, double x, double y, bool shape) override;
     bool colorTransform(uint32_t clip, swf::ColorTransform& out) override;
     void setColorTransform(uint32_t clip, const swf::ColorTransform& cx) override;
+    avm1::ClipKind kindOf(uint32_t clip) override;
+    bool getTextField(uint32_t field, std::string_view name, avm1::Value& out) override;
+    bool setTextField(uint32_t field, std::string_view name, const avm1::Value& value) override;
+    uint32_t createTextField(uint32_t parent, std::string_view name, int depth, double x, double y, double width,
+                             double height) override;
+    bool textFormat(uint32_t field, avm1::TextFormatFields& out) override;
+    void setTextFormat(uint32_t field, const avm1::TextFormatFields& format) override;
 
     // A new movie: what was reported once is reported again.
     void reset() { variablesReported_ = false; }
 
 private:
+    // The display object of a text field's handle, or null.
+    DisplayObject* textFieldOf(uint32_t field);
+    // An auto-sized field takes the size of its text.
+    void fitText(DisplayObject& field);
     bool caseSensitive() const;
     // A variable's key on its timeline: names match without case before version 7.
     std::string key(std::string_view name) const;

@@ -180,7 +180,9 @@ bool ReadDefineEditText(const Tag& tag, uint16_t& id, DefineEditText& out) {
     const bool hasFontClass = b & 0x80;
     out.autoSize = b & 0x40;
     const bool hasLayout = b & 0x20;
-    out.border = b & 0x08;
+    out.border = out.background = b & 0x08;
+    out.selectable = !(b & 0x10);
+    out.autoSizeMode = out.autoSize ? 1 : 0;
     out.html = b & 0x02;
     out.useOutlines = b & 0x01;
     if (hasFont) out.fontId = r.u16();

@@ -68,6 +68,17 @@ struct DefineEditText {
     int16_t leading = 0;
     std::string variable;
     std::string initialText;
+    bool selectable = true;
+    // The file's border flag gives a black border around a white background; scripts set
+    // each apart.
+    bool background = false;
+    Color borderColor{0, 0, 0, 255}, backgroundColor{255, 255, 255, 255};
+    // What scripts' text formats give the whole field: a font by name (used when the field
+    // has no font of its own) and styles.
+    std::string fontName;
+    bool bold = false, italic = false, underline = false;
+    // autoSize as scripts set it: 0 none, 1 left, 2 centre, 3 right (the file's flag is left).
+    uint8_t autoSizeMode = 0;
 };
 
 // False when the tag is damaged.

@@ -66,6 +66,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallMovieClip(m, b);
     InstallDrawing(m, b);
     InstallColor(m, b);
+    InstallTextField(m, b);
     InstallXml(m, b);
 }
 

@@ -43,6 +43,7 @@ void InstallSystem(Machine& m, Builtins& b);
 void InstallMovieClip(Machine& m, Builtins& b);
 void InstallDrawing(Machine& m, Builtins& b);
 void InstallColor(Machine& m, Builtins& b);
+void InstallTextField(Machine& m, Builtins& b);
 void InstallXml(Machine& m, Builtins& b);
 
 // The argument at `i`, undefined past the last.

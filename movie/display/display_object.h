@@ -83,6 +83,14 @@ struct DisplayObject {
         std::string text;  // what it shows: a bound variable's value once scripts have run
         mutable std::string laidOutText;  // the text `layout` was made for
         mutable std::shared_ptr<const TextLayout> layout;
+        // What scripts know the field by: a record without a timeline, whose handle they hold.
+        std::shared_ptr<TimelineInstance> record;
+        // The field's own definition once scripts change it (or made the field): the object's
+        // character then points here. `changed` says the layout must be made again.
+        std::shared_ptr<Character> own;
+        mutable bool changed = false;
+        // Properties scripts set that change nothing drawn, kept to be read back.
+        std::map<std::string, avm1::Value> kept;
     };
     std::variant<std::monostate, std::shared_ptr<TimelineInstance>, EditTextState> content;
 

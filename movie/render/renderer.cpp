@@ -110,13 +110,11 @@ void Renderer::fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgb
     canvas_->fillPath(rect, m, raster::Paint::Solid(color), fill);
 }
 
-void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx,
-                            bool mask) {
+const TextLayout& Renderer::layOut(const DisplayObject& o) {
     const EditTextDefinition& field = o.character->edit();
     const DisplayObject::EditTextState* state = o.editText();
-    if (state == nullptr) return;
     const std::string* text = &state->text;
-    if (!state->layout || state->laidOutText != *text) {
+    if (!state->layout || state->laidOutText != *text || state->changed) {
         struct Fonts final : FontResolver {
             FontLibrary& library;
             const EditTextDefinition& f;
@@ -126,23 +124,42 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
         TextStyle base;
         base.size = field.height;
         base.color = field.color;
+        base.face = field.fontId ? std::string() : field.fontName;
+        base.bold = field.bold;
+        base.italic = field.italic;
+        base.underline = field.underline;
         const bool utf8 = definition_.version() >= 6;
         const auto paragraphs = field.html ? ParseHtmlText(*text, base, field.align, utf8)
                                            : ParsePlainText(*text, base, field.align, utf8);
         state->layout = std::make_shared<const TextLayout>(LayOutText(field, paragraphs, fonts));
         state->laidOutText = *text;
+        state->changed = false;
     }
+    return *state->layout;
+}
+
+void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx,
+                            bool mask) {
+    const EditTextDefinition& field = o.character->edit();
+    if (o.editText() == nullptr) return;
+    const TextLayout& layout = layOut(o);
     const swf::Rect& b = field.bounds;
-    if (!mask && field.border) {
-        // A white background inside a black border one pixel wide, whatever the scale.
-        fillRect(b, m, cx.apply(raster::Rgba{0, 0, 0, 255}));
+    if (!mask && (field.border || field.background)) {
+        // The background inside a border one pixel wide, whatever the scale.
+        const auto rgba = [](swf::Color c) { return raster::Rgba{c.r, c.g, c.b, 255}; };
         const float sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
         const int32_t insetX = sx > 0 ? static_cast<int32_t>(std::lround(1 / sx)) : 20;
         const int32_t insetY = sy > 0 ? static_cast<int32_t>(std::lround(1 / sy)) : 20;
         const swf::Rect inner{b.xMin + insetX, b.xMax - insetX, b.yMin + insetY, b.yMax - insetY};
-        if (inner.xMax > inner.xMin && inner.yMax > inner.yMin) fillRect(inner, m, cx.apply(raster::Rgba{255, 255, 255, 255}));
+        if (field.border) {
+            fillRect(b, m, cx.apply(rgba(field.borderColor)));
+            if (field.background && inner.xMax > inner.xMin && inner.yMax > inner.yMin) {
+                fillRect(inner, m, cx.apply(rgba(field.backgroundColor)));
+            }
+        } else {
+            fillRect(b, m, cx.apply(rgba(field.backgroundColor)));
+        }
     }
-    const TextLayout& layout = *state->layout;
     if (layout.glyphs.empty() && layout.underlines.empty()) return;
     // The text is clipped to the field's bounds.
     raster::Canvas& canvas = *canvas_;

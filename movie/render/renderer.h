@@ -25,6 +25,8 @@ public:
     void draw(const DisplayObject& root, const raster::Target& target, raster::Rgba clear, bool antiAlias);
     // A new movie is loaded into the definition: nothing made from the old one is kept.
     void movieChanged() { fonts_.clearEmbedded(); }
+    // An edit text's layout, made again when its text or definition changed.
+    const TextLayout& layOut(const DisplayObject& field);
 
 private:
     void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,

@@ -250,6 +250,10 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
     float top = static_cast<float>(field.bounds.yMin) + kPadding;
     TextStyle baseStyle;
     baseStyle.size = field.height;
+    if (!field.fontId) baseStyle.face = field.fontName;
+    baseStyle.bold = field.bold;
+    baseStyle.italic = field.italic;
+    const float firstTop = top;
     const GlyphFont* baseFont = fonts.resolve(baseStyle);
     // A single-line field shows its paragraphs run together.
     std::vector<Paragraph> joined;
@@ -337,6 +341,9 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
                 }
                 x += it.width;
             }
+            out.width = std::max(out.width, widthToInk);
+            out.height = baseline + descent - firstTop;
+            ++out.lines;
             top = baseline + descent + field.leading;
         }
     }

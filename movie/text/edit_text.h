@@ -82,6 +82,10 @@ struct Underline {
 struct TextLayout {
     std::vector<PlacedGlyph> glyphs;
     std::vector<Underline> underlines;
+    // The text's extent in twips: its widest line, and its lines from the first's top to the
+    // last's bottom; and how many lines it has.
+    float width = 0, height = 0;
+    int lines = 0;
 };
 
 inline constexpr size_t kMaxEditTextCharacters = 1u << 20;  // longer text is cut here
