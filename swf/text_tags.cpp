@@ -91,7 +91,9 @@ bool ReadDefineFont(const Tag& tag, DefineFont& font) {
     if (flags & 0x80) {
         const float ascent = rest.u16(), descent = rest.u16(), leading = rest.s16();
         std::vector<float> advances(count);
-        for (float& a : advances) a = rest.s16();
+        // Advances are read unsigned, as the reference players read them: a font whose advance
+        // passes 32767 units places its glyphs that far apart, not backwards.
+        for (float& a : advances) a = rest.u16();
         if (rest.ok()) {
             font.hasLayout = true;
             font.ascent = ascent;

@@ -145,19 +145,25 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
     const TextLayout& layout = layOut(o);
     const swf::Rect& b = field.bounds;
     if (!mask && (field.border || field.background)) {
-        // The background inside a border one pixel wide, whatever the scale.
+        // The background inside a border one pixel wide, whatever the scale, whose right and
+        // bottom lines lie just outside the bounds, as the reference players draw them.
         const auto rgba = [](swf::Color c) { return raster::Rgba{c.r, c.g, c.b, 255}; };
         const float sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
         const int32_t insetX = sx > 0 ? static_cast<int32_t>(std::lround(1 / sx)) : 20;
         const int32_t insetY = sy > 0 ? static_cast<int32_t>(std::lround(1 / sy)) : 20;
-        const swf::Rect inner{b.xMin + insetX, b.xMax - insetX, b.yMin + insetY, b.yMax - insetY};
-        if (field.border) {
-            fillRect(b, m, cx.apply(rgba(field.borderColor)));
-            if (field.background && inner.xMax > inner.xMin && inner.yMax > inner.yMin) {
-                fillRect(inner, m, cx.apply(rgba(field.backgroundColor)));
-            }
-        } else {
+        const swf::Rect inner{b.xMin + insetX, b.xMax, b.yMin + insetY, b.yMax};
+        if (!field.border) {
             fillRect(b, m, cx.apply(rgba(field.backgroundColor)));
+        } else if (inner.xMax > inner.xMin && inner.yMax > inner.yMin) {
+            const raster::Rgba line = cx.apply(rgba(field.borderColor));
+            const int32_t right = b.xMax + insetX, bottom = b.yMax + insetY;
+            fillRect({b.xMin, right, b.yMin, inner.yMin}, m, line);
+            fillRect({b.xMin, right, b.yMax, bottom}, m, line);
+            fillRect({b.xMin, inner.xMin, inner.yMin, b.yMax}, m, line);
+            fillRect({b.xMax, right, inner.yMin, b.yMax}, m, line);
+            if (field.background) fillRect(inner, m, cx.apply(rgba(field.backgroundColor)));
+        } else {
+            fillRect(b, m, cx.apply(rgba(field.borderColor)));  // too small for anything inside
         }
     }
     if (layout.glyphs.empty() && layout.underlines.empty()) return;

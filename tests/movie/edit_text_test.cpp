@@ -261,7 +261,9 @@ TEST(EditText, BoundVariablesBordersAndClippingToTheBounds) {
     auto pic = s->draw();
     EXPECT_EQ(Columns(pic, {2, 11, 12, 22, 31, 32, 45}), "RR.RR..");
     EXPECT_EQ(pic.at(0, 30), kBlack) << "the border";
-    EXPECT_EQ(pic.at(59, 30), kBlack);
+    // The right line lies just outside the bounds (x 0..60), as the reference players draw it.
+    EXPECT_EQ(pic.at(60, 30), kBlack);
+    EXPECT_EQ(pic.at(59, 30), kWhite);
     EXPECT_EQ(pic.at(1, 30), kWhite) << "the background";
     EXPECT_EQ(pic.at(65, 30), kWhite) << "the stage outside the field";
 
