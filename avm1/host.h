@@ -117,6 +117,12 @@ public:
     // The clip's colour transform, as the file's terms (multipliers of 256 = 1).
     virtual bool colorTransform(uint32_t, swf::ColorTransform&) { return false; }
     virtual void setColorTransform(uint32_t, const swf::ColorTransform&) {}
+    // With its parents' applied after it, up to the stage.
+    virtual bool concatenatedColorTransform(uint32_t, swf::ColorTransform&) { return false; }
+    // The clip's matrix {a, b, c, d, tx, ty}, translation in pixels: its own, or
+    // (`concatenated`) to the stage.
+    virtual bool matrixOf(uint32_t, bool, double (&)[6]) { return false; }
+    virtual void setMatrix(uint32_t, const double (&)[6]) {}
 
     // Text fields. A handle may name one; its own properties ("text", "border" ...) by name,
     // false for a name it does not have.

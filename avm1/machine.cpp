@@ -188,7 +188,8 @@ void Machine::startFrame() {
 void Machine::traceRoots(Tracer& tracer) {
     const Builtins& b = builtins_;
     for (ObjectHandle h : {b.global, b.object, b.function, b.array, b.string, b.number, b.boolean, b.date, b.movieClip,
-                           b.error, b.broadcaster, b.xmlNode, b.xml, b.textField, b.textFormat}) {
+                           b.error, b.broadcaster, b.xmlNode, b.xml, b.textField, b.textFormat,
+                           b.point, b.matrix, b.rectangle, b.colorTransform, b.transform, b.flashPackage}) {
         tracer.object(h);
     }
     for (const Value& v : stack_) tracer.value(v);

@@ -48,6 +48,8 @@ struct Builtins {
     ObjectHandle broadcaster;  // AsBroadcaster, whose methods initialize() copies
     ObjectHandle xmlNode, xml;
     ObjectHandle textField, textFormat;
+    ObjectHandle point, matrix, rectangle, colorTransform, transform;
+    ObjectHandle flashPackage;  // _global.flash, where the packages' classes live
 };
 
 class Machine {

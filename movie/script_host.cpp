@@ -601,6 +601,64 @@ DisplayObject* ScriptHost::textFieldOf(uint32_t field) {
     return t->object;
 }
 
+bool ScriptHost::concatenatedColorTransform(uint32_t clip, swf::ColorTransform& out) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return false;
+    // Each parent's applies to what its child's gives: terms multiply, offsets scale and add.
+    double mul[4] = {1, 1, 1, 1}, add[4] = {0, 0, 0, 0};
+    for (const TimelineInstance* at = t; at != nullptr; at = at->parent) {
+        if (at->object == nullptr) continue;
+        const swf::ColorTransform& c = at->object->colorTransform;
+        const double m[4] = {c.mulR / 256.0, c.mulG / 256.0, c.mulB / 256.0, c.mulA / 256.0};
+        const double a[4] = {static_cast<double>(c.addR), static_cast<double>(c.addG), static_cast<double>(c.addB),
+                             static_cast<double>(c.addA)};
+        for (int i = 0; i < 4; ++i) {
+            add[i] = add[i] * m[i] + a[i];
+            mul[i] *= m[i];
+        }
+    }
+    const auto term = [](double v) { return static_cast<int16_t>(std::clamp(std::round(v), -32768.0, 32767.0)); };
+    out.mulR = term(mul[0] * 256);
+    out.mulG = term(mul[1] * 256);
+    out.mulB = term(mul[2] * 256);
+    out.mulA = term(mul[3] * 256);
+    out.addR = term(add[0]);
+    out.addG = term(add[1]);
+    out.addB = term(add[2]);
+    out.addA = term(add[3]);
+    return true;
+}
+
+bool ScriptHost::matrixOf(uint32_t clip, bool concatenated, double (&out)[6]) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return false;
+    const Affine m = concatenated ? GlobalOf(*t) : Affine::Of(t->object->matrix);
+    out[0] = m.a;
+    out[1] = m.b;
+    out[2] = m.c;
+    out[3] = m.d;
+    out[4] = m.tx / 20;
+    out[5] = m.ty / 20;
+    return true;
+}
+
+void ScriptHost::setMatrix(uint32_t clip, const double (&m)[6]) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    for (double v : m) {
+        if (!std::isfinite(v)) return;
+    }
+    swf::Matrix& to = t->object->matrix;
+    to.scaleX = static_cast<float>(m[0]);
+    to.rotateSkew0 = static_cast<float>(m[1]);
+    to.rotateSkew1 = static_cast<float>(m[2]);
+    to.scaleY = static_cast<float>(m[3]);
+    to.translateX = static_cast<int32_t>(std::clamp(std::round(m[4] * 20), -1e9, 1e9));
+    to.translateY = static_cast<int32_t>(std::clamp(std::round(m[5] * 20), -1e9, 1e9));
+    t->object->transformedByScript = true;
+    t->object->scriptTransform.reset();  // read back from the matrix from now on
+}
+
 avm1::ClipKind ScriptHost::kindOf(uint32_t clip) {
     return textFieldOf(clip) != nullptr ? avm1::ClipKind::kTextField : avm1::ClipKind::kMovieClip;
 }

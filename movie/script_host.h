@@ -59,6 +59,9 @@ public:
     bool hitTest(uint32_t clip, double x, double y, bool shape) override;
     bool colorTransform(uint32_t clip, swf::ColorTransform& out) override;
     void setColorTransform(uint32_t clip, const swf::ColorTransform& cx) override;
+    bool concatenatedColorTransform(uint32_t clip, swf::ColorTransform& out) override;
+    bool matrixOf(uint32_t clip, bool concatenated, double (&out)[6]) override;
+    void setMatrix(uint32_t clip, const double (&m)[6]) override;
     avm1::ClipKind kindOf(uint32_t clip) override;
     bool getTextField(uint32_t field, std::string_view name, avm1::Value& out) override;
     bool setTextField(uint32_t field, std::string_view name, const avm1::Value& value) override;

@@ -12,7 +12,8 @@ void DefineMethods(Machine& m, ObjectHandle on, std::span<const NativeMember> me
 }
 
 ObjectHandle DefineClass(Machine& m, std::string_view name, NativeFunction constructor, ObjectHandle& proto,
-                         std::span<const NativeMember> methods, std::span<const NativeMember> statics) {
+                         std::span<const NativeMember> methods, std::span<const NativeMember> statics,
+                         ObjectHandle into) {
     Heap& heap = m.heap();
     const ObjectHandle ctor = heap.make(m.builtins().function);
     heap.get(ctor)->native = constructor;
@@ -21,7 +22,7 @@ ObjectHandle DefineClass(Machine& m, std::string_view name, NativeFunction const
     heap.get(ctor)->set("prototype", Value::Object(proto), attribute::kDontEnum | attribute::kDontDelete);
     DefineMethods(m, proto, methods);
     DefineMethods(m, ctor, statics);
-    heap.get(m.builtins().global)->set(name, Value::Object(ctor), attribute::kDontEnum);
+    heap.get(into ? into : m.builtins().global)->set(name, Value::Object(ctor), attribute::kDontEnum);
     return ctor;
 }
 
@@ -67,6 +68,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallDrawing(m, b);
     InstallColor(m, b);
     InstallTextField(m, b);
+    InstallGeom(m, b);
     InstallXml(m, b);
 }
 

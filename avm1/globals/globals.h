@@ -21,10 +21,12 @@ struct NativeMember {
 void InstallGlobals(Machine& m, Builtins& b);
 // Puts built-in functions on an object, not enumerated, as the reference players have them.
 void DefineMethods(Machine& m, ObjectHandle on, std::span<const NativeMember> members);
-// A constructor: its function object on _global under `name`, its prototype `proto` (made
-// here when none), the methods on the prototype and the statics on the constructor.
+// A constructor: its function object on _global (or the package object `into`) under `name`,
+// its prototype `proto` (made here when none), the methods on the prototype and the statics
+// on the constructor.
 ObjectHandle DefineClass(Machine& m, std::string_view name, NativeFunction constructor, ObjectHandle& proto,
-                         std::span<const NativeMember> methods, std::span<const NativeMember> statics = {});
+                         std::span<const NativeMember> methods, std::span<const NativeMember> statics = {},
+                         ObjectHandle into = {});
 // A function object for bytecode, with a fresh prototype whose constructor is the function.
 Value MakeFunction(Machine& m, FunctionBody body);
 
@@ -44,6 +46,7 @@ void InstallMovieClip(Machine& m, Builtins& b);
 void InstallDrawing(Machine& m, Builtins& b);
 void InstallColor(Machine& m, Builtins& b);
 void InstallTextField(Machine& m, Builtins& b);
+void InstallGeom(Machine& m, Builtins& b);
 void InstallXml(Machine& m, Builtins& b);
 
 // The argument at `i`, undefined past the last.
