@@ -123,6 +123,11 @@ public:
     // (`concatenated`) to the stage.
     virtual bool matrixOf(uint32_t, bool, double (&)[6]) { return false; }
     virtual void setMatrix(uint32_t, const double (&)[6]) {}
+    // setMask: `mask` (0: none) masks the clip and draws only as its mask.
+    virtual void setMask(uint32_t, uint32_t) {}
+    // scrollRect {x, y, width, height} in pixels; false when it has none. Null sets none.
+    virtual bool scrollRect(uint32_t, double (&)[4]) { return false; }
+    virtual void setScrollRect(uint32_t, const double*) {}
 
     // Text fields. A handle may name one; its own properties ("text", "border" ...) by name,
     // false for a name it does not have.

@@ -82,6 +82,11 @@ TimelineInstance* Engine::timeline(uint32_t handle) const {
     return it == instances_.end() ? nullptr : it->second.lock().get();
 }
 
+std::weak_ptr<TimelineInstance> Engine::weakTimeline(uint32_t handle) const {
+    auto it = instances_.find(handle);
+    return it == instances_.end() ? std::weak_ptr<TimelineInstance>() : it->second;
+}
+
 void Engine::gotoFrame(int frame) {
     if (totalFrames() <= 0) return;
     frame = std::max(frame, 0);

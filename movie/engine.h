@@ -82,6 +82,7 @@ public:
 
     // --- for the script host: timelines by handle (null when gone), and what scripts see ---
     TimelineInstance* timeline(uint32_t handle) const;
+    std::weak_ptr<TimelineInstance> weakTimeline(uint32_t handle) const;
     TimelineInstance* rootTimeline() const { return root_.sprite(); }
     // Every timeline on the display, each once.
     void forEachTimeline(const std::function<void(const TimelineInstance&)>& visit) const;

@@ -659,6 +659,48 @@ void ScriptHost::setMatrix(uint32_t clip, const double (&m)[6]) {
     t->object->scriptTransform.reset();  // read back from the matrix from now on
 }
 
+void ScriptHost::setMask(uint32_t clip, uint32_t mask) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    DisplayObject& o = *t->object;
+    // The old mask draws again, unless it still masks something else: it is simply kept as a
+    // mask then, as a second use would.
+    if (const std::shared_ptr<TimelineInstance> old = o.mask.lock(); old != nullptr && old->object != nullptr) {
+        old->object->isMask = false;
+    }
+    o.mask.reset();
+    TimelineInstance* m = mask != 0 && mask != clip ? engine_.timeline(mask) : nullptr;
+    if (m == nullptr || m->object == nullptr) return;
+    o.mask = engine_.weakTimeline(mask);
+    m->object->isMask = true;
+}
+
+bool ScriptHost::scrollRect(uint32_t clip, double (&out)[4]) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr || !t->object->scrollRect) return false;
+    const swf::Rect& r = *t->object->scrollRect;
+    out[0] = r.xMin / 20.0;
+    out[1] = r.yMin / 20.0;
+    out[2] = (r.xMax - r.xMin) / 20.0;
+    out[3] = (r.yMax - r.yMin) / 20.0;
+    return true;
+}
+
+void ScriptHost::setScrollRect(uint32_t clip, const double* rect) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    if (rect == nullptr) {
+        t->object->scrollRect.reset();
+        return;
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (!std::isfinite(rect[i])) return;
+    }
+    const auto twips = [](double px) { return static_cast<int32_t>(std::clamp(std::round(px * 20), -1e9, 1e9)); };
+    const int32_t x = twips(rect[0]), y = twips(rect[1]);
+    t->object->scrollRect = swf::Rect{x, x + std::max(twips(rect[2]), 0), y, y + std::max(twips(rect[3]), 0)};
+}
+
 avm1::ClipKind ScriptHost::kindOf(uint32_t clip) {
     return textFieldOf(clip) != nullptr ? avm1::ClipKind::kTextField : avm1::ClipKind::kMovieClip;
 }

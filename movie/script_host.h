@@ -62,6 +62,9 @@ public:
     bool concatenatedColorTransform(uint32_t clip, swf::ColorTransform& out) override;
     bool matrixOf(uint32_t clip, bool concatenated, double (&out)[6]) override;
     void setMatrix(uint32_t clip, const double (&m)[6]) override;
+    void setMask(uint32_t clip, uint32_t mask) override;
+    bool scrollRect(uint32_t clip, double (&out)[4]) override;
+    void setScrollRect(uint32_t clip, const double* rect) override;
     avm1::ClipKind kindOf(uint32_t clip) override;
     bool getTextField(uint32_t field, std::string_view name, avm1::Value& out) override;
     bool setTextField(uint32_t field, std::string_view name, const avm1::Value& value) override;

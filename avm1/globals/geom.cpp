@@ -630,7 +630,29 @@ Value SetClipTransform(Machine& m, const Value& self, std::vector<Value>& args) 
     return Value();
 }
 
-constexpr NativeAccessor kClipAccessors[] = {{"transform", ClipTransform, SetClipTransform}};
+// MovieClip.scrollRect: a new Rectangle at each read, undefined when none; anything but an
+// object removes it.
+Value ClipScrollRect(Machine& m, const Value& self, std::vector<Value>&) {
+    double r[4];
+    if (self.type() != Type::kClip || !m.host().exists(self.clip()) || !m.host().scrollRect(self.clip(), r)) return Value();
+    return NewRectangle(m, r[0], r[1], r[2], r[3]);
+}
+
+Value SetClipScrollRect(Machine& m, const Value& self, std::vector<Value>& args) {
+    if (self.type() != Type::kClip || !m.host().exists(self.clip())) return Value();
+    const Value v = Argument(args, 0);
+    if (v.type() != Type::kObject) {
+        m.host().setScrollRect(self.clip(), nullptr);
+        return Value();
+    }
+    const Box b = BoxOf(m, v);
+    const double r[4] = {b.x, b.y, b.w, b.h};
+    m.host().setScrollRect(self.clip(), r);
+    return Value();
+}
+
+constexpr NativeAccessor kClipAccessors[] = {{"transform", ClipTransform, SetClipTransform},
+                                             {"scrollRect", ClipScrollRect, SetClipScrollRect}};
 
 }  // namespace
 

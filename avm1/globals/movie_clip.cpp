@@ -181,7 +181,16 @@ Value HitTest(Machine& m, const Value& self, std::vector<Value>& args) {
     return Value::Bool(a[0] <= b[1] && b[0] <= a[1] && a[2] <= b[3] && b[2] <= a[3]);
 }
 
+// setMask(mask): a clip or a path; null or anything else removes the mask.
+Value SetMask(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t c = ClipOf(m, self);
+    if (c == 0 || args.empty()) return Value();
+    m.host().setMask(c, ClipArgument(m, c, args[0]));
+    return Value::Bool(true);
+}
+
 constexpr NativeMember kMethods[] = {
+    {"setMask", SetMask},
     {"getBounds", GetBounds<true>},
     {"getRect", GetBounds<false>},
     {"localToGlobal", ConvertPoint<false>},

@@ -6,6 +6,11 @@ namespace movie {
 
 bool BoundsOf(const DisplayObject& o, MorphCache& morphs, swf::Rect& out, int nesting) {
     if (o.character == nullptr || nesting > kMaxSpriteNesting) return false;
+    if (o.scrollRect) {
+        // What a scroll rectangle shows is all there is of the object.
+        out = {0, o.scrollRect->xMax - o.scrollRect->xMin, 0, o.scrollRect->yMax - o.scrollRect->yMin};
+        return true;
+    }
     switch (o.character->kind()) {
         case Character::Kind::kShape: out = o.character->shape().bounds; return true;
         case Character::Kind::kMorph: out = morphs.at(o.character, o.ratio).bounds; return true;

@@ -74,6 +74,12 @@ struct DisplayObject {
     // back as set rather than from the matrix's rounded numbers.
     std::optional<std::array<double, 3>> scriptTransform;
     std::optional<swf::Color> opaqueBackground;  // fills the object's bounds behind it
+    // setMask: what masks this object, and whether this one masks another (and so is drawn
+    // only as that mask).
+    std::weak_ptr<TimelineInstance> mask;
+    bool isMask = false;
+    // scrollRect in the object's twips: the part of it shown, from its origin.
+    std::optional<swf::Rect> scrollRect;
     std::string name;
     std::shared_ptr<const std::vector<ClipAction>> clipActions;
 

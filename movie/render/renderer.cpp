@@ -44,49 +44,21 @@ void Renderer::drawList(const TimelineInstance& t, const raster::Matrix& m, cons
         }
         if (object.character == nullptr) continue;
         const bool isClip = object.clipDepth > 0 && !mask;
-        // An invisible object draws nothing; a mask still masks.
-        if (!object.visible && !isClip) continue;
-        raster::Matrix om = m * ToRasterMatrix(object.matrix);
-        // A cached bitmap lands on whole device pixels, as the reference players place it.
-        if (object.cacheAsBitmap && !isClip && !mask) {
-            om.tx = std::round(om.tx);
-            om.ty = std::round(om.ty);
+        // An invisible object draws nothing; a mask still masks. A clip a script made another's
+        // mask draws only as that mask.
+        if ((!object.visible && !isClip) || (object.isMask && !mask)) continue;
+        // A mask a script set: the masked object is drawn through the mask's shapes where the
+        // mask lies on the stage.
+        const std::shared_ptr<TimelineInstance> scriptMask = mask || isClip ? nullptr : object.mask.lock();
+        const bool masked = scriptMask != nullptr && scriptMask->object != nullptr && nesting + scriptMask->nesting < kMaxSpriteNesting;
+        if (isClip || masked) canvas.pushLayer();
+        if (masked) {
+            drawObject(*scriptMask->object, stageToDevice_ * ParentToStage(*scriptMask), raster::ColorTransform(),
+                       scriptMask->nesting, true, false);
+            canvas.pushLayer();
         }
-        const raster::ColorTransform ocx = cx.after(ToRasterTransform(object.colorTransform));
-        // A blend mode composites the object as one layer onto what lies below it.
-        const raster::BlendMode blend = isClip || mask ? raster::BlendMode::kNormal : BlendModeOf(object.blendMode);
-        const bool blended = blend != raster::BlendMode::kNormal;
-        // Alpha and erase act on the layer of a blended ancestor; with none, such an object
-        // shows nothing, as in the reference players.
-        if ((blend == raster::BlendMode::kAlpha || blend == raster::BlendMode::kErase) && blendGroups_ == 0) continue;
-        // Filters work on the object drawn alone into a layer of its own.
-        const bool filtered = !object.filters.empty() && !isClip && !mask;
-        if (isClip || blended || filtered) canvas.pushLayer();
-        if (blended) ++blendGroups_;
-        // A mask covers by its shapes alone: its colours and alpha do not matter.
-        raster::ColorTransform drawCx = ocx;
-        if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
-        swf::Rect box;
-        if (object.opaqueBackground && !isClip && !mask && BoundsOf(object, morphs_, box, nesting)) {
-            const swf::Color& c = *object.opaqueBackground;
-            fillRect(box, om, drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255}));
-        }
-        if (object.character->kind() == Character::Kind::kShape) {
-            DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, &definition_);
-        } else if (object.character->kind() == Character::Kind::kMorph) {
-            DrawShape(canvas, morphs_.at(object.character, object.ratio), om, drawCx, antiAlias_, paints_, &definition_);
-        } else if (object.character->kind() == Character::Kind::kText) {
-            drawText(object.character->text(), om, drawCx);
-        } else if (object.character->kind() == Character::Kind::kEditText) {
-            drawEditText(object, om, drawCx, isClip || mask);
-        } else if (const TimelineInstance* sprite = object.sprite()) {
-            drawList(*sprite, om, drawCx, nesting + 1, isClip || mask);
-        }
-        if (filtered) {
-            canvas.growDirty(ApplyFilters(filters_, canvas.target(), object.filters, stageScaleX_, stageScaleY_));
-        }
-        if (blended) --blendGroups_;
-        if (blended || filtered) canvas.popLayer(1, blend);
+        drawObject(object, m, cx, nesting, mask, isClip);
+        if (masked) canvas.popLayerThroughMask();
         if (isClip) {
             canvas.pushLayer();
             clipEnds_.push_back(object.clipDepth);
@@ -96,6 +68,70 @@ void Renderer::drawList(const TimelineInstance& t, const raster::Matrix& m, cons
         canvas.popLayerThroughMask();
         clipEnds_.pop_back();
     }
+}
+
+raster::Matrix Renderer::ParentToStage(const TimelineInstance& t) {
+    raster::Matrix out;
+    for (const TimelineInstance* at = t.parent; at != nullptr; at = at->parent) {
+        if (at->object != nullptr) out = ToRasterMatrix(at->object->matrix) * out;
+    }
+    return out;
+}
+
+void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, const raster::ColorTransform& cx,
+                          int nesting, bool mask, bool isClip) {
+    raster::Canvas& canvas = *canvas_;
+    raster::Matrix om = m * ToRasterMatrix(object.matrix);
+    // A cached bitmap lands on whole device pixels, as the reference players place it.
+    if (object.cacheAsBitmap && !isClip && !mask) {
+        om.tx = std::round(om.tx);
+        om.ty = std::round(om.ty);
+    }
+    const raster::ColorTransform ocx = cx.after(ToRasterTransform(object.colorTransform));
+    // A blend mode composites the object as one layer onto what lies below it.
+    const raster::BlendMode blend = isClip || mask ? raster::BlendMode::kNormal : BlendModeOf(object.blendMode);
+    const bool blended = blend != raster::BlendMode::kNormal;
+    // Alpha and erase act on the layer of a blended ancestor; with none, such an object
+    // shows nothing, as in the reference players.
+    if ((blend == raster::BlendMode::kAlpha || blend == raster::BlendMode::kErase) && blendGroups_ == 0) return;
+    // Filters work on the object drawn alone into a layer of its own.
+    const bool filtered = !object.filters.empty() && !isClip && !mask;
+    if (blended || filtered) canvas.pushLayer();
+    if (blended) ++blendGroups_;
+    // A mask covers by its shapes alone: its colours and alpha do not matter.
+    raster::ColorTransform drawCx = ocx;
+    if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
+    // A scroll rectangle shows the part of the object from its corner, cut to its size.
+    const bool scrolled = object.scrollRect.has_value();
+    if (scrolled) {
+        const swf::Rect& r = *object.scrollRect;
+        canvas.pushLayer();
+        fillRect({0, r.xMax - r.xMin, 0, r.yMax - r.yMin}, om, raster::Rgba{255, 255, 255, 255});
+        canvas.pushLayer();
+        om = om * raster::Matrix::translate(-static_cast<float>(r.xMin), -static_cast<float>(r.yMin));
+    }
+    swf::Rect box;
+    if (object.opaqueBackground && !isClip && !mask && BoundsOf(object, morphs_, box, nesting)) {
+        const swf::Color& c = *object.opaqueBackground;
+        fillRect(box, om, drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255}));
+    }
+    if (object.character->kind() == Character::Kind::kShape) {
+        DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, &definition_);
+    } else if (object.character->kind() == Character::Kind::kMorph) {
+        DrawShape(canvas, morphs_.at(object.character, object.ratio), om, drawCx, antiAlias_, paints_, &definition_);
+    } else if (object.character->kind() == Character::Kind::kText) {
+        drawText(object.character->text(), om, drawCx);
+    } else if (object.character->kind() == Character::Kind::kEditText) {
+        drawEditText(object, om, drawCx, isClip || mask);
+    } else if (const TimelineInstance* sprite = object.sprite()) {
+        drawList(*sprite, om, drawCx, nesting + 1, isClip || mask);
+    }
+    if (scrolled) canvas.popLayerThroughMask();
+    if (filtered) {
+        canvas.growDirty(ApplyFilters(filters_, canvas.target(), object.filters, stageScaleX_, stageScaleY_));
+    }
+    if (blended) --blendGroups_;
+    if (blended || filtered) canvas.popLayer(1, blend);
 }
 
 void Renderer::fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color) {
@@ -218,6 +254,7 @@ void Renderer::draw(const DisplayObject& root, const raster::Target& target, ras
     stageScaleX_ = sx * 20;  // per stage pixel of 20 twips
     stageScaleY_ = sy * 20;
     const raster::Matrix toDevice{sx, 0, 0, sy, -static_cast<float>(stage.xMin) * sx, -static_cast<float>(stage.yMin) * sy};
+    stageToDevice_ = toDevice;
     if (root.sprite() == nullptr || !root.visible) return;
     drawList(*root.sprite(), toDevice * ToRasterMatrix(root.matrix),
              raster::ColorTransform().after(ToRasterTransform(root.colorTransform)), 0, false);

@@ -31,6 +31,11 @@ public:
 private:
     void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
                   bool mask);
+    // One object of a list under its parent's matrix `m`; `isClip`: it masks the depths above it.
+    void drawObject(const DisplayObject& object, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,
+                    bool mask, bool isClip);
+    // The matrix from a timeline's parent to the stage.
+    static raster::Matrix ParentToStage(const TimelineInstance& t);
     void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
     void drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx, bool mask);
     void fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color);
@@ -46,6 +51,7 @@ private:
     int blendGroups_ = 0;  // blended objects being drawn around the current one
     raster::Filters filters_;
     float stageScaleX_ = 1, stageScaleY_ = 1;  // stage pixels to target pixels
+    raster::Matrix stageToDevice_;              // the stage's twips to the target's pixels
 };
 
 }  // namespace movie
