@@ -101,13 +101,16 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
     // A mask covers by its shapes alone: its colours and alpha do not matter.
     raster::ColorTransform drawCx = ocx;
     if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
-    // A scroll rectangle shows the part of the object from its corner, cut to its size.
-    const bool scrolled = object.scrollRect.has_value();
-    if (scrolled) {
+    // A scroll rectangle shows the part of the object from its corner, cut to its size. What
+    // is drawn as a mask is moved the same way but not cut, as in the reference players.
+    const bool scrolled = object.scrollRect.has_value() && !mask;
+    if (object.scrollRect) {
         const swf::Rect& r = *object.scrollRect;
-        canvas.pushLayer();
-        fillRect({0, r.xMax - r.xMin, 0, r.yMax - r.yMin}, om, raster::Rgba{255, 255, 255, 255});
-        canvas.pushLayer();
+        if (scrolled) {
+            canvas.pushLayer();
+            fillRect({0, r.xMax - r.xMin, 0, r.yMax - r.yMin}, om, raster::Rgba{255, 255, 255, 255});
+            canvas.pushLayer();
+        }
         om = om * raster::Matrix::translate(-static_cast<float>(r.xMin), -static_cast<float>(r.yMin));
     }
     swf::Rect box;
