@@ -263,3 +263,99 @@ TEST(Avm1CoreQuirks, NegativeArrayLengthsJoinsOfNonArraysAndLoopingPrototypes) {
 }
 
 }  // namespace
+
+namespace {
+
+// name = new flash.geom.<cls>(numbers...)
+Actions& NewGeom(Actions& a, const std::string& name, const std::string& cls, std::vector<double> args) {
+    a.push(name);
+    for (auto it = args.rbegin(); it != args.rend(); ++it) a.push(*it);
+    a.pushInt(static_cast<int>(args.size()));
+    a.push("flash").op(op::kGetVariable).push("geom").op(op::kGetMember).push(cls).op(op::kNewMethod);
+    return a.op(op::kSetVariable);
+}
+
+Actions& TraceVar(Actions& a, const std::string& name) { return a.push(name).op(op::kGetVariable).trace(); }
+
+TEST(Avm1Geom, MatricesComposeInvertAndMapPoints) {
+    Actions a;
+    NewGeom(a, "m", "Matrix", {2, 3, 5, 7, 9, 11});
+    Call(a, "m", "invert", 0);
+    TraceVar(a, "m");
+    // Scaling scales the translation too; the gradient box's square is 1638.4 px wide.
+    NewGeom(a, "s", "Matrix", {2, 0, 0, 2, 100, 100});
+    a.push(11.0).push(7.0);
+    Call(a, "s", "scale", 2);
+    TraceVar(a, "s");
+    NewGeom(a, "g", "Matrix", {});
+    a.push(300.0).push(200.0);
+    Call(a, "g", "createGradientBox", 2);
+    TraceVar(a, "g");
+    // Mapping (1, 1) by (2, 3, 5, 7, 11, 13): with and without the translation.
+    NewGeom(a, "t", "Matrix", {2, 3, 5, 7, 11, 13});
+    NewGeom(a, "p", "Point", {1, 1});
+    a.push("p").op(op::kGetVariable);
+    Method(a, "t", "transformPoint", 1);
+    a.push("p").op(op::kGetVariable);
+    Method(a, "t", "deltaTransformPoint", 1);
+    // Missing arguments are undefined, not defaults.
+    NewGeom(a, "u", "Matrix", {1, 2});
+    TraceVar(a, "u");
+    EXPECT_EQ(Printed(a), (Lines{"(a=-7, b=3, c=5, d=-2, tx=8, ty=-5)", "(a=14, b=0, c=0, d=22, tx=700, ty=1100)",
+                                 "(a=0.1220703125, b=0, c=0, d=0.18310546875, tx=100, ty=150)", "(x=18, y=23)",
+                                 "(x=7, y=10)", "(a=1, b=2, c=undefined, d=undefined, tx=undefined, ty=undefined)"}));
+}
+
+TEST(Avm1Geom, PointsAndRectanglesByTheirEdges) {
+    Actions a;
+    NewGeom(a, "p", "Point", {-200, 100});
+    a.push(10.0);
+    Call(a, "p", "normalize", 1);
+    TraceVar(a, "p");
+    a.push("p").op(op::kGetVariable).push("length").op(op::kGetMember).trace();
+    // interpolate(a, b, f) lies f of the way from b to a; distance needs points.
+    a.push(-1.0);
+    NewGeom(a, "q1", "Point", {-100, -200});
+    NewGeom(a, "q2", "Point", {100, 200});
+    a.push("q2").op(op::kGetVariable).push("q1").op(op::kGetVariable).pushInt(3);
+    a.push("flash").op(op::kGetVariable).push("geom").op(op::kGetMember).push("Point").op(op::kGetMember);
+    a.push("interpolate").op(op::kCallMethod).trace();
+    // A rectangle's right and bottom add up; moving the top keeps the bottom.
+    NewGeom(a, "r", "Rectangle", {1, 3, 5, 7});
+    a.push("r").op(op::kGetVariable).push("right").op(op::kGetMember).trace();
+    a.push("r").op(op::kGetVariable).push("top").push(0.0).op(op::kSetMember);
+    TraceVar(a, "r");
+    a.push("r").op(op::kGetVariable).push("bottomRight").op(op::kGetMember).trace();
+    NewGeom(a, "o", "Rectangle", {4, 4, 10, 10});
+    a.push("o").op(op::kGetVariable);
+    Method(a, "r", "intersection", 1);
+    a.push("o").op(op::kGetVariable);
+    Method(a, "r", "union", 1);
+    a.push(12.0).push(12.0);
+    Method(a, "o", "contains", 2);
+    a.push(14.0).push(14.0);
+    Method(a, "o", "contains", 2);
+    EXPECT_EQ(Printed(a), (Lines{"(x=-8.94427190999916, y=4.47213595499958)", "10", "(x=300, y=600)", "6",
+                                 "(x=1, y=0, w=5, h=10)", "(x=6, y=10)", "(x=4, y=4, w=2, h=6)",
+                                 "(x=1, y=0, w=13, h=14)", "true", "false"}));
+}
+
+TEST(Avm1Geom, ColorTransformsConcatAndCarryAnRgb) {
+    Actions a;
+    NewGeom(a, "c", "ColorTransform", {0.5, 0.5, 0.5, 0.5, 10, 20, 30, 40});
+    NewGeom(a, "d", "ColorTransform", {0.5, 0.5, 0.5, 0.5, 50, 60, 70, 80});
+    a.push("d").op(op::kGetVariable);
+    Call(a, "c", "concat", 1);
+    TraceVar(a, "c");
+    a.push("c").op(op::kGetVariable).push("rgb").push(static_cast<double>(0x102030)).op(op::kSetMember);
+    TraceVar(a, "c");
+    a.push("c").op(op::kGetVariable).push("rgb").op(op::kGetMember).trace();
+    EXPECT_EQ(Printed(a),
+              (Lines{"(redMultiplier=0.25, greenMultiplier=0.25, blueMultiplier=0.25, alphaMultiplier=0.25, "
+                     "redOffset=35, greenOffset=50, blueOffset=65, alphaOffset=80)",
+                     "(redMultiplier=0, greenMultiplier=0, blueMultiplier=0, alphaMultiplier=0.25, redOffset=16, "
+                     "greenOffset=32, blueOffset=48, alphaOffset=80)",
+                     "1056816"}));
+}
+
+}  // namespace

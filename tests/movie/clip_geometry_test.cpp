@@ -15,32 +15,6 @@ namespace {
 using namespace testing_support;
 namespace op = action;
 
-// Script helpers: each leaves exactly what it says on the stack.
-Actions& Var(Actions& a, const std::string& name) { return a.push(name).op(op::kGetVariable); }
-Actions& Member(Actions& a, const std::string& object, const std::string& name) {
-    return Var(a, object).push(name).op(op::kGetMember);
-}
-// object.method(numbers...) with its result left on the stack.
-Actions& Method(Actions& a, const std::string& object, const std::string& method, std::vector<double> args) {
-    for (auto it = args.rbegin(); it != args.rend(); ++it) a.push(*it);
-    a.pushInt(static_cast<int>(args.size()));
-    return Var(a, object).push(method).op(op::kCallMethod);
-}
-// name = {x: x, y: y}
-Actions& SetPoint(Actions& a, const std::string& name, double x, double y) {
-    a.push(name).push("x").push(x).push("y").push(y).pushInt(2).op(op::kInitObject);
-    return a.op(op::kSetVariable);
-}
-// Traces "a,b,c,d" of the object's fields.
-Actions& TraceFields(Actions& a, const std::string& object, const std::vector<std::string>& fields) {
-    for (size_t i = 0; i < fields.size(); ++i) {
-        Member(a, object, fields[i]);
-        if (i > 0) a.op(op::kAdd2);
-        if (i + 1 < fields.size()) a.push(",").op(op::kAdd2);
-    }
-    return a.trace();
-}
-
 // A sprite (10) of a 20 x 10 px red rectangle, placed as "mc" at (10, 5) px scaled twice.
 std::vector<std::vector<uint8_t>> ScaledClip() {
     return {RectShapeTag(1, 400, 200, 255, 0, 0), DefineSpriteTag(10, 1, {PlaceObject2Tag({1, uint16_t{1}}), ShowFrameTag()}),

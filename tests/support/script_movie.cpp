@@ -33,4 +33,30 @@ uint32_t PixelAt(movie::Engine& player, int x, int y) {
     return pic.at(x, y);
 }
 
+Actions& Var(Actions& a, const std::string& name) { return a.push(name).op(action::kGetVariable); }
+
+Actions& Member(Actions& a, const std::string& object, const std::string& name) {
+    return Var(a, object).push(name).op(action::kGetMember);
+}
+
+Actions& Method(Actions& a, const std::string& object, const std::string& method, std::vector<double> args) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it) a.push(*it);
+    a.pushInt(static_cast<int>(args.size()));
+    return Var(a, object).push(method).op(action::kCallMethod);
+}
+
+Actions& SetPoint(Actions& a, const std::string& name, double x, double y) {
+    a.push(name).push("x").push(x).push("y").push(y).pushInt(2).op(action::kInitObject);
+    return a.op(action::kSetVariable);
+}
+
+Actions& TraceFields(Actions& a, const std::string& object, const std::vector<std::string>& fields) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        Member(a, object, fields[i]);
+        if (i > 0) a.op(action::kAdd2);
+        if (i + 1 < fields.size()) a.push(",").op(action::kAdd2);
+    }
+    return a.trace();
+}
+
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "movie/engine.h"
+#include "support/action_builder.h"
 
 namespace testing_support {
 
@@ -20,5 +21,15 @@ std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint
 
 // The current frame drawn over the background, premultiplied; one pixel of it.
 uint32_t PixelAt(movie::Engine& player, int x, int y);
+
+// Script helpers: each leaves exactly what it says on the stack.
+Actions& Var(Actions& a, const std::string& name);
+Actions& Member(Actions& a, const std::string& object, const std::string& name);
+// object.method(numbers...) with its result left on the stack.
+Actions& Method(Actions& a, const std::string& object, const std::string& method, std::vector<double> args);
+// name = {x: x, y: y}
+Actions& SetPoint(Actions& a, const std::string& name, double x, double y);
+// Traces "a,b,c,d" of the object's fields.
+Actions& TraceFields(Actions& a, const std::string& object, const std::vector<std::string>& fields);
 
 }  // namespace testing_support

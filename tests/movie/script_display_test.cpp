@@ -1,0 +1,144 @@
+// What scripts show: text fields they make and change, masks they set and scroll rectangles,
+// checked by the pixels the geometry gives and by what the scripts read back.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/action_builder.h"
+#include "support/script_movie.h"
+#include "support/swf_builder.h"
+
+namespace {
+
+using namespace testing_support;
+namespace op = action;
+
+const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
+const uint32_t kGreen = raster::PremultipliedWord({0, 255, 0, 255});
+const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
+const uint32_t kWhite = raster::PremultipliedWord({255, 255, 255, 255});
+
+// object.name = value
+Actions& SetNumber(Actions& a, const std::string& object, const std::string& name, double value) {
+    return Var(a, object).push(name).push(value).op(op::kSetMember);
+}
+Actions& SetString(Actions& a, const std::string& object, const std::string& name, const std::string& value) {
+    return Var(a, object).push(name).push(value).op(op::kSetMember);
+}
+
+TEST(ScriptDisplay, ACreatedTextFieldDrawsItsBorderAndBackgroundAndReadsBack) {
+    // createTextField("tf", 1, 10, 5, 60, 20): its lines run x 10..70, y 5..25.
+    Actions a;
+    a.push(20.0).push(60.0).push(5.0).push(10.0).pushInt(1).push("tf");
+    a.pushInt(6);
+    Var(a, "_root").push("createTextField").op(op::kCallMethod).op(op::kPop);
+    Var(a, "tf").push("border").pushBool(true).op(op::kSetMember);
+    SetNumber(a, "tf", "borderColor", 0xFF0000);
+    Var(a, "tf").push("background").pushBool(true).op(op::kSetMember);
+    SetNumber(a, "tf", "backgroundColor", 0x00FF00);
+    SetString(a, "tf", "text", "a<b");
+    Member(a, "tf", "text").trace();
+    Member(a, "tf", "length").trace();
+    Var(a, "tf").op(op::kTypeOf).trace();
+    Member(a, "tf", "_x").trace();
+    Member(a, "tf", "type").trace();
+    Member(a, "tf", "borderColor").trace();
+    // Formats: the field's default, then one that changes its size.
+    a.push("f");
+    Method(a, "tf", "getTextFormat", {}).op(op::kSetVariable);
+    TraceFields(a, "f", {"font", "size", "color", "align", "bold"});
+    a.push("g").pushInt(0).push("TextFormat").op(op::kNewObject).op(op::kSetVariable);
+    SetNumber(a, "g", "size", 20);
+    Var(a, "g").pushInt(1);
+    Var(a, "tf").push("setTextFormat").op(op::kCallMethod).op(op::kPop);
+    a.push("f");
+    Method(a, "tf", "getTextFormat", {}).op(op::kSetVariable);
+    TraceFields(a, "f", {"font", "size"});
+    // An HTML field keeps its markup in htmlText and shows the text without it.
+    Var(a, "tf").push("html").pushBool(true).op(op::kSetMember);
+    SetString(a, "tf", "htmlText", "<p>x &amp; y</p>");
+    Member(a, "tf", "text").trace();
+    // The text field is found by name, and goes with removeTextField.
+    Actions remove;
+    Method(remove, "tf", "removeTextField", {}).op(op::kPop);
+    const auto l = Load({DoActionTag(a.bytes()), ShowFrameTag(), DoActionTag(remove.bytes()), ShowFrameTag()}, 8);
+    movie::Engine& player = *l->player;
+    player.gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"a<b", "3", "object", "10", "dynamic", "16711680",
+                                                   "Times New Roman,12,0,left,false", "Times New Roman,20", "x & y"}));
+    EXPECT_EQ(PixelAt(player, 10, 15), kRed) << "the left line";
+    EXPECT_EQ(PixelAt(player, 70, 15), kRed) << "the right line lies just outside the bounds";
+    EXPECT_EQ(PixelAt(player, 40, 5), kRed);
+    EXPECT_EQ(PixelAt(player, 40, 25), kRed);
+    EXPECT_EQ(PixelAt(player, 69, 22), kGreen) << "the background";
+    EXPECT_EQ(PixelAt(player, 71, 15), kWhite);
+    EXPECT_EQ(PixelAt(player, 40, 27), kWhite);
+    player.gotoFrame(1);
+    EXPECT_EQ(PixelAt(player, 10, 15), kWhite);
+}
+
+// Two sprites: 10 shows red over the stage, 11 a blue 20 x 10 px rectangle; placed as "a" and
+// (at 40, 20 px) "m".
+std::vector<std::vector<uint8_t>> RedAndBlue() {
+    PlaceFields a{1, uint16_t{10}};
+    a.name = "a";
+    PlaceFields m{2, uint16_t{11}, false, std::pair{800, 400}};
+    m.name = "m";
+    return {RectShapeTag(1, 2000, 1000, 255, 0, 0), RectShapeTag(2, 400, 200, 0, 0, 255),
+            DefineSpriteTag(10, 1, {PlaceObject2Tag({1, uint16_t{1}}), ShowFrameTag()}),
+            DefineSpriteTag(11, 1, {PlaceObject2Tag({1, uint16_t{2}}), ShowFrameTag()}), PlaceObject2Tag(a),
+            PlaceObject2Tag(m)};
+}
+
+TEST(ScriptDisplay, SetMaskShowsTheMaskedClipOnlyWhereTheMaskLies) {
+    auto tags = RedAndBlue();
+    Actions set;
+    Var(set, "m").pushInt(1);
+    Var(set, "a").push("setMask").op(op::kCallMethod).op(op::kPop);
+    tags.push_back(DoActionTag(set.bytes()));
+    tags.push_back(ShowFrameTag());
+    Actions unset;
+    unset.pushNull().pushInt(1);
+    Var(unset, "a").push("setMask").op(op::kCallMethod).op(op::kPop);
+    tags.push_back(DoActionTag(unset.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    movie::Engine& player = *l->player;
+    player.gotoFrame(0);
+    // The mask covers x 40..60, y 20..30, and is not drawn itself.
+    EXPECT_EQ(PixelAt(player, 45, 25), kRed);
+    EXPECT_EQ(PixelAt(player, 59, 29), kRed);
+    EXPECT_EQ(PixelAt(player, 61, 25), kWhite);
+    EXPECT_EQ(PixelAt(player, 10, 10), kWhite);
+    player.gotoFrame(1);
+    EXPECT_EQ(PixelAt(player, 10, 10), kRed) << "no mask: all of it";
+    EXPECT_EQ(PixelAt(player, 45, 25), kBlue) << "the old mask draws again";
+}
+
+TEST(ScriptDisplay, AScrollRectShowsPartOfTheClipFromItsCorner) {
+    // A sprite of red at x 0..20 and blue at x 20..40 (10 px high), placed at (10, 10) as "s".
+    PlaceFields s{1, uint16_t{10}, false, std::pair{200, 200}};
+    s.name = "s";
+    PlaceFields blue{2, uint16_t{2}, false, std::pair{400, 0}};
+    Actions a;
+    // s.scrollRect = new flash.geom.Rectangle(15, 0, 10, 10): x 15..25 of the sprite.
+    Var(a, "s").push("scrollRect");
+    a.push(10.0).push(10.0).push(0.0).push(15.0).pushInt(4);
+    Var(a, "flash").push("geom").op(op::kGetMember).push("Rectangle").op(op::kNewMethod);
+    a.op(op::kSetMember);
+    Member(a, "s", "_width").trace();
+    Var(a, "s").push("scrollRect").op(op::kGetMember).trace();
+    const auto l = Load({RectShapeTag(1, 400, 200, 255, 0, 0), RectShapeTag(2, 400, 200, 0, 0, 255),
+                         DefineSpriteTag(10, 1, {PlaceObject2Tag({1, uint16_t{1}}), PlaceObject2Tag(blue), ShowFrameTag()}),
+                         PlaceObject2Tag(s), DoActionTag(a.bytes()), ShowFrameTag()});
+    movie::Engine& player = *l->player;
+    player.gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"10", "(x=15, y=0, w=10, h=10)"}));
+    EXPECT_EQ(PixelAt(player, 12, 15), kRed) << "sprite x 17";
+    EXPECT_EQ(PixelAt(player, 17, 15), kBlue) << "sprite x 22";
+    EXPECT_EQ(PixelAt(player, 21, 15), kWhite) << "cut at the rectangle's width";
+    EXPECT_EQ(PixelAt(player, 15, 21), kWhite) << "and its height";
+}
+
+}  // namespace
