@@ -123,6 +123,10 @@ public:
     // (`concatenated`) to the stage.
     virtual bool matrixOf(uint32_t, bool, double (&)[6]) { return false; }
     virtual void setMatrix(uint32_t, const double (&)[6]) {}
+    // Display properties reached by name ("blendMode", "cacheAsBitmap"); false when the clip
+    // has no such property.
+    virtual bool getDisplayProperty(uint32_t, std::string_view, Value&) { return false; }
+    virtual void setDisplayProperty(uint32_t, std::string_view, const Value&) {}
     // setMask: `mask` (0: none) masks the clip and draws only as its mask.
     virtual void setMask(uint32_t, uint32_t) {}
     // scrollRect {x, y, width, height} in pixels; false when it has none. Null sets none.

@@ -373,7 +373,14 @@ uint32_t ScriptHost::clipAtDepth(uint32_t parent, int depth) {
     int32_t key = 0;
     if (p == nullptr || !DepthKey(depth, key)) return 0;
     auto it = p->displayList.find(key);
-    return it != p->displayList.end() && it->second.sprite() != nullptr ? it->second.sprite()->handle : 0;
+    if (it == p->displayList.end() || it->second.character == nullptr) return 0;
+    if (const TimelineInstance* sprite = it->second.sprite()) return sprite->handle;
+    if (const DisplayObject::EditTextState* text = it->second.editText(); text != nullptr && text->record) {
+        return text->record->handle;
+    }
+    // What scripts cannot reach (a shape, static text, a bitmap) answers with its parent, as
+    // in the reference players.
+    return parent;
 }
 
 int ScriptHost::nextHighestDepth(uint32_t parent) {
@@ -659,6 +666,52 @@ void ScriptHost::setMatrix(uint32_t clip, const double (&m)[6]) {
     t->object->scriptTransform.reset();  // read back from the matrix from now on
 }
 
+namespace {
+
+// Blend modes by the file's numbers from 1.
+constexpr const char* kBlendModes[] = {"normal", "layer", "multiply", "screen", "lighten", "darken", "difference",
+                                       "add", "subtract", "invert", "alpha", "erase", "overlay", "hardlight"};
+
+}  // namespace
+
+bool ScriptHost::getDisplayProperty(uint32_t clip, std::string_view name, avm1::Value& out) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return false;
+    const DisplayObject& o = *t->object;
+    if (name == "blendMode") {
+        out = avm1::Value::String(kBlendModes[o.blendMode >= 1 && o.blendMode <= 14 ? o.blendMode - 1 : 0]);
+    } else if (name == "cacheAsBitmap") {
+        out = avm1::Value::Bool(o.cacheAsBitmap || !o.filters.empty());
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void ScriptHost::setDisplayProperty(uint32_t clip, std::string_view name, const avm1::Value& value) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    DisplayObject& o = *t->object;
+    avm1::Machine& m = engine_.machine();
+    if (name == "cacheAsBitmap") {
+        o.cacheAsBitmap = m.toBoolean(value);
+    } else if (name == "blendMode") {
+        // A name, exactly; a number by the file's numbering (its low byte); nothing is normal;
+        // anything else leaves the mode.
+        if (value.isUndefined() || value.type() == avm1::Type::kNull) {
+            o.blendMode = 0;
+        } else if (value.type() == avm1::Type::kNumber) {
+            const double n = value.number();
+            const int mode = std::isfinite(n) ? (avm1::ToInt32(n) & 0xFF) : 0;
+            if (mode >= 1 && mode <= 14) o.blendMode = static_cast<uint8_t>(mode);
+        } else if (value.type() == avm1::Type::kString) {
+            for (uint8_t i = 0; i < 14; ++i) {
+                if (value.string() == kBlendModes[i]) o.blendMode = static_cast<uint8_t>(i + 1);
+            }
+        }
+    }
+}
+
 void ScriptHost::setMask(uint32_t clip, uint32_t mask) {
     TimelineInstance* t = engine_.timeline(clip);
     if (t == nullptr || t->object == nullptr) return;
@@ -807,13 +860,15 @@ bool ScriptHost::setTextField(uint32_t handle, std::string_view name, const avm1
         const swf::Color c = ColorOf(std::isfinite(n) ? n : 0);
         (name == "borderColor" ? f->borderColor : name == "backgroundColor" ? f->backgroundColor : f->color) = c;
     } else if (name == "autoSize") {
-        // true is "left", false "none"; an unknown name leaves it.
+        // true is "left", false "none"; else the name, in any case, and what names no mode is
+        // "none".
+        f->autoSizeMode = 0;
         if (value.type() == avm1::Type::kBool) {
             f->autoSizeMode = flag ? 1 : 0;
         } else {
             const std::string mode = m.toString(value);
             for (uint8_t i = 0; i < 4; ++i) {
-                if (mode == kAutoSize[i]) f->autoSizeMode = i;
+                if (base::SameNoCase(mode, kAutoSize[i])) f->autoSizeMode = i;
             }
         }
         f->autoSize = f->autoSizeMode != 0;
@@ -907,7 +962,8 @@ bool ScriptHost::textFormat(uint32_t handle, avm1::TextFormatFields& out) {
     out.leading = f.leading / 20.0;
     out.blockIndent = 0;
     out.bullet = false;
-    out.kerning = false;
+    // A field from the movie's file kerns; one a script made does not.
+    out.kerning = o->characterId != 0;
     out.letterSpacing = 0;
     return true;
 }

@@ -651,7 +651,29 @@ Value SetClipScrollRect(Machine& m, const Value& self, std::vector<Value>& args)
     return Value();
 }
 
+template <const char* Name>
+Value GetDisplay(Machine& m, const Value& self, std::vector<Value>&) {
+    Value out;
+    if (self.type() == Type::kClip && m.host().exists(self.clip()) && m.host().getDisplayProperty(self.clip(), Name, out)) {
+        return out;
+    }
+    return Value();
+}
+
+template <const char* Name>
+Value SetDisplay(Machine& m, const Value& self, std::vector<Value>& args) {
+    if (self.type() == Type::kClip && m.host().exists(self.clip())) {
+        m.host().setDisplayProperty(self.clip(), Name, Argument(args, 0));
+    }
+    return Value();
+}
+
+constexpr char kBlendMode[] = "blendMode";
+constexpr char kCacheAsBitmap[] = "cacheAsBitmap";
+
 constexpr NativeAccessor kClipAccessors[] = {{"transform", ClipTransform, SetClipTransform},
+                                             {"blendMode", GetDisplay<kBlendMode>, SetDisplay<kBlendMode>},
+                                             {"cacheAsBitmap", GetDisplay<kCacheAsBitmap>, SetDisplay<kCacheAsBitmap>},
                                              {"scrollRect", ClipScrollRect, SetClipScrollRect}};
 
 }  // namespace
