@@ -24,6 +24,7 @@ enum ClipProperty : int {
 // The scripts' depth of the timeline's depth 0: timeline depth d is script depth d - 16384.
 inline constexpr int kTimelineDepthBase = -16384;
 inline constexpr int kMaxScriptDepth = 2130690044;  // past it, clips are not made or moved
+inline constexpr int kMaxRemovableDepth = 2130690031;  // past it, clips are not removed
 // Properties reached by name only.
 inline constexpr int kPropOpaqueBackground = 64;
 // The index of a property by its name ("_x" ...), without regard to case, or -1.
@@ -39,7 +40,7 @@ struct DrawingCall {
 };
 
 // What a handle names.
-enum class ClipKind : uint8_t { kMovieClip, kTextField };
+enum class ClipKind : uint8_t { kMovieClip, kTextField, kButton };
 
 // A text format's fields; none: not given (a TextFormat's null).
 struct TextFormatFields {

@@ -188,7 +188,7 @@ void Machine::startFrame() {
 void Machine::traceRoots(Tracer& tracer) {
     const Builtins& b = builtins_;
     for (ObjectHandle h : {b.global, b.object, b.function, b.array, b.string, b.number, b.boolean, b.date, b.movieClip,
-                           b.error, b.broadcaster, b.xmlNode, b.xml, b.textField, b.textFormat,
+                           b.error, b.broadcaster, b.xmlNode, b.xml, b.textField, b.textFormat, b.button,
                            b.point, b.matrix, b.rectangle, b.colorTransform, b.transform, b.flashPackage}) {
         tracer.object(h);
     }
@@ -858,7 +858,11 @@ bool Machine::implements(ObjectHandle proto, const Value& constructor, int depth
 ObjectHandle Machine::clipPrototype(uint32_t clip) const {
     const ObjectHandle own = host_.clipPrototype(clip);
     if (own && heap_.get(own) != nullptr) return own;
-    return host_.kindOf(clip) == ClipKind::kTextField ? builtins_.textField : builtins_.movieClip;
+    switch (host_.kindOf(clip)) {
+        case ClipKind::kTextField: return builtins_.textField;
+        case ClipKind::kButton: return builtins_.button;
+        default: return builtins_.movieClip;
+    }
 }
 
 void Machine::registerClass(const std::string& linkage, const Value& constructor) {

@@ -77,7 +77,7 @@ uint32_t ScriptHost::child(uint32_t clip, std::string_view name) {
     const bool exact = caseSensitive();
     for (const auto& [depth, object] : t->displayList) {
         if (!(exact ? object.name == name : base::SameNoCase(object.name, name)) || object.character == nullptr) continue;
-        if (object.sprite() != nullptr && object.character->kind() == Character::Kind::kSprite) return object.sprite()->handle;
+        if (object.sprite() != nullptr) return object.sprite()->handle;  // a sprite's or a button's
         if (const DisplayObject::EditTextState* text = object.editText(); text != nullptr && text->record) {
             return text->record->handle;
         }
@@ -349,8 +349,9 @@ uint32_t ScriptHost::duplicateClip(uint32_t clip, std::string_view name, int dep
 bool ScriptHost::removeClip(uint32_t clip) {
     TimelineInstance* t = engine_.timeline(clip);
     int depth = 0;
-    // Only clips at script depths go: those of the timeline must be moved there first.
-    if (t == nullptr || !depthOf(clip, depth) || depth < 0) return false;
+    // Only clips at script depths go (those of the timeline must be moved there first), and
+    // not those at the very top of them.
+    if (t == nullptr || !depthOf(clip, depth) || depth < 0 || depth > avm1::kMaxRemovableDepth) return false;
     return engine_.removeClip(*t);
 }
 
@@ -755,7 +756,13 @@ void ScriptHost::setScrollRect(uint32_t clip, const double* rect) {
 }
 
 avm1::ClipKind ScriptHost::kindOf(uint32_t clip) {
-    return textFieldOf(clip) != nullptr ? avm1::ClipKind::kTextField : avm1::ClipKind::kMovieClip;
+    if (textFieldOf(clip) != nullptr) return avm1::ClipKind::kTextField;
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t != nullptr && t->object != nullptr && t->object->character != nullptr &&
+        t->object->character->kind() == Character::Kind::kButton) {
+        return avm1::ClipKind::kButton;
+    }
+    return avm1::ClipKind::kMovieClip;
 }
 
 bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Value& out) {

@@ -101,7 +101,7 @@ bool TypeOf(Activation& a, const swf::Action&) {
     if (v.type() == Type::kBool) type = "boolean";
     if (v.type() == Type::kNumber) type = "number";
     if (v.type() == Type::kString) type = "string";
-    if (v.type() == Type::kClip) type = a.host.kindOf(v.clip()) == ClipKind::kTextField ? "object" : "movieclip";
+    if (v.type() == Type::kClip) type = a.host.kindOf(v.clip()) == ClipKind::kMovieClip ? "movieclip" : "object";
     if (v.type() == Type::kObject) type = a.machine.isFunction(v) ? "function" : "object";
     a.push(Value::String(type));
     return true;

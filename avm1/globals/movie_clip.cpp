@@ -32,8 +32,11 @@ Value StepFrame(Machine& m, const Value& self, std::vector<Value>&) {
 template <bool AndPlay>
 Value GotoAnd(Machine& m, const Value& self, std::vector<Value>& args) {
     if (const uint32_t c = ClipOf(m, self)) {
+        // An object names its frame by its string: a label, or a number.
+        Value frame = Argument(args, 0);
+        if (frame.type() == Type::kObject) frame = Value::String(m.toString(frame));
         Activation on(m, c);
-        on.gotoFrameValue(Argument(args, 0), AndPlay, 0);
+        on.gotoFrameValue(frame, AndPlay, 0);
     }
     return Value();
 }

@@ -168,7 +168,7 @@ Value RemoveTextField(Machine& m, const Value& self, std::vector<Value>&) {
 
 Value GetDepth(Machine& m, const Value& self, std::vector<Value>&) {
     int depth = 0;
-    const uint32_t f = FieldOf(m, self);
+    const uint32_t f = self.type() == Type::kClip && m.host().exists(self.clip()) ? self.clip() : 0;
     return f != 0 && m.host().depthOf(f, depth) ? Value::Number(depth) : Value();
 }
 
@@ -203,9 +203,24 @@ constexpr NativeMember kClipMethods[] = {
     {"createTextField", CreateTextField},
 };
 
+Value ConstructButton(Machine&, const Value& self, std::vector<Value>&) { return self; }
+
+// Button: its depth; its other properties are the clip properties every display object has.
+constexpr NativeMember kButtonMethods[] = {
+    {"getDepth", GetDepth},
+};
+
+void InstallButtonClass(Machine& m, Builtins& b) {
+    DefineClass(m, "Button", ConstructButton, b.button, kButtonMethods);
+    Object* proto = m.heap().get(b.button);
+    proto->set("enabled", Value::Bool(true), attribute::kDontEnum);
+    proto->set("useHandCursor", Value::Bool(true), attribute::kDontEnum);
+}
+
 }  // namespace
 
 void InstallTextField(Machine& m, Builtins& b) {
+    InstallButtonClass(m, b);
     DefineClass(m, "TextField", ConstructField, b.textField, kFieldMethods);
     DefineAccessors(m, b.textField, std::make_index_sequence<std::size(kProperties)>());
     DefineClass(m, "TextFormat", ConstructFormat, b.textFormat, {});
