@@ -44,6 +44,7 @@ void Engine::restart() {
     queued_.clear();
     initDone_.clear();
     ticks_ = 0;
+    nextInstanceName_ = 1;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
     if (const auto& limits = definition_.scriptLimits(); limits && limits->maxRecursionDepth > 0) {
         machine_->setMaxCallDepth(limits->maxRecursionDepth);
@@ -514,6 +515,10 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
         ApplyPlacement(object, kept);
     } else {
         ApplyPlacement(object, c);
+    }
+    // What scripts can reach is never nameless: the players call it "instance" and a number.
+    if (!modify && object.name.empty() && (object.sprite() != nullptr || object.editText() != nullptr)) {
+        object.name = "instance" + std::to_string(nextInstanceName_++);
     }
     if (!modify && object.character != nullptr && object.character->kind() == Character::Kind::kEditText) {
         const EditTextDefinition& field = object.character->edit();

@@ -146,6 +146,7 @@ private:
     // expired reference, pruned after the step.
     std::unordered_map<uint32_t, std::weak_ptr<TimelineInstance>> instances_;
     uint32_t nextHandle_ = 1;
+    uint32_t nextInstanceName_ = 1;  // "instance1" ...: what unnamed placed objects are called
     size_t objects_ = 0;  // on every display list together
     uint64_t bitmapBudget_ = kMaxBitmapBytes;
     bool objectsReported_ = false, nestingReported_ = false;
