@@ -81,6 +81,9 @@ uint32_t ScriptHost::child(uint32_t clip, std::string_view name) {
         if (const DisplayObject::EditTextState* text = object.editText(); text != nullptr && text->record) {
             return text->record->handle;
         }
+        // A named object scripts cannot reach (a shape, static text, a bitmap) answers with its
+        // parent, as in the reference players.
+        return clip;
     }
     return 0;
 }
@@ -92,7 +95,7 @@ bool ScriptHost::getVariable(uint32_t clip, std::string_view name, avm1::Value& 
     if (t == nullptr) return false;
     auto it = t->variables.find(key(name));
     if (it == t->variables.end()) return false;
-    out = it->second;
+    out = it->second.value;
     return true;
 }
 
@@ -102,14 +105,29 @@ void ScriptHost::setVariable(uint32_t clip, std::string_view name, const avm1::V
     std::string k = key(name);
     auto it = t->variables.find(k);
     if (it != t->variables.end()) {
-        it->second = value;
+        it->second.value = value;
     } else if (t->variables.size() < avm1::kMaxVariablesPerClip) {
-        t->variables.emplace(std::move(k), value);
+        t->variables.emplace(std::move(k), TimelineInstance::Variable{value, std::string(name), t->nextSerial++});
     } else if (!variablesReported_) {
         variablesReported_ = true;
         engine_.log("ActionScript: a timeline holds " + std::to_string(avm1::kMaxVariablesPerClip) +
                     " variables (kMaxVariablesPerClip): no more are made");
     }
+}
+
+std::vector<std::string> ScriptHost::variableNames(uint32_t clip) {
+    std::vector<std::string> names;
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return names;
+    // The variables newest first, then the named objects of its display list from the top.
+    std::vector<const TimelineInstance::Variable*> order;
+    for (const auto& [k, v] : t->variables) order.push_back(&v);
+    std::sort(order.begin(), order.end(), [](const auto* a, const auto* b) { return a->serial > b->serial; });
+    for (const auto* v : order) names.push_back(v->name);
+    for (auto it = t->displayList.rbegin(); it != t->displayList.rend(); ++it) {
+        if (!it->second.name.empty() && it->second.character != nullptr) names.push_back(it->second.name);
+    }
+    return names;
 }
 
 bool ScriptHost::deleteVariable(uint32_t clip, std::string_view name) {
@@ -282,7 +300,7 @@ double ScriptHost::timer() { return engine_.scriptTimerMs(); }
 
 void ScriptHost::traceValues(avm1::Tracer& tracer) {
     engine_.forEachTimeline([&](const TimelineInstance& t) {
-        for (const auto& [name, value] : t.variables) tracer.value(value);
+        for (const auto& [name, variable] : t.variables) tracer.value(variable.value);
         tracer.object(t.prototype);
     });
 }

@@ -27,6 +27,7 @@ public:
     bool getVariable(uint32_t clip, std::string_view name, avm1::Value& out) override;
     void setVariable(uint32_t clip, std::string_view name, const avm1::Value& value) override;
     bool deleteVariable(uint32_t clip, std::string_view name) override;
+    std::vector<std::string> variableNames(uint32_t clip) override;
     avm1::Value getProperty(uint32_t clip, int property) override;
     void setProperty(uint32_t clip, int property, const avm1::Value& value) override;
     void play(uint32_t clip) override;

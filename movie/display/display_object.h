@@ -42,7 +42,15 @@ struct TimelineInstance {
     int nesting = 0;
     bool playing = true;
     bool initialized = false;  // its first frame has run and its load event come
-    std::map<std::string, avm1::Value> variables;
+    // By key (the name, without case before version 7): the value, the name as first set, and
+    // when it was made, for for-in's order.
+    struct Variable {
+        avm1::Value value;
+        std::string name;
+        uint64_t serial = 0;
+    };
+    std::map<std::string, Variable> variables;
+    uint64_t nextSerial = 0;
     avm1::ObjectHandle prototype;  // a registered class's, or none: MovieClip's
     // What its scripts drew, below its display list; null until they draw.
     std::shared_ptr<Drawing> drawing;
