@@ -43,6 +43,7 @@ void Engine::restart() {
     constructs_.clear();
     queued_.clear();
     initDone_.clear();
+    unloading_.clear();
     ticks_ = 0;
     nextInstanceName_ = 1;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
@@ -80,7 +81,9 @@ void Engine::forEachTimeline(const std::function<void(const TimelineInstance&)>&
 
 TimelineInstance* Engine::timeline(uint32_t handle) const {
     auto it = instances_.find(handle);
-    return it == instances_.end() ? nullptr : it->second.lock().get();
+    TimelineInstance* t = it == instances_.end() ? nullptr : it->second.lock().get();
+    // A removed clip is gone for scripts, but for its own unload handlers.
+    return t != nullptr && (!t->removed || handle == unloadingNow_) ? t : nullptr;
 }
 
 std::weak_ptr<TimelineInstance> Engine::weakTimeline(uint32_t handle) const {
@@ -112,7 +115,7 @@ void Engine::tick() {
     // A step never starts another: the copy can be scratch kept between steps.
     order_.assign(execution_.begin(), execution_.end());
     for (uint32_t handle : order_) {
-        if (TimelineInstance* t = timeline(handle)) runClipFrame(*t);
+        if (TimelineInstance* t = timeline(handle); t != nullptr && !t->removed) runClipFrame(*t);
     }
     runScripts();
     // Intervals and timeouts whose time has come, by the frame clock, after the frame's scripts.
@@ -121,6 +124,8 @@ void Engine::tick() {
     --scriptsRunning_;
     runScripts();
     if (TimelineInstance* root = root_.sprite()) showBoundText(*root);
+    // What was removed has had its unload handlers run: it goes now.
+    unloading_.clear();
     // Timelines that left the display during the step go from the tables.
     execution_.erase(std::remove_if(execution_.begin(), execution_.end(),
                                     [&](uint32_t h) {
@@ -150,6 +155,32 @@ void Engine::runClipFrame(TimelineInstance& t) {
     }
     // The onLoad method comes after the first frame's scripts, which may be what define it.
     if (first) queued_.push_back({handle, nullptr, "onLoad"});
+}
+
+std::map<int32_t, DisplayObject>::iterator Engine::removeObject(std::map<int32_t, DisplayObject>& list,
+                                                                std::map<int32_t, DisplayObject>::iterator it) {
+    discard(it->second);
+    if (TimelineInstance* sprite = it->second.sprite()) {
+        queueUnload(*sprite);
+        // Kept aside, at a new address its timeline points to, until the step ends.
+        DisplayObject& kept = unloading_.emplace_back(std::move(it->second));
+        kept.sprite()->object = &kept;
+    }
+    return list.erase(it);
+}
+
+void Engine::queueUnload(TimelineInstance& t) {
+    if (t.removed) return;
+    t.removed = true;
+    for (auto& [depth, child] : t.displayList) {
+        if (TimelineInstance* sprite = child.sprite()) queueUnload(*sprite);
+    }
+    if (t.object != nullptr && t.object->clipActions) {
+        for (const ClipAction& a : *t.object->clipActions) {
+            if ((a.events & clip_event::kUnload) != 0) queued_.push_back({t.handle, &a.code, nullptr, true});
+        }
+    }
+    queued_.push_back({t.handle, nullptr, "onUnload", true});
 }
 
 void Engine::queueClipEvent(TimelineInstance& t, uint32_t event) {
@@ -186,6 +217,7 @@ void Engine::runScripts() {
         const QueuedScript s = from.front();
         from.pop_front();
         if (machine_->budgetSpent()) continue;  // the machine said so once; the rest are dropped
+        unloadingNow_ = s.unload ? s.clip : 0;
         const TimelineInstance* t = timeline(s.clip);
         if (t == nullptr) continue;
         if (s.code != nullptr) {
@@ -196,6 +228,7 @@ void Engine::runScripts() {
             machine_->constructClip(s.clip, classOf(*t->object), avm1::Value());
         }
     }
+    unloadingNow_ = 0;
     --scriptsRunning_;
 }
 
@@ -223,10 +256,7 @@ TimelineInstance* Engine::makeClip(TimelineInstance& parent, int32_t depth, cons
         }
         return nullptr;
     }
-    if (existing != parent.displayList.end()) {
-        discard(existing->second);
-        parent.displayList.erase(existing);
-    }
+    if (existing != parent.displayList.end()) removeObject(parent.displayList, existing);
     ++objects_;
     DisplayObject& object = parent.displayList[depth];
     object.characterId = id;
@@ -263,10 +293,7 @@ TimelineInstance* Engine::makeTextField(TimelineInstance& parent, int32_t depth,
         }
         return nullptr;
     }
-    if (existing != parent.displayList.end()) {
-        discard(existing->second);
-        parent.displayList.erase(existing);
-    }
+    if (existing != parent.displayList.end()) removeObject(parent.displayList, existing);
     ++objects_;
     // The reference players' field: Times New Roman at 12 px in black, one line, selectable.
     EditTextDefinition field;
@@ -339,9 +366,7 @@ bool Engine::removeClip(TimelineInstance& clip) {
     int32_t key = 0;
     if (displayLocked() || !keyOf(clip, key)) return false;
     TimelineInstance& parent = *clip.parent;
-    auto it = parent.displayList.find(key);
-    discard(it->second);
-    parent.displayList.erase(it);
+    removeObject(parent.displayList, parent.displayList.find(key));
     return true;
 }
 
@@ -433,8 +458,7 @@ void Engine::seek(TimelineInstance& t, int frame) {
         if (stays) {
             ++it;
         } else {
-            discard(it->second);
-            it = t.displayList.erase(it);
+            it = removeObject(t.displayList, it);
         }
     }
     t.frame = frame;
@@ -451,10 +475,7 @@ void Engine::seek(TimelineInstance& t, int frame) {
 
 void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) {
     if (c.remove) {
-        if (auto it = t.displayList.find(c.depth); it != t.displayList.end()) {
-            discard(it->second);
-            t.displayList.erase(it);
-        }
+        if (auto it = t.displayList.find(c.depth); it != t.displayList.end()) removeObject(t.displayList, it);
         return;
     }
     auto existing = t.displayList.find(c.depth);

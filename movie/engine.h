@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -131,6 +132,12 @@ private:
     void startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline);
     // Gives a text field on `parent`'s list the record scripts reach it by.
     void startTextRecord(TimelineInstance& parent, DisplayObject& field);
+    // Takes the object at `it` off `list`: its subtree's unload events are queued (the deepest
+    // first) and the object is kept aside until the step's scripts have run them. Returns the
+    // next position.
+    std::map<int32_t, DisplayObject>::iterator removeObject(std::map<int32_t, DisplayObject>& list,
+                                                            std::map<int32_t, DisplayObject>::iterator it);
+    void queueUnload(TimelineInstance& t);
     // An object leaves a display list, with the objects of its subtree.
     void discard(const DisplayObject& object) { objects_ -= CountObjects(object); }
     // An object's timeline goes, with what its display lists held; the object stays.
@@ -159,7 +166,9 @@ private:
         uint32_t clip;
         const std::vector<uint8_t>* code = nullptr;
         const char* method = nullptr;
+        bool unload = false;  // an unload handler: it runs on its clip although the clip is gone
     };
+    uint32_t unloadingNow_ = 0;  // the removed clip whose unload handler runs
     // The class registered for the sprite a clip shows, or undefined.
     avm1::Value classOf(const DisplayObject& object) const;
     // Scripts that run while the engine walks a display list must not change it.
@@ -169,6 +178,8 @@ private:
     Character emptySprite_{SpriteDefinition{Timeline{{Frame{}}}}};
     // Init actions and initialize events go first, construct events next, then the rest.
     std::deque<QueuedScript> urgent_, constructs_, queued_;
+    // Objects removed during the step whose unload handlers are still to run.
+    std::list<DisplayObject> unloading_;
     std::set<uint16_t> initDone_;
     ScriptHost host_{*this};
     std::unique_ptr<avm1::Machine> machine_;

@@ -42,6 +42,7 @@ struct TimelineInstance {
     int nesting = 0;
     bool playing = true;
     bool initialized = false;  // its first frame has run and its load event come
+    bool removed = false;      // off the display, kept only until its unload handlers have run
     // By key (the name, without case before version 7): the value, the name as first set, and
     // when it was made, for for-in's order.
     struct Variable {

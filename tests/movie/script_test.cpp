@@ -623,3 +623,37 @@ TEST(Scripts, CloneSpriteRefusesDepthsPastTheHighest) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Scripts, RemovedClipsRunTheirUnloadHandlersDeepestFirstAndAreGoneAfter) {
+    // Sprite 11 (a child with an unload handler) inside sprite 10 ("kid", with an unload
+    // handler and an onUnload method); frame 2 removes the kid before its script runs.
+    Place child{1, 11};
+    child.name = "inner";
+    child.clipActions = {{movie::clip_event::kUnload, Actions().push("inner unload").trace().bytes()}};
+    Place kid{1, 10};
+    kid.name = "kid";
+    kid.clipActions = {{movie::clip_event::kUnload, Actions().push("kid unload ").push("_name").op(op::kGetVariable)
+                                                        .op(op::kAdd2).trace().bytes()}};
+    Actions method;
+    method.push("kid").op(op::kGetVariable).push("onUnload");
+    method.defineFunction("", {}, Actions().push("kid onUnload").trace());
+    method.op(op::kSetMember);
+    std::vector<std::vector<uint8_t>> tags = {
+        DefineSpriteTag(11, 1, {ShowFrameTag()}),
+        DefineSpriteTag(10, 1, {PlaceObject2Tag(child), ShowFrameTag()}),
+        PlaceObject2Tag(kid),
+        DoActionTag(method.bytes()),
+        ShowFrameTag(),
+        RemoveObject2Tag(1),
+        DoActionTag(Actions().push("frame 2").trace().bytes()),
+        ShowFrameTag(),
+        DoActionTag(Actions().push("kid").op(op::kGetVariable).op(op::kTypeOf).trace().bytes()),
+        ShowFrameTag()};
+    const auto l = Load(tags, 6);
+    l->player->gotoFrame(2);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"inner unload", "kid unload kid", "kid onUnload", "frame 2", "undefined"}));
+}
+
+}  // namespace
