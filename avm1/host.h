@@ -124,6 +124,8 @@ public:
     // (`concatenated`) to the stage.
     virtual bool matrixOf(uint32_t, bool, double (&)[6]) { return false; }
     virtual void setMatrix(uint32_t, const double (&)[6]) {}
+    // The stage's size in pixels, as Stage.width and Stage.height give it.
+    virtual void stageSize(double&, double&) {}
     // Display properties reached by name ("blendMode", "cacheAsBitmap"); false when the clip
     // has no such property.
     virtual bool getDisplayProperty(uint32_t, std::string_view, Value&) { return false; }

@@ -693,6 +693,11 @@ constexpr const char* kBlendModes[] = {"normal", "layer", "multiply", "screen", 
 
 }  // namespace
 
+void ScriptHost::stageSize(double& width, double& height) {
+    width = engine_.stageWidth();
+    height = engine_.stageHeight();
+}
+
 bool ScriptHost::getDisplayProperty(uint32_t clip, std::string_view name, avm1::Value& out) {
     const TimelineInstance* t = engine_.timeline(clip);
     if (t == nullptr || t->object == nullptr) return false;

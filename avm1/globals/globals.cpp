@@ -69,6 +69,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallColor(m, b);
     InstallTextField(m, b);
     InstallGeom(m, b);
+    InstallStage(m, b);
     InstallXml(m, b);
 }
 

@@ -142,3 +142,35 @@ TEST(ScriptDisplay, AScrollRectShowsPartOfTheClipFromItsCorner) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScriptDisplay, StageKeyMouseAndSelectionAnswerWithoutInput) {
+    Actions a;
+    Member(a, "Stage", "width").trace();
+    Member(a, "Stage", "height").trace();
+    SetString(a, "Stage", "scaleMode", "NOSCALE");
+    Member(a, "Stage", "scaleMode").trace();
+    SetString(a, "Stage", "scaleMode", "nonsense");
+    Member(a, "Stage", "scaleMode").trace();
+    SetString(a, "Stage", "align", "br");
+    Member(a, "Stage", "align").trace();
+    a.push(static_cast<double>(37));
+    a.pushInt(1);
+    Var(a, "Key").push("isDown").op(op::kCallMethod).trace();
+    Member(a, "Key", "LEFT").trace();
+    // Listeners are kept as the broadcaster keeps them.
+    a.push("o").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    Var(a, "o").pushInt(1);
+    Var(a, "Stage").push("addListener").op(op::kCallMethod).op(op::kPop);
+    Var(a, "Stage").push("_listeners").op(op::kGetMember).push("length").op(op::kGetMember).trace();
+    a.pushNull().pushInt(1);
+    Var(a, "Selection").push("setFocus").op(op::kCallMethod).trace();
+    Method(a, "Selection", "getFocus", {}).trace();
+    const auto l = Load({DoActionTag(a.bytes()), ShowFrameTag()}, 8);
+    l->player->gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"100", "50", "noScale", "showAll", "RB", "false", "37", "1", "true",
+                                                   "null"}));
+}
+
+}  // namespace
