@@ -192,6 +192,8 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
         case avm1::kPropXScale:
         case avm1::kPropYScale:
         case avm1::kPropRotation:
+        case avm1::kPropWidth:
+        case avm1::kPropHeight:
         case avm1::kPropAlpha: o.transformedByScript = true; break;
         default: break;
     }
@@ -218,6 +220,17 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
                 recompose = true;
             }
             break;
+        case avm1::kPropWidth:
+        case avm1::kPropHeight: {
+            // The scale along the axis that gives the contents that size; an empty clip keeps it.
+            swf::Rect local;
+            if (!number || !engine_.localBounds(o, local)) break;
+            const double extent = property == avm1::kPropWidth ? local.xMax - local.xMin : local.yMax - local.yMin;
+            if (extent <= 0) break;
+            (property == avm1::kPropWidth ? parts.xscale : parts.yscale) = n * 20 / extent;
+            recompose = true;
+            break;
+        }
         case avm1::kPropAlpha:
             if (number) o.colorTransform.mulA = static_cast<int16_t>(std::clamp(n * 256 / 100, -32768.0, 32767.0));
             break;
