@@ -11,6 +11,7 @@
 
 #include "avm1/heap.h"
 #include "avm1/value.h"
+#include "swf/filters.h"
 #include "swf/records.h"
 
 namespace avm1 {
@@ -124,6 +125,9 @@ public:
     // (`concatenated`) to the stage.
     virtual bool matrixOf(uint32_t, bool, double (&)[6]) { return false; }
     virtual void setMatrix(uint32_t, const double (&)[6]) {}
+    // The clip's filters, and new ones from a script.
+    virtual std::vector<swf::Filter> filtersOf(uint32_t) { return {}; }
+    virtual void setFilters(uint32_t, std::vector<swf::Filter>) {}
     // The stage's size in pixels, as Stage.width and Stage.height give it.
     virtual void stageSize(double&, double&) {}
     // Display properties reached by name ("blendMode", "cacheAsBitmap"); false when the clip

@@ -706,6 +706,19 @@ constexpr const char* kBlendModes[] = {"normal", "layer", "multiply", "screen", 
 
 }  // namespace
 
+std::vector<swf::Filter> ScriptHost::filtersOf(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr && t->object != nullptr ? t->object->filters : std::vector<swf::Filter>();
+}
+
+void ScriptHost::setFilters(uint32_t clip, std::vector<swf::Filter> filters) {
+    TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    constexpr size_t kMaxFilters = 64;  // more draw nothing more a user could see
+    if (filters.size() > kMaxFilters) filters.resize(kMaxFilters);
+    t->object->filters = std::move(filters);
+}
+
 void ScriptHost::stageSize(double& width, double& height) {
     width = engine_.stageWidth();
     height = engine_.stageHeight();

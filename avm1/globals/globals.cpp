@@ -70,6 +70,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallTextField(m, b);
     InstallGeom(m, b);
     InstallStage(m, b);
+    InstallFilters(m, b);
     InstallXml(m, b);
 }
 

@@ -48,6 +48,7 @@ void InstallColor(Machine& m, Builtins& b);
 void InstallTextField(Machine& m, Builtins& b);
 void InstallGeom(Machine& m, Builtins& b);
 void InstallStage(Machine& m, Builtins& b);
+void InstallFilters(Machine& m, Builtins& b);
 void InstallXml(Machine& m, Builtins& b);
 
 // The argument at `i`, undefined past the last.

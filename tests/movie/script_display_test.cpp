@@ -174,3 +174,48 @@ TEST(ScriptDisplay, StageKeyMouseAndSelectionAnswerWithoutInput) {
 }
 
 }  // namespace
+
+namespace {
+
+// name = new flash.filters.<cls>(numbers...)
+Actions& NewFilter(Actions& a, const std::string& name, const std::string& cls, std::vector<double> args) {
+    a.push(name);
+    for (auto it = args.rbegin(); it != args.rend(); ++it) a.push(*it);
+    a.pushInt(static_cast<int>(args.size()));
+    Var(a, "flash").push("filters").op(op::kGetMember).push(cls).op(op::kNewMethod);
+    return a.op(op::kSetVariable);
+}
+
+TEST(ScriptDisplay, FiltersSetByScriptDrawAndReadBackAsNewObjects) {
+    // A blur of 8 px on the red 20 x 10 px rectangle of "m" at (40, 20): its edge spreads.
+    auto tags = RedAndBlue();
+    tags.erase(tags.begin() + 4);  // no red clip over the stage: the blue rectangle alone
+    Actions a;
+    NewFilter(a, "b", "BlurFilter", {8, 8, 1});
+    NewFilter(a, "d", "DropShadowFilter", {});
+    Var(a, "m").push("filters");
+    Var(a, "d");
+    Var(a, "b");
+    a.push("not a filter").pushInt(3).op(op::kInitArray).op(op::kSetMember);
+    Var(a, "m").push("filters").op(op::kGetMember).push("length").op(op::kGetMember).trace();
+    // Read back: new objects with the fields given, the defaults for the rest.
+    Var(a, "m").push("filters").op(op::kGetMember).push("0").op(op::kGetMember).push("blurX").op(op::kGetMember).trace();
+    Var(a, "m").push("filters").op(op::kGetMember).push("1").op(op::kGetMember).push("angle").op(op::kGetMember).trace();
+    Var(a, "m").push("filters").op(op::kGetMember).push("0").op(op::kGetMember);
+    Var(a, "b").op(op::kEquals2).trace();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    movie::Engine& player = *l->player;
+    player.gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"2", "8", "45", "false"}));
+    // Outside the rectangle the blur leaves some blue over the white; inside, near the edge,
+    // some white shows through.
+    const uint32_t outside = PixelAt(player, 38, 25), inside = PixelAt(player, 41, 25);
+    EXPECT_LT((outside >> 16) & 0xFF, 255u) << "blue spreads past the left edge";
+    EXPECT_GT((inside >> 16) & 0xFF, 0u) << "and the edge softens inside";
+    EXPECT_EQ(PixelAt(player, 50, 25), kBlue) << "the middle stays";
+    EXPECT_EQ(PixelAt(player, 20, 25), kWhite) << "far away stays white";
+}
+
+}  // namespace
