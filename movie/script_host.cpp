@@ -714,8 +714,7 @@ std::vector<swf::Filter> ScriptHost::filtersOf(uint32_t clip) {
 void ScriptHost::setFilters(uint32_t clip, std::vector<swf::Filter> filters) {
     TimelineInstance* t = engine_.timeline(clip);
     if (t == nullptr || t->object == nullptr) return;
-    constexpr size_t kMaxFilters = 64;  // more draw nothing more a user could see
-    if (filters.size() > kMaxFilters) filters.resize(kMaxFilters);
+    if (filters.size() > kMaxScriptFilters) filters.resize(kMaxScriptFilters);
     t->object->filters = std::move(filters);
 }
 
@@ -889,8 +888,13 @@ bool ScriptHost::setTextField(uint32_t handle, std::string_view name, const avm1
     if (name == "scroll" || name == "hscroll") return true;  // every line shows from the first
     if (name == "text" || name == "htmlText") {
         const std::string text = m.toString(value);
-        const bool html = o->character->edit().html;
-        state.text = html && name == "text" ? EscapeHtml(text) : text;
+        const EditTextDefinition& f = o->character->edit();
+        state.text = f.html && name == "text" ? EscapeHtml(text) : text;
+        // A field bound to a variable shows the variable: the variable takes the text.
+        const TimelineInstance* record = engine_.timeline(handle);
+        if (!f.variable.empty() && record != nullptr && record->parent != nullptr) {
+            m.writeVariable(record->parent->handle, f.variable, avm1::Value::String(state.text));
+        }
         fitText(*o);
         return true;
     }

@@ -23,6 +23,9 @@ namespace movie {
 
 struct DisplayObject;
 
+// The filters a script may give one object; the rest are dropped (each is a pass over a layer).
+inline constexpr size_t kMaxScriptFilters = 64;
+
 // Where scripts' depths start in a display list's keys: script depth d is key d + 16384, so
 // the timeline's depths (1 to 65535) keep their numbers as keys.
 inline constexpr int32_t kScriptDepthOffset = 16384;
