@@ -248,25 +248,35 @@ TimelineInstance* Engine::makeClip(TimelineInstance& parent, int32_t depth, cons
         }
         return nullptr;
     }
-    auto existing = parent.displayList.find(depth);
-    if (existing == parent.displayList.end() && objects_ >= kMaxDisplayObjects) {
-        if (!objectsReported_) {
-            objectsReported_ = true;
-            log("the display holds " + std::to_string(kMaxDisplayObjects) + " objects (kMaxDisplayObjects): no more are placed");
-        }
-        return nullptr;
-    }
-    if (existing != parent.displayList.end()) removeObject(parent.displayList, existing);
-    ++objects_;
-    DisplayObject& object = parent.displayList[depth];
+    DisplayObject* slot = scriptSlot(parent, depth);
+    if (slot == nullptr) return nullptr;
+    DisplayObject& object = *slot;
     object.characterId = id;
     object.character = sprite;
     object.name = std::move(name);
-    object.scripted = true;
-    object.placedFrame = parent.frame;
     object.content = std::make_shared<TimelineInstance>();
     startInstance(*object.sprite(), &parent, &object, &sprite->timeline());
     return object.sprite();
+}
+
+bool Engine::admitObject() {
+    if (objects_ < kMaxDisplayObjects) return true;
+    if (!objectsReported_) {
+        objectsReported_ = true;
+        log("the display holds " + std::to_string(kMaxDisplayObjects) + " objects (kMaxDisplayObjects): no more are placed");
+    }
+    return false;
+}
+
+DisplayObject* Engine::scriptSlot(TimelineInstance& parent, int32_t depth) {
+    auto existing = parent.displayList.find(depth);
+    if (existing == parent.displayList.end() && !admitObject()) return nullptr;
+    if (existing != parent.displayList.end()) removeObject(parent.displayList, existing);
+    ++objects_;
+    DisplayObject& object = parent.displayList[depth];
+    object.scripted = true;
+    object.placedFrame = parent.frame;
+    return &object;
 }
 
 void Engine::startTextRecord(TimelineInstance& parent, DisplayObject& field) {
@@ -285,25 +295,15 @@ void Engine::startTextRecord(TimelineInstance& parent, DisplayObject& field) {
 
 TimelineInstance* Engine::makeTextField(TimelineInstance& parent, int32_t depth, std::string name, const swf::Rect& bounds) {
     if (displayLocked() || parent.timeline == nullptr) return nullptr;
-    auto existing = parent.displayList.find(depth);
-    if (existing == parent.displayList.end() && objects_ >= kMaxDisplayObjects) {
-        if (!objectsReported_) {
-            objectsReported_ = true;
-            log("the display holds " + std::to_string(kMaxDisplayObjects) + " objects (kMaxDisplayObjects): no more are placed");
-        }
-        return nullptr;
-    }
-    if (existing != parent.displayList.end()) removeObject(parent.displayList, existing);
-    ++objects_;
+    DisplayObject* slot = scriptSlot(parent, depth);
+    if (slot == nullptr) return nullptr;
     // The reference players' field: Times New Roman at 12 px in black, one line, selectable.
     EditTextDefinition field;
     field.bounds = {0, std::max(bounds.xMax - bounds.xMin, 0), 0, std::max(bounds.yMax - bounds.yMin, 0)};
     field.fontName = "Times New Roman";
     field.readOnly = true;
-    DisplayObject& object = parent.displayList[depth];
+    DisplayObject& object = *slot;
     object.name = std::move(name);
-    object.scripted = true;
-    object.placedFrame = parent.frame;
     object.matrix.translateX = bounds.xMin;
     object.matrix.translateY = bounds.yMin;
     DisplayObject::EditTextState state;
@@ -489,14 +489,7 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
     }
     if (existing == t.displayList.end()) {
         // Sprites that place themselves, or many of each other, would grow without end.
-        if (objects_ >= kMaxDisplayObjects) {
-            if (!objectsReported_) {
-                objectsReported_ = true;
-                log("the display holds " + std::to_string(kMaxDisplayObjects) +
-                    " objects (kMaxDisplayObjects): no more are placed");
-            }
-            return;
-        }
+        if (!admitObject()) return;
         ++objects_;
     }
     DisplayObject& object = modify ? existing->second : t.displayList[c.depth];

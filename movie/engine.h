@@ -130,6 +130,11 @@ private:
     // `placedFrame`: the frame the placement belongs to, when not the timeline's current one.
     void apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame = -1);
     void startInstance(TimelineInstance& t, TimelineInstance* parent, DisplayObject* object, const Timeline* timeline);
+    // Whether the display may hold one more object; says once when it may not.
+    bool admitObject();
+    // A fresh object at `depth` of `parent`'s list for a script, replacing what is there;
+    // null when the display is full.
+    DisplayObject* scriptSlot(TimelineInstance& parent, int32_t depth);
     // Gives a text field on `parent`'s list the record scripts reach it by.
     void startTextRecord(TimelineInstance& parent, DisplayObject& field);
     // Takes the object at `it` off `list`: its subtree's unload events are queued (the deepest
