@@ -77,11 +77,15 @@ bool LooselyEqual(Activation& a, Value x, Value b) {
             if (bRefFirst) b = a.machine.toPrimitive(b);
             continue;
         }
-        // Version 5 compares two objects by their primitives: new Number(1) == new Number(1).
+        // Version 5 compares two objects by what valueOf gives them when both give primitives:
+        // new Number(1) == new Number(1), but two plain objects are still two objects.
         if (xRefFirst && bRefFirst && a.version() <= 5 && round == 0 && x.type() == Type::kObject &&
             b.type() == Type::kObject && x.object() != b.object()) {
-            x = a.machine.toPrimitive(x);
-            b = a.machine.toPrimitive(b);
+            const Value vx = a.machine.callMethod(x, "valueOf", {}), vb = a.machine.callMethod(b, "valueOf", {});
+            const auto primitive = [](const Value& v) { return v.type() != Type::kObject && v.type() != Type::kClip; };
+            if (!primitive(vx) || !primitive(vb)) return false;
+            x = vx;
+            b = vb;
             continue;
         }
         const bool xNullish = x.isNullish(), bNullish = b.isNullish();

@@ -380,8 +380,12 @@ TEST(Avm1Quirks, GlobalsWithoutArgumentsOctalStringsAndBoxedEquality) {
     b.push("a").push(1.0).pushInt(1).push("Number").op(op::kNewObject).op(op::kSetVariable);
     b.push("b").push(1.0).pushInt(1).push("Number").op(op::kNewObject).op(op::kSetVariable);
     b.push("a").op(op::kGetVariable).push("b").op(op::kGetVariable).op(op::kEquals2).trace();
-    EXPECT_EQ(RunLines(b, 5), (Lines{"true"}));
-    EXPECT_EQ(RunLines(b, 6), (Lines{"false"}));
+    // Two plain objects: valueOf gives each itself, so they stay two objects.
+    b.push("c").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    b.push("d").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    b.push("c").op(op::kGetVariable).push("d").op(op::kGetVariable).op(op::kEquals2).trace();
+    EXPECT_EQ(RunLines(b, 5), (Lines{"true", "false"}));
+    EXPECT_EQ(RunLines(b, 6), (Lines{"false", "false"}));
 }
 
 // A dotted read goes on to the next scope link when the last name is missing on the first
