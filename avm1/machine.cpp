@@ -891,13 +891,16 @@ void Machine::runMethod(uint32_t clip, std::string_view name) {
     }
 }
 
+void Machine::adoptClass(uint32_t clip, const Value& constructor) {
+    if (!host_.exists(clip) || !isFunction(constructor)) return;
+    const Value proto = getMember(constructor, "prototype");
+    host_.setClipPrototype(clip, proto.type() == Type::kObject ? proto.object() : ObjectHandle{});
+}
+
 void Machine::constructClip(uint32_t clip, const Value& constructor, const Value& initObject) {
     if (!host_.exists(clip)) return;
     const Value self = Value::Clip(clip);
-    if (isFunction(constructor)) {
-        const Value proto = getMember(constructor, "prototype");
-        host_.setClipPrototype(clip, proto.type() == Type::kObject ? proto.object() : ObjectHandle{});
-    }
+    adoptClass(clip, constructor);
     if (initObject.type() == Type::kObject) {
         if (const Object* o = heap_.get(initObject.object())) {
             const std::vector<Property> props = o->properties();

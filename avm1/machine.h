@@ -165,6 +165,8 @@ public:
     void runMethod(uint32_t clip, std::string_view name);
     // Makes a new clip an instance of its class: its prototype, the init object's
     // properties, then the constructor run on it.
+    // Gives the clip the constructor's prototype, as constructClip does first.
+    void adoptClass(uint32_t clip, const Value& constructor);
     void constructClip(uint32_t clip, const Value& constructor, const Value& initObject);
 
     // setInterval and setTimeout.

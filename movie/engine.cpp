@@ -188,6 +188,13 @@ void Engine::queueClipEvent(TimelineInstance& t, uint32_t event) {
     // Each event is its own pass over the handlers: a handler of initialize and construct
     // runs once for each. Initialize events go first, construct events after every pending
     // initialize, then the rest in order.
+    // An exported sprite's clip takes its registered class's prototype before its construct
+    // handlers run, and the constructor after them; the class is looked up when they run, so
+    // one registered by the frame's init actions counts.
+    const bool exported = (event & clip_event::kConstruct) != 0 && t.object->character != nullptr &&
+                          t.object->character->kind() == Character::Kind::kSprite &&
+                          definition_.exportName(t.object->characterId) != nullptr;
+    if (exported) constructs_.push_back({t.handle, nullptr, nullptr, false, true});
     if (t.object->clipActions) {
         for (const uint32_t one : {clip_event::kInitialize, clip_event::kConstruct, event & ~(clip_event::kInitialize | clip_event::kConstruct)}) {
             if ((event & one) == 0) continue;
@@ -199,9 +206,7 @@ void Engine::queueClipEvent(TimelineInstance& t, uint32_t event) {
     }
     // Then the clip's method for the event, when it has one by the time it runs.
     if ((event & clip_event::kEnterFrame) != 0) queued_.push_back({t.handle, nullptr, "onEnterFrame"});
-    if ((event & clip_event::kConstruct) != 0 && classOf(*t.object).type() == avm1::Type::kObject) {
-        constructs_.push_back({t.handle, nullptr, nullptr});
-    }
+    if (exported) constructs_.push_back({t.handle, nullptr, nullptr});
 }
 
 avm1::Value Engine::classOf(const DisplayObject& object) const {
@@ -224,6 +229,8 @@ void Engine::runScripts() {
             machine_->run(*s.code, s.clip);
         } else if (s.method != nullptr) {
             machine_->runMethod(s.clip, s.method);
+        } else if (t->object != nullptr && s.prototypeOnly) {
+            machine_->adoptClass(s.clip, classOf(*t->object));
         } else if (t->object != nullptr) {
             machine_->constructClip(s.clip, classOf(*t->object), avm1::Value());
         }

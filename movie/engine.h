@@ -172,6 +172,7 @@ private:
         const std::vector<uint8_t>* code = nullptr;
         const char* method = nullptr;
         bool unload = false;  // an unload handler: it runs on its clip although the clip is gone
+        bool prototypeOnly = false;  // gives the clip its class's prototype, without constructing
     };
     uint32_t unloadingNow_ = 0;  // the removed clip whose unload handler runs
     // The class registered for the sprite a clip shows, or undefined.

@@ -657,3 +657,27 @@ TEST(Scripts, RemovedClipsRunTheirUnloadHandlersDeepestFirstAndAreGoneAfter) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Scripts, APlacedClipOfARegisteredClassHasItsPrototypeInConstructHandlersAndIsConstructedAfter) {
+    // Sprite 10 exported as "custom"; its init actions register Custom, whose prototype has
+    // `prop`; the placed clip's construct handler reads it before the constructor runs.
+    Actions ctor;
+    ctor.push("ctor ").push("this").op(op::kGetVariable).push("prop").op(op::kGetMember).op(op::kAdd2).trace();
+    Actions init;
+    init.defineFunction("Custom", {}, ctor);
+    Clip(init, "Custom").push("prototype").op(op::kGetMember).push("prop").push("from class").op(op::kSetMember);
+    init.push("Custom").op(op::kGetVariable).push("custom").pushInt(2).push("Object").op(op::kGetVariable);
+    init.push("registerClass").op(op::kCallMethod).op(op::kPop);
+    Place clip{1, 10};
+    clip.clipActions = {{movie::clip_event::kConstruct, Actions().push("construct ").push("this").op(op::kGetVariable)
+                                                            .push("prop").op(op::kGetMember).op(op::kAdd2).trace().bytes()}};
+    const auto l = Load({DefineSpriteTag(10, 1, {ShowFrameTag()}), ExportAssetsTag(10, "custom"), DoInitActionTag(10, init.bytes()),
+                         PlaceObject2Tag(clip), ShowFrameTag()},
+                        7);
+    l->player->gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"construct from class", "ctor from class"}));
+}
+
+}  // namespace
