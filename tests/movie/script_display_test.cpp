@@ -219,3 +219,57 @@ TEST(ScriptDisplay, FiltersSetByScriptDrawAndReadBackAsNewObjects) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScriptDisplay, AutoSizedFieldsTakeTheSizeOfTheirText) {
+    // createTextField("tf", 1, 10, 5, 60, 20) in the embedded font "Boxes", whose "I" is one
+    // em wide: 12 px at size 12. With autoSize "left" the field keeps only its 2 px padding on
+    // each side around its text and grows from its left edge.
+    Actions a;
+    a.push(20.0).push(60.0).push(5.0).push(10.0).pushInt(1).push("tf").pushInt(6);
+    Var(a, "_root").push("createTextField").op(op::kCallMethod).op(op::kPop);
+    Var(a, "tf").push("embedFonts").pushBool(true).op(op::kSetMember);
+    a.push(12.0).push("Boxes").pushInt(2).push("TextFormat").op(op::kNewObject).pushInt(1);
+    Var(a, "tf").push("setTextFormat").op(op::kCallMethod).op(op::kPop);
+    SetString(a, "tf", "autoSize", "LEFT");
+    Member(a, "tf", "autoSize").trace();
+    Member(a, "tf", "_width").trace();
+    SetString(a, "tf", "text", "II");
+    Member(a, "tf", "textWidth").trace();
+    Member(a, "tf", "_width").trace();
+    Member(a, "tf", "_x").trace();
+    // "none" keeps the size it has.
+    SetString(a, "tf", "autoSize", "none");
+    SetString(a, "tf", "text", "IIII");
+    Member(a, "tf", "_width").trace();
+    const auto l = Load({DefineFont3Tag(1, "Boxes", {{'I', 0, 10240, -16384, 0, 20480}}, 16384, 4096),
+                         DoActionTag(a.bytes()), ShowFrameTag()},
+                        8);
+    l->player->gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"left", "4", "24", "28", "10", "28"}));
+}
+
+TEST(ScriptDisplay, ShapesAnswerForTheirParentAndForInListsNamedObjectsFromTheTop) {
+    // A named shape at depth 1, the named sprites "a" (1 -> 2) and "m" above it.
+    PlaceFields shape{3, uint16_t{1}};
+    shape.name = "box";
+    auto tags = RedAndBlue();
+    tags.push_back(PlaceObject2Tag(shape));
+    Actions a;
+    a.push("v").push(1.0).op(op::kSetVariable);
+    a.push(-16381.0).pushInt(1);
+    Var(a, "_root").push("getInstanceAtDepth").op(op::kCallMethod).trace();
+    Var(a, "box").trace();
+    // for (k in _root) trace(k)
+    Var(a, "_root").op(op::kEnumerate2);
+    a.label("loop").op(op::kPushDuplicate).pushNull().op(op::kEquals2).branchIf("done");
+    a.trace().jump("loop").label("done").op(op::kPop);
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    l->player->gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"_level0", "_level0", "v", "box", "m", "a"}));
+}
+
+}  // namespace
