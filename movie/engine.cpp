@@ -44,6 +44,7 @@ void Engine::restart() {
     queued_.clear();
     initDone_.clear();
     unloading_.clear();
+    replaced_.clear();
     ticks_ = 0;
     nextInstanceName_ = 1;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
@@ -126,6 +127,7 @@ void Engine::tick() {
     if (TimelineInstance* root = root_.sprite()) showBoundText(*root);
     // What was removed has had its unload handlers run: it goes now.
     unloading_.clear();
+    replaced_.clear();
     // Timelines that left the display during the step go from the tables.
     execution_.erase(std::remove_if(execution_.begin(), execution_.end(),
                                     [&](uint32_t h) {
@@ -512,6 +514,12 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
         object.character = character;
         object.placedFrame = placedFrame < 0 ? t.frame : placedFrame;
         discardChildren(object);
+        // A sprite replaced in place unloads as a removed one does; its timeline is kept until
+        // its handlers (and those of its children kept aside) have run.
+        if (auto* old = std::get_if<std::shared_ptr<TimelineInstance>>(&object.content); old != nullptr && *old) {
+            queueUnload(**old);
+            replaced_.push_back(std::move(*old));
+        }
         object.content = std::monostate();
         if (character != nullptr &&
             (character->kind() == Character::Kind::kSprite || character->kind() == Character::Kind::kButton) &&

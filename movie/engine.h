@@ -186,6 +186,7 @@ private:
     std::deque<QueuedScript> urgent_, constructs_, queued_;
     // Objects removed during the step whose unload handlers are still to run.
     std::list<DisplayObject> unloading_;
+    std::vector<std::shared_ptr<TimelineInstance>> replaced_;  // timelines of sprites replaced in place
     std::set<uint16_t> initDone_;
     ScriptHost host_{*this};
     std::unique_ptr<avm1::Machine> machine_;

@@ -681,3 +681,25 @@ TEST(Scripts, APlacedClipOfARegisteredClassHasItsPrototypeInConstructHandlersAnd
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Scripts, ASpriteReplacedInPlaceUnloadsAndItsChildrenKeepTheirPaths) {
+    // Frame 2 moves depth 1 onto another sprite: the old one and its child unload, the child
+    // still knowing its path.
+    Place child{1, 11};
+    child.name = "inner";
+    child.clipActions = {{movie::clip_event::kUnload, Actions().push("this").op(op::kGetVariable).trace().bytes()}};
+    Place kid{1, 10};
+    kid.name = "kid";
+    kid.clipActions = {{movie::clip_event::kUnload, Actions().push("kid unload").trace().bytes()}};
+    Place swap{1, 12, true};
+    const auto l = Load({DefineSpriteTag(11, 1, {ShowFrameTag()}), DefineSpriteTag(12, 1, {ShowFrameTag()}),
+                         DefineSpriteTag(10, 1, {PlaceObject2Tag(child), ShowFrameTag()}), PlaceObject2Tag(kid), ShowFrameTag(),
+                         PlaceObject2Tag(swap), DoActionTag(Actions().push("frame 2").trace().bytes()), ShowFrameTag()},
+                        6);
+    l->player->gotoFrame(1);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"_level0.kid.inner", "kid unload", "frame 2"}));
+}
+
+}  // namespace
