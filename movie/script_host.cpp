@@ -819,16 +819,16 @@ bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Valu
     if (o == nullptr) return false;
     const EditTextDefinition& f = o->character->edit();
     const DisplayObject::EditTextState& state = *o->editText();
-    const std::string plain = f.html ? PlainOfHtml(state.text) : state.text;
+    const auto plain = [&] { return f.html ? PlainOfHtml(state.text) : state.text; };
     avm1::Machine& m = engine_.machine();
     if (name == "text") {
-        out = Value::String(plain);
+        out = Value::String(plain());
     } else if (name == "htmlText") {
-        out = Value::String(f.html ? state.text : plain);
+        out = Value::String(f.html ? state.text : plain());
     } else if (name == "html") {
         out = Value::Bool(f.html);
     } else if (name == "length") {
-        out = Value::Number(static_cast<double>(base::DecodeText(plain, engine_.definition().version() >= 6).size()));
+        out = Value::Number(static_cast<double>(base::DecodeText(plain(), engine_.definition().version() >= 6).size()));
     } else if (name == "border") {
         out = Value::Bool(f.border);
     } else if (name == "background") {

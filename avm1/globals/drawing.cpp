@@ -11,10 +11,6 @@ namespace avm1 {
 
 namespace {
 
-uint32_t ClipOf(Machine& m, const Value& self) {
-    return self.type() == Type::kClip && m.host().exists(self.clip()) ? self.clip() : 0;
-}
-
 void Draw(Machine& m, const Value& self, const DrawingCall& call) {
     if (const uint32_t c = ClipOf(m, self)) m.host().draw(c, call);
 }

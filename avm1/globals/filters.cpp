@@ -205,8 +205,8 @@ Value ConstructBase(Machine&, const Value& self, std::vector<Value>&) { return s
 // array's filter objects and skips anything else.
 Value GetFilters(Machine& m, const Value& self, std::vector<Value>&) {
     std::vector<Value> out;
-    if (self.type() == Type::kClip && m.host().exists(self.clip())) {
-        for (const swf::Filter& f : m.host().filtersOf(self.clip())) {
+    if (const uint32_t c = ClipOf(m, self)) {
+        for (const swf::Filter& f : m.host().filtersOf(c)) {
             Value o = ObjectOf(m, f);
             if (!o.isUndefined()) out.push_back(std::move(o));
         }
@@ -215,7 +215,8 @@ Value GetFilters(Machine& m, const Value& self, std::vector<Value>&) {
 }
 
 Value SetFilters(Machine& m, const Value& self, std::vector<Value>& args) {
-    if (self.type() != Type::kClip || !m.host().exists(self.clip())) return Value();
+    const uint32_t c = ClipOf(m, self);
+    if (c == 0) return Value();
     std::vector<swf::Filter> filters;
     if (const std::vector<Value>* given = args.empty() ? nullptr : m.elementsOf(args[0])) {
         const std::vector<Value> copy = *given;  // reading fields may run scripts
@@ -224,7 +225,7 @@ Value SetFilters(Machine& m, const Value& self, std::vector<Value>& args) {
             if (FilterOf(m, v, f)) filters.push_back(std::move(f));
         }
     }
-    m.host().setFilters(self.clip(), std::move(filters));
+    m.host().setFilters(c, std::move(filters));
     return Value();
 }
 

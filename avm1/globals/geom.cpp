@@ -542,7 +542,7 @@ constexpr const char* kClipField = "__transformClip";
 
 uint32_t TransformClip(Machine& m, const Value& self) {
     const Value c = m.getMember(self, kClipField);
-    return c.type() == Type::kClip && m.host().exists(c.clip()) ? c.clip() : 0;
+    return ClipOf(m, c);
 }
 
 Value ConstructTransform(Machine& m, const Value& self, std::vector<Value>& args) {
@@ -612,7 +612,7 @@ constexpr NativeAccessor kTransformAccessors[] = {
 // MovieClip.transform: a new Transform of the clip at each read; a write copies another
 // Transform's matrix and colour transform onto the clip.
 Value ClipTransform(Machine& m, const Value& self, std::vector<Value>&) {
-    if (self.type() != Type::kClip || !m.host().exists(self.clip())) return Value();
+    if (ClipOf(m, self) == 0) return Value();
     const Value t = Make(m, m.builtins().transform);
     if (Object* o = SelfObject(m, t)) o->set(kClipField, self, attribute::kDontEnum);
     return t;
@@ -620,7 +620,7 @@ Value ClipTransform(Machine& m, const Value& self, std::vector<Value>&) {
 
 Value SetClipTransform(Machine& m, const Value& self, std::vector<Value>& args) {
     const Value from = Argument(args, 0);
-    if (self.type() != Type::kClip || !m.host().exists(self.clip())) return Value();
+    if (ClipOf(m, self) == 0) return Value();
     const uint32_t source = from.type() == Type::kObject ? TransformClip(m, from) : 0;
     if (source == 0) return Value();
     double t[6];
@@ -634,12 +634,12 @@ Value SetClipTransform(Machine& m, const Value& self, std::vector<Value>& args) 
 // object removes it.
 Value ClipScrollRect(Machine& m, const Value& self, std::vector<Value>&) {
     double r[4];
-    if (self.type() != Type::kClip || !m.host().exists(self.clip()) || !m.host().scrollRect(self.clip(), r)) return Value();
+    if (ClipOf(m, self) == 0 || !m.host().scrollRect(self.clip(), r)) return Value();
     return NewRectangle(m, r[0], r[1], r[2], r[3]);
 }
 
 Value SetClipScrollRect(Machine& m, const Value& self, std::vector<Value>& args) {
-    if (self.type() != Type::kClip || !m.host().exists(self.clip())) return Value();
+    if (ClipOf(m, self) == 0) return Value();
     const Value v = Argument(args, 0);
     if (v.type() != Type::kObject) {
         m.host().setScrollRect(self.clip(), nullptr);
@@ -654,17 +654,13 @@ Value SetClipScrollRect(Machine& m, const Value& self, std::vector<Value>& args)
 template <const char* Name>
 Value GetDisplay(Machine& m, const Value& self, std::vector<Value>&) {
     Value out;
-    if (self.type() == Type::kClip && m.host().exists(self.clip()) && m.host().getDisplayProperty(self.clip(), Name, out)) {
-        return out;
-    }
-    return Value();
+    const uint32_t c = ClipOf(m, self);
+    return c != 0 && m.host().getDisplayProperty(c, Name, out) ? out : Value();
 }
 
 template <const char* Name>
 Value SetDisplay(Machine& m, const Value& self, std::vector<Value>& args) {
-    if (self.type() == Type::kClip && m.host().exists(self.clip())) {
-        m.host().setDisplayProperty(self.clip(), Name, Argument(args, 0));
-    }
+    if (const uint32_t c = ClipOf(m, self)) m.host().setDisplayProperty(c, Name, Argument(args, 0));
     return Value();
 }
 

@@ -26,6 +26,10 @@ ObjectHandle DefineClass(Machine& m, std::string_view name, NativeFunction const
     return ctor;
 }
 
+uint32_t ClipOf(Machine& m, const Value& v) {
+    return v.type() == Type::kClip && m.host().exists(v.clip()) ? v.clip() : 0;
+}
+
 Value MakeFunction(Machine& m, FunctionBody body) {
     const ObjectHandle f = m.newObject(m.builtins().function);
     const ObjectHandle proto = m.newObject();

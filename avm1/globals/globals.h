@@ -53,6 +53,8 @@ void InstallXml(Machine& m, Builtins& b);
 
 // The argument at `i`, undefined past the last.
 inline Value Argument(const std::vector<Value>& args, size_t i) { return i < args.size() ? args[i] : Value(); }
+// The clip `v` is while it exists, or 0.
+uint32_t ClipOf(Machine& m, const Value& v);
 // The object `self` is, or null.
 Object* SelfObject(Machine& m, const Value& self);
 // A number argument as an integer for indexes and counts (NaN is 0).

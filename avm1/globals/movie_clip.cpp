@@ -9,10 +9,6 @@ namespace avm1 {
 
 namespace {
 
-uint32_t ClipOf(Machine& m, const Value& self) {
-    return self.type() == Type::kClip && m.host().exists(self.clip()) ? self.clip() : 0;
-}
-
 Value Stop(Machine& m, const Value& self, std::vector<Value>&) {
     if (const uint32_t c = ClipOf(m, self)) m.host().stop(c);
     return Value();

@@ -12,10 +12,8 @@ namespace avm1 {
 namespace {
 
 uint32_t FieldOf(Machine& m, const Value& self) {
-    return self.type() == Type::kClip && m.host().exists(self.clip()) &&
-                   m.host().kindOf(self.clip()) == ClipKind::kTextField
-               ? self.clip()
-               : 0;
+    const uint32_t c = ClipOf(m, self);
+    return c != 0 && m.host().kindOf(c) == ClipKind::kTextField ? c : 0;
 }
 
 // The properties the host answers for, in the order the reference players list them.
@@ -168,7 +166,7 @@ Value RemoveTextField(Machine& m, const Value& self, std::vector<Value>&) {
 
 Value GetDepth(Machine& m, const Value& self, std::vector<Value>&) {
     int depth = 0;
-    const uint32_t f = self.type() == Type::kClip && m.host().exists(self.clip()) ? self.clip() : 0;
+    const uint32_t f = ClipOf(m, self);
     return f != 0 && m.host().depthOf(f, depth) ? Value::Number(depth) : Value();
 }
 
@@ -186,7 +184,7 @@ constexpr NativeMember kFieldMethods[] = {
 // MovieClip.createTextField(name, depth, x, y, width, height): the field from version 8 on,
 // undefined before.
 Value CreateTextField(Machine& m, const Value& self, std::vector<Value>& args) {
-    const uint32_t c = self.type() == Type::kClip && m.host().exists(self.clip()) ? self.clip() : 0;
+    const uint32_t c = ClipOf(m, self);
     if (c == 0 || args.size() < 6) return Value();
     const std::string name = m.toString(args[0]);
     const int depth = ToInt32(m.toNumber(args[1]));
