@@ -129,8 +129,14 @@ bool Activation::special(std::string_view name, Value& out) {
         out = Value::Object(machine.builtins().global);
         return true;
     }
-    if (is("_root") || is("_level0")) {
-        out = Value::Clip(host.root());
+    if (is("_root")) {
+        out = Value::Clip(host.rootOf(target));
+        return true;
+    }
+    if (const int level = Machine::LevelNumber(name); level >= 0 && (version() < 7 || name.substr(0, 6) == "_level")) {
+        const uint32_t c = level == 0 ? host.root() : host.level(level);
+        if (c == 0) return false;
+        out = Value::Clip(c);
         return true;
     }
     return false;

@@ -149,6 +149,30 @@ public:
     virtual uint32_t createTextField(uint32_t, std::string_view, int, double, double, double, double) { return 0; }
     virtual bool textFormat(uint32_t, TextFormatFields&) { return false; }
     virtual void setTextFormat(uint32_t, const TextFormatFields&) {}
+
+    // --- files beside the movie: loadMovie, loadVariables, LoadVars, XML ---
+    // The bytes of `url` resolved against the movie's folder; false, with the reason, when it
+    // names the network or a place outside that folder, or cannot be read.
+    virtual bool readFile(std::string_view, std::string&, std::string& reason) {
+        reason = "no files here";
+        return false;
+    }
+    // Shows the movie in `bytes` where `clip` is (or, `clip` 0, on level `level`), what was
+    // there gone; returns the clip that shows it, or 0 when there is no such place. Bytes
+    // that hold no movie leave the clip empty. `loader`, an object, hears onLoadInit once the
+    // movie's first frame has run.
+    virtual uint32_t loadMovie(uint32_t, int, const std::string&, std::string_view, const Value&) { return 0; }
+    // Empties the clip, or takes level `level` away (`clip` 0).
+    virtual void unloadMovie(uint32_t, int) {}
+    // The clip of _levelN, or 0.
+    virtual uint32_t level(int) { return 0; }
+    // What _root is for scripts of `clip`: the root of its level, or the nearest clip above
+    // it (itself included) whose _lockroot is set.
+    virtual uint32_t rootOf(uint32_t) { return root(); }
+    // The size of the file of the movie the clip belongs to.
+    virtual double movieBytes(uint32_t) { return 0; }
+    // The clip's data event (onClipEvent(data), onData): its variables arrived.
+    virtual void dataLoaded(uint32_t) {}
 };
 
 }  // namespace avm1

@@ -211,6 +211,7 @@ void Machine::traceRoots(Tracer& tracer) {
         tracer.value(t.function);
         for (const Value& v : t.args) tracer.value(v);
     }
+    for (const LoadRequest& r : loads_) tracer.value(r.loader);
     host_.traceValues(tracer);
 }
 
@@ -615,7 +616,11 @@ Value Machine::getMember(const Value& object, std::string_view name) {
                     const uint32_t p = host_.parent(clip);
                     return p != 0 ? Value::Clip(p) : Value();
                 }
-                if (base::SameNoCase(name, "_root") || base::SameNoCase(name, "_level0")) return Value::Clip(host_.root());
+                if (base::SameNoCase(name, "_root")) return Value::Clip(host_.rootOf(clip));
+                if (const int level = LevelNumber(name); level >= 0) {
+                    const uint32_t c = level == 0 ? host_.root() : host_.level(level);
+                    return c != 0 ? Value::Clip(c) : Value();
+                }
                 if (base::SameNoCase(name, "_global") && version_ >= 6) return Value::Object(builtins_.global);
             }
             if (name == "opaqueBackground") return host_.getProperty(clip, kPropOpaqueBackground);
@@ -988,8 +993,10 @@ uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
         const std::string_view token = path.substr(i, j - i);
         i = j < path.size() ? j + 1 : j;
         if (token.empty()) continue;
-        if (base::SameNoCase(token, "_root") || base::SameNoCase(token, "_level0")) {
-            clip = host_.root();
+        if (base::SameNoCase(token, "_root")) {
+            clip = host_.rootOf(clip);
+        } else if (const int level = LevelNumber(token); level >= 0) {
+            clip = level == 0 ? host_.root() : host_.level(level);
         } else if (base::SameNoCase(token, "_parent")) {
             clip = host_.parent(clip);
         } else if (token == "this") {

@@ -39,6 +39,7 @@ inline constexpr size_t kMaxVariablesPerClip = 1u << 16;
 inline constexpr size_t kMaxArrayLength = 1u << 22;   // elements of one array
 inline constexpr size_t kMaxHeapObjects = 1u << 22;   // live objects of the heap
 inline constexpr size_t kMaxTimers = 1024;            // setInterval and setTimeout pending
+inline constexpr size_t kMaxPendingLoads = 256;       // loads asked for and not yet done
 inline constexpr int kRegisterCount = 4;              // the registers of code outside DefineFunction2
 
 // The prototypes and constructors the built-ins hang on, made when the machine starts.
@@ -181,6 +182,34 @@ public:
     uint32_t addTimer(Timer t);
     bool removeTimer(uint32_t id);
 
+    // Loads from files beside the movie: asked for by scripts, done between steps in the
+    // order asked, each with its events then.
+    struct LoadRequest {
+        enum class Kind : uint8_t {
+            kMovie,        // a movie into a clip or a level; `loader` a MovieClipLoader or undefined
+            kUnloadMovie,  // the clip emptied, or the level taken away
+            kVariables,    // name=value pairs onto a clip, then its data event
+            kData,         // the text to `loader`'s onData (LoadVars, XML)
+        };
+        Kind kind = Kind::kMovie;
+        uint32_t clip = 0;  // the target, or 0 for level `level`
+        int level = -1;
+        std::string url;
+        Value loader;
+    };
+    // False, with a log line, past kMaxPendingLoads.
+    bool requestLoad(LoadRequest request);
+    // getURL and GetURL2 as scripts ask, from the timeline `from`: a movie or variables into
+    // `target` (a clip, a path, or "_levelN"), the target emptied for an empty URL; a page
+    // for a browser window is logged and opens nothing.
+    void openUrl(uint32_t from, const std::string& url, const Value& target, bool intoTarget, bool variables);
+    // Does the loads asked for before this call; the host calls it between steps.
+    void completeLoads();
+    // name=value pairs joined by &, both escaped as unescape() reads them, onto `target`.
+    void decodeVariables(const Value& target, std::string_view text);
+    // _levelN's number for a name ("_level3"), or -1.
+    static int LevelNumber(std::string_view name);
+
 private:
     friend struct Activation;
     void makeBuiltins();
@@ -195,6 +224,7 @@ private:
 
     Host& host_;
     int version_;
+    std::vector<LoadRequest> loads_;
     int64_t instructions_ = kMaxInstructionsPerFrame;
     int64_t work_ = kMaxScriptWorkPerFrame;
     bool aborted_ = false;

@@ -115,6 +115,7 @@ bool MovieDefinition::load(const swf::SwfFile& file, std::string& error) {
     frameSize_ = file.frameSize;
     frameRate88_ = file.frameRate88;
     version_ = file.version;
+    fileBytes_ = file.fileBytes;
     swf::TagReader tags = file.tags();
     return readTimeline(tags, timeline_, 0, error);
 }

@@ -152,6 +152,8 @@ public:
     const swf::Rect& frameSize() const { return frameSize_; }
     uint16_t frameRate88() const { return frameRate88_; }
     uint8_t version() const { return version_; }
+    // The file's size as stored: what getBytesTotal reports.
+    size_t fileBytes() const { return fileBytes_; }
     // The FileAttributes tag's UseNetwork flag: a local movie that may reach the network.
     bool usesNetwork() const { return usesNetwork_; }
     // The movie's ScriptLimits tag, when it has one.
@@ -171,6 +173,7 @@ private:
     std::optional<swf::ScriptLimits> scriptLimits_;
     uint16_t frameRate88_ = 0;
     uint8_t version_ = 0;
+    size_t fileBytes_ = 0;
     bool usesNetwork_ = false;
     Timeline timeline_;
     std::map<uint16_t, std::unique_ptr<Character>> characters_;

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "base/file.h"
+#include "base/names.h"
 #include "movie/display/bounds.h"
 #include "movie/display/hit_test.h"
 #include "raster/composite.h"
@@ -15,11 +17,22 @@ Engine::~Engine() = default;
 
 bool Engine::loadFile(const char* path, std::string& error) {
     swf::SwfFile file;
-    return swf::LoadSwfFile(path, file, error) && load(file, error);
+    if (!swf::LoadSwfFile(path, file, error)) return false;
+    const std::string p = path;
+    const size_t slash = p.find_last_of("/\\");
+    folder_ = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
+    return loadDefinition(file, error);
 }
 
 bool Engine::load(const swf::SwfFile& file, std::string& error) {
+    folder_.reset();
+    return loadDefinition(file, error);
+}
+
+bool Engine::loadDefinition(const swf::SwfFile& file, std::string& error) {
     root_ = DisplayObject();  // its timelines point into the old definition
+    levels_.clear();
+    loaded_.clear();
     morphs_.clear();
     renderer_.movieChanged();
     host_.reset();
@@ -34,6 +47,8 @@ bool Engine::load(const swf::SwfFile& file, std::string& error) {
 
 void Engine::restart() {
     root_ = DisplayObject();
+    levels_.clear();
+    loadInits_.clear();
     objects_ = 0;
     objectsReported_ = false;
     nestingReported_ = false;
@@ -104,6 +119,7 @@ void Engine::startInstance(TimelineInstance& t, TimelineInstance* parent, Displa
     t.parent = parent;
     t.object = object;
     t.timeline = timeline;
+    t.movie = parent != nullptr ? parent->movie : &definition_;
     t.nesting = parent != nullptr ? parent->nesting + 1 : 0;
     const auto* shared = object != nullptr ? std::get_if<std::shared_ptr<TimelineInstance>>(&object->content) : nullptr;
     instances_[t.handle] = shared != nullptr ? std::weak_ptr<TimelineInstance>(*shared) : std::weak_ptr<TimelineInstance>();
@@ -118,13 +134,33 @@ void Engine::tick() {
     for (uint32_t handle : order_) {
         if (TimelineInstance* t = timeline(handle); t != nullptr && !t->removed) runClipFrame(*t);
     }
+    // A loaded movie whose first frame ran tells its loader, after every frame's scripts.
+    if (!loadInits_.empty()) {
+        for (uint32_t handle : order_) {
+            auto it = loadInits_.find(handle);
+            const TimelineInstance* t = timeline(handle);
+            if (it == loadInits_.end() || t == nullptr || !t->initialized) continue;
+            queued_.push_back({handle, nullptr, "onLoadInit", false, false, it->second});
+            loadInits_.erase(it);
+        }
+    }
     runScripts();
     // Intervals and timeouts whose time has come, by the frame clock, after the frame's scripts.
     ++scriptsRunning_;
     machine_->runTimers();
     --scriptsRunning_;
     runScripts();
+    // Loads asked for during the step, and the scripts their events queued.
+    ++scriptsRunning_;
+    machine_->completeLoads();
+    --scriptsRunning_;
+    runScripts();
     if (TimelineInstance* root = root_.sprite()) showBoundText(*root);
+    for (auto& [n, level] : levels_) {
+        if (TimelineInstance* t = level.sprite()) showBoundText(*t);
+    }
+    // Loaders whose clips went hear nothing more.
+    for (auto it = loadInits_.begin(); it != loadInits_.end();) it = timeline(it->first) ? std::next(it) : loadInits_.erase(it);
     // What was removed has had its unload handlers run: it goes now.
     unloading_.clear();
     replaced_.clear();
@@ -195,7 +231,7 @@ void Engine::queueClipEvent(TimelineInstance& t, uint32_t event) {
     // one registered by the frame's init actions counts.
     const bool exported = (event & clip_event::kConstruct) != 0 && t.object->character != nullptr &&
                           t.object->character->kind() == Character::Kind::kSprite &&
-                          definition_.exportName(t.object->characterId) != nullptr;
+                          t.parent != nullptr && movieOf(*t.parent).exportName(t.object->characterId) != nullptr;
     if (exported) constructs_.push_back({t.handle, nullptr, nullptr, false, true});
     if (t.object->clipActions) {
         for (const uint32_t one : {clip_event::kInitialize, clip_event::kConstruct, event & ~(clip_event::kInitialize | clip_event::kConstruct)}) {
@@ -213,7 +249,9 @@ void Engine::queueClipEvent(TimelineInstance& t, uint32_t event) {
 
 avm1::Value Engine::classOf(const DisplayObject& object) const {
     if (object.character == nullptr || object.character->kind() != Character::Kind::kSprite) return {};
-    const std::string* name = definition_.exportName(object.characterId);
+    const TimelineInstance* t = object.sprite();
+    if (t == nullptr || t->parent == nullptr) return {};
+    const std::string* name = movieOf(*t->parent).exportName(object.characterId);
     return name != nullptr ? machine_->registeredClass(*name) : avm1::Value();
 }
 
@@ -229,6 +267,8 @@ void Engine::runScripts() {
         if (t == nullptr) continue;
         if (s.code != nullptr) {
             machine_->run(*s.code, s.clip);
+        } else if (s.loader.type() == avm1::Type::kObject) {
+            machine_->callMethod(s.loader, "broadcastMessage", {avm1::Value::String(s.method), avm1::Value::Clip(s.clip)});
         } else if (s.method != nullptr) {
             machine_->runMethod(s.clip, s.method);
         } else if (t->object != nullptr && s.prototypeOnly) {
@@ -387,6 +427,8 @@ bool Engine::moveClip(TimelineInstance& clip, int32_t depth) {
     // Nodes move between keys without moving the objects they hold: pointers to them stay good.
     auto node = list.extract(key);
     node.mapped().scripted = true;
+    // A clip a script moved between depths is the script's: the timeline's moves leave it.
+    node.mapped().transformedByScript = true;
     if (auto other = list.extract(depth)) {
         other.key() = key;
         other.mapped().scripted = true;
@@ -509,7 +551,7 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
     }
     bool spawned = false;
     if (c.characterId && (!modify || object.characterId != *c.characterId)) {
-        const Character* character = definition_.character(*c.characterId);
+        const Character* character = movieOf(t).character(*c.characterId);
         object.characterId = *c.characterId;
         object.character = character;
         object.placedFrame = placedFrame < 0 ? t.frame : placedFrame;
@@ -580,7 +622,7 @@ void Engine::showBoundText(TimelineInstance& t) {
 
 void Engine::draw(const raster::Target& target, bool transparent, bool antiAlias) {
     const raster::Rgba clear = transparent ? raster::Rgba{0, 0, 0, 0} : raster::Rgba{background_.r, background_.g, background_.b, 255};
-    renderer_.draw(root_, target, clear, antiAlias);
+    renderer_.draw(root_, levels_, target, clear, antiAlias);
 }
 
 void Engine::drawOverBackground(const raster::Target& target) {
@@ -589,6 +631,175 @@ void Engine::drawOverBackground(const raster::Target& target) {
     for (int y = 0; y < target.height; ++y) {
         uint32_t* row = target.row(y);
         for (int x = 0; x < target.width; ++x) row[x] = raster::Over(background, row[x]);
+    }
+}
+
+// --- movies and text from files beside the movie ---
+
+namespace {
+
+// Whether a URL names a file at or below the movie's folder: relative, without a scheme, a
+// drive or a step up.
+bool BesideTheMovie(std::string_view path) {
+    if (path.empty() || path[0] == '/' || path[0] == '\\') return false;
+    if (path.find(':') != std::string_view::npos) return false;
+    size_t i = 0;
+    while (i <= path.size()) {
+        size_t end = path.find_first_of("/\\", i);
+        if (end == std::string_view::npos) end = path.size();
+        if (path.substr(i, end - i) == "..") return false;
+        i = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Engine::readFile(std::string_view url, std::string& out, std::string& reason) const {
+    // What follows ? or # is for a server: the file is what comes before.
+    std::string_view path = url.substr(0, url.find_first_of("?#"));
+    if (path.size() >= 8 && base::SameNoCase(path.substr(0, 8), "file:///")) {
+        reason = "only files beside the movie, named relative to it, are read";
+        return false;
+    }
+    if (path.find("://") != std::string_view::npos) {
+        reason = "nothing is fetched from the network";
+        return false;
+    }
+    if (!folder_) {
+        reason = "the movie was not read from a file";
+        return false;
+    }
+    if (!BesideTheMovie(path)) {
+        reason = "only files beside the movie, named relative to it, are read";
+        return false;
+    }
+    std::vector<uint8_t> data;
+    const std::string file = *folder_ + std::string(path);
+    switch (base::ReadWholeFile(file.c_str(), kMaxLoadedFileBytes, data)) {
+        case base::FileRead::kOk: break;
+        case base::FileRead::kCannotOpen: reason = "cannot open " + file; return false;
+        case base::FileRead::kTooLarge:
+            reason = "larger than the limit of " + std::to_string(kMaxLoadedFileBytes) + " bytes (kMaxLoadedFileBytes)";
+            return false;
+        case base::FileRead::kFailed: reason = "cannot read " + file; return false;
+    }
+    out.assign(data.begin(), data.end());
+    return true;
+}
+
+const MovieDefinition* Engine::definitionOf(const std::string& bytes, const std::string& key) {
+    if (auto it = loaded_.find(key); it != loaded_.end()) return it->second.get();
+    if (loaded_.size() >= kMaxLoadedMovies) {
+        log("scripts loaded " + std::to_string(kMaxLoadedMovies) + " movies (kMaxLoadedMovies): " + key + " is not loaded");
+        return nullptr;
+    }
+    swf::SwfFile file;
+    std::string error;
+    auto definition = std::make_unique<MovieDefinition>();
+    definition->setBitmapBudget(bitmapBudget_);
+    if (!swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error) ||
+        !definition->load(file, error)) {
+        log("the loaded file " + key + " is no movie: " + error);
+        return nullptr;
+    }
+    for (const std::string& w : definition->warnings()) log(key + ": " + w);
+    return loaded_.emplace(key, std::move(definition)).first->second.get();
+}
+
+void Engine::emptyTimeline(TimelineInstance& t) {
+    for (auto it = t.displayList.begin(); it != t.displayList.end();) it = removeObject(t.displayList, it);
+    t.variables.clear();
+    t.drawing.reset();
+    t.prototype = {};
+}
+
+TimelineInstance* Engine::loadMovie(TimelineInstance* clip, int level, const std::string& bytes, std::string_view url,
+                                    const avm1::Value& loader) {
+    const std::string key(url.substr(0, url.find_first_of("?#")));
+    const MovieDefinition* movie = definitionOf(bytes, key);
+    TimelineInstance* t = clip;
+    if (t == nullptr) {
+        if (level <= 0) {
+            t = root_.sprite();
+        } else if (auto it = levels_.find(level); it != levels_.end()) {
+            t = it->second.sprite();
+        } else {
+            if (!admitObject()) return nullptr;
+            ++objects_;
+            DisplayObject& object = levels_[level];
+            object.name = "_level" + std::to_string(level);
+            object.content = std::make_shared<TimelineInstance>();
+            startInstance(*object.sprite(), nullptr, &object, nullptr);
+            t = object.sprite();
+        }
+    }
+    if (t == nullptr) return nullptr;
+    emptyTimeline(*t);
+    t->timeline = movie != nullptr ? &movie->timeline() : &emptySprite_.timeline();
+    t->movie = movie;
+    t->frame = -1;
+    t->playing = true;
+    t->initialized = false;
+    if (t->object != nullptr) t->object->characterId = 0;  // no longer the sprite it was placed as
+    // The new movie runs its frames as a timeline placed now does: ahead of the others.
+    execution_.erase(std::remove(execution_.begin(), execution_.end(), t->handle), execution_.end());
+    execution_.push_front(t->handle);
+    // Variables the URL's query names go onto the movie's timeline.
+    if (const size_t q = url.find('?'); q != std::string_view::npos) {
+        std::string_view query = url.substr(q + 1);
+        query = query.substr(0, query.find('#'));
+        machine_->decodeVariables(avm1::Value::Clip(t->handle), query);
+    }
+    if (loader.type() == avm1::Type::kObject) loadInits_[t->handle] = loader;
+    return t;
+}
+
+void Engine::unloadMovie(TimelineInstance* clip, int level) {
+    if (clip == nullptr) {
+        auto it = levels_.find(level);
+        if (level <= 0 || it == levels_.end()) {
+            if (level == 0 && root_.sprite() != nullptr) unloadMovie(root_.sprite(), -1);
+            return;
+        }
+        discard(it->second);
+        if (TimelineInstance* t = it->second.sprite()) {
+            queueUnload(*t);
+            DisplayObject& kept = unloading_.emplace_back(std::move(it->second));
+            kept.sprite()->object = &kept;
+        }
+        levels_.erase(it);
+        return;
+    }
+    // The clip stays, empty, with its handlers: its unload event comes as a removed clip's.
+    emptyTimeline(*clip);
+    clip->timeline = &emptySprite_.timeline();
+    clip->movie = nullptr;
+    clip->frame = -1;
+    loadInits_.erase(clip->handle);
+    if (clip->object != nullptr && clip->object->clipActions) {
+        for (const ClipAction& a : *clip->object->clipActions) {
+            if ((a.events & clip_event::kUnload) != 0) queued_.push_back({clip->handle, &a.code});
+        }
+    }
+    queued_.push_back({clip->handle, nullptr, "onUnload"});
+}
+
+TimelineInstance* Engine::level(int n) const {
+    if (n == 0) return root_.sprite();
+    auto it = levels_.find(n);
+    return it != levels_.end() ? it->second.sprite() : nullptr;
+}
+
+void Engine::dataLoaded(TimelineInstance& t) {
+    queueClipEvent(t, clip_event::kData);
+    queued_.push_back({t.handle, nullptr, "onData"});
+}
+
+void Engine::traceLoaders(avm1::Tracer& tracer) const {
+    for (const auto& [handle, loader] : loadInits_) tracer.value(loader);
+    for (const auto* queue : {&urgent_, &constructs_, &queued_}) {
+        for (const QueuedScript& s : *queue) tracer.value(s.loader);
     }
 }
 

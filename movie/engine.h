@@ -36,6 +36,10 @@
 
 namespace movie {
 
+// Movies loaded by scripts from files beside the movie: how many, and the bytes of one file.
+inline constexpr size_t kMaxLoadedMovies = 64;
+inline constexpr size_t kMaxLoadedFileBytes = size_t{64} << 20;
+
 class Engine {
 public:
     Engine();
@@ -43,6 +47,7 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
+    // A movie from a file: files it loads come from the same folder.
     bool loadFile(const char* path, std::string& error);
     bool load(const swf::SwfFile& file, std::string& error);
 
@@ -121,7 +126,29 @@ public:
     bool localBounds(const DisplayObject& object, swf::Rect& out);
     bool hitsShape(const DisplayObject& object, double x, double y);
 
+    // --- for scripts: movies and text from files beside the movie ---
+    // The movie a timeline's characters come from.
+    const MovieDefinition& movieOf(const TimelineInstance& t) const { return t.movie != nullptr ? *t.movie : definition_; }
+    // The bytes of `url` relative to the movie's folder; false with the reason for a URL
+    // that leaves the folder or names the network, for a missing file, and past
+    // kMaxLoadedFileBytes.
+    bool readFile(std::string_view url, std::string& out, std::string& reason) const;
+    // Puts the movie in `bytes` into `clip`, or onto level `level` (`clip` null): the clip's
+    // children, variables and drawing go, its place and name stay, and the movie's first
+    // frame runs at the next step. Bytes that hold no movie leave the clip empty. Returns
+    // the timeline, or null when it cannot be (a level past the limit, a full display).
+    TimelineInstance* loadMovie(TimelineInstance* clip, int level, const std::string& bytes, std::string_view url,
+                                const avm1::Value& loader);
+    // Empties the clip, or takes the level away.
+    void unloadMovie(TimelineInstance* clip, int level);
+    TimelineInstance* level(int n) const;
+    // Its variables arrived: its data event, then its onData method.
+    void dataLoaded(TimelineInstance& t);
+    // The loaders waiting for their clips' first frames, for the collector.
+    void traceLoaders(avm1::Tracer& tracer) const;
+
 private:
+    bool loadDefinition(const swf::SwfFile& file, std::string& error);
     void restart();
     void tick();
     void runClipFrame(TimelineInstance& t);
@@ -154,6 +181,15 @@ private:
     void showBoundText(TimelineInstance& t);
 
     MovieDefinition definition_;
+    std::optional<std::string> folder_;  // the main movie's folder, with its separator; none: no files load
+    // Movies loaded by scripts, by file: loaded once, kept while the movie plays.
+    std::map<std::string, std::unique_ptr<MovieDefinition>> loaded_;
+    std::map<int, DisplayObject> levels_;  // _level1 and above
+    // Clips whose loaded movie's first frame is to run, with the MovieClipLoader to tell.
+    std::unordered_map<uint32_t, avm1::Value> loadInits_;
+    const MovieDefinition* definitionOf(const std::string& bytes, const std::string& key);
+    // Empties a timeline for a movie to come: its children unload, its variables and drawing go.
+    void emptyTimeline(TimelineInstance& t);
     // Every timeline scripts can reach, by handle; a timeline that left the display leaves an
     // expired reference, pruned after the step.
     std::unordered_map<uint32_t, std::weak_ptr<TimelineInstance>> instances_;
@@ -173,6 +209,7 @@ private:
         const char* method = nullptr;
         bool unload = false;  // an unload handler: it runs on its clip although the clip is gone
         bool prototypeOnly = false;  // gives the clip its class's prototype, without constructing
+        avm1::Value loader;  // an object: `method` is an event it broadcasts with the clip
     };
     uint32_t unloadingNow_ = 0;  // the removed clip whose unload handler runs
     // The class registered for the sprite a clip shows, or undefined.

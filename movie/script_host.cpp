@@ -15,11 +15,13 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 // The slash path of _target: "/" for the main timeline, "/a/b" below it.
+// The root of level N (N > 0) is "_levelN"; level 0's is "/".
 std::string SlashPath(const TimelineInstance* t) {
     std::string out;
     for (; t != nullptr && t->parent != nullptr; t = t->parent) {
         out = "/" + (t->object != nullptr ? t->object->name : std::string()) + out;
     }
+    if (t != nullptr && t->object != nullptr && !t->object->name.empty()) return t->object->name + out;
     return out.empty() ? "/" : out;
 }
 
@@ -294,7 +296,8 @@ std::vector<const std::vector<uint8_t>*> ScriptHost::frameScripts(uint32_t clip,
 std::string ScriptHost::path(uint32_t clip) {
     std::string out;
     for (const TimelineInstance* t = engine_.timeline(clip); t != nullptr; t = t->parent) {
-        out = (t->parent == nullptr ? std::string("_level0") : (t->object != nullptr ? t->object->name : "")) +
+        const bool level = t->parent == nullptr && t->object != nullptr && !t->object->name.empty();
+        out = (t->parent == nullptr && !level ? std::string("_level0") : (t->object != nullptr ? t->object->name : "")) +
               (out.empty() ? "" : "." + out);
     }
     return out;
@@ -316,6 +319,55 @@ void ScriptHost::traceValues(avm1::Tracer& tracer) {
         for (const auto& [name, variable] : t.variables) tracer.value(variable.value);
         tracer.object(t.prototype);
     });
+    engine_.traceLoaders(tracer);
+}
+
+bool ScriptHost::readFile(std::string_view url, std::string& out, std::string& reason) {
+    return engine_.readFile(url, out, reason);
+}
+
+uint32_t ScriptHost::loadMovie(uint32_t clip, int level, const std::string& bytes, std::string_view url,
+                               const avm1::Value& loader) {
+    TimelineInstance* t = clip != 0 ? engine_.timeline(clip) : nullptr;
+    if (clip != 0 && (t == nullptr || t->object == nullptr)) return 0;
+    // A text field shows no movie.
+    if (t != nullptr && t->timeline == nullptr) return 0;
+    TimelineInstance* into = engine_.loadMovie(t, level, bytes, url, loader);
+    return into != nullptr ? into->handle : 0;
+}
+
+void ScriptHost::unloadMovie(uint32_t clip, int level) {
+    TimelineInstance* t = clip != 0 ? engine_.timeline(clip) : nullptr;
+    if (clip != 0 && (t == nullptr || t->timeline == nullptr)) return;
+    engine_.unloadMovie(t, level);
+}
+
+uint32_t ScriptHost::level(int n) {
+    const TimelineInstance* t = engine_.level(n);
+    return t != nullptr ? t->handle : 0;
+}
+
+uint32_t ScriptHost::rootOf(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return root();
+    // A clip whose _lockroot is true is _root for everything below it.
+    for (const TimelineInstance* at = t; at != nullptr; at = at->parent) {
+        if (at->parent == nullptr) return at->handle;
+        auto v = at->variables.find(key("_lockroot"));
+        if (v != at->variables.end() && v->second.value.type() == avm1::Type::kBool && v->second.value.boolean()) {
+            return at->handle;
+        }
+    }
+    return root();
+}
+
+double ScriptHost::movieBytes(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t != nullptr ? static_cast<double>(engine_.movieOf(*t).fileBytes()) : 0;
+}
+
+void ScriptHost::dataLoaded(uint32_t clip) {
+    if (TimelineInstance* t = engine_.timeline(clip); t != nullptr && t->timeline != nullptr) engine_.dataLoaded(*t);
 }
 
 namespace {
@@ -337,8 +389,8 @@ uint32_t ScriptHost::createClip(uint32_t parent, std::string_view name, int dept
     const Character* sprite = nullptr;
     uint16_t id = 0;
     if (!linkage.empty()) {
-        id = engine_.definition().exported(linkage);
-        sprite = id != 0 ? engine_.definition().character(id) : nullptr;
+        id = engine_.movieOf(*p).exported(linkage);
+        sprite = id != 0 ? engine_.movieOf(*p).character(id) : nullptr;
         if (sprite == nullptr || sprite->kind() != Character::Kind::kSprite) return 0;
     }
     TimelineInstance* made = engine_.makeClip(*p, key, sprite, id, std::string(name));

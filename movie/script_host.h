@@ -79,6 +79,15 @@ public:
     bool textFormat(uint32_t field, avm1::TextFormatFields& out) override;
     void setTextFormat(uint32_t field, const avm1::TextFormatFields& format) override;
 
+    bool readFile(std::string_view url, std::string& out, std::string& reason) override;
+    uint32_t loadMovie(uint32_t clip, int level, const std::string& bytes, std::string_view url,
+                       const avm1::Value& loader) override;
+    void unloadMovie(uint32_t clip, int level) override;
+    uint32_t level(int n) override;
+    uint32_t rootOf(uint32_t clip) override;
+    double movieBytes(uint32_t clip) override;
+    void dataLoaded(uint32_t clip) override;
+
     // A new movie: what was reported once is reported again.
     void reset() { variablesReported_ = false; }
 

@@ -27,7 +27,7 @@ inline constexpr uint8_t kHasFilterList = 0x01, kHasBlendMode = 0x02, kHasCacheA
 
 // The events of clip actions, as the flags of a PlaceObject2 or 3 number them.
 namespace clip_event {
-inline constexpr uint32_t kLoad = 1u << 0, kEnterFrame = 1u << 1, kUnload = 1u << 2, kInitialize = 1u << 9,
+inline constexpr uint32_t kLoad = 1u << 0, kEnterFrame = 1u << 1, kUnload = 1u << 2, kData = 1u << 8, kInitialize = 1u << 9,
                           kKeyPress = 1u << 17, kConstruct = 1u << 18;
 }
 

@@ -123,6 +123,7 @@ bool TagReader::next(Tag& t) {
 
 bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error) {
     out = SwfFile();
+    out.fileBytes = size;
     if (size < 8) {
         error = "not an SWF file: shorter than its 8-byte header";
         return false;

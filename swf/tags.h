@@ -67,6 +67,7 @@ struct SwfFile {
     std::vector<uint8_t> image;  // the file with its body inflated
     uint8_t version = 0;
     bool compressed = false;
+    size_t fileBytes = 0;  // the file as stored, compressed or not
     Rect frameSize;
     uint16_t frameRate88 = 0;
     uint16_t frameCount = 0;

@@ -30,7 +30,7 @@ bool Stop(Activation& a, const swf::Action&) {
     return true;
 }
 
-// ToggleQuality, StopSounds, EndDrag, GetURL (nothing is opened): nothing to do.
+// ToggleQuality, StopSounds, EndDrag: nothing to do.
 bool Nothing(Activation&, const swf::Action&) { return true; }
 
 // The highest frame number a movie may have: every frame up to it counts as loaded, as in a
@@ -114,9 +114,22 @@ bool WaitForFrame2(Activation& a, const swf::Action& action) {
     return SkipUnlessLoaded(a, index, op->skip);
 }
 
-bool GetUrl2(Activation& a, const swf::Action&) {
-    a.pop();
-    a.pop();
+// GetURL2: a movie or variables into a target clip or level, or a page that opens nothing.
+bool GetUrl2(Activation& a, const swf::Action& action) {
+    const Value target = a.pop();
+    const Value url = a.pop();
+    const auto* op = std::get_if<swf::GetUrl2Action>(&action.operands);
+    if (op == nullptr) return true;
+    a.machine.openUrl(a.target, a.machine.toString(url), target, op->loadTarget, op->loadVariables);
+    return true;
+}
+
+// GetURL: the same with its URL and target in the action; a target is a level or a window.
+bool GetUrl(Activation& a, const swf::Action& action) {
+    const auto* op = std::get_if<swf::GetUrlAction>(&action.operands);
+    if (op != nullptr) {
+        a.machine.openUrl(a.target, std::string(op->url), Value::String(std::string(op->target)), false, false);
+    }
     return true;
 }
 
@@ -162,7 +175,7 @@ void AddTimelineActions(ActionHandlers& h) {
     h.set(ActionCode::kStopSounds, Nothing);
     h.set(ActionCode::kEndDrag, Nothing);
     h.set(ActionCode::kWaitForFrame, WaitForFrame);
-    h.set(ActionCode::kGetUrl, Nothing);
+    h.set(ActionCode::kGetUrl, GetUrl);
     h.set(ActionCode::kGotoFrame, GotoFrame);
     h.set(ActionCode::kGoToLabel, GoToLabel);
     h.set(ActionCode::kSetTarget, SetTarget);

@@ -99,48 +99,13 @@ Value ParseInt(Machine& m, const Value&, std::vector<Value>& args) {
 // string ends at a NUL.
 Value Escape(Machine& m, const Value&, std::vector<Value>& args) {
     if (args.empty()) return Value();
-    const std::string s = m.toString(args[0]);
-    std::string out;
-    for (char c : s) {
-        if (c == '\0') break;
-        if (std::isalnum(static_cast<unsigned char>(c))) {
-            out += c;
-        } else {
-            static const char kHex[] = "0123456789ABCDEF";
-            out += '%';
-            out += kHex[static_cast<unsigned char>(c) >> 4];
-            out += kHex[static_cast<unsigned char>(c) & 15];
-        }
-    }
+    std::string out = EscapeText(m.toString(args[0]));
     return m.admitString(out.size()) ? Value::String(std::move(out)) : Value();
 }
 
 Value Unescape(Machine& m, const Value&, std::vector<Value>& args) {
     if (args.empty()) return Value();
-    const std::string s = m.toString(args[0]);
-    std::string out;
-    auto hex = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    };
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%') {
-            // A % takes up to two hexadecimal digits; a character that is none ends the escape
-            // and goes with it, as the reference players drop it.
-            if (i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-                const char c = static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
-                if (c == '\0') break;
-                out += c;
-                i += 2;
-            } else {
-                i += i + 1 < s.size() && hex(s[i + 1]) >= 0 ? 2 : 1;
-            }
-        } else if (s[i] == '+') {
-            out += ' ';
-        } else {
-            out += s[i];
-        }
-    }
-    return Value::String(std::move(out));
+    return Value::String(UnescapeText(m.toString(args[0])));
 }
 
 Value GetTimer(Machine& m, const Value&, std::vector<Value>&) { return Value::Number(std::floor(m.host().timer())); }
@@ -220,6 +185,48 @@ constexpr NativeMember kFunctions[] = {
 };
 
 }  // namespace
+
+std::string EscapeText(std::string_view s) {
+    std::string out;
+    for (const char c : s) {
+        if (c == '\0') break;
+        if (std::isalnum(static_cast<unsigned char>(c))) {
+            out += c;
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += '%';
+            out += kHex[static_cast<unsigned char>(c) >> 4];
+            out += kHex[static_cast<unsigned char>(c) & 15];
+        }
+    }
+    return out;
+}
+
+std::string UnescapeText(std::string_view s) {
+    std::string out;
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%') {
+            // A % takes up to two hexadecimal digits; a character that is none ends the escape
+            // and goes with it, as the reference players drop it.
+            if (i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+                const char c = static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+                if (c == '\0') break;
+                out += c;
+                i += 2;
+            } else {
+                i += i + 1 < s.size() && hex(s[i + 1]) >= 0 ? 2 : 1;
+            }
+        } else if (s[i] == '+') {
+            out += ' ';
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
 
 void InstallGlobalFunctions(Machine& m, Builtins& b) {
     DefineMethods(m, b.global, kFunctions);

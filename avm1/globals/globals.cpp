@@ -76,6 +76,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallStage(m, b);
     InstallFilters(m, b);
     InstallXml(m, b);
+    InstallLoading(m, b);
 }
 
 }  // namespace avm1

@@ -50,6 +50,12 @@ void InstallGeom(Machine& m, Builtins& b);
 void InstallStage(Machine& m, Builtins& b);
 void InstallFilters(Machine& m, Builtins& b);
 void InstallXml(Machine& m, Builtins& b);
+void InstallLoading(Machine& m, Builtins& b);
+
+// escape(): every byte but letters and digits as %XX; the text ends at a NUL.
+std::string EscapeText(std::string_view s);
+// unescape(): %XX escapes and + as a space; the text ends at an escaped NUL.
+std::string UnescapeText(std::string_view s);
 
 // The argument at `i`, undefined past the last.
 inline Value Argument(const std::vector<Value>& args, size_t i) { return i < args.size() ? args[i] : Value(); }

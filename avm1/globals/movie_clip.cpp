@@ -215,6 +215,12 @@ Value Construct(Machine&, const Value& self, std::vector<Value>&) { return self;
 
 }  // namespace
 
-void InstallMovieClip(Machine& m, Builtins& b) { DefineClass(m, "MovieClip", Construct, b.movieClip, kMethods); }
+void InstallMovieClip(Machine& m, Builtins& b) {
+    DefineClass(m, "MovieClip", Construct, b.movieClip, kMethods);
+    // Defaults every clip inherits until it sets its own.
+    Object* proto = m.heap().get(b.movieClip);
+    proto->set("useHandCursor", Value::Bool(true), attribute::kDontEnum);
+    proto->set("enabled", Value::Bool(true), attribute::kDontEnum);
+}
 
 }  // namespace avm1

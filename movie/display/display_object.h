@@ -33,6 +33,8 @@ inline constexpr int32_t kScriptDepthOffset = 16384;
 // One timeline playing: the main movie's or a sprite instance's.
 struct TimelineInstance {
     const Timeline* timeline = nullptr;
+    // The movie its characters come from: the main movie's, or one loaded into a clip or level.
+    const MovieDefinition* movie = nullptr;
     int frame = -1;  // the frame shown; -1 before the first
     // By depth, drawn from the lowest: the timeline's depths (1 to 65535) as the file numbers
     // them, and scripts' depths shifted by kScriptDepthOffset into the same order.

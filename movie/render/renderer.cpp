@@ -32,8 +32,15 @@ void Renderer::drawList(const TimelineInstance& t, const raster::Matrix& m, cons
                       bool mask) {
     if (nesting > kMaxSpriteNesting) return;
     raster::Canvas& canvas = *canvas_;
+    // The timeline's characters, bitmaps and fonts come from its own movie.
+    struct MovieScope {
+        const MovieDefinition*& at;
+        const MovieDefinition* saved;
+        ~MovieScope() { at = saved; }
+    } scope{movie_, movie_};
+    if (t.movie != nullptr) movie_ = t.movie;
     // What the timeline's scripts drew lies below its display list.
-    if (t.drawing && !t.drawing->empty()) DrawShape(canvas, t.drawing->geometry(), m, cx, antiAlias_, paints_, &definition_);
+    if (t.drawing && !t.drawing->empty()) DrawShape(canvas, t.drawing->geometry(), m, cx, antiAlias_, paints_, movie_);
     // Clip depths of the masks this list opened, innermost last, above those of the lists
     // it lies in.
     const size_t base = clipEnds_.size();
@@ -119,9 +126,9 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
         fillRect(box, om, drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255}));
     }
     if (object.character->kind() == Character::Kind::kShape) {
-        DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, &definition_);
+        DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, movie_);
     } else if (object.character->kind() == Character::Kind::kMorph) {
-        DrawShape(canvas, morphs_.at(object.character, object.ratio), om, drawCx, antiAlias_, paints_, &definition_);
+        DrawShape(canvas, morphs_.at(object.character, object.ratio), om, drawCx, antiAlias_, paints_, movie_);
     } else if (object.character->kind() == Character::Kind::kText) {
         drawText(object.character->text(), om, drawCx);
     } else if (object.character->kind() == Character::Kind::kEditText) {
@@ -215,7 +222,7 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
     }
     for (const PlacedGlyph& g : layout.glyphs) {
         const raster::Matrix place = m * raster::Matrix{g.scale, 0, 0, g.scale, g.x, g.y};
-        DrawShape(canvas, *g.shape, place, mask ? cx : cx.after(Tint(g.color)), antiAlias_, paints_, &definition_);
+        DrawShape(canvas, *g.shape, place, mask ? cx : cx.after(Tint(g.color)), antiAlias_, paints_, movie_);
     }
     for (const Underline& u : layout.underlines) {
         const swf::Rect line{static_cast<int32_t>(u.x0), static_cast<int32_t>(u.x1), static_cast<int32_t>(u.y - u.thickness / 2),
@@ -228,7 +235,7 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
 void Renderer::drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx) {
     const raster::Matrix toText = m * ToRasterMatrix(text.matrix);
     for (const TextRun& run : text.runs) {
-        const Character* font = definition_.character(run.fontId);
+        const Character* font = movie_->character(run.fontId);
         if (font == nullptr || font->kind() != Character::Kind::kFont) continue;
         // The glyphs are white: the run's colour tints them under the object's transform.
         const raster::ColorTransform glyphCx = cx.after(Tint(run.color));
@@ -237,12 +244,14 @@ void Renderer::drawText(const StaticText& text, const raster::Matrix& m, const r
             if (g.index >= font->font().glyphs.size()) continue;
             const raster::Matrix place = toText * raster::Matrix{scale, 0, 0, scale, static_cast<float>(g.x),
                                                                  static_cast<float>(run.y)};
-            DrawShape(*canvas_, font->font().glyphs[g.index], place, glyphCx, antiAlias_, paints_, &definition_);
+            DrawShape(*canvas_, font->font().glyphs[g.index], place, glyphCx, antiAlias_, paints_, movie_);
         }
     }
 }
 
-void Renderer::draw(const DisplayObject& root, const raster::Target& target, raster::Rgba clear, bool antiAlias) {
+void Renderer::draw(const DisplayObject& root, const std::map<int, DisplayObject>& levels, const raster::Target& target,
+                    raster::Rgba clear, bool antiAlias) {
+    movie_ = &definition_;
     if (!canvas_) {
         canvas_ = std::make_unique<raster::Canvas>(target);
     } else {
@@ -258,9 +267,13 @@ void Renderer::draw(const DisplayObject& root, const raster::Target& target, ras
     stageScaleY_ = sy * 20;
     const raster::Matrix toDevice{sx, 0, 0, sy, -static_cast<float>(stage.xMin) * sx, -static_cast<float>(stage.yMin) * sy};
     stageToDevice_ = toDevice;
-    if (root.sprite() == nullptr || !root.visible) return;
-    drawList(*root.sprite(), toDevice * ToRasterMatrix(root.matrix),
-             raster::ColorTransform().after(ToRasterTransform(root.colorTransform)), 0, false);
+    const auto drawLevel = [&](const DisplayObject& level) {
+        if (level.sprite() == nullptr || !level.visible) return;
+        drawList(*level.sprite(), toDevice * ToRasterMatrix(level.matrix),
+                 raster::ColorTransform().after(ToRasterTransform(level.colorTransform)), 0, false);
+    };
+    drawLevel(root);
+    for (const auto& [n, level] : levels) drawLevel(level);
 }
 
 }  // namespace movie

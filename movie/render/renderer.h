@@ -5,6 +5,7 @@
 // paints, filter scratch, fonts) is reused, so a frame in the steady state allocates nothing.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -20,9 +21,10 @@ class Renderer {
 public:
     Renderer(const MovieDefinition& definition, MorphCache& morphs) : definition_(definition), morphs_(morphs), fonts_(definition) {}
 
-    // Draws `root` (the object showing the main timeline) scaled from the stage to the target,
-    // over `clear`.
-    void draw(const DisplayObject& root, const raster::Target& target, raster::Rgba clear, bool antiAlias);
+    // Draws `root` (the object showing the main timeline), then the levels above it in their
+    // order, scaled from the stage to the target, over `clear`.
+    void draw(const DisplayObject& root, const std::map<int, DisplayObject>& levels, const raster::Target& target,
+              raster::Rgba clear, bool antiAlias);
     // A new movie is loaded into the definition: nothing made from the old one is kept.
     void movieChanged() { fonts_.clearEmbedded(); }
     // An edit text's layout, made again when its text or definition changed.
@@ -41,6 +43,7 @@ private:
     void fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color);
 
     const MovieDefinition& definition_;
+    const MovieDefinition* movie_ = nullptr;  // the movie of the timeline being drawn: its bitmaps and fonts
     MorphCache& morphs_;
     FontLibrary fonts_;
     std::unique_ptr<raster::Canvas> canvas_;
