@@ -190,7 +190,8 @@ bool DecodeOperands(ActionCode code, ByteReader body, ActionOperands& out) {
         case ActionCode::kIf: out = BranchAction{body.s16()}; break;
         case ActionCode::kGetUrl2: {
             const uint8_t flags = body.u8();
-            out = GetUrl2Action{static_cast<uint8_t>(flags >> 6), (flags & 0x02) != 0, (flags & 0x01) != 0};
+            // The load flags are the top bits and the method the lowest two, as movies write them.
+            out = GetUrl2Action{static_cast<uint8_t>(flags & 0x03), (flags & 0x40) != 0, (flags & 0x80) != 0};
             break;
         }
         case ActionCode::kGotoFrame2: {

@@ -49,7 +49,7 @@ TEST(Actions, OperandsOfEachShape) {
                                           .gotoFrame2(true, 3)
                                           .storeRegister(2)
                                           .op(ActionCode::kStop)
-                                          .op(ActionCode::kGetUrl2, {0x82})  // POST, load into a target
+                                          .op(ActionCode::kGetUrl2, {0x42})  // POST, load into a target
                                           .op(ActionCode::kWaitForFrame, {5, 0, 9})
                                           .op(ActionCode::kGetUrl, {'u', 0, 't', 0})
                                           .bytes();
