@@ -380,12 +380,13 @@ void Engine::startClip(TimelineInstance& clip, const avm1::Value& initObject) {
     if (clip.object == nullptr) return;
     const uint32_t handle = clip.handle;
     queueClipEvent(clip, clip_event::kInitialize);
-    // A clip made by a script is constructed at once, with the init object's properties first.
+    // Its first frame's objects are placed first (its scripts wait in the queue); then a clip
+    // made by a script is constructed at once, with the init object's properties first.
+    runClipFrame(clip);
     const avm1::Value ctor = classOf(*clip.object);
-    if (ctor.type() == avm1::Type::kObject || initObject.type() == avm1::Type::kObject) {
+    if (timeline(handle) != nullptr && (ctor.type() == avm1::Type::kObject || initObject.type() == avm1::Type::kObject)) {
         machine_->constructClip(handle, ctor, initObject);
     }
-    if (TimelineInstance* t = timeline(handle)) runClipFrame(*t);
 }
 
 bool Engine::keyOf(const TimelineInstance& clip, int32_t& key) const {
@@ -741,7 +742,6 @@ TimelineInstance* Engine::loadMovie(TimelineInstance* clip, int level, const std
     t->frame = -1;
     t->playing = true;
     t->initialized = false;
-    if (t->object != nullptr) t->object->characterId = 0;  // no longer the sprite it was placed as
     // The new movie runs its frames as a timeline placed now does: ahead of the others.
     execution_.erase(std::remove(execution_.begin(), execution_.end(), t->handle), execution_.end());
     execution_.push_front(t->handle);
@@ -771,18 +771,22 @@ void Engine::unloadMovie(TimelineInstance* clip, int level) {
         levels_.erase(it);
         return;
     }
-    // The clip stays, empty, with its handlers: its unload event comes as a removed clip's.
+    // The clip stays, empty; its unload handlers run first, while what they use is there.
+    const uint32_t handle = clip->handle;
+    if (clip->object != nullptr && clip->object->clipActions) {
+        const auto actions = clip->object->clipActions;
+        for (const ClipAction& a : *actions) {
+            if ((a.events & clip_event::kUnload) != 0) machine_->run(a.code, handle);
+        }
+    }
+    machine_->runMethod(handle, "onUnload");
+    clip = timeline(handle);
+    if (clip == nullptr) return;
     emptyTimeline(*clip);
     clip->timeline = &emptySprite_.timeline();
     clip->movie = nullptr;
     clip->frame = -1;
     loadInits_.erase(clip->handle);
-    if (clip->object != nullptr && clip->object->clipActions) {
-        for (const ClipAction& a : *clip->object->clipActions) {
-            if ((a.events & clip_event::kUnload) != 0) queued_.push_back({clip->handle, &a.code});
-        }
-    }
-    queued_.push_back({clip->handle, nullptr, "onUnload"});
 }
 
 TimelineInstance* Engine::level(int n) const {

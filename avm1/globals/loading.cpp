@@ -212,6 +212,7 @@ Value ConstructLoader(Machine& m, const Value& self, std::vector<Value>&) {
 // loadClip(url, target): true when the target is one a movie can go to.
 Value LoadClip(Machine& m, const Value& self, std::vector<Value>& args) {
     if (args.size() < 2) return Value();
+    if (args[0].type() != Type::kString) return Value::Bool(false);
     uint32_t clip = 0;
     int level = -1;
     if (!LoaderTarget(m, args[1], clip, level)) return Value::Bool(false);
