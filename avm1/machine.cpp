@@ -396,7 +396,7 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
         preload(kPreloadThis, a.self);
         preload(kPreloadArguments, arguments);
         if ((flags & kPreloadSuper) != 0) preload(kPreloadSuper, a.getVariable("super"));
-        preload(kPreloadRoot, Value::Clip(host_.root()));
+        preload(kPreloadRoot, Value::Clip(host_.rootOf(base)));
         const uint32_t parent = host_.parent(base);
         preload(kPreloadParent, parent != 0 ? Value::Clip(parent) : Value());
         preload(kPreloadGlobal, Value::Object(builtins_.global));
@@ -977,7 +977,7 @@ uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
     uint32_t clip = from;
     size_t i = 0;
     if (!path.empty() && path[0] == '/') {
-        clip = host_.root();
+        clip = host_.rootOf(from);
         i = 1;
     }
     while (i < path.size() && clip != 0) {

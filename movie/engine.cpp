@@ -60,6 +60,7 @@ void Engine::restart() {
     initDone_.clear();
     unloading_.clear();
     replaced_.clear();
+    pendingRemoval_.clear();
     ticks_ = 0;
     nextInstanceName_ = 1;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
@@ -161,7 +162,16 @@ void Engine::tick() {
     }
     // Loaders whose clips went hear nothing more.
     for (auto it = loadInits_.begin(); it != loadInits_.end();) it = timeline(it->first) ? std::next(it) : loadInits_.erase(it);
-    // What was removed has had its unload handlers run: it goes now.
+    // Clips kept on their lists for their unload handlers leave them now, and with what was
+    // removed, go.
+    for (const std::weak_ptr<TimelineInstance>& weak : pendingRemoval_) {
+        const std::shared_ptr<TimelineInstance> t = weak.lock();
+        int32_t key = 0;
+        if (t != nullptr && t->parent != nullptr && keyOf(*t, key)) {
+            removeObject(t->parent->displayList, t->parent->displayList.find(key), false);
+        }
+    }
+    pendingRemoval_.clear();
     unloading_.clear();
     replaced_.clear();
     // Timelines that left the display during the step go from the tables.
@@ -196,10 +206,27 @@ void Engine::runClipFrame(TimelineInstance& t) {
 }
 
 std::map<int32_t, DisplayObject>::iterator Engine::removeObject(std::map<int32_t, DisplayObject>& list,
-                                                                std::map<int32_t, DisplayObject>::iterator it) {
+                                                                std::map<int32_t, DisplayObject>::iterator it,
+                                                                bool deferred) {
+    TimelineInstance* sprite = it->second.sprite();
+    // A clip with unload handlers (its own or below it) stays on the list until they have
+    // run, at the mirrored depth (script depth d goes to -32769 - d), where scripts still
+    // find it by name and depth, as in the reference players.
+    if (deferred && sprite != nullptr && !sprite->unloadQueued && hasUnloadHandler(*sprite)) {
+        const int32_t mirrored = -1 - it->first;
+        if (list.find(mirrored) == list.end()) {
+            queueUnload(*sprite, false);
+            pendingRemoval_.push_back(weakTimeline(sprite->handle));
+            auto next = std::next(it);
+            auto node = list.extract(it);
+            node.key() = mirrored;
+            list.insert(std::move(node));
+            return next;
+        }
+    }
     discard(it->second);
-    if (TimelineInstance* sprite = it->second.sprite()) {
-        queueUnload(*sprite);
+    if (sprite != nullptr) {
+        queueUnload(*sprite, true);
         // Kept aside, at a new address its timeline points to, until the step ends.
         DisplayObject& kept = unloading_.emplace_back(std::move(it->second));
         kept.sprite()->object = &kept;
@@ -207,12 +234,26 @@ std::map<int32_t, DisplayObject>::iterator Engine::removeObject(std::map<int32_t
     return list.erase(it);
 }
 
-void Engine::queueUnload(TimelineInstance& t) {
-    if (t.removed) return;
-    t.removed = true;
-    for (auto& [depth, child] : t.displayList) {
-        if (TimelineInstance* sprite = child.sprite()) queueUnload(*sprite);
+bool Engine::hasUnloadHandler(const TimelineInstance& t) const {
+    if (t.object != nullptr && t.object->clipActions) {
+        for (const ClipAction& a : *t.object->clipActions) {
+            if ((a.events & clip_event::kUnload) != 0) return true;
+        }
     }
+    if (machine_->hasMember(avm1::Value::Clip(t.handle), "onUnload")) return true;
+    for (const auto& [depth, child] : t.displayList) {
+        if (const TimelineInstance* sprite = child.sprite(); sprite != nullptr && hasUnloadHandler(*sprite)) return true;
+    }
+    return false;
+}
+
+void Engine::queueUnload(TimelineInstance& t, bool hide) {
+    if (hide) t.removed = true;
+    for (auto& [depth, child] : t.displayList) {
+        if (TimelineInstance* sprite = child.sprite()) queueUnload(*sprite, hide);
+    }
+    if (t.unloadQueued) return;
+    t.unloadQueued = true;
     if (t.object != nullptr && t.object->clipActions) {
         for (const ClipAction& a : *t.object->clipActions) {
             if ((a.events & clip_event::kUnload) != 0) queued_.push_back({t.handle, &a.code, nullptr, true});
@@ -265,6 +306,8 @@ void Engine::runScripts() {
         unloadingNow_ = s.unload ? s.clip : 0;
         const TimelineInstance* t = timeline(s.clip);
         if (t == nullptr) continue;
+        // A clip on its way out hears nothing but its unload.
+        if (t->unloadQueued && !s.unload) continue;
         if (s.code != nullptr) {
             machine_->run(*s.code, s.clip);
         } else if (s.loader.type() == avm1::Type::kObject) {
@@ -560,7 +603,7 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
         // A sprite replaced in place unloads as a removed one does; its timeline is kept until
         // its handlers (and those of its children kept aside) have run.
         if (auto* old = std::get_if<std::shared_ptr<TimelineInstance>>(&object.content); old != nullptr && *old) {
-            queueUnload(**old);
+            queueUnload(**old, true);
             replaced_.push_back(std::move(*old));
         }
         object.content = std::monostate();
@@ -709,8 +752,14 @@ const MovieDefinition* Engine::definitionOf(const std::string& bytes, const std:
 }
 
 void Engine::emptyTimeline(TimelineInstance& t) {
-    for (auto it = t.displayList.begin(); it != t.displayList.end();) it = removeObject(t.displayList, it);
+    for (auto it = t.displayList.begin(); it != t.displayList.end();) it = removeObject(t.displayList, it, false);
+    // _lockroot belongs to the clip, not to the movie in it.
+    std::optional<TimelineInstance::Variable> lockRoot;
+    for (auto& [key, variable] : t.variables) {
+        if (base::SameNoCase(key, "_lockroot")) lockRoot = variable;
+    }
     t.variables.clear();
+    if (lockRoot) t.variables.emplace(lockRoot->name, *lockRoot);
     t.drawing.reset();
     t.prototype = {};
 }
@@ -729,9 +778,9 @@ TimelineInstance* Engine::loadMovie(TimelineInstance* clip, int level, const std
             if (!admitObject()) return nullptr;
             ++objects_;
             DisplayObject& object = levels_[level];
-            object.name = "_level" + std::to_string(level);
             object.content = std::make_shared<TimelineInstance>();
             startInstance(*object.sprite(), nullptr, &object, nullptr);
+            object.sprite()->level = level;
             t = object.sprite();
         }
     }
@@ -764,7 +813,7 @@ void Engine::unloadMovie(TimelineInstance* clip, int level) {
         }
         discard(it->second);
         if (TimelineInstance* t = it->second.sprite()) {
-            queueUnload(*t);
+            queueUnload(*t, true);
             DisplayObject& kept = unloading_.emplace_back(std::move(it->second));
             kept.sprite()->object = &kept;
         }

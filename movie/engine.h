@@ -167,9 +167,14 @@ private:
     // Takes the object at `it` off `list`: its subtree's unload events are queued (the deepest
     // first) and the object is kept aside until the step's scripts have run them. Returns the
     // next position.
+    // A clip with unload handlers, `deferred`, stays on the list until they have run.
     std::map<int32_t, DisplayObject>::iterator removeObject(std::map<int32_t, DisplayObject>& list,
-                                                            std::map<int32_t, DisplayObject>::iterator it);
-    void queueUnload(TimelineInstance& t);
+                                                            std::map<int32_t, DisplayObject>::iterator it,
+                                                            bool deferred = true);
+    bool hasUnloadHandler(const TimelineInstance& t) const;
+    // Queues the unload handlers of the timeline and those below it, once each; `hide`: they
+    // are gone for scripts but their own handlers.
+    void queueUnload(TimelineInstance& t, bool hide);
     // An object leaves a display list, with the objects of its subtree.
     void discard(const DisplayObject& object) { objects_ -= CountObjects(object); }
     // An object's timeline goes, with what its display lists held; the object stays.
@@ -224,6 +229,7 @@ private:
     // Objects removed during the step whose unload handlers are still to run.
     std::list<DisplayObject> unloading_;
     std::vector<std::shared_ptr<TimelineInstance>> replaced_;  // timelines of sprites replaced in place
+    std::vector<std::weak_ptr<TimelineInstance>> pendingRemoval_;  // removed, kept for their unload handlers
     std::set<uint16_t> initDone_;
     ScriptHost host_{*this};
     std::unique_ptr<avm1::Machine> machine_;

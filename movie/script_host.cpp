@@ -21,7 +21,7 @@ std::string SlashPath(const TimelineInstance* t) {
     for (; t != nullptr && t->parent != nullptr; t = t->parent) {
         out = "/" + (t->object != nullptr ? t->object->name : std::string()) + out;
     }
-    if (t != nullptr && t->object != nullptr && !t->object->name.empty()) return t->object->name + out;
+    if (t != nullptr && t->level > 0) return "_level" + std::to_string(t->level) + out;
     return out.empty() ? "/" : out;
 }
 
@@ -296,8 +296,7 @@ std::vector<const std::vector<uint8_t>*> ScriptHost::frameScripts(uint32_t clip,
 std::string ScriptHost::path(uint32_t clip) {
     std::string out;
     for (const TimelineInstance* t = engine_.timeline(clip); t != nullptr; t = t->parent) {
-        const bool level = t->parent == nullptr && t->object != nullptr && !t->object->name.empty();
-        out = (t->parent == nullptr && !level ? std::string("_level0") : (t->object != nullptr ? t->object->name : "")) +
+        out = (t->parent == nullptr ? "_level" + std::to_string(t->level) : (t->object != nullptr ? t->object->name : "")) +
               (out.empty() ? "" : "." + out);
     }
     return out;

@@ -45,9 +45,11 @@ struct TimelineInstance {
     TimelineInstance* parent = nullptr;
     DisplayObject* object = nullptr;  // the display object that shows it
     int nesting = 0;
+    int level = 0;  // a main timeline's level: _levelN
     bool playing = true;
     bool initialized = false;  // its first frame has run and its load event come
     bool removed = false;      // off the display, kept only until its unload handlers have run
+    bool unloadQueued = false;  // its unload handlers are queued
     // By key (the name, without case before version 7): the value, the name as first set, and
     // when it was made, for for-in's order.
     struct Variable {

@@ -7,7 +7,7 @@
 
 namespace testing_support {
 
-std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint8_t version) {
+std::string MovieFile(const std::vector<std::vector<uint8_t>>& tags, uint8_t version) {
     SwfFields fields;
     fields.version = version;
     fields.xMax = 2000;
@@ -15,15 +15,35 @@ std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint
     fields.tags.clear();
     for (const auto& t : tags) AppendBytes(fields.tags, t);
     AppendBytes(fields.tags, EndTag());
-    const std::string bytes = BuildSwfFile(fields);
-    swf::SwfFile file;
-    std::string error;
-    EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
+    return BuildSwfFile(fields);
+}
+
+namespace {
+
+std::unique_ptr<Loaded> WithSinks() {
     auto loaded = std::make_unique<Loaded>();
     Loaded* l = loaded.get();
     l->player->setTraceSink([l](const std::string& s) { l->traced.push_back(s); });
     l->player->setLogSink([l](const std::string& s) { l->logged.push_back(s); });
-    EXPECT_TRUE(l->player->load(file, error)) << error;
+    return loaded;
+}
+
+}  // namespace
+
+std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint8_t version) {
+    const std::string bytes = MovieFile(tags, version);
+    swf::SwfFile file;
+    std::string error;
+    EXPECT_TRUE(swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error)) << error;
+    auto loaded = WithSinks();
+    EXPECT_TRUE(loaded->player->load(file, error)) << error;
+    return loaded;
+}
+
+std::unique_ptr<Loaded> LoadFile(const std::string& path) {
+    auto loaded = WithSinks();
+    std::string error;
+    EXPECT_TRUE(loaded->player->loadFile(path.c_str(), error)) << error;
     return loaded;
 }
 

@@ -18,6 +18,10 @@ struct Loaded {
 
 // A 100 x 50 pixel movie of the tags given; the sinks are set before the first frame runs.
 std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint8_t version = 10);
+// The same movie as a file's bytes, and a movie read from a file (what it loads comes from
+// beside it).
+std::string MovieFile(const std::vector<std::vector<uint8_t>>& tags, uint8_t version = 10);
+std::unique_ptr<Loaded> LoadFile(const std::string& path);
 
 // The current frame drawn over the background, premultiplied; one pixel of it.
 uint32_t PixelAt(movie::Engine& player, int x, int y);
