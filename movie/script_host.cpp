@@ -440,6 +440,10 @@ bool ScriptHost::removeClip(uint32_t clip) {
 bool ScriptHost::depthOf(uint32_t clip, int& depth) {
     const TimelineInstance* t = engine_.timeline(clip);
     int32_t key = 0;
+    if (t != nullptr && t->parent == nullptr) {
+        depth = t->level - kScriptDepthOffset;  // a level's root: its number, as a timeline depth
+        return true;
+    }
     if (t == nullptr || !engine_.keyOf(*t, key)) return false;
     depth = key - kScriptDepthOffset;
     return true;

@@ -126,7 +126,6 @@ constexpr NativeMember kSelectionMethods[] = {
 }  // namespace
 
 void InstallStage(Machine& m, Builtins& b) {
-    (void)b;
     const ObjectHandle stage = MakeObject(m, "Stage");
     MakeBroadcaster(m, stage);
     DefineAccessors(m, stage,
@@ -153,6 +152,14 @@ void InstallStage(Machine& m, Builtins& b) {
     const ObjectHandle selection = MakeObject(m, "Selection");
     MakeBroadcaster(m, selection);
     DefineMethods(m, selection, kSelectionMethods);
+
+    // System.IME: a broadcaster too, of composition events that never come without input.
+    const Value system = m.getMember(Value::Object(b.global), "System");
+    if (system.type() == Type::kObject) {
+        const ObjectHandle ime = m.heap().make(b.object);
+        MakeBroadcaster(m, ime);
+        m.setMember(system, "IME", Value::Object(ime));
+    }
 }
 
 }  // namespace avm1
