@@ -547,7 +547,9 @@ void Engine::seek(TimelineInstance& t, int frame) {
     // An object stays when the same placement put it there: same character, same frame.
     for (auto it = t.displayList.begin(); it != t.displayList.end();) {
         auto s = state.find(it->first);
-        const bool stays = it->second.scripted ||
+        // What scripts made or moved stays, unless it lies among the timeline's depths (a
+        // script depth below 0), which going back clears as the reference players do.
+        const bool stays = (it->second.scripted && it->first >= kScriptDepthOffset) ||
                            (s != state.end() && s->second.first.characterId &&
                             *s->second.first.characterId == it->second.characterId && s->second.second == it->second.placedFrame);
         if (stays) {

@@ -65,6 +65,13 @@ bool TypedLess(Activation& a, const swf::Action&) {
     return true;
 }
 
+// A clip value names its clip by path, as the reference players keep it: two values whose
+// clips lie at the same path are the same clip.
+bool SameClip(Activation& a, uint32_t x, uint32_t y) {
+    if (x == y) return true;
+    return a.host.exists(x) && a.host.exists(y) && a.host.path(x) == a.host.path(y);
+}
+
 // ECMA's abstract equality: objects and clips are equal only to themselves, and become
 // primitives to meet a number, a string or a boolean.
 bool LooselyEqual(Activation& a, Value x, Value b) {
@@ -93,7 +100,7 @@ bool LooselyEqual(Activation& a, Value x, Value b) {
         if (x.type() == b.type()) {
             switch (x.type()) {
                 case Type::kString: return x.string() == b.string();
-                case Type::kClip: return x.clip() == b.clip();
+                case Type::kClip: return SameClip(a, x.clip(), b.clip());
                 case Type::kObject: return x.object() == b.object();
                 case Type::kBool: return x.boolean() == b.boolean();
                 // The reference players' == holds the number NaN equal to itself (a string that is no
@@ -132,7 +139,7 @@ bool StrictEquals(Activation& a, const swf::Action&) {
             // NaN is strictly equal to itself in the reference players.
             case Type::kNumber: eq = x.number() == b.number() || (std::isnan(x.number()) && std::isnan(b.number())); break;
             case Type::kString: eq = x.string() == b.string(); break;
-            case Type::kClip: eq = x.clip() == b.clip(); break;
+            case Type::kClip: eq = SameClip(a, x.clip(), b.clip()); break;
             case Type::kObject: eq = x.object() == b.object(); break;
             default: break;
         }
