@@ -53,6 +53,8 @@ void Engine::restart() {
     objectsReported_ = false;
     nestingReported_ = false;
     instances_.clear();
+    origins_.clear();
+    originOrder_.clear();
     execution_.clear();
     urgent_.clear();
     constructs_.clear();
@@ -96,11 +98,65 @@ void Engine::forEachTimeline(const std::function<void(const TimelineInstance&)>&
     }
 }
 
-TimelineInstance* Engine::timeline(uint32_t handle) const {
+TimelineInstance* Engine::ownTimeline(uint32_t handle) const {
     auto it = instances_.find(handle);
     TimelineInstance* t = it == instances_.end() ? nullptr : it->second.lock().get();
     // A removed clip is gone for scripts, but for its own unload handlers.
     return t != nullptr && (!t->removed || handle == unloadingNow_) ? t : nullptr;
+}
+
+TimelineInstance* Engine::timeline(uint32_t handle) const {
+    if (TimelineInstance* t = ownTimeline(handle)) return t;
+    // A handle whose clip has gone names what lies at the path the clip was made at, as the
+    // reference players' clip references do.
+    auto origin = origins_.find(handle);
+    if (origin == origins_.end()) return nullptr;
+    TimelineInstance* at = atPath(origin->second);
+    return at != nullptr && at->handle != handle ? at : nullptr;
+}
+
+void Engine::recordOrigin(const TimelineInstance& t) {
+    std::string path;
+    const TimelineInstance* at = &t;
+    for (; at->parent != nullptr; at = at->parent) {
+        if (at->object == nullptr) return;
+        path = "." + at->object->name + path;
+    }
+    path = "_level" + std::to_string(at->level) + path;
+    origins_[t.handle] = std::move(path);
+    originOrder_.push_back(t.handle);
+    // The oldest are forgotten: a handle of theirs, once its clip goes, names nothing.
+    while (originOrder_.size() > kMaxRememberedClips) {
+        origins_.erase(originOrder_.front());
+        originOrder_.pop_front();
+    }
+}
+
+TimelineInstance* Engine::atPath(const std::string& path) const {
+    const bool exact = definition_.version() >= 7;
+    size_t i = path.find('.');
+    const std::string first = path.substr(0, i);
+    int n = 0;
+    if (first.size() <= 6) return nullptr;
+    for (const char c : first.substr(6)) n = n * 10 + (c - '0');
+    TimelineInstance* t = level(n);
+    while (t != nullptr && i != std::string::npos) {
+        const size_t end = path.find('.', i + 1);
+        const std::string name = path.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
+        i = end;
+        TimelineInstance* next = nullptr;
+        for (auto& [depth, object] : t->displayList) {
+            if (!(exact ? object.name == name : base::SameNoCase(object.name, name))) continue;
+            if (TimelineInstance* sprite = object.sprite()) {
+                next = sprite;
+            } else if (DisplayObject::EditTextState* text = object.editText(); text != nullptr && text->record) {
+                next = text->record.get();
+            }
+            if (next != nullptr) break;
+        }
+        t = next;
+    }
+    return t != nullptr && !t->removed ? t : nullptr;
 }
 
 std::weak_ptr<TimelineInstance> Engine::weakTimeline(uint32_t handle) const {
@@ -133,13 +189,13 @@ void Engine::tick() {
     // A step never starts another: the copy can be scratch kept between steps.
     order_.assign(execution_.begin(), execution_.end());
     for (uint32_t handle : order_) {
-        if (TimelineInstance* t = timeline(handle); t != nullptr && !t->removed) runClipFrame(*t);
+        if (TimelineInstance* t = ownTimeline(handle); t != nullptr && !t->removed) runClipFrame(*t);
     }
     // A loaded movie whose first frame ran tells its loader, after every frame's scripts.
     if (!loadInits_.empty()) {
         for (uint32_t handle : order_) {
             auto it = loadInits_.find(handle);
-            const TimelineInstance* t = timeline(handle);
+            const TimelineInstance* t = ownTimeline(handle);
             if (it == loadInits_.end() || t == nullptr || !t->initialized) continue;
             queued_.push_back({handle, nullptr, "onLoadInit", false, false, it->second});
             loadInits_.erase(it);
@@ -161,7 +217,7 @@ void Engine::tick() {
         if (TimelineInstance* t = level.sprite()) showBoundText(*t);
     }
     // Loaders whose clips went hear nothing more.
-    for (auto it = loadInits_.begin(); it != loadInits_.end();) it = timeline(it->first) ? std::next(it) : loadInits_.erase(it);
+    for (auto it = loadInits_.begin(); it != loadInits_.end();) it = ownTimeline(it->first) ? std::next(it) : loadInits_.erase(it);
     // Clips kept on their lists for their unload handlers leave them now, and with what was
     // removed, go.
     for (const std::weak_ptr<TimelineInstance>& weak : pendingRemoval_) {
@@ -304,7 +360,7 @@ void Engine::runScripts() {
         from.pop_front();
         if (machine_->budgetSpent()) continue;  // the machine said so once; the rest are dropped
         unloadingNow_ = s.unload ? s.clip : 0;
-        const TimelineInstance* t = timeline(s.clip);
+        const TimelineInstance* t = ownTimeline(s.clip);
         if (t == nullptr) continue;
         // A clip on its way out hears nothing but its unload.
         if (t->unloadQueued && !s.unload) continue;
@@ -348,6 +404,7 @@ TimelineInstance* Engine::makeClip(TimelineInstance& parent, int32_t depth, cons
     object.name = std::move(name);
     object.content = std::make_shared<TimelineInstance>();
     startInstance(*object.sprite(), &parent, &object, &sprite->timeline());
+    recordOrigin(*object.sprite());
     return object.sprite();
 }
 
@@ -403,6 +460,7 @@ TimelineInstance* Engine::makeTextField(TimelineInstance& parent, int32_t depth,
     object.character = state.own.get();
     object.content = std::move(state);
     startTextRecord(parent, object);
+    recordOrigin(*object.editText()->record);
     return object.editText()->record.get();
 }
 
@@ -427,7 +485,7 @@ void Engine::startClip(TimelineInstance& clip, const avm1::Value& initObject) {
     // made by a script is constructed at once, with the init object's properties first.
     runClipFrame(clip);
     const avm1::Value ctor = classOf(*clip.object);
-    if (timeline(handle) != nullptr && (ctor.type() == avm1::Type::kObject || initObject.type() == avm1::Type::kObject)) {
+    if (ownTimeline(handle) != nullptr && (ctor.type() == avm1::Type::kObject || initObject.type() == avm1::Type::kObject)) {
         machine_->constructClip(handle, ctor, initObject);
     }
 }
@@ -637,6 +695,10 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
     if (!modify && object.name.empty() && (object.sprite() != nullptr || object.editText() != nullptr)) {
         object.name = "instance" + std::to_string(nextInstanceName_++);
     }
+    if (!modify) {
+        if (const TimelineInstance* sprite = object.sprite()) recordOrigin(*sprite);
+        if (const DisplayObject::EditTextState* text = object.editText(); text != nullptr && text->record) recordOrigin(*text->record);
+    }
     if (!modify && object.character != nullptr && object.character->kind() == Character::Kind::kEditText) {
         const EditTextDefinition& field = object.character->edit();
         avm1::Value bound;
@@ -783,6 +845,7 @@ TimelineInstance* Engine::loadMovie(TimelineInstance* clip, int level, const std
             object.content = std::make_shared<TimelineInstance>();
             startInstance(*object.sprite(), nullptr, &object, nullptr);
             object.sprite()->level = level;
+            recordOrigin(*object.sprite());
             t = object.sprite();
         }
     }
@@ -831,7 +894,7 @@ void Engine::unloadMovie(TimelineInstance* clip, int level) {
         }
     }
     machine_->runMethod(handle, "onUnload");
-    clip = timeline(handle);
+    clip = ownTimeline(handle);
     if (clip == nullptr) return;
     emptyTimeline(*clip);
     clip->timeline = &emptySprite_.timeline();

@@ -36,6 +36,8 @@
 
 namespace movie {
 
+// Clips whose paths at birth are remembered, for handles that outlive them.
+inline constexpr size_t kMaxRememberedClips = size_t{1} << 16;
 // Movies loaded by scripts from files beside the movie: how many, and the bytes of one file.
 inline constexpr size_t kMaxLoadedMovies = 64;
 inline constexpr size_t kMaxLoadedFileBytes = size_t{64} << 20;
@@ -86,7 +88,11 @@ public:
     // gives back the transparent frame.
     void drawOverBackground(const raster::Target& target);
 
-    // --- for the script host: timelines by handle (null when gone), and what scripts see ---
+    // --- for the script host: timelines by handle, and what scripts see ---
+    // The handle's own timeline, or null when it has gone.
+    TimelineInstance* ownTimeline(uint32_t handle) const;
+    // What a script's handle names: its own timeline, or once that has gone, the clip now at
+    // the path it was made at; null when there is none.
     TimelineInstance* timeline(uint32_t handle) const;
     std::weak_ptr<TimelineInstance> weakTimeline(uint32_t handle) const;
     TimelineInstance* rootTimeline() const { return root_.sprite(); }
@@ -198,6 +204,12 @@ private:
     // Every timeline scripts can reach, by handle; a timeline that left the display leaves an
     // expired reference, pruned after the step.
     std::unordered_map<uint32_t, std::weak_ptr<TimelineInstance>> instances_;
+    // The path each clip was made at ("_level0.a.b"), the oldest forgotten past
+    // kMaxRememberedClips: a handle whose clip has gone names what lies there now.
+    std::unordered_map<uint32_t, std::string> origins_;
+    std::deque<uint32_t> originOrder_;
+    void recordOrigin(const TimelineInstance& t);
+    TimelineInstance* atPath(const std::string& path) const;
     uint32_t nextHandle_ = 1;
     uint32_t nextInstanceName_ = 1;  // "instance1" ...: what unnamed placed objects are called
     size_t objects_ = 0;  // on every display list together

@@ -215,4 +215,28 @@ TEST(Loading, ARemovedClipWithAnUnloadHandlerStaysAtTheMirroredDepthUntilItRuns)
     EXPECT_EQ(l->traced, (std::vector<std::string>{"_level0.holder", "-32770", "unloading", "undefined"}));
 }
 
+TEST(ClipReferences, AHandleWhoseClipWentNamesTheClipNowAtThePathItWasMadeAt) {
+    // kept = createEmptyMovieClip("a", 1); kept._name = "renamed"; kept.v = 1; kept.removeMovieClip();
+    // trace(kept); createEmptyMovieClip("a", 2).v = 2; trace(kept + " " + kept.v); the new one goes too: trace(kept)
+    Actions a;
+    a.pushInt(1).push("a").pushInt(2).push("_root").op(op::kGetVariable).push("createEmptyMovieClip").op(op::kCallMethod);
+    a.push("kept").op(op::kStackSwap).op(op::kSetVariable);
+    Var(a, "kept").push("_name").push("renamed").op(op::kSetMember);
+    Var(a, "kept").push("v").push(1.0).op(op::kSetMember);
+    a.pushInt(0);
+    Var(a, "kept").push("removeMovieClip").op(op::kCallMethod).op(op::kPop);
+    Var(a, "kept").trace();
+    a.pushInt(2).push("a").pushInt(2).push("_root").op(op::kGetVariable).push("createEmptyMovieClip").op(op::kCallMethod);
+    a.push("v").push(2.0).op(op::kSetMember);
+    Var(a, "kept").push(" ").op(op::kAdd2);
+    Member(a, "kept", "v").op(op::kAdd2).trace();
+    a.pushInt(0);
+    Member(a, "_root", "a").push("removeMovieClip").op(op::kCallMethod).op(op::kPop);
+    a.push("[");
+    Var(a, "kept").op(op::kAdd2).push("]").op(op::kAdd2).trace();
+    const auto l = Load({DoActionTag(a.bytes()), ShowFrameTag()});
+    // Renamed or not, the handle names the path the clip was made at: "_level0.a".
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"", "_level0.a 2", "[]"}));
+}
+
 }  // namespace
