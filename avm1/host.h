@@ -169,8 +169,8 @@ public:
     // What _root is for scripts of `clip`: the root of its level, or the nearest clip above
     // it (itself included) whose _lockroot is set.
     virtual uint32_t rootOf(uint32_t) { return root(); }
-    // The size of the file of the movie the clip belongs to.
-    virtual double movieBytes(uint32_t) { return 0; }
+    // The size of the file of the movie the clip belongs to: as stored, or inflated.
+    virtual double movieBytes(uint32_t, bool) { return 0; }
     // The clip's data event (onClipEvent(data), onData): its variables arrived.
     virtual void dataLoaded(uint32_t) {}
 };

@@ -212,12 +212,22 @@ void Machine::traceRoots(Tracer& tracer) {
         for (const Value& v : t.args) tracer.value(v);
     }
     for (const LoadRequest& r : loads_) tracer.value(r.loader);
+    for (const auto& [clip, own] : clipObjects_) tracer.object(own);
     host_.traceValues(tracer);
 }
 
 size_t Machine::collectGarbage() {
     bytesSinceCollection_ = 0;
+    // The own objects of clips that have gone go with them.
+    std::erase_if(clipObjects_, [&](const auto& entry) { return !host_.exists(entry.first); });
     return heap_.collect([&](Tracer& tracer) { traceRoots(tracer); });
+}
+
+ObjectHandle Machine::clipObject(uint32_t clip) {
+    if (auto it = clipObjects_.find(clip); it != clipObjects_.end() && heap_.get(it->second) != nullptr) return it->second;
+    const ObjectHandle o = newObject(ObjectHandle{});
+    if (o) clipObjects_[clip] = o;
+    return o;
 }
 
 uint32_t Machine::nextRandom() {
@@ -608,6 +618,14 @@ Value Machine::getMember(const Value& object, std::string_view name) {
             const uint32_t clip = object.clip();
             if (!host_.exists(clip)) return Value();
             Value out;
+            // Properties addProperty gave the clip come first.
+            if (auto own = clipObjects_.find(clip); own != clipObjects_.end()) {
+                const Object* o = heap_.get(own->second);
+                if (const Property* p = o != nullptr ? o->find(name) : nullptr; p != nullptr && p->accessor) {
+                    const Value getter = p->getter;
+                    return call(getter, object, {});
+                }
+            }
             if (host_.getVariable(clip, name, out)) return out;
             if (const uint32_t c = host_.child(clip, name)) return Value::Clip(c);
             if (!name.empty() && name[0] == '_') {
@@ -674,14 +692,32 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
             return;
         }
         Value existing;
-        if (!host_.getVariable(clip, name, existing)) {
+        const bool has = host_.getVariable(clip, name, existing);
+        Value stored = value;
+        // The clip's own accessors and watchers, as an object's.
+        if (auto own = clipObjects_.find(clip); own != clipObjects_.end()) {
+            if (const Object* o = heap_.get(own->second)) {
+                if (const Property* p = o->find(name); p != nullptr && p->accessor) {
+                    const Value setter = p->setter;
+                    call(setter, object, {value});
+                    return;
+                }
+                for (const Watcher& w : o->watchers) {
+                    if (!(caseSensitive() ? w.name == name : base::SameNoCase(w.name, name))) continue;
+                    const Watcher watcher = w;
+                    stored = call(watcher.callback, object, {Value::String(std::string(name)), has ? existing : Value(), value, watcher.data});
+                    break;
+                }
+            }
+        }
+        if (!has) {
             if (const Property* p = FindAccessor(heap_, clipPrototype(clip), name)) {
                 const Value setter = p->setter;
-                call(setter, object, {value});
+                call(setter, object, {stored});
                 return;
             }
         }
-        host_.setVariable(clip, name, value);
+        if (host_.exists(clip)) host_.setVariable(clip, name, stored);
         return;
     }
     if (object.type() != Type::kObject) return;

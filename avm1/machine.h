@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "avm1/host.h"
@@ -111,6 +112,9 @@ public:
     // The object `name` is looked up on after a value's own properties: a primitive's class
     // prototype, an object's prototype.
     ObjectHandle prototypeOf(const Value& v) const;
+    // A clip's own script object, made when first asked for: the accessors addProperty gives
+    // the clip and the watchers watch sets on it, met before its variables.
+    ObjectHandle clipObject(uint32_t clip);
     // What a clip inherits from: its registered class's prototype, or MovieClip.prototype.
     ObjectHandle clipPrototype(uint32_t clip) const;
     Value getMember(const Value& object, std::string_view name);
@@ -225,6 +229,7 @@ private:
     Host& host_;
     int version_;
     std::vector<LoadRequest> loads_;
+    std::unordered_map<uint32_t, ObjectHandle> clipObjects_;
     int64_t instructions_ = kMaxInstructionsPerFrame;
     int64_t work_ = kMaxScriptWorkPerFrame;
     bool aborted_ = false;

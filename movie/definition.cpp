@@ -116,6 +116,7 @@ bool MovieDefinition::load(const swf::SwfFile& file, std::string& error) {
     frameRate88_ = file.frameRate88;
     version_ = file.version;
     fileBytes_ = file.fileBytes;
+    inflatedBytes_ = file.image.size();
     swf::TagReader tags = file.tags();
     return readTimeline(tags, timeline_, 0, error);
 }

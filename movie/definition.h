@@ -152,8 +152,10 @@ public:
     const swf::Rect& frameSize() const { return frameSize_; }
     uint16_t frameRate88() const { return frameRate88_; }
     uint8_t version() const { return version_; }
-    // The file's size as stored: what getBytesTotal reports.
+    // The file's size as stored (what a loader's progress reports), and inflated (what
+    // getBytesTotal reports).
     size_t fileBytes() const { return fileBytes_; }
+    size_t inflatedBytes() const { return inflatedBytes_; }
     // The FileAttributes tag's UseNetwork flag: a local movie that may reach the network.
     bool usesNetwork() const { return usesNetwork_; }
     // The movie's ScriptLimits tag, when it has one.
@@ -173,7 +175,7 @@ private:
     std::optional<swf::ScriptLimits> scriptLimits_;
     uint16_t frameRate88_ = 0;
     uint8_t version_ = 0;
-    size_t fileBytes_ = 0;
+    size_t fileBytes_ = 0, inflatedBytes_ = 0;
     bool usesNetwork_ = false;
     Timeline timeline_;
     std::map<uint16_t, std::unique_ptr<Character>> characters_;

@@ -360,9 +360,11 @@ uint32_t ScriptHost::rootOf(uint32_t clip) {
     return root();
 }
 
-double ScriptHost::movieBytes(uint32_t clip) {
+double ScriptHost::movieBytes(uint32_t clip, bool stored) {
     const TimelineInstance* t = engine_.timeline(clip);
-    return t != nullptr ? static_cast<double>(engine_.movieOf(*t).fileBytes()) : 0;
+    if (t == nullptr) return 0;
+    const MovieDefinition& movie = engine_.movieOf(*t);
+    return static_cast<double>(stored ? movie.fileBytes() : movie.inflatedBytes());
 }
 
 void ScriptHost::dataLoaded(uint32_t clip) {

@@ -85,7 +85,7 @@ public:
     void unloadMovie(uint32_t clip, int level) override;
     uint32_t level(int n) override;
     uint32_t rootOf(uint32_t clip) override;
-    double movieBytes(uint32_t clip) override;
+    double movieBytes(uint32_t clip, bool stored) override;
     void dataLoaded(uint32_t clip) override;
 
     // A new movie: what was reported once is reported again.

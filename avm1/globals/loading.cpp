@@ -151,11 +151,10 @@ Value ClipUnload(Machine& m, const Value& self, std::vector<Value>&) {
     return Value();
 }
 
-// getBytesLoaded and getBytesTotal: the size of the file of the clip's movie, all of it
-// loaded.
+// getBytesLoaded and getBytesTotal: the inflated size of the clip's movie, all of it loaded.
 Value ClipBytes(Machine& m, const Value& self, std::vector<Value>&) {
     const uint32_t c = ClipOf(m, self);
-    return c != 0 ? Value::Number(m.host().movieBytes(c)) : Value();
+    return c != 0 ? Value::Number(m.host().movieBytes(c, false)) : Value();
 }
 
 Value ClipGetUrl(Machine& m, const Value& self, std::vector<Value>& args) {
@@ -247,10 +246,9 @@ Value GetProgress(Machine& m, const Value&, std::vector<Value>& args) {
     const ObjectHandle out = m.newObject();
     if (LoaderTarget(m, v, clip, level) && clip == 0) clip = m.host().level(level);
     if (clip != 0) {
-        const Value loaded = m.getMember(Value::Clip(clip), "getBytesLoaded");
-        const Value total = m.getMember(Value::Clip(clip), "getBytesTotal");
-        m.setMember(Value::Object(out), "bytesLoaded", m.call(loaded, Value::Clip(clip), {}));
-        m.setMember(Value::Object(out), "bytesTotal", m.call(total, Value::Clip(clip), {}));
+        const Value bytes = Value::Number(m.host().movieBytes(clip, true));
+        m.setMember(Value::Object(out), "bytesLoaded", bytes);
+        m.setMember(Value::Object(out), "bytesTotal", bytes);
     } else {
         m.setMember(Value::Object(out), "bytesLoaded", Value());
         m.setMember(Value::Object(out), "bytesTotal", Value());

@@ -63,8 +63,14 @@ Value ValueOf(Machine&, const Value& self, std::vector<Value>&) { return self; }
 
 // addProperty(name, getter, setter): false unless the name is given, the getter is a
 // function and the setter a function or null (which makes the property read-only).
+// What addProperty and watch change: an object, or a clip's own script object.
+Object* AccessorHolder(Machine& m, const Value& self) {
+    if (self.type() == Type::kClip) return ClipOf(m, self) != 0 ? m.heap().get(m.clipObject(self.clip())) : nullptr;
+    return SelfObject(m, self);
+}
+
 Value AddProperty(Machine& m, const Value& self, std::vector<Value>& args) {
-    Object* o = SelfObject(m, self);
+    Object* o = AccessorHolder(m, self);
     const std::string name = m.toString(Argument(args, 0));
     const Value getter = Argument(args, 1), setter = Argument(args, 2);
     if (o == nullptr || name.empty() || !m.isFunction(getter)) return Value::Bool(false);
@@ -73,7 +79,7 @@ Value AddProperty(Machine& m, const Value& self, std::vector<Value>& args) {
 }
 
 Value Watch(Machine& m, const Value& self, std::vector<Value>& args) {
-    Object* o = SelfObject(m, self);
+    Object* o = AccessorHolder(m, self);
     const std::string name = m.toString(Argument(args, 0));
     const Value callback = Argument(args, 1);
     if (o == nullptr || args.size() < 2 || !m.isFunction(callback)) return Value::Bool(false);
@@ -89,7 +95,7 @@ Value Watch(Machine& m, const Value& self, std::vector<Value>& args) {
 }
 
 Value Unwatch(Machine& m, const Value& self, std::vector<Value>& args) {
-    Object* o = SelfObject(m, self);
+    Object* o = AccessorHolder(m, self);
     const std::string name = m.toString(Argument(args, 0));
     if (o == nullptr) return Value::Bool(false);
     for (auto it = o->watchers.begin(); it != o->watchers.end(); ++it) {

@@ -272,4 +272,27 @@ TEST(ScriptDisplay, ShapesAnswerForTheirParentAndForInListsNamedObjectsFromTheTo
     EXPECT_EQ(l->traced, (std::vector<std::string>{"_level0", "_level0", "v", "box", "m", "a"}));
 }
 
+TEST(ClipObjects, AddPropertyAndWatchWorkOnClipsBeforeTheirVariables) {
+    // _root.addProperty("foo", function() { return "got" }, function(v) { trace("set " + v) });
+    Actions getter;
+    getter.push("got").op(op::kReturn);
+    Actions setter;
+    setter.push("set ").push("v").op(op::kGetVariable).op(op::kAdd2).trace();
+    Actions a;
+    a.defineFunction("", {"v"}, setter).defineFunction("", {}, getter).push("foo").pushInt(3);
+    Var(a, "_root").push("addProperty").op(op::kCallMethod).trace();
+    Var(a, "_root").push("foo").push(1.0).op(op::kSetMember);
+    Member(a, "_root", "foo").trace();
+    // _root.watch("bar", function(name, old, now) { return now * 2 }); bar = 5; bar = 6
+    Actions watcher;
+    watcher.push("old").op(op::kGetVariable).trace().push("now").op(op::kGetVariable).push(2.0).op(op::kMultiply).op(op::kReturn);
+    a.defineFunction("", {"name", "old", "now"}, watcher).push("bar").pushInt(2);
+    Var(a, "_root").push("watch").op(op::kCallMethod).trace();
+    a.push("bar").push(5.0).op(op::kSetVariable);
+    a.push("bar").push(6.0).op(op::kSetVariable);
+    Var(a, "bar").trace();
+    const auto l = Load({DoActionTag(a.bytes()), ShowFrameTag()});
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"true", "set 1", "got", "true", "undefined", "10", "12"}));
+}
+
 }  // namespace
