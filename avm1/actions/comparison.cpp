@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "avm1/actions/handlers.h"
+#include "base/utf8.h"
 
 namespace avm1 {
 
@@ -22,6 +23,32 @@ bool Less(Activation& a, const swf::Action&) {
     const double x = a.number(left), b = a.number(right);  // the left converts first
     a.push(a.machine.boolResult(x < b));
     return true;
+}
+
+// Strings of version 6 and later compare by their characters' code points; a surrogate pair
+// written as two 3-byte sequences (as compilers write "\uD800\uDC02") is the one character
+// it stands for.
+char32_t NextCharacter(std::string_view s, size_t& i) {
+    char32_t c = 0;
+    i += base::NextUtf8(s, i, c);
+    if (c >= 0xD800 && c < 0xDC00 && i < s.size()) {
+        char32_t low = 0;
+        const size_t n = base::NextUtf8(s, i, low);
+        if (low >= 0xDC00 && low < 0xE000) {
+            i += n;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        }
+    }
+    return c;
+}
+
+bool CodePointsLess(std::string_view x, std::string_view b) {
+    size_t i = 0, j = 0;
+    while (i < x.size() && j < b.size()) {
+        const char32_t cx = NextCharacter(x, i), cb = NextCharacter(b, j);
+        if (cx != cb) return cx < cb;
+    }
+    return i >= x.size() && j < b.size();
 }
 
 // Less2 and Greater: strings compare as strings; NaN gives undefined.
@@ -53,7 +80,7 @@ bool TypedLess(Activation& a, const swf::Action&) {
     }
     if (Greater) std::swap(x, b);
     if (x.type() == Type::kString && b.type() == Type::kString) {
-        a.push(a.machine.boolResult(x.string() < b.string()));
+        a.push(a.machine.boolResult(a.version() >= 6 ? CodePointsLess(x.string(), b.string()) : x.string() < b.string()));
         return true;
     }
     const double left = a.number(x), right = a.number(b);

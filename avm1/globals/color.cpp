@@ -13,7 +13,7 @@ uint32_t TargetOf(Machine& m, const Value& self) {
     if (self.type() != Type::kObject) return 0;
     const Value target = m.getMember(self, "target");
     if (target.type() == Type::kClip) return m.host().exists(target.clip()) ? target.clip() : 0;
-    if (target.type() == Type::kString) return m.resolvePath(m.host().root(), target.string());
+    if (target.type() == Type::kString && !target.string().empty()) return m.resolvePath(m.host().root(), target.string());
     return 0;
 }
 
