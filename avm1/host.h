@@ -4,6 +4,7 @@
 // script can never reach freed data. Tests run the machine against a small fake host.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -171,6 +172,10 @@ public:
     virtual uint32_t rootOf(uint32_t) { return root(); }
     // The size of the file of the movie the clip belongs to: as stored, or inflated.
     virtual double movieBytes(uint32_t, bool) { return 0; }
+    // A BitmapData shown at `depth` of the clip, replacing what is there.
+    virtual void attachBitmap(uint32_t, int, std::shared_ptr<ScriptBitmap>, bool) {}
+    // A copy of the pixels of a bitmap the movie exports under `linkage`, or null.
+    virtual std::shared_ptr<ScriptBitmap> libraryBitmap(std::string_view) { return nullptr; }
     // The clip's data event (onClipEvent(data), onData): its variables arrived.
     virtual void dataLoaded(uint32_t) {}
 };

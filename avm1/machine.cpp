@@ -223,6 +223,15 @@ size_t Machine::collectGarbage() {
     return heap_.collect([&](Tracer& tracer) { traceRoots(tracer); });
 }
 
+bool Machine::admitBitmap(size_t bytes) {
+    if (*bitmapBytes_ + bytes <= kMaxBitmapDataBytes) return true;
+    if (!bitmapsReported_) {
+        bitmapsReported_ = true;
+        host_.log("BitmapData pixels past " + std::to_string(kMaxBitmapDataBytes) + " bytes (kMaxBitmapDataBytes): no more are made");
+    }
+    return false;
+}
+
 ObjectHandle Machine::clipObject(uint32_t clip) {
     if (auto it = clipObjects_.find(clip); it != clipObjects_.end() && heap_.get(it->second) != nullptr) return it->second;
     const ObjectHandle o = newObject(ObjectHandle{});
@@ -485,7 +494,12 @@ Value Machine::construct(const Value& constructor, std::vector<Value> args) {
         o->set("__constructor__", constructor, attribute::kDontEnum);
         if (version_ < 7) o->set("constructor", constructor, attribute::kDontEnum);
     }
+    constructionFailed_ = false;
     const Value result = invoke(constructor, Value::Object(made), args, protoHandle, true);
+    if (native && constructionFailed_) {
+        constructionFailed_ = false;
+        return Value();
+    }
     // A built-in may give an object of its own (Array(...) in place of the one made).
     if (native && (result.type() == Type::kObject || result.type() == Type::kClip)) return result;
     return Value::Object(made);

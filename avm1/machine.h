@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,6 +41,7 @@ inline constexpr size_t kMaxVariablesPerClip = 1u << 16;
 inline constexpr size_t kMaxArrayLength = 1u << 22;   // elements of one array
 inline constexpr size_t kMaxHeapObjects = 1u << 22;   // live objects of the heap
 inline constexpr size_t kMaxTimers = 1024;            // setInterval and setTimeout pending
+inline constexpr size_t kMaxBitmapDataBytes = size_t{256} << 20;  // every live BitmapData's pixels
 inline constexpr size_t kMaxPendingLoads = 256;       // loads asked for and not yet done
 inline constexpr int kRegisterCount = 4;              // the registers of code outside DefineFunction2
 
@@ -112,6 +114,12 @@ public:
     // The object `name` is looked up on after a value's own properties: a primitive's class
     // prototype, an object's prototype.
     ObjectHandle prototypeOf(const Value& v) const;
+    // BitmapData pixels: whether `bytes` more fit kMaxBitmapDataBytes (a log line once when
+    // not), and the count live bitmaps give back when they go.
+    bool admitBitmap(size_t bytes);
+    const std::shared_ptr<size_t>& bitmapBudget() const { return bitmapBytes_; }
+    // A built-in constructor says its arguments make no object: `new` gives undefined.
+    void failConstruction() { constructionFailed_ = true; }
     // A clip's own script object, made when first asked for: the accessors addProperty gives
     // the clip and the watchers watch sets on it, met before its variables.
     ObjectHandle clipObject(uint32_t clip);
@@ -229,6 +237,9 @@ private:
     Host& host_;
     int version_;
     std::vector<LoadRequest> loads_;
+    std::shared_ptr<size_t> bitmapBytes_ = std::make_shared<size_t>(0);
+    bool bitmapsReported_ = false;
+    bool constructionFailed_ = false;
     std::unordered_map<uint32_t, ObjectHandle> clipObjects_;
     int64_t instructions_ = kMaxInstructionsPerFrame;
     int64_t work_ = kMaxScriptWorkPerFrame;

@@ -92,6 +92,22 @@ struct XmlNode {
     ObjectHandle childArray;
 };
 
+// A BitmapData's pixels: premultiplied ARGB words, rows top first, as the reference players
+// keep them (a colour read back is the stored one unpremultiplied). `budget` counts the bytes
+// of every live bitmap of the machine; a bitmap gives its bytes back when it goes.
+struct ScriptBitmap {
+    int width = 0, height = 0;
+    bool transparent = true;
+    std::vector<uint32_t> pixels;
+    std::shared_ptr<size_t> budget;
+    ScriptBitmap() = default;
+    ScriptBitmap(const ScriptBitmap&) = delete;
+    ScriptBitmap& operator=(const ScriptBitmap&) = delete;
+    ~ScriptBitmap() {
+        if (budget) *budget -= pixels.size() * sizeof(uint32_t);
+    }
+};
+
 struct Watcher {
     std::string name;
     Value callback, data;
@@ -133,6 +149,7 @@ public:
     Value superThis, superConstructor;
     std::vector<Watcher> watchers;
     std::optional<XmlNode> xml;
+    std::shared_ptr<ScriptBitmap> bitmap;  // a BitmapData's; null once disposed
 
 private:
     std::string key(std::string_view name) const;

@@ -464,6 +464,46 @@ TimelineInstance* Engine::makeTextField(TimelineInstance& parent, int32_t depth,
     return object.editText()->record.get();
 }
 
+bool Engine::attachBitmap(TimelineInstance& parent, int32_t depth, std::shared_ptr<avm1::ScriptBitmap> pixels, bool smoothing) {
+    if (displayLocked() || parent.timeline == nullptr || pixels == nullptr) return false;
+    DisplayObject* slot = scriptSlot(parent, depth);
+    if (slot == nullptr) return false;
+    // A rectangle of the bitmap's size, filled with the bitmap a pixel to 20 twips.
+    Drawing rect;
+    swf::FillStyle fill;
+    fill.type = smoothing ? swf::FillType::kClippedBitmap : swf::FillType::kNonSmoothedClippedBitmap;
+    fill.matrix.scaleX = fill.matrix.scaleY = 20;
+    rect.beginFill(fill);
+    const int32_t w = pixels->width * 20, h = pixels->height * 20;
+    rect.moveTo(0, 0);
+    rect.lineTo(w, 0);
+    rect.lineTo(w, h);
+    rect.lineTo(0, h);
+    rect.lineTo(0, 0);
+    rect.endFill();
+    ShapeGeometry geometry = rect.geometry();
+    geometry.bounds = {0, w, 0, h};
+    DisplayObject::ScriptBitmapState state{std::move(pixels), std::make_shared<Character>(Character::Data(std::move(geometry)))};
+    slot->character = state.shape.get();
+    slot->content = std::move(state);
+    return true;
+}
+
+std::shared_ptr<avm1::ScriptBitmap> Engine::libraryBitmap(const TimelineInstance& from, std::string_view linkage) const {
+    const MovieDefinition& movie = movieOf(from);
+    const uint16_t id = movie.exported(linkage);
+    const raster::Bitmap* b = id != 0 ? movie.bitmap(id) : nullptr;
+    if (b == nullptr || b->empty()) return nullptr;
+    auto out = std::make_shared<avm1::ScriptBitmap>();
+    out->width = b->width;
+    out->height = b->height;
+    out->pixels.reserve(static_cast<size_t>(b->width) * static_cast<size_t>(b->height));
+    for (int y = 0; y < b->height; ++y) {
+        for (int x = 0; x < b->width; ++x) out->pixels.push_back(b->at(x, y));
+    }
+    return out;
+}
+
 EditTextDefinition* Engine::editableText(DisplayObject& field) {
     DisplayObject::EditTextState* state = field.editText();
     if (state == nullptr || field.character == nullptr || field.character->kind() != Character::Kind::kEditText) {

@@ -125,6 +125,11 @@ public:
     // A new text field (createTextField) at `depth` of `parent`, replacing what is there, with
     // `bounds` in the parent's twips; the record scripts know it by, or null.
     TimelineInstance* makeTextField(TimelineInstance& parent, int32_t depth, std::string name, const swf::Rect& bounds);
+    // A script's BitmapData shown at `depth` of `parent`, replacing what is there; false when
+    // scripts may not change the display now or it is full.
+    bool attachBitmap(TimelineInstance& parent, int32_t depth, std::shared_ptr<avm1::ScriptBitmap> pixels, bool smoothing);
+    // A copy of an exported bitmap's pixels as a BitmapData keeps them, or null.
+    std::shared_ptr<avm1::ScriptBitmap> libraryBitmap(const TimelineInstance& from, std::string_view linkage) const;
     // A field's definition for scripts to change: the field's own from now on, laid out again.
     EditTextDefinition* editableText(DisplayObject& field);
     const TextLayout& textLayout(const DisplayObject& field) { return renderer_.layOut(field); }

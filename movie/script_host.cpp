@@ -382,6 +382,17 @@ bool DepthKey(int depth, int32_t& key) {
 
 }  // namespace
 
+void ScriptHost::attachBitmap(uint32_t clip, int depth, std::shared_ptr<avm1::ScriptBitmap> bitmap, bool smoothing) {
+    TimelineInstance* t = engine_.timeline(clip);
+    int32_t key = 0;
+    if (t != nullptr && DepthKey(depth, key)) engine_.attachBitmap(*t, key, std::move(bitmap), smoothing);
+}
+
+std::shared_ptr<avm1::ScriptBitmap> ScriptHost::libraryBitmap(std::string_view linkage) {
+    const TimelineInstance* root = engine_.rootTimeline();
+    return root != nullptr ? engine_.libraryBitmap(*root, linkage) : nullptr;
+}
+
 uint32_t ScriptHost::createClip(uint32_t parent, std::string_view name, int depth, std::string_view linkage,
                                 const avm1::Value& initObject) {
     TimelineInstance* p = engine_.timeline(parent);

@@ -87,6 +87,8 @@ public:
     uint32_t rootOf(uint32_t clip) override;
     double movieBytes(uint32_t clip, bool stored) override;
     void dataLoaded(uint32_t clip) override;
+    void attachBitmap(uint32_t clip, int depth, std::shared_ptr<avm1::ScriptBitmap> bitmap, bool smoothing) override;
+    std::shared_ptr<avm1::ScriptBitmap> libraryBitmap(std::string_view linkage) override;
 
     // A new movie: what was reported once is reported again.
     void reset() { variablesReported_ = false; }

@@ -77,6 +77,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallFilters(m, b);
     InstallXml(m, b);
     InstallLoading(m, b);
+    InstallBitmapData(m, b);
 }
 
 }  // namespace avm1

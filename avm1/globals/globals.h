@@ -51,6 +51,7 @@ void InstallStage(Machine& m, Builtins& b);
 void InstallFilters(Machine& m, Builtins& b);
 void InstallXml(Machine& m, Builtins& b);
 void InstallLoading(Machine& m, Builtins& b);
+void InstallBitmapData(Machine& m, Builtins& b);
 
 // escape(): every byte but letters and digits as %XX; the text ends at a NUL.
 std::string EscapeText(std::string_view s);

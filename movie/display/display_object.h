@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "avm1/object.h"
 #include "avm1/value.h"
 #include "movie/definition.h"
 #include "movie/display/drawing.h"
@@ -114,12 +115,19 @@ struct DisplayObject {
         // Properties scripts set that change nothing drawn, kept to be read back.
         std::map<std::string, avm1::Value> kept;
     };
-    std::variant<std::monostate, std::shared_ptr<TimelineInstance>, EditTextState> content;
+    // A BitmapData a script attached: its pixels, shared with the script, and the rectangle
+    // that shows them (the object's character).
+    struct ScriptBitmapState {
+        std::shared_ptr<avm1::ScriptBitmap> pixels;
+        std::shared_ptr<Character> shape;
+    };
+    std::variant<std::monostate, std::shared_ptr<TimelineInstance>, EditTextState, ScriptBitmapState> content;
 
     TimelineInstance* sprite() const {
         const auto* t = std::get_if<std::shared_ptr<TimelineInstance>>(&content);
         return t != nullptr ? t->get() : nullptr;
     }
+    const ScriptBitmapState* scriptBitmap() const { return std::get_if<ScriptBitmapState>(&content); }
     EditTextState* editText() { return std::get_if<EditTextState>(&content); }
     const EditTextState* editText() const { return std::get_if<EditTextState>(&content); }
 };

@@ -125,7 +125,19 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
         const swf::Color& c = *object.opaqueBackground;
         fillRect(box, om, drawCx.apply(raster::Rgba{c.r, c.g, c.b, 255}));
     }
-    if (object.character->kind() == Character::Kind::kShape) {
+    if (const DisplayObject::ScriptBitmapState* bitmap = object.scriptBitmap()) {
+        // A script's bitmap: its pixels as they are now.
+        class Pixels final : public BitmapSource {
+        public:
+            explicit Pixels(const avm1::ScriptBitmap& b)
+                : view_{b.pixels.data(), b.width, b.height, b.width} {}
+            const raster::Bitmap* bitmap(uint16_t) const override { return view_.empty() ? nullptr : &view_; }
+
+        private:
+            raster::Bitmap view_;
+        } pixels(*bitmap->pixels);
+        DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, &pixels);
+    } else if (object.character->kind() == Character::Kind::kShape) {
         DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, movie_);
     } else if (object.character->kind() == Character::Kind::kMorph) {
         DrawShape(canvas, morphs_.at(object.character, object.ratio), om, drawCx, antiAlias_, paints_, movie_);
