@@ -174,6 +174,9 @@ public:
     virtual double movieBytes(uint32_t, bool) { return 0; }
     // A BitmapData shown at `depth` of the clip, replacing what is there.
     virtual void attachBitmap(uint32_t, int, std::shared_ptr<ScriptBitmap>, bool) {}
+    // BitmapData.draw of a clip: what it shows through `matrix` (a, b, c, d, tx, ty from its
+    // pixels to the bitmap's) and `cx`, over the pixels inside `clip` (x, y, w, h) or all.
+    virtual void drawClip(ScriptBitmap&, uint32_t, const double (&)[6], const swf::ColorTransform&, const int64_t*, bool) {}
     // A copy of the pixels of a bitmap the movie exports under `linkage`, or null.
     virtual std::shared_ptr<ScriptBitmap> libraryBitmap(std::string_view) { return nullptr; }
     // The clip's data event (onClipEvent(data), onData): its variables arrived.

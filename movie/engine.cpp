@@ -489,6 +489,30 @@ bool Engine::attachBitmap(TimelineInstance& parent, int32_t depth, std::shared_p
     return true;
 }
 
+void Engine::drawInto(avm1::ScriptBitmap& into, const DisplayObject& source, const raster::Matrix& matrix,
+                      const swf::ColorTransform& cx, const int64_t* clip, bool smoothing) {
+    if (into.width <= 0 || into.height <= 0) return;
+    std::vector<uint32_t> drawn(static_cast<size_t>(into.width) * static_cast<size_t>(into.height));
+    const raster::Target target = raster::Target::TopDown(drawn.data(), into.width, into.height,
+                                                          static_cast<ptrdiff_t>(into.width) * 4);
+    renderer_.drawInto(source, target, matrix, raster::ColorTransform().after(ToRasterTransform(cx)), smoothing);
+    int64_t x0 = 0, y0 = 0, x1 = into.width, y1 = into.height;
+    if (clip != nullptr) {
+        x0 = std::max<int64_t>(x0, clip[0]);
+        y0 = std::max<int64_t>(y0, clip[1]);
+        x1 = std::min<int64_t>(x1, clip[0] + clip[2]);
+        y1 = std::min<int64_t>(y1, clip[1] + clip[3]);
+    }
+    for (int64_t y = y0; y < y1; ++y) {
+        for (int64_t x = x0; x < x1; ++x) {
+            const size_t i = static_cast<size_t>(y * into.width + x);
+            uint32_t out = raster::Over(into.pixels[i], drawn[i]);
+            if (!into.transparent) out |= 0xFF000000u;
+            into.pixels[i] = out;
+        }
+    }
+}
+
 std::shared_ptr<avm1::ScriptBitmap> Engine::libraryBitmap(const TimelineInstance& from, std::string_view linkage) const {
     const MovieDefinition& movie = movieOf(from);
     const uint16_t id = movie.exported(linkage);

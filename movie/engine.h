@@ -128,6 +128,11 @@ public:
     // A script's BitmapData shown at `depth` of `parent`, replacing what is there; false when
     // scripts may not change the display now or it is full.
     bool attachBitmap(TimelineInstance& parent, int32_t depth, std::shared_ptr<avm1::ScriptBitmap> pixels, bool smoothing);
+    // BitmapData.draw: what `source` shows, through `matrix` (its twips to the bitmap's
+    // pixels) and `cx`, laid over the bitmap's pixels inside `clip` (x, y, width, height in
+    // pixels; none: all of them).
+    void drawInto(avm1::ScriptBitmap& into, const DisplayObject& source, const raster::Matrix& matrix,
+                  const swf::ColorTransform& cx, const int64_t* clip, bool smoothing);
     // A copy of an exported bitmap's pixels as a BitmapData keeps them, or null.
     std::shared_ptr<avm1::ScriptBitmap> libraryBitmap(const TimelineInstance& from, std::string_view linkage) const;
     // A field's definition for scripts to change: the field's own from now on, laid out again.

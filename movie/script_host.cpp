@@ -388,6 +388,17 @@ void ScriptHost::attachBitmap(uint32_t clip, int depth, std::shared_ptr<avm1::Sc
     if (t != nullptr && DepthKey(depth, key)) engine_.attachBitmap(*t, key, std::move(bitmap), smoothing);
 }
 
+void ScriptHost::drawClip(avm1::ScriptBitmap& into, uint32_t clip, const double (&matrix)[6], const swf::ColorTransform& cx,
+                          const int64_t* clipRect, bool smoothing) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr || t->object == nullptr) return;
+    // The clip's twips to its pixels, then the script's matrix.
+    const auto f = [](double v) { return static_cast<float>(std::isfinite(v) ? std::clamp(v, -1e9, 1e9) : 0.0); };
+    const raster::Matrix toBitmap = raster::Matrix{f(matrix[0]), f(matrix[1]), f(matrix[2]), f(matrix[3]), f(matrix[4]), f(matrix[5])} *
+                                    raster::Matrix::scale(1.0f / 20, 1.0f / 20);
+    engine_.drawInto(into, *t->object, toBitmap, cx, clipRect, smoothing);
+}
+
 std::shared_ptr<avm1::ScriptBitmap> ScriptHost::libraryBitmap(std::string_view linkage) {
     const TimelineInstance* root = engine_.rootTimeline();
     return root != nullptr ? engine_.libraryBitmap(*root, linkage) : nullptr;

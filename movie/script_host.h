@@ -89,6 +89,8 @@ public:
     void dataLoaded(uint32_t clip) override;
     void attachBitmap(uint32_t clip, int depth, std::shared_ptr<avm1::ScriptBitmap> bitmap, bool smoothing) override;
     std::shared_ptr<avm1::ScriptBitmap> libraryBitmap(std::string_view linkage) override;
+    void drawClip(avm1::ScriptBitmap& into, uint32_t clip, const double (&matrix)[6], const swf::ColorTransform& cx,
+                  const int64_t* clipRect, bool smoothing) override;
 
     // A new movie: what was reported once is reported again.
     void reset() { variablesReported_ = false; }

@@ -26,6 +26,16 @@ uint32_t Unpremultiply(uint32_t p) {
     return a << 24 | scale(p >> 16 & 255) << 16 | scale(p >> 8 & 255) << 8 | scale(p & 255);
 }
 
+// Source over destination, both premultiplied.
+uint32_t Over(uint32_t d, uint32_t s) {
+    const uint32_t inverse = 255 - (s >> 24);
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        out |= std::min<uint32_t>((s >> shift & 255) + ((d >> shift & 255) * inverse + 127) / 255, 255) << shift;
+    }
+    return out;
+}
+
 // A colour argument as the 32 bits the file would hold.
 uint32_t ColorArgument(Machine& m, const Value& v) {
     const double n = m.toNumber(v);
@@ -198,7 +208,8 @@ Value CopyPixels(Machine& m, const Value& self, std::vector<Value>& args) {
     if (source == nullptr || args.size() < 3 || !RectArgument(m, args[1], r) || args[2].type() != Type::kObject) return Value();
     const double px = m.toNumber(m.getMember(args[2], "x")), py = m.toNumber(m.getMember(args[2], "y"));
     if (std::isnan(px) || std::isnan(py)) return Value();
-    const bool merge = args.size() >= 6 && m.toBoolean(args[5]);
+    // Merging is for a transparent bitmap: an opaque one takes the source's colour as stored.
+    const bool merge = args.size() >= 6 && m.toBoolean(args[5]) && b->transparent;
     // The source rectangle cut to the source, the destination moved with it and cut too.
     int64_t dx = static_cast<int64_t>(std::clamp(std::trunc(px), -1e9, 1e9)), dy = static_cast<int64_t>(std::clamp(std::trunc(py), -1e9, 1e9));
     const int64_t sx0 = r[0], sy0 = r[1];
@@ -218,17 +229,9 @@ Value CopyPixels(Machine& m, const Value& self, std::vector<Value>& args) {
             if (tx < 0 || tx >= b->width) continue;
             uint32_t s = copy[static_cast<size_t>(y * r[2] + x)];
             uint32_t& d = b->pixels[static_cast<size_t>(ty * b->width + tx)];
-            if (merge) {
-                // Source over destination, premultiplied.
-                const uint32_t inverse = 255 - (s >> 24);
-                uint32_t out = 0;
-                for (int shift = 0; shift < 32; shift += 8) {
-                    const uint32_t c = (s >> shift & 255) + ((d >> shift & 255) * inverse + 127) / 255;
-                    out |= std::min<uint32_t>(c, 255) << shift;
-                }
-                s = out;
-            }
-            d = b->transparent ? s : (Unpremultiply(s) | 0xFF000000u);
+            if (merge) s = Over(d, s);
+            // An opaque bitmap takes the colour as it is stored, its alpha dropped.
+            d = b->transparent ? s : (s | 0xFF000000u);
         }
     }
     return Value();
@@ -402,6 +405,43 @@ Value Noise(Machine& m, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// draw(source[, matrix, colorTransform, blendMode, clipRect, smoothing]): a clip as it draws
+// itself (its own place left out), or another BitmapData, laid over these pixels.
+Value Draw(Machine& m, const Value& self, std::vector<Value>& args) {
+    ScriptBitmap* b = BitmapOf(m, self);
+    if (b == nullptr || args.empty()) return Disposed();
+    double t[6] = {1, 0, 0, 1, 0, 0};
+    if (args.size() > 1 && args[1].type() == Type::kObject) {
+        const char* names[] = {"a", "b", "c", "d", "tx", "ty"};
+        for (int i = 0; i < 6; ++i) t[i] = m.toNumber(m.getMember(args[1], names[i]));
+    }
+    const swf::ColorTransform cx = args.size() > 2 && args[2].type() == Type::kObject ? ColorTransformFields(m, args[2]) : swf::ColorTransform();
+    int64_t clip[4];
+    const bool clipped = args.size() > 4 && RectArgument(m, args[4], clip);
+    const bool smoothing = args.size() > 5 && m.toBoolean(args[5]);
+    if (const uint32_t c = ClipOf(m, args[0])) {
+        m.host().drawClip(*b, c, t, cx, clipped ? clip : nullptr, smoothing);
+        return Value();
+    }
+    // Another bitmap: its pixels moved by the matrix's translation, laid over these.
+    const ScriptBitmap* source = BitmapOf(m, args[0]);
+    if (source == nullptr) return Value();
+    const std::vector<uint32_t> pixels = source->pixels;
+    const int64_t dx = static_cast<int64_t>(std::isfinite(t[4]) ? std::clamp(std::round(t[4]), -1e9, 1e9) : 0);
+    const int64_t dy = static_cast<int64_t>(std::isfinite(t[5]) ? std::clamp(std::round(t[5]), -1e9, 1e9) : 0);
+    for (int64_t y = 0; y < source->height; ++y) {
+        for (int64_t x = 0; x < source->width; ++x) {
+            const int64_t tx = x + dx, ty = y + dy;
+            if (tx < 0 || ty < 0 || tx >= b->width || ty >= b->height) continue;
+            if (clipped && (tx < clip[0] || ty < clip[1] || tx >= clip[0] + clip[2] || ty >= clip[1] + clip[3])) continue;
+            uint32_t& d = b->pixels[static_cast<size_t>(ty * b->width + tx)];
+            const uint32_t out = Over(d, pixels[static_cast<size_t>(y * source->width + x)]);
+            d = b->transparent ? out : out | 0xFF000000u;
+        }
+    }
+    return Value();
+}
+
 // What is not built answers as a disposed bitmap does, and says so once.
 Value NotBuilt(Machine& m, const Value& self, std::vector<Value>&) {
     if (BitmapOf(m, self) != nullptr) m.unsupported("this BitmapData method");
@@ -432,7 +472,7 @@ constexpr NativeMember kMethods[] = {
     {"dispose", Dispose},            {"copyPixels", CopyPixels},     {"floodFill", FloodFill},
     {"scroll", Scroll},              {"colorTransform", ColorTransformPixels},
     {"getColorBoundsRect", GetColorBoundsRect}, {"copyChannel", CopyChannel},
-    {"applyFilter", NotBuilt},       {"draw", NotBuilt},             {"generateFilterRect", NotBuilt},
+    {"applyFilter", NotBuilt},       {"draw", Draw},             {"generateFilterRect", NotBuilt},
     {"hitTest", NotBuilt},           {"merge", NotBuilt},            {"noise", Noise},
     {"paletteMap", NotBuilt},        {"perlinNoise", NotBuilt},      {"pixelDissolve", NotBuilt},
     {"threshold", NotBuilt},         {"compare", NotBuilt},

@@ -674,6 +674,8 @@ constexpr NativeAccessor kClipAccessors[] = {{"transform", ClipTransform, SetCli
 
 }  // namespace
 
+swf::ColorTransform ColorTransformFields(Machine& m, const Value& o) { return ColorTransformOf(m, o); }
+
 void InstallGeom(Machine& m, Builtins& b) {
     Heap& heap = m.heap();
     b.flashPackage = heap.make(b.object);

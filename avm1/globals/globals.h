@@ -53,6 +53,8 @@ void InstallXml(Machine& m, Builtins& b);
 void InstallLoading(Machine& m, Builtins& b);
 void InstallBitmapData(Machine& m, Builtins& b);
 
+// A ColorTransform's eight fields as the file's terms (multipliers in 8.8).
+swf::ColorTransform ColorTransformFields(Machine& m, const Value& o);
 // escape(): every byte but letters and digits as %XX; the text ends at a NUL.
 std::string EscapeText(std::string_view s);
 // unescape(): %XX escapes and + as a space; the text ends at an escaped NUL.

@@ -261,6 +261,37 @@ void Renderer::drawText(const StaticText& text, const raster::Matrix& m, const r
     }
 }
 
+void Renderer::drawInto(const DisplayObject& object, const raster::Target& target, const raster::Matrix& toTarget,
+                        const raster::ColorTransform& cx, bool antiAlias) {
+    // A canvas of its own: the frame's is left as it is.
+    std::unique_ptr<raster::Canvas> frameCanvas = std::move(canvas_);
+    const raster::Matrix frameStage = stageToDevice_;
+    const MovieDefinition* frameMovie = movie_;
+    const bool frameAntiAlias = antiAlias_;
+    canvas_ = std::make_unique<raster::Canvas>(target);
+    canvas_->clear(raster::Rgba{0, 0, 0, 0});
+    antiAlias_ = antiAlias;
+    movie_ = &definition_;
+    for (const TimelineInstance* at = object.sprite() != nullptr ? object.sprite()->parent : nullptr; at != nullptr; at = at->parent) {
+        if (at->movie != nullptr) {
+            movie_ = at->movie;
+            break;
+        }
+    }
+    // Masks set by scripts are placed by the stage: the stage as the object's space.
+    stageToDevice_ = toTarget;
+    raster::Matrix undo;
+    if (const TimelineInstance* sprite = object.sprite()) {
+        drawList(*sprite, toTarget, cx, sprite->nesting, false);
+    } else if (ToRasterMatrix(object.matrix).invert(undo)) {
+        drawObject(object, toTarget * undo, cx, 0, false, false);
+    }
+    canvas_ = std::move(frameCanvas);
+    stageToDevice_ = frameStage;
+    movie_ = frameMovie;
+    antiAlias_ = frameAntiAlias;
+}
+
 void Renderer::draw(const DisplayObject& root, const std::map<int, DisplayObject>& levels, const raster::Target& target,
                     raster::Rgba clear, bool antiAlias) {
     movie_ = &definition_;

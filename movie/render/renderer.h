@@ -25,6 +25,10 @@ public:
     // order, scaled from the stage to the target, over `clear`.
     void draw(const DisplayObject& root, const std::map<int, DisplayObject>& levels, const raster::Target& target,
               raster::Rgba clear, bool antiAlias);
+    // Draws what `object` shows (its own matrix and colour left out) through `toTarget` (its
+    // twips to the target's pixels) onto a cleared, transparent `target`: BitmapData.draw.
+    void drawInto(const DisplayObject& object, const raster::Target& target, const raster::Matrix& toTarget,
+                  const raster::ColorTransform& cx, bool antiAlias);
     // A new movie is loaded into the definition: nothing made from the old one is kept.
     void movieChanged() { fonts_.clearEmbedded(); }
     // An edit text's layout, made again when its text or definition changed.
