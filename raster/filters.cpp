@@ -9,7 +9,12 @@ namespace raster {
 
 namespace {
 
-int BoxWidth(float blur) { return static_cast<int>(std::lround(std::clamp(blur, 0.0f, kMaxBlurRadius))); }
+// The box of a blur `blur` pixels wide: the odd number of whole pixels centred on each one
+// that fits it, as the reference players take it (2 pixels blur nothing, 4 take 3).
+int BoxWidth(float blur) {
+    const int n = static_cast<int>(std::lround(std::clamp(blur, 0.0f, kMaxBlurRadius)));
+    return n % 2 == 0 ? std::max(n - 1, 0) : n;
+}
 int Passes(int passes) { return std::clamp(passes, 0, kMaxFilterPasses); }
 
 // One box pass over `count` values `stride` apart: each becomes the mean of the n values

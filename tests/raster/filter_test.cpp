@@ -35,6 +35,20 @@ TEST(Blur, OnePassSpreadsAPixelOverTheBoxWidth) {
     EXPECT_EQ(pic.alpha(10, 0), 0u) << "blurY 1 leaves rows alone";
 }
 
+TEST(Blur, AnEvenWidthTakesTheOddBoxBelowIt) {
+    // 2 pixels blur nothing; 4 spread a pixel over 3, as the reference players draw them.
+    for (const auto& [width, box] : {std::pair{2.0f, 1}, std::pair{4.0f, 3}, std::pair{4.4f, 3}, std::pair{3.0f, 3}}) {
+        Picture pic(21, 1);
+        pic.pixels[10] = kOpaqueWhite;
+        Filters f;
+        f.blur(pic.target, {width, 1, 1});
+        for (int x = 0; x < 21; ++x) {
+            const bool inBox = x >= 10 - box / 2 && x <= 10 + box / 2;
+            EXPECT_EQ(pic.alpha(x, 0), inBox ? 255u / static_cast<unsigned>(box) : 0u) << width << " at " << x;
+        }
+    }
+}
+
 TEST(Blur, PassesRepeatTheBox) {
     Picture pic(21, 1);
     pic.pixels[10] = PremultipliedWord({250, 250, 250, 250});  // 250 / 25 = 10 per step
