@@ -166,7 +166,7 @@ Value FillRect(Machine& m, const Value& self, std::vector<Value>& args) {
     const uint32_t c = Premultiply(ColorArgument(m, args[1]), b->transparent);
     if (!Clip(*b, r)) return Value();
     for (int64_t y = r[1]; y < r[1] + r[3]; ++y) {
-        std::fill_n(b->pixels.begin() + y * b->width + r[0], r[2], c);
+        std::fill_n(b->pixels.data() + static_cast<size_t>(y * b->width + r[0]), static_cast<size_t>(r[2]), c);
     }
     return Value();
 }
