@@ -15,7 +15,7 @@ float LinearToSrgb(float c) { return c <= 0.0031308f ? c * 12.92f : 1.055f * std
 Gradient::Gradient(GradientKind kind, std::vector<GradientStop> stops, Spread spread,
                    Interpolation interpolation, float focal)
     : kind_(kind), spread_(spread), interpolation_(interpolation),
-      focal_(std::clamp(focal, -0.998f, 0.998f)), stops_(std::move(stops)) {
+      focal_(std::clamp(focal, -kMaxFocal, kMaxFocal)), stops_(std::move(stops)) {
     if (stops_.size() > kMaxGradientStops) stops_.resize(kMaxGradientStops);
     buildTable(ColorTransform(), table_);
 }

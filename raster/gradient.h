@@ -28,6 +28,10 @@ struct GradientStop {
 inline constexpr size_t kMaxGradientStops = 256;
 inline constexpr int kGradientTableSize = 256;
 
+// The focal point lies no nearer the circle than this: the reference players draw one
+// nearer as if it were here (a reflected focal gradient shows it as its stripes' width).
+inline constexpr float kMaxFocal = 0.98f;
+
 class Gradient {
 public:
     Gradient() = default;

@@ -98,7 +98,8 @@ std::optional<swf::FillStyle> GradientFill(Machine& m, const std::vector<Value>&
     const double focal = args.size() > 7 ? m.toNumber(args[7]) : 0;
     if (fill.type == swf::FillType::kRadialGradient && !std::isnan(focal) && focal != 0) {
         fill.type = swf::FillType::kFocalGradient;
-        fill.gradient.focalPoint = static_cast<float>(std::clamp(focal, -1.0, 1.0));
+        // As the file keeps it: 8.8 fixed point, the fraction cut.
+        fill.gradient.focalPoint = static_cast<float>(std::trunc(std::clamp(focal, -1.0, 1.0) * 256) / 256);
     }
     return fill;
 }

@@ -81,6 +81,17 @@ TEST(Gradient, FocalRunsFromTheFocalPointToTheCircle) {
     EXPECT_NEAR(centred.position(0.3f, 0.4f), 0.5f, 1e-5) << "focal 0 is radial";
 }
 
+TEST(Gradient, AFocalPointNearTheCircleIsDrawnAtTheLimit) {
+    // Beyond the focal point on its axis the position grows by 1 / (1 - focal) per unit: a
+    // focal point of 0.995 is drawn as one of 0.98, so a reflected ramp repeats every 0.04.
+    const Gradient g(GradientKind::kFocal, {{0, kRed}, {255, kBlue}}, Spread::kReflect, Interpolation::kSrgb, 0.995f);
+    EXPECT_FLOAT_EQ(g.focal(), kMaxFocal);
+    EXPECT_NEAR(g.position(1.0f, 0), 1.0f, 1e-4);
+    EXPECT_NEAR(g.position(1.2f, 0) - g.position(1.1f, 0), 0.1f / (1 - kMaxFocal), 1e-2);
+    const Gradient negative(GradientKind::kFocal, {{0, kRed}, {255, kBlue}}, Spread::kPad, Interpolation::kSrgb, -2.0f);
+    EXPECT_FLOAT_EQ(negative.focal(), -kMaxFocal);
+}
+
 TEST(Gradient, LinearRgbInterpolationBrightensTheMiddle) {
     const Gradient srgb(GradientKind::kLinear, {{0, {0, 0, 0, 255}}, {255, {255, 255, 255, 255}}});
     const Gradient linear(GradientKind::kLinear, {{0, {0, 0, 0, 255}}, {255, {255, 255, 255, 255}}}, Spread::kPad,
