@@ -80,7 +80,7 @@ uint32_t Activation::targetOf(const Value& v) {
     if (v.type() == Type::kClip) return host.exists(v.clip()) ? v.clip() : 0;
     if (v.type() == Type::kObject) return 0;
     const std::string path = string(v);
-    return path.empty() ? clip : machine.resolvePath(target, path);
+    return path.empty() ? target : machine.resolvePath(target, path);
 }
 
 void Activation::retarget(uint32_t to) {
