@@ -80,10 +80,13 @@ uint32_t Activation::targetOf(const Value& v) {
     if (v.type() == Type::kClip) return host.exists(v.clip()) ? v.clip() : 0;
     if (v.type() == Type::kObject) return 0;
     const std::string path = string(v);
-    return path.empty() ? target : machine.resolvePath(target, path);
+    if (path.empty()) return targetLost ? 0 : target;
+    return machine.resolvePath(target, path);
 }
 
 void Activation::retarget(uint32_t to) {
+    targetLost = to == 0;
+    if (to == 0) to = host.root();
     target = to;
     for (ScopeEntry& e : scope) {
         if (e.kind == ScopeEntry::Kind::kTarget) e.value = Value::Clip(to);

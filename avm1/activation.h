@@ -27,6 +27,9 @@ struct Activation {
     size_t next = 0;  // where the run goes on after it; branches move it
     uint32_t clip = 0;    // the timeline the code belongs to
     uint32_t target = 0;  // the timeline SetTarget points the code at
+    // SetTarget named no clip: the root stands in as the target, but the target itself (the
+    // empty path) is nothing.
+    bool targetLost = false;
     int depth = 0;
     SharedPool pool;
     std::vector<ScopeEntry> scope;  // innermost last
@@ -75,6 +78,7 @@ struct Activation {
     void defineLocal(std::string_view name, const Value& value, bool onlyIfMissing);
     bool deleteVariable(std::string_view name);
     // SetTarget: the target timeline, and the scope link it stands for.
+    // `clip` 0: the path named nothing, and the root stands in.
     void retarget(uint32_t clip);
     // GotoFrame2 and gotoAndPlay/Stop: a number is a frame from 1; a string a label, a
     // frame number, or either after a "path:".

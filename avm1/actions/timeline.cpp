@@ -68,29 +68,37 @@ bool GoToLabel(Activation& a, const swf::Action& action) {
     return true;
 }
 
+// SetTarget and SetTarget2: a path is from the timeline the code belongs to; an empty one goes
+// back to it (or to the root when that has gone). A path that names no clip leaves no target:
+// names are then looked up on the root, and properties of the target are undefined, as in the
+// reference players.
 bool SetTarget(Activation& a, const swf::Action& action) {
     const auto* op = std::get_if<swf::NameAction>(&action.operands);
     if (op == nullptr) return true;
-    // A path is from the timeline the code belongs to; an empty one goes back to it, and one
-    // that names no clip (or the code's own clip, gone) leaves the root as the target, as the
-    // reference players do.
     if (op->name.empty()) {
         a.retarget(a.host.exists(a.clip) ? a.clip : a.host.root());
         return true;
     }
-    const uint32_t to = a.machine.resolvePath(a.clip, op->name);
-    a.retarget(to != 0 ? to : a.host.root());
+    a.retarget(a.machine.resolvePath(a.clip, op->name));
     return true;
 }
 
+// SetTarget2 takes a value: a clip (from version 6 by its path, as clip references resolve),
+// or anything else by what it gives as a string.
 bool SetTarget2(Activation& a, const swf::Action&) {
     const Value v = a.pop();
-    if (v.type() != Type::kClip && a.string(v).empty()) {
+    if (v.type() == Type::kClip) {
+        uint32_t to = a.host.exists(v.clip()) ? v.clip() : 0;
+        if (to != 0 && a.version() >= 6) to = a.machine.resolvePath(a.host.root(), a.host.path(to));
+        a.retarget(to);
+        return true;
+    }
+    const std::string path = a.string(v);
+    if (path.empty()) {
         a.retarget(a.host.exists(a.clip) ? a.clip : a.host.root());
         return true;
     }
-    const uint32_t to = a.targetOf(v);
-    a.retarget(to != 0 ? to : a.host.root());
+    a.retarget(a.machine.resolvePath(a.target, path));
     return true;
 }
 
