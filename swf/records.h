@@ -108,6 +108,8 @@ struct Shape {
     std::vector<FillStyle> fills;
     std::vector<LineStyle> lines;
     std::vector<ShapeRecord> records;
+    // DefineShape4's UsesFillWindingRule: fills by the non-zero rule; otherwise even-odd.
+    bool nonZero = false;
 };
 
 // Limits that protect the readers from hostile counts.

@@ -21,12 +21,15 @@ ReadStatus ReadDefineShape(const Tag& tag, uint16_t& id, Rect& bounds, Shape& sh
     ByteReader r = tag.reader();
     id = r.u16();
     bounds = ReadRect(r);
+    bool nonZero = false;
     if (version == 4) {
         ReadRect(r);  // edge bounds
-        r.u8();  // winding and stroke-scaling hints
+        nonZero = (r.u8() & 0x04) != 0;  // the winding rule; the stroke-scaling hints are not needed
     }
     if (!r.ok()) return false;
-    return ReadShape(r, version, true, shape);
+    const ReadStatus status = ReadShape(r, version, true, shape);
+    shape.nonZero = nonZero;
+    return status;
 }
 
 ReadStatus ReadDefineMorphShape(const Tag& tag, uint16_t& id, DefineMorphShape& m) {

@@ -5,13 +5,14 @@
 namespace movie {
 
 bool BoundsOf(const DisplayObject& o, MorphCache& morphs, swf::Rect& out, int nesting) {
-    if (o.character == nullptr || nesting > kMaxSpriteNesting) return false;
+    // A level's root has no character: only its timeline.
+    if ((o.character == nullptr && o.sprite() == nullptr) || nesting > kMaxSpriteNesting) return false;
     if (o.scrollRect) {
         // What a scroll rectangle shows is all there is of the object.
         out = {0, o.scrollRect->xMax - o.scrollRect->xMin, 0, o.scrollRect->yMax - o.scrollRect->yMin};
         return true;
     }
-    switch (o.character->kind()) {
+    switch (o.character != nullptr ? o.character->kind() : Character::Kind::kSprite) {
         case Character::Kind::kShape: out = o.character->shape().bounds; return true;
         case Character::Kind::kMorph: out = morphs.at(o.character, o.ratio).bounds; return true;
         case Character::Kind::kText: {

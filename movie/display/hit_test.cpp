@@ -82,7 +82,8 @@ bool HitsGeometry(const ShapeGeometry& g, double x, double y) {
                 from = to;
             }
         }
-        if (std::any_of(winding.begin(), winding.end(), [](int w) { return w != 0; })) return true;
+        const bool evenOdd = g.evenOdd;
+        if (std::any_of(winding.begin(), winding.end(), [evenOdd](int w) { return evenOdd ? w % 2 != 0 : w != 0; })) return true;
         for (size_t i = 0; i < group.lines.size() && i < group.linePaths.size(); ++i) {
             const double reach = std::max(group.lines[i].width / 2.0, 10.0);  // a hairline is a pixel wide
             if (NearPath(group.linePaths[i], x, y, reach)) return true;
@@ -92,8 +93,9 @@ bool HitsGeometry(const ShapeGeometry& g, double x, double y) {
 }
 
 bool HitsShape(const DisplayObject& o, MorphCache& morphs, double x, double y, int nesting) {
-    if (o.character == nullptr || nesting > kMaxSpriteNesting) return false;
-    switch (o.character->kind()) {
+    if (nesting > kMaxSpriteNesting) return false;
+    // A level's root has no character: only its timeline.
+    switch (o.character != nullptr ? o.character->kind() : Character::Kind::kSprite) {
         case Character::Kind::kShape: return HitsGeometry(o.character->shape(), x, y);
         case Character::Kind::kMorph: return HitsGeometry(morphs.at(o.character, o.ratio), x, y);
         case Character::Kind::kText: {

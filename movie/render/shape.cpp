@@ -58,12 +58,14 @@ ShapeGeometry BuildGlyphGeometry(swf::Shape outline) {
     white.type = swf::FillType::kSolid;
     white.color = {255, 255, 255, 255};
     outline.fills = {white};
+    outline.nonZero = true;  // outlines of system fonts overlap their contours
     return BuildShapeGeometry(outline, swf::Rect{});
 }
 
 ShapeGeometry BuildShapeGeometry(const swf::Shape& shape, const swf::Rect& bounds) {
     ShapeGeometry g;
     g.bounds = bounds;
+    g.evenOdd = !shape.nonZero;
     AddStyleGroup(g, shape.fills, shape.lines);
     uint32_t fill0 = 0, fill1 = 0, line = 0;
     raster::Point pen{0, 0};
@@ -150,6 +152,7 @@ void DrawShape(raster::Canvas& canvas, const ShapeGeometry& shape, const raster:
                const BitmapSource* bitmaps) {
     raster::FillOptions options;
     options.antiAlias = antiAlias;
+    options.rule = shape.evenOdd ? raster::FillRule::kEvenOdd : raster::FillRule::kNonZero;
     for (const StyleGroup& group : shape.groups) {
         if (!group.edges.empty()) {
             canvas.beginShape();

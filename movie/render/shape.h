@@ -35,6 +35,9 @@ struct StyleGroup {
 struct ShapeGeometry {
     swf::Rect bounds;
     std::vector<StyleGroup> groups;
+    // How fills count overlapping outlines of one style: a shape from the file fills by the
+    // even-odd rule unless it asks for non-zero; drawings and glyphs fill by non-zero.
+    bool evenOdd = false;
 };
 
 // A new group of styles to which edges and line paths are added.

@@ -70,6 +70,33 @@ TEST(Engine, ShapeAtItsPlaceOverTheBackground) {
     EXPECT_EQ(big.at(60, 29), kGreyBackground);
 }
 
+TEST(Engine, ShapesFillEvenOddUnlessDefineShape4AsksForNonZero) {
+    // Two squares of one fill drawn the same way round overlap at (5..15, 5..15) px: even-odd
+    // leaves the overlap empty, the non-zero rule fills it.
+    const auto records = ShapeRecordWriter(1, 0)
+                             .change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt)
+                             .line(300, 0).line(0, 300).line(-300, 0).line(0, -300)
+                             .change(std::pair{100, 100}, std::nullopt, std::nullopt, std::nullopt)
+                             .line(300, 0).line(0, 300).line(-300, 0).line(0, -300)
+                             .end();
+    const std::vector<uint8_t> v3 = DefineShapeBody(1, 0, 400, 0, 400, {SolidFill(255, 0, 0, 255)}, {}, records);
+    BitWriter w;
+    WriteRect(w, 0, 400, 0, 400);
+    const std::vector<uint8_t> rect = w.take();
+    for (const uint8_t flags : {uint8_t{0}, uint8_t{0x04}}) {
+        // DefineShape4: the same with its edge bounds and flags after the bounds.
+        std::vector<uint8_t> v4(v3.begin(), v3.begin() + 2 + static_cast<ptrdiff_t>(rect.size()));
+        AppendBytes(v4, rect);
+        v4.push_back(flags);
+        v4.insert(v4.end(), v3.begin() + 2 + static_cast<ptrdiff_t>(rect.size()), v3.end());
+        auto player = Load({TagRecord(tag::kDefineShape4, v4), PlaceObject2({1, 1}), ShowFrame()});
+        const Picture pic = Draw(*player);
+        EXPECT_EQ(pic.at(2, 2), kRed) << int(flags);
+        EXPECT_EQ(pic.at(18, 18), kRed) << int(flags);
+        EXPECT_EQ(pic.at(10, 10), flags != 0 ? kRed : raster::PremultipliedWord({255, 255, 255, 255})) << int(flags);
+    }
+}
+
 TEST(Engine, TransparentDrawIsPremultiplied) {
     const auto owned = Load({BackgroundTag(50, 60, 70), RectShape(1, 400, 200, 255, 0, 0, 128),
                                  PlaceObject2({1, 1, false, std::pair{200, 100}}), ShowFrame()});
