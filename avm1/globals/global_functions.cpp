@@ -26,29 +26,49 @@ Value IsFinite(Machine& m, const Value&, std::vector<Value>& args) {
 }
 
 // parseFloat: the longest decimal number the string starts with, after blanks.
+// parseFloat as the reference players read: digits accumulated one by one (a fraction's each
+// scaled by a tenth more), dots after the first skipped (and then an exponent ends the number
+// instead of scaling it), and an exponent whose digits wrap at 32 bits.
 Value ParseFloat(Machine& m, const Value&, std::vector<Value>& args) {
     if (args.empty()) return Value();
     const std::string s = m.toString(Argument(args, 0));
+    const auto digit = [&](size_t at) { return at < s.size() && std::isdigit(static_cast<unsigned char>(s[at])); };
     size_t i = 0;
     while (i < s.size() && Blank(s[i])) ++i;
-    const size_t start = i;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    double value = 0;
     size_t digits = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+    for (; digit(i); ++i, ++digits) value = value * 10 + (s[i] - '0');
+    bool dots = false;
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
-    }
-    if (digits == 0) return Value::Number(kNaN);
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
-        if (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
-            while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
-            i = j;
+        double scale = 1;
+        for (; i < s.size(); ++i) {
+            if (digit(i)) {
+                scale /= 10;
+                value += (s[i] - '0') * scale;
+                ++digits;
+            } else if (s[i] == '.') {
+                dots = true;
+            } else {
+                break;
+            }
         }
     }
-    return Value::Number(std::strtod(s.substr(start, i - start).c_str(), nullptr));
+    if (digits == 0) return Value::Number(kNaN);
+    if (!dots && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        size_t j = i + 1;
+        bool down = false;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) down = s[j++] == '-';
+        if (digit(j)) {
+            uint32_t exponent = 0;
+            for (; digit(j); ++j) exponent = exponent * 10u + static_cast<uint32_t>(s[j] - '0');
+            const auto e = static_cast<int32_t>(exponent);
+            value *= std::pow(10.0, down ? -static_cast<double>(e) : static_cast<double>(e));
+        }
+    }
+    return Value::Number(negative ? -value : value);
 }
 
 // parseInt: digits of the radix after blanks and a sign; 0x means 16 and a leading 0 means 8
