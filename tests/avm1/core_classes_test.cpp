@@ -147,6 +147,10 @@ TEST(Avm1Globals, ParsingEscapingAndTimers) {
     a.push(0.0).push("100").call("parseInt", 2).trace();       // NaN: a radix given must be 2 to 36
     a.push("012").call("parseInt", 1).trace();                 // 10: a leading zero is octal
     a.push("  -3.5e2px").call("parseFloat", 1).trace();        // -350
+    a.push("1.2345.678e9").call("parseFloat", 1).trace();      // 1.2345678: later dots skipped, then no exponent
+    a.push("1e4294967297").call("parseFloat", 1).trace();      // 10: the exponent wraps at 32 bits
+    // Fraction digits are added one by one: .1499999 is not the nearest double to it.
+    a.push(0.14999990000000005).push(".1499999").call("parseFloat", 1).op(op::kStrictEquals).trace();
     a.push("a%zb%41%2").call("unescape", 1).trace();           // abA: broken escapes go
     a.push("\xC4\x80!").call("escape", 1).trace();             // %C4%80%21
     a.call("parseInt", 0).trace();                             // undefined
@@ -162,7 +166,8 @@ TEST(Avm1Globals, ParsingEscapingAndTimers) {
     m.run(code, 1);
     m.runTimers();
     m.runTimers();
-    EXPECT_EQ(host.traced, (Lines{"255", "NaN", "10", "-350", "abA", "%C4%80%21", "undefined", "1", "tick"}));
+    EXPECT_EQ(host.traced,
+              (Lines{"255", "NaN", "10", "-350", "1.2345678", "10", "true", "abA", "%C4%80%21", "undefined", "1", "tick"}));
 }
 
 }  // namespace
