@@ -252,6 +252,17 @@ void Activation::defineLocal(std::string_view name, const Value& value, bool onl
     }
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
+        // A with() object that has the name as its own takes the value, as the reference
+        // players do; one that inherits it does not.
+        if (e.kind == ScopeEntry::Kind::kWith) {
+            const Object* o = e.value.type() == Type::kObject ? machine.heap().get(e.value.object()) : nullptr;
+            const bool own = o != nullptr ? o->find(name) != nullptr : machine.hasMember(e.value, name);
+            if (!onlyIfMissing && own) {
+                machine.setMember(e.value, name, value);
+                return;
+            }
+            continue;
+        }
         if (e.kind != ScopeEntry::Kind::kLocal && e.kind != ScopeEntry::Kind::kTarget) continue;
         if (e.value.type() == Type::kObject) {
             Object* o = machine.heap().get(e.value.object());

@@ -42,6 +42,24 @@ TEST(Avm1Functions, ClosuresKeepTheirScopeAndRecursionWorks) {
     EXPECT_EQ(RunLines(a), (Lines{"2", "1", "3628800"}));
 }
 
+TEST(Avm1Functions, VarInsideWithSetsTheObjectsOwnPropertyElseALocal) {
+    // function f() { var o = {b: 20}; o.__proto__ = {d: 20}; with (o) { var b = 10; var c = 10; var d = 10; }
+    //                trace(o.b); trace(o.c); trace(c); trace(o.d); trace(d); }
+    Actions body;
+    body.push("b").push(10.0).op(op::kDefineLocal).push("c").push(10.0).op(op::kDefineLocal).push("d").push(10.0).op(op::kDefineLocal);
+    Actions f;
+    f.push("o").push("b").push(20.0).pushInt(1).op(op::kInitObject).op(op::kDefineLocal);
+    f.push("o").op(op::kGetVariable).push("__proto__").push("d").push(20.0).pushInt(1).op(op::kInitObject).op(op::kSetMember);
+    f.push("o").op(op::kGetVariable).with(body);
+    for (const char* read : {"b", "c"}) f.push("o").op(op::kGetVariable).push(read).op(op::kGetMember).trace();
+    f.push("c").op(op::kGetVariable).trace();
+    f.push("o").op(op::kGetVariable).push("d").op(op::kGetMember).trace();
+    f.push("d").op(op::kGetVariable).trace();
+    Actions a;
+    a.defineFunction("f", {}, f).call("f", 0).op(op::kPop);
+    EXPECT_EQ(RunLines(a), (Lines{"10", "undefined", "10", "20", "10"}));
+}
+
 TEST(Avm1Functions, ArgumentsRegistersAndCallApply) {
     // function f(a, b) { trace(arguments.length); trace(arguments[2]); trace(this.tag); }
     Actions f;
