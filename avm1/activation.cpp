@@ -182,10 +182,11 @@ bool Activation::dottedPath(std::string_view name, Value& owner, std::string_vie
 Value Activation::lookup(std::string_view name, Value* with) {
     Value out;
     // _root, _global and _level0 are what they name unless a variable of that name was made:
-    // the variable hides them (define_function2_preload).
-    const bool hideable = !name.empty() && name[0] == '_';
+    // the variable hides them (define_function2_preload). So is `this`: a function's is a
+    // local of its call, and a script may set a variable of that name (mutable_this).
+    const bool hideable = !name.empty() && (name[0] == '_' || (version() >= 7 && name == "this"));
     if (!hideable && special(name, out)) return out;
-    const bool otherThis = version() == 6 && base::SameNoCase(name, "this");
+    const bool otherThis = version() == 6 && name != "this" && base::SameNoCase(name, "this");
     for (size_t i = scope.size(); i-- > 0;) {
         const ScopeEntry& e = scope[i];
         // A timeline that has gone looks its names up on the root instead.

@@ -424,6 +424,9 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
         a.registers.clear();  // a DefineFunction function works in the block's registers
         if (locals != nullptr) locals->set("arguments", arguments);
     }
+    // From version 7 `this` is a local of the call (one it sets stays its own), unless
+    // suppressed; before, names are looked up without case and "THIS" finds the timeline.
+    if (Object* o = heap_.get(a.locals); o != nullptr && version_ >= 7 && (flags & kSuppressThis) == 0) o->set("this", a.self);
     for (size_t i = 0; i < body.parameters.size(); ++i) {
         const Value v = i < args.size() ? args[i] : Value();
         const uint8_t reg = i < body.parameterRegisters.size() ? body.parameterRegisters[i] : 0;

@@ -60,6 +60,25 @@ TEST(Avm1Functions, VarInsideWithSetsTheObjectsOwnPropertyElseALocal) {
     EXPECT_EQ(RunLines(a), (Lines{"10", "undefined", "10", "20", "10"}));
 }
 
+TEST(Avm1Functions, ThisIsALocalOfEachCallThatTheCallMaySet) {
+    // o = {name: "o"}; o.f = function () { trace(this.name); this = 5; o.g(); trace(this); };
+    // o.g = function () { trace(this.name); }; o.f(); trace(typeof this)
+    Actions f;
+    f.push("this").op(op::kGetVariable).push("name").op(op::kGetMember).trace();
+    f.push("this").push(5.0).op(op::kSetVariable);
+    f.pushInt(0).push("o").op(op::kGetVariable).push("g").op(op::kCallMethod).op(op::kPop);
+    f.push("this").op(op::kGetVariable).trace();
+    Actions g;
+    g.push("this").op(op::kGetVariable).push("name").op(op::kGetMember).trace();
+    Actions a;
+    a.push("o").push("name").push("o").pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.push("o").op(op::kGetVariable).push("f").defineFunction("", {}, f).op(op::kSetMember);
+    a.push("o").op(op::kGetVariable).push("g").defineFunction("", {}, g).op(op::kSetMember);
+    a.pushInt(0).push("o").op(op::kGetVariable).push("f").op(op::kCallMethod).op(op::kPop);
+    a.push("this").op(op::kGetVariable).op(op::kTypeOf).trace();
+    EXPECT_EQ(RunLines(a, 8), (Lines{"o", "o", "5", "movieclip"}));
+}
+
 TEST(Avm1Functions, ArgumentsRegistersAndCallApply) {
     // function f(a, b) { trace(arguments.length); trace(arguments[2]); trace(this.tag); }
     Actions f;
