@@ -246,9 +246,16 @@ void Activation::setVariable(std::string_view name, const Value& value) {
 }
 
 void Activation::defineLocal(std::string_view name, const Value& value, bool onlyIfMissing) {
-    // `var` with a path ("/:a", "/clip/:b") sets the variable the path names.
-    if (name.find_first_of("/:") != std::string_view::npos) {
-        if (!onlyIfMissing) setVariable(name, value);
+    // `var` with a path ("/:a", "/clip/:b", "_root.c") sets the variable the path names; in a
+    // function it makes a local of that whole name, as the reference players do.
+    if (!locals && name.find_first_of("/:.") != std::string_view::npos) {
+        uint32_t owner = 0;
+        std::string_view var;
+        if (!onlyIfMissing) {
+            setVariable(name, value);
+        } else if (splitPath(name, owner, var) && owner != 0 && !var.empty() && !machine.hasMember(Value::Clip(owner), var)) {
+            machine.setMember(Value::Clip(owner), var, Value());  // `var /:a;` declares it there
+        }
         return;
     }
     for (size_t i = scope.size(); i-- > 0;) {
