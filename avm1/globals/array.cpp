@@ -126,10 +126,12 @@ Value Slice(Machine& m, const Value& self, std::vector<Value>& args) {
 
 Value Splice(Machine& m, const Value& self, std::vector<Value>& args) {
     std::vector<Value>* e = Elements(m, self);
-    if (e == nullptr || args.empty()) return Value();
+    // An undefined start or count, or a negative count, does nothing and gives undefined.
+    if (e == nullptr || args.empty() || args[0].isUndefined() || (args.size() > 1 && args[1].isUndefined())) return Value();
     const size_t size = e->size();
     const size_t from = Position(IntegerArgument(m, args, 0, 0), size);
     const double count = args.size() > 1 ? IntegerArgument(m, args, 1, 0) : static_cast<double>(size - from);
+    if (count < 0) return Value();
     const size_t removing = count <= 0 ? 0 : std::min(static_cast<size_t>(std::min(count, 4e9)), size - from);
     e = Elements(m, self);
     if (e == nullptr || from > e->size() || from + removing > e->size()) return Value();

@@ -51,6 +51,11 @@ TEST(Avm1Arrays, HolesLengthWritesAndSplices) {
     a.push(-2.0);
     Method(a, "b", "splice", 1);                                                // 4,5
     a.push("b").op(op::kGetVariable).trace();                                   // 1,2,3
+    a.push(-1.0).push(0.0);
+    Method(a, "b", "splice", 2);                                                // undefined: a negative count
+    a.pushUndefined();
+    Method(a, "b", "splice", 1);                                                // undefined: no start
+    a.push("b").op(op::kGetVariable).trace();                                   // 1,2,3 still
     a.push(-1.0).push(-2.0);
     Method(a, "b", "slice", 2);                                                 // 2
     a.push("z").push("y");
@@ -58,7 +63,8 @@ TEST(Avm1Arrays, HolesLengthWritesAndSplices) {
     Method(a, "b", "shift", 0);                                                 // y
     Method(a, "b", "pop", 0);                                                   // 3
     Method(a, "b", "reverse", 0);                                               // 2,1,z
-    EXPECT_EQ(Printed(a, 6), (Lines{"4", "3", ",,,x", "undefined", "4,5", "1,2,3", "2", "5", "y", "3", "2,1,z"}));
+    EXPECT_EQ(Printed(a, 6), (Lines{"4", "3", ",,,x", "undefined", "4,5", "1,2,3", "undefined", "undefined", "1,2,3", "2", "5",
+                                    "y", "3", "2,1,z"}));
 }
 
 TEST(Avm1Arrays, SortAndSortOnByTheirFlags) {
