@@ -496,8 +496,7 @@ constexpr NativeMember kClipMethods[] = {{"attachBitmap", AttachBitmap}};
 
 void InstallBitmapData(Machine& m, Builtins& b) {
     Heap& heap = m.heap();
-    const ObjectHandle package = heap.make(b.object);
-    heap.get(b.flashPackage)->set("display", Value::Object(package));
+    const ObjectHandle package = MakePackage(m, b, "display");
     ObjectHandle proto;
     DefineClass(m, "BitmapData", Construct, proto, kMethods, kStatics, package);
     const struct {

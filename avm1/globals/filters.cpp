@@ -233,8 +233,7 @@ Value SetFilters(Machine& m, const Value& self, std::vector<Value>& args) {
 
 void InstallFilters(Machine& m, Builtins& b) {
     Heap& heap = m.heap();
-    const ObjectHandle package = heap.make(b.object);
-    heap.get(b.flashPackage)->set("filters", Value::Object(package));
+    const ObjectHandle package = MakePackage(m, b, "filters");
     ObjectHandle base;
     DefineClass(m, "BitmapFilter", ConstructBase, base, kFilterMethods, {}, package);
     const struct {

@@ -30,6 +30,20 @@ uint32_t ClipOf(Machine& m, const Value& v) {
     return v.type() == Type::kClip && m.host().exists(v.clip()) ? v.clip() : 0;
 }
 
+ObjectHandle MakePackage(Machine& m, const Builtins& b, const char* name) {
+    const ObjectHandle package = m.heap().make(b.object);
+    m.heap().get(b.flashPackage)->set(name, Value::Object(package));
+    return package;
+}
+
+Value ReportLoad(Machine& m, const Value& self, const Value& data, void (*read)(Machine&, const Value&, const std::string&)) {
+    const bool arrived = !data.isUndefined();
+    if (arrived) read(m, self, m.toString(data));
+    m.setMember(self, "loaded", Value::Bool(arrived));
+    m.callMethod(self, "onLoad", {Value::Bool(arrived)});
+    return Value();
+}
+
 Value MakeFunction(Machine& m, FunctionBody body) {
     const ObjectHandle f = m.newObject(m.builtins().function);
     const ObjectHandle proto = m.newObject();

@@ -27,6 +27,11 @@ void DefineMethods(Machine& m, ObjectHandle on, std::span<const NativeMember> me
 ObjectHandle DefineClass(Machine& m, std::string_view name, NativeFunction constructor, ObjectHandle& proto,
                          std::span<const NativeMember> methods, std::span<const NativeMember> statics = {},
                          ObjectHandle into = {});
+// A package object under _global.flash (flash.geom, flash.filters ...), made here.
+ObjectHandle MakePackage(Machine& m, const Builtins& b, const char* name);
+// What arrived for a loader's default onData: `read` puts the text into the object, which is
+// then loaded and hears onLoad(true); undefined (nothing came) is onLoad(false).
+Value ReportLoad(Machine& m, const Value& self, const Value& data, void (*read)(Machine&, const Value&, const std::string&));
 // A function object for bytecode, with a fresh prototype whose constructor is the function.
 Value MakeFunction(Machine& m, FunctionBody body);
 

@@ -303,16 +303,8 @@ Value LoadVarsToString(Machine& m, const Value& self, std::vector<Value>&) {
 
 // The default onData: the pairs onto the object, then onLoad with whether any text came.
 Value LoadVarsOnData(Machine& m, const Value& self, std::vector<Value>& args) {
-    const Value data = Argument(args, 0);
-    if (data.isUndefined()) {
-        m.setMember(self, "loaded", Value::Bool(false));
-        m.callMethod(self, "onLoad", {Value::Bool(false)});
-    } else {
-        m.decodeVariables(self, m.toString(data));
-        m.setMember(self, "loaded", Value::Bool(true));
-        m.callMethod(self, "onLoad", {Value::Bool(true)});
-    }
-    return Value();
+    return ReportLoad(m, self, Argument(args, 0),
+                      [](Machine& mm, const Value& into, const std::string& text) { mm.decodeVariables(into, text); });
 }
 
 Value Nothing(Machine&, const Value&, std::vector<Value>&) { return Value(); }

@@ -683,18 +683,7 @@ Value Send(Machine& m, const Value& self, std::vector<Value>&) {
 }
 
 // The default onData: parses what arrived and reports it to onLoad.
-Value OnData(Machine& m, const Value& self, std::vector<Value>& args) {
-    const Value data = Argument(args, 0);
-    if (data.isUndefined()) {
-        m.setMember(self, "loaded", Value::Bool(false));
-        m.callMethod(self, "onLoad", {Value::Bool(false)});
-    } else {
-        ParseInto(m, self, m.toString(data));
-        m.setMember(self, "loaded", Value::Bool(true));
-        m.callMethod(self, "onLoad", {Value::Bool(true)});
-    }
-    return Value();
-}
+Value OnData(Machine& m, const Value& self, std::vector<Value>& args) { return ReportLoad(m, self, Argument(args, 0), ParseInto); }
 
 Value Nothing(Machine&, const Value&, std::vector<Value>&) { return Value(); }
 

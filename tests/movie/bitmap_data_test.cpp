@@ -15,10 +15,6 @@ namespace {
 using namespace testing_support;
 namespace op = action;
 
-const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
-const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
-const uint32_t kWhite = raster::PremultipliedWord({255, 255, 255, 255});
-
 // name = new flash.display.BitmapData(width, height, transparent, fill)
 Actions& NewBitmap(Actions& a, const std::string& name, double width, double height, bool transparent, double fill) {
     a.push(name).push(fill).pushBool(transparent).push(height).push(width).pushInt(4);

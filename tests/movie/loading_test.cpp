@@ -16,10 +16,6 @@ namespace {
 using namespace testing_support;
 namespace op = action;
 
-const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
-const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
-const uint32_t kWhite = raster::PremultipliedWord({255, 255, 255, 255});
-
 // GetURL2 as movies write loadMovie(url, target) (0x40), loadVariables (0xC0) and the rest.
 Actions& GetUrl2(Actions& a, const std::string& url, const std::string& target, uint8_t flags) {
     return a.push(url).push(target).op(op::kGetUrl2, {flags});

@@ -14,11 +14,6 @@ namespace {
 using namespace testing_support;
 namespace op = action;
 
-const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
-const uint32_t kGreen = raster::PremultipliedWord({0, 255, 0, 255});
-const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
-const uint32_t kWhite = raster::PremultipliedWord({255, 255, 255, 255});
-
 // object.name = value
 Actions& SetNumber(Actions& a, const std::string& object, const std::string& name, double value) {
     return Var(a, object).push(name).push(value).op(op::kSetMember);

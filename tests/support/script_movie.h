@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "movie/engine.h"
+#include "raster/paint_color.h"
 #include "support/action_builder.h"
 
 namespace testing_support {
@@ -22,6 +23,12 @@ std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint
 // beside it).
 std::string MovieFile(const std::vector<std::vector<uint8_t>>& tags, uint8_t version = 10);
 std::unique_ptr<Loaded> LoadFile(const std::string& path);
+
+// Opaque colours as PixelAt gives them.
+inline const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
+inline const uint32_t kGreen = raster::PremultipliedWord({0, 255, 0, 255});
+inline const uint32_t kBlue = raster::PremultipliedWord({0, 0, 255, 255});
+inline const uint32_t kWhite = raster::PremultipliedWord({255, 255, 255, 255});
 
 // The current frame drawn over the background, premultiplied; one pixel of it.
 uint32_t PixelAt(movie::Engine& player, int x, int y);
