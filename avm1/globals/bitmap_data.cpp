@@ -395,7 +395,7 @@ Value Noise(Machine& m, const Value& self, std::vector<Value>& args) {
             const uint32_t v = next();
             c = v << 16 | v << 8 | v;
         } else {
-            for (const auto [bit, shift] : {std::pair{1u, 16}, std::pair{2u, 8}, std::pair{4u, 0}}) {
+            for (const auto& [bit, shift] : {std::pair{1u, 16}, std::pair{2u, 8}, std::pair{4u, 0}}) {
                 if ((channels & bit) != 0) c |= next() << shift;
             }
         }
