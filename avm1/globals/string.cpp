@@ -159,7 +159,12 @@ Value Substr(Machine& m, const Value& self, std::vector<Value>& args) {
     if (from < 0) from = std::max(0.0, n + from);
     from = std::min(from, n);
     double length = IntegerArgument(m, args, 1, n - from);
-    if (length < 0) length = std::max(0.0, n + length - from);  // a negative length counts from the end
+    // A negative length is the string's length less that much, taken from `from`, as the
+    // reference players take it: when that would reach the end, nothing is taken.
+    if (length < 0) {
+        length = std::max(0.0, n + length);
+        if (from + length >= n) length = 0;
+    }
     return c.text(m, Clamp(from, n), Clamp(from + length, n));
 }
 

@@ -104,6 +104,10 @@ TEST(Avm1Strings, MethodsByCharactersAndTheirEdges) {
     Method(a, "s", "charCodeAt", 1);                                           // 233
     a.push(-1.0).push(0.0);
     Method(a, "s", "substr", 2);                                               // héllo wörl
+    a.push(-4.0).push(3.0);
+    Method(a, "s", "substr", 2);                                               // lo wörl: 11 - 4 from 3
+    a.push(-3.0).push(3.0);
+    Method(a, "s", "substr", 2);                                               // empty: 11 - 3 from 3 reaches the end
     a.push(1.0).push(4.0);
     Method(a, "s", "substring", 2);                                            // éll: the ends swap
     a.push(-3.0);
@@ -114,7 +118,7 @@ TEST(Avm1Strings, MethodsByCharactersAndTheirEdges) {
     a.push(3.0).push("o");
     Method(a, "s", "indexOf", 2);                                              // 4
     a.push("s").op(op::kGetVariable).push("length").op(op::kGetMember).trace();  // 11 characters
-    EXPECT_EQ(Printed(a), (Lines{"h\xC3\xA9llo,w\xC3\xB6rld", "1", "233", "h\xC3\xA9llo w\xC3\xB6rl", "\xC3\xA9ll", "rld", "H\xC3\x89LLO W\xC3\x96RLD", "ab",
+    EXPECT_EQ(Printed(a), (Lines{"h\xC3\xA9llo,w\xC3\xB6rld", "1", "233", "h\xC3\xA9llo w\xC3\xB6rl", "lo w\xC3\xB6rl", "", "\xC3\xA9ll", "rld", "H\xC3\x89LLO W\xC3\x96RLD", "ab",
                                  "4", "11"}));
     // Before version 6 the methods count bytes, and leave bytes above ASCII alone.
     Actions b;
