@@ -442,6 +442,25 @@ Value Draw(Machine& m, const Value& self, std::vector<Value>& args) {
     return Value();
 }
 
+// hitTest(firstPoint, firstAlphaThreshold, secondObject): with a point, whether the pixel
+// there (the bitmap placed at the first point) is at least that opaque. Other second objects (rectangles, bitmaps) are not built.
+Value HitTest(Machine& m, const Value& self, std::vector<Value>& args) {
+    const ScriptBitmap* b = BitmapOf(m, self);
+    if (b == nullptr || args.size() < 3 || args[0].type() != Type::kObject || args[2].type() != Type::kObject) return Disposed();
+    const Value& second = args[2];
+    if (BitmapOf(m, second) != nullptr || m.getMember(second, "width").type() == Type::kNumber) {
+        m.unsupported("BitmapData.hitTest of a rectangle or a bitmap");
+        return Disposed();
+    }
+    const double x = std::trunc(m.toNumber(m.getMember(second, "x")) - m.toNumber(m.getMember(args[0], "x")));
+    const double y = std::trunc(m.toNumber(m.getMember(second, "y")) - m.toNumber(m.getMember(args[0], "y")));
+    if (!(x >= 0 && x < b->width && y >= 0 && y < b->height)) return Value::Bool(false);
+    const double threshold = m.toNumber(args[1]);
+    const uint32_t alpha = b->pixels[static_cast<size_t>(y) * static_cast<size_t>(b->width) + static_cast<size_t>(x)] >> 24;
+    // A transparent pixel is never hit, whatever the threshold.
+    return Value::Bool(alpha != 0 && static_cast<double>(alpha) >= threshold);
+}
+
 // What is not built answers as a disposed bitmap does, and says so once.
 Value NotBuilt(Machine& m, const Value& self, std::vector<Value>&) {
     if (BitmapOf(m, self) != nullptr) m.unsupported("this BitmapData method");
@@ -473,7 +492,7 @@ constexpr NativeMember kMethods[] = {
     {"scroll", Scroll},              {"colorTransform", ColorTransformPixels},
     {"getColorBoundsRect", GetColorBoundsRect}, {"copyChannel", CopyChannel},
     {"applyFilter", NotBuilt},       {"draw", Draw},             {"generateFilterRect", NotBuilt},
-    {"hitTest", NotBuilt},           {"merge", NotBuilt},            {"noise", Noise},
+    {"hitTest", HitTest},           {"merge", NotBuilt},            {"noise", Noise},
     {"paletteMap", NotBuilt},        {"perlinNoise", NotBuilt},      {"pixelDissolve", NotBuilt},
     {"threshold", NotBuilt},         {"compare", NotBuilt},
 };
@@ -498,7 +517,14 @@ void InstallBitmapData(Machine& m, Builtins& b) {
     Heap& heap = m.heap();
     const ObjectHandle package = MakePackage(m, b, "display");
     ObjectHandle proto;
-    DefineClass(m, "BitmapData", Construct, proto, kMethods, kStatics, package);
+    const ObjectHandle ctor = DefineClass(m, "BitmapData", Construct, proto, kMethods, kStatics, package);
+    // The channels as copyChannel and noise number them, plain properties of the class.
+    if (Object* c = heap.get(ctor)) {
+        for (const auto& [name, bit] : {std::pair{"RED_CHANNEL", 1}, std::pair{"GREEN_CHANNEL", 2}, std::pair{"BLUE_CHANNEL", 4},
+                                        std::pair{"ALPHA_CHANNEL", 8}}) {
+            c->set(name, Value::Number(bit));
+        }
+    }
     const struct {
         const char* name;
         NativeFunction get;

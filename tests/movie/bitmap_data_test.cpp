@@ -153,4 +153,33 @@ TEST(BitmapData, DrawPutsAClipsPixelsThroughTheMatrixAndTheClipRectangle) {
     EXPECT_EQ(l->traced, (std::vector<std::string>{"-65536", "-65536", "0", "0", "0", "-65536", "0"}));
 }
 
+TEST(BitmapData, HitTestAtAPointAndTheChannelNumbers) {
+    const auto point = [](Actions& a, double x, double y) {
+        a.push("x").push(x).push("y").push(y).pushInt(2).op(op::kInitObject);
+    };
+    // hitTest(firstPoint, threshold, point): the pixel at point - firstPoint, hit when at least
+    // that opaque and not transparent.
+    const auto hit = [&](Actions& a, double fx, double fy, double threshold, double x, double y) {
+        point(a, x, y);
+        a.push(threshold);
+        point(a, fx, fy);
+        a.pushInt(3);
+        Var(a, "b").push("hitTest").op(op::kCallMethod).trace();
+    };
+    Actions a;
+    NewBitmap(a, "b", 5, 5, true, 0);
+    Method(a, "b", "setPixel32", {2, 2, 0xFFFFFFFF}).op(op::kPop);
+    Method(a, "b", "setPixel32", {3, 3, 0x80FFFFFF}).op(op::kPop);
+    hit(a, 0, 0, 0, 2, 2);    // true
+    hit(a, 0, 0, 0, 1, 1);    // false: transparent
+    hit(a, 1, 1, 0, 3, 3);    // true: (2, 2) of the bitmap placed at (1, 1)
+    hit(a, 0, 0, 255, 3, 3);  // false: half opaque
+    hit(a, 0, 0, 0, 9, 9);    // false: outside
+    for (const char* channel : {"RED_CHANNEL", "GREEN_CHANNEL", "BLUE_CHANNEL", "ALPHA_CHANNEL"}) {
+        Member(a, "flash", "display").push("BitmapData").op(op::kGetMember).push(channel).op(op::kGetMember).trace();
+    }
+    EXPECT_EQ(Load({DoActionTag(a.bytes()), ShowFrameTag()}, 8)->traced,
+              (std::vector<std::string>{"true", "false", "true", "false", "false", "1", "2", "4", "8"}));
+}
+
 }  // namespace
