@@ -205,12 +205,15 @@ Value Activation::getVariable(std::string_view name, Value* with) {
     uint32_t owner = target;
     std::string_view var = name;
     Value object;
+    // A function a path names is called as a method of what holds it.
     if (dottedPath(name, object, var, true)) {
         if (var == "this") return object;
+        if (with != nullptr) *with = object;
         return machine.getMember(object, var);
     }
     if (splitPath(name, owner, var)) {
         if (owner == 0) return Value();
+        if (with != nullptr) *with = Value::Clip(owner);
         Value out;
         if (special(var, out) && var != "this") return out;
         return var == "this" ? Value::Clip(owner) : machine.getMember(Value::Clip(owner), var);

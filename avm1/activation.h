@@ -71,7 +71,8 @@ struct Activation {
     // A clip given as a value: a clip, or a target path from the current target.
     uint32_t targetOf(const Value& v);
     // A variable by its name, which may carry a path: "a/b:v", "/:v", "_root.a.v".
-    // `with`, when given, is set to the with() object the variable was found on.
+    // `with`, when given, is set to the with() object the variable was found on, or to the
+    // object or clip its path names (a function called by a path is that one's method).
     Value getVariable(std::string_view name, Value* with = nullptr);
     void setVariable(std::string_view name, const Value& value);
     // `var name = value`: on the function's own variables, or the timeline's at the top.

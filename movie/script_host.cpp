@@ -1022,8 +1022,9 @@ bool ScriptHost::setTextField(uint32_t handle, std::string_view name, const avm1
     } else if (name == "password") {
         f->password = flag;
     } else if (name == "type") {
+        // Either name, in any case; anything else leaves the type as it is.
         const std::string type = m.toString(value);
-        if (type == "input" || type == "dynamic") f->readOnly = type == "dynamic";
+        if (base::SameNoCase(type, "input") || base::SameNoCase(type, "dynamic")) f->readOnly = base::SameNoCase(type, "dynamic");
     } else if (name == "variable") {
         f->variable = value.isUndefined() || value.type() == avm1::Type::kNull ? std::string() : m.toString(value);
     } else if (name == "maxChars") {

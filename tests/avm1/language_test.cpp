@@ -79,6 +79,17 @@ TEST(Avm1Functions, ThisIsALocalOfEachCallThatTheCallMaySet) {
     EXPECT_EQ(RunLines(a, 8), (Lines{"o", "o", "5", "movieclip"}));
 }
 
+TEST(Avm1Functions, AFunctionCalledByAPathIsAMethodOfWhatHoldsIt) {
+    // o = {n: "o"}; o.f = function () { trace(this.n); }; "o.f"()
+    Actions f;
+    f.push("this").op(op::kGetVariable).push("n").op(op::kGetMember).trace();
+    Actions a;
+    a.push("o").push("n").push("o").pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.push("o").op(op::kGetVariable).push("f").defineFunction("", {}, f).op(op::kSetMember);
+    a.call("o.f", 0).op(op::kPop);
+    EXPECT_EQ(RunLines(a, 8), (Lines{"o"}));
+}
+
 TEST(Avm1Functions, ArgumentsRegistersAndCallApply) {
     // function f(a, b) { trace(arguments.length); trace(arguments[2]); trace(this.tag); }
     Actions f;
