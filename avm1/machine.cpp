@@ -1042,7 +1042,10 @@ uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
             if (i < path.size() && (path[i] == '/' || path[i] == '.')) ++i;
             continue;
         }
-        while (j < path.size() && path[j] != '/' && path[j] != '.') ++j;
+        // Slashes and colons separate names, and dots do until a slash: after one a dot is
+        // part of a name.
+        const bool slashed = path.substr(0, i).find('/') != std::string_view::npos;
+        while (j < path.size() && path[j] != '/' && path[j] != ':' && (slashed || path[j] != '.')) ++j;
         const std::string_view token = path.substr(i, j - i);
         i = j < path.size() ? j + 1 : j;
         if (token.empty()) continue;

@@ -138,6 +138,9 @@ TEST(Avm1Paths, VariablesAndTargetsByPath) {
               .push("_parent").op(op::kGetVariable).trace()   // the root has none
               .push("a").op(op::kGetVariable).push("v").op(op::kGetMember).trace()
               .push("a").op(op::kGetVariable).push("b").op(op::kGetMember).trace()
+              .push("a:b:w").op(op::kGetVariable).trace()      // a colon separates names too
+              .push("a.b:w").op(op::kGetVariable).trace()      // a dot before any slash does
+              .push("/a.b:w").op(op::kGetVariable).trace()     // "a.b" after a slash is one name: none
               .setTarget("a/b").op(op::kStop).push("../:v").op(op::kGetVariable).trace()
               .setTarget("").op(op::kStop)
               .push("_root.a").op(op::kSetTarget2).op(op::kPlay)
@@ -146,7 +149,7 @@ TEST(Avm1Paths, VariablesAndTargetsByPath) {
           1);
     ASSERT_EQ(host.vars[2]["v"].number(), 1);
     ASSERT_EQ(host.vars[3]["w"].number(), 2);
-    const std::vector<std::string> traced = {"2", "undefined", "1", "_level0.a.b", "1"};
+    const std::vector<std::string> traced = {"2", "undefined", "1", "_level0.a.b", "2", "2", "undefined", "1"};
     EXPECT_EQ(host.traced, traced);
     const std::vector<std::string> calls = {"stop 3", "stop 1", "play 2", "play 1"};
     EXPECT_EQ(host.calls, calls);
