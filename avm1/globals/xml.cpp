@@ -364,7 +364,8 @@ void ParseInto(Machine& m, const Value& self, const std::string& text) {
 // --- XMLNode ---
 
 Value ConstructNode(Machine& m, const Value& self, std::vector<Value>& args) {
-    const int type = static_cast<int>(m.toNumber(Argument(args, 0)));
+    // Type 3 makes text; any other number, NaN too, an element.
+    const double type = m.toNumber(Argument(args, 0));
     const Value v = Argument(args, 1);
     std::optional<std::string> text;
     if (!v.isNullish()) text = m.toString(v);

@@ -251,9 +251,12 @@ TEST(Avm1Xml, MovingNodesAndRenamingTheDocument) {
     // A deep clone prints the same; a shallow one has no children.
     a.pushBool(true).pushInt(1).push("x").op(xop::kGetVariable).push("cloneNode").op(xop::kCallMethod).trace();
     a.pushBool(false).pushInt(1).push("x").op(xop::kGetVariable).push("cloneNode").op(xop::kCallMethod).trace();
+    // new XMLNode() with no type, or a type that is no number, makes an element.
+    a.pushInt(0).push("XMLNode").op(xop::kNewObject).push("nodeType").op(xop::kGetMember).trace();
+    a.push("t").push("NaN").pushInt(2).push("XMLNode").op(xop::kNewObject).push("nodeType").op(xop::kGetMember).trace();
     EXPECT_EQ(testing_support::TracedBy(a, 8),
               (std::vector<std::string>{"<a /><c /><b />", "<doc><a /><c /><b /></doc>", "<doc><a /><c /><b /></doc>",
-                                        "<doc />"}));
+                                        "<doc />", "1", "1"}));
 }
 
 }  // namespace
