@@ -110,7 +110,10 @@ swf::FilterEffect EffectOf(Machine& m, const Value& o) {
 // The renderer's filter for a filter object; false for anything else.
 bool FilterOf(Machine& m, const Value& o, swf::Filter& out) {
     if (o.type() != Type::kObject) return false;
-    switch (static_cast<int>(m.toNumber(m.getMember(o, kKindField)))) {
+    // The kind as its prototype marks it: anything but a small whole number is none.
+    const double kind = m.toNumber(m.getMember(o, kKindField));
+    if (!(kind >= 0 && kind <= 64)) return false;
+    switch (static_cast<int>(kind)) {
         case kBlur: {
             swf::BlurFilter f;
             const swf::FilterEffect e = EffectOf(m, o);

@@ -191,7 +191,9 @@ TEST(ScriptDisplay, FiltersSetByScriptDrawAndReadBackAsNewObjects) {
     Var(a, "m").push("filters");
     Var(a, "d");
     Var(a, "b");
-    a.push("not a filter").pushInt(3).op(op::kInitArray).op(op::kSetMember);
+    // Neither a string nor an object that only says it is a filter, with a kind no number.
+    a.push("__filterKind").push("x").pushInt(1).op(op::kInitObject);
+    a.push("not a filter").pushInt(4).op(op::kInitArray).op(op::kSetMember);
     Var(a, "m").push("filters").op(op::kGetMember).push("length").op(op::kGetMember).trace();
     // Read back: new objects with the fields given, the defaults for the rest.
     Var(a, "m").push("filters").op(op::kGetMember).push("0").op(op::kGetMember).push("blurX").op(op::kGetMember).trace();
