@@ -283,11 +283,15 @@ std::map<int32_t, DisplayObject>::iterator Engine::removeObject(std::map<int32_t
     discard(it->second);
     if (sprite != nullptr) {
         queueUnload(*sprite, true);
-        // Kept aside, at a new address its timeline points to, until the step ends.
-        DisplayObject& kept = unloading_.emplace_back(std::move(it->second));
-        kept.sprite()->object = &kept;
+        keepAside(std::move(it->second));
     }
     return list.erase(it);
+}
+
+void Engine::keepAside(DisplayObject&& object) {
+    // At a new address, which its timeline is told, until the step ends.
+    DisplayObject& kept = unloading_.emplace_back(std::move(object));
+    kept.sprite()->object = &kept;
 }
 
 bool Engine::hasUnloadHandler(const TimelineInstance& t) const {
@@ -943,8 +947,7 @@ void Engine::unloadMovie(TimelineInstance* clip, int level) {
         discard(it->second);
         if (TimelineInstance* t = it->second.sprite()) {
             queueUnload(*t, true);
-            DisplayObject& kept = unloading_.emplace_back(std::move(it->second));
-            kept.sprite()->object = &kept;
+            keepAside(std::move(it->second));
         }
         levels_.erase(it);
         return;

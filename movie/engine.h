@@ -188,6 +188,8 @@ private:
                                                             std::map<int32_t, DisplayObject>::iterator it,
                                                             bool deferred = true);
     bool hasUnloadHandler(const TimelineInstance& t) const;
+    // A sprite's object off its list, kept until the step's unload handlers have run.
+    void keepAside(DisplayObject&& object);
     // Queues the unload handlers of the timeline and those below it, once each; `hide`: they
     // are gone for scripts but their own handlers.
     void queueUnload(TimelineInstance& t, bool hide);
