@@ -58,6 +58,8 @@ public:
     virtual uint32_t parent(uint32_t clip) = 0;  // 0 for the root and for clips gone
     virtual uint32_t child(uint32_t clip, std::string_view name) = 0;  // by instance name
     virtual bool exists(uint32_t clip) = 0;
+    // Taken off the display, kept only while its unload handlers or running script need it.
+    virtual bool removed(uint32_t) { return false; }
     // Timeline variables. `get` leaves `out` alone and returns false when there is none.
     virtual bool getVariable(uint32_t clip, std::string_view name, Value& out) = 0;
     virtual void setVariable(uint32_t clip, std::string_view name, const Value& value) = 0;

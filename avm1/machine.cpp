@@ -1029,8 +1029,10 @@ uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
     if (path.find("//") != std::string_view::npos) return 0;
     uint32_t clip = from;
     size_t i = 0;
+    // A clip taken off the display is the top of its own tree: paths from it find it as root.
+    const auto rootFrom = [&](uint32_t c) { return c != 0 && host_.removed(c) ? c : host_.rootOf(c); };
     if (!path.empty() && path[0] == '/') {
-        clip = host_.rootOf(from);
+        clip = rootFrom(from);
         i = 1;
     }
     while (i < path.size() && clip != 0) {
@@ -1050,7 +1052,7 @@ uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
         i = j < path.size() ? j + 1 : j;
         if (token.empty()) continue;
         if (base::SameNoCase(token, "_root")) {
-            clip = host_.rootOf(clip);
+            clip = rootFrom(clip);
         } else if (const int level = LevelNumber(token); level >= 0) {
             clip = level == 0 ? host_.root() : host_.level(level);
         } else if (base::SameNoCase(token, "_parent")) {

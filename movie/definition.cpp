@@ -85,7 +85,12 @@ const std::string* MovieDefinition::exportName(uint16_t id) const {
 
 uint16_t MovieDefinition::exported(std::string_view name) const {
     auto it = exports_.find(ExportKey(name));
-    return it != exports_.end() ? it->second : 0;
+    return it != exports_.end() ? it->second.id : 0;
+}
+
+int MovieDefinition::exportFrame(std::string_view name) const {
+    auto it = exports_.find(ExportKey(name));
+    return it != exports_.end() ? it->second.frame : -1;
 }
 
 const Character* MovieDefinition::character(uint16_t id) const {
@@ -257,7 +262,7 @@ bool MovieDefinition::defineLosslessBitmap(const swf::Tag& tag, std::string& err
     return true;
 }
 
-bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int nesting, std::string& error) {
+bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& frame, int nesting, std::string& error) {
     switch (tag.code) {
         case swf::tag::kDefineShape:
         case swf::tag::kDefineShape2:
@@ -407,7 +412,8 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline&, Frame& frame, int 
         case swf::tag::kExportAssets:
             for (swf::ExportedAsset& asset : swf::ReadExportAssets(tag)) {
                 if (exports_.size() >= kMaxExports) continue;
-                exports_.insert_or_assign(ExportKey(asset.name), asset.id);
+                exports_.insert_or_assign(ExportKey(asset.name),
+                                          Export{asset.id, static_cast<int>(timeline.frames.size())});
                 exportNames_.insert_or_assign(asset.id, asset.name);
             }
             return true;

@@ -144,6 +144,9 @@ public:
     const Character* character(uint16_t id) const;
     // The character an ExportAssets tag names (attachMovie's linkage names), or 0.
     uint16_t exported(std::string_view name) const;
+    // The main timeline's frame (from 0) whose ExportAssets tag gave `name`, or -1: a player
+    // knows the name only once it has played that far.
+    int exportFrame(std::string_view name) const;
     // The name a character is exported under, or null.
     const std::string* exportName(uint16_t id) const;
     // An embedded font by its name (without case), preferring the style asked for.
@@ -179,7 +182,11 @@ private:
     bool usesNetwork_ = false;
     Timeline timeline_;
     std::map<uint16_t, std::unique_ptr<Character>> characters_;
-    std::map<std::string, uint16_t> exports_;  // by ExportKey
+    struct Export {
+        uint16_t id = 0;
+        int frame = 0;
+    };
+    std::map<std::string, Export> exports_;  // by ExportKey
     std::map<uint16_t, std::string> exportNames_;
     std::string ExportKey(std::string_view name) const;
     std::map<std::string, int> tagCounts_;

@@ -60,6 +60,7 @@ void Engine::restart() {
     constructs_.clear();
     queued_.clear();
     initDone_.clear();
+    framesReached_.clear();
     unloading_.clear();
     replaced_.clear();
     pendingRemoval_.clear();
@@ -519,7 +520,7 @@ void Engine::drawInto(avm1::ScriptBitmap& into, const DisplayObject& source, con
 
 std::shared_ptr<avm1::ScriptBitmap> Engine::libraryBitmap(const TimelineInstance& from, std::string_view linkage) const {
     const MovieDefinition& movie = movieOf(from);
-    const uint16_t id = movie.exported(linkage);
+    const uint16_t id = exportedCharacter(from, linkage);
     const raster::Bitmap* b = id != 0 ? movie.bitmap(id) : nullptr;
     if (b == nullptr || b->empty()) return nullptr;
     auto out = std::make_shared<avm1::ScriptBitmap>();
@@ -609,6 +610,14 @@ bool Engine::moveClip(TimelineInstance& clip, int32_t depth) {
     return true;
 }
 
+uint16_t Engine::exportedCharacter(const TimelineInstance& from, std::string_view linkage) const {
+    const MovieDefinition& movie = movieOf(from);
+    const int frame = movie.exportFrame(linkage);
+    if (frame < 0) return 0;
+    auto it = framesReached_.find(&movie);
+    return it != framesReached_.end() && it->second >= frame ? movie.exported(linkage) : 0;
+}
+
 // Init actions run once each, ahead of the frame's other scripts.
 void Engine::queueInitScripts(const TimelineInstance& t, const Frame& f) {
     for (const InitScript& init : f.initScripts) {
@@ -622,6 +631,10 @@ void Engine::runFrame(TimelineInstance& t, int frame, bool scripts) {
     if (t.timeline == nullptr || frame < 0 || frame >= static_cast<int>(t.timeline->frames.size())) return;
     const Frame& f = t.timeline->frames[static_cast<size_t>(frame)];
     t.frame = frame;
+    if (const MovieDefinition& movie = movieOf(t); t.timeline == &movie.timeline()) {
+        int& reached = framesReached_[&movie];
+        reached = std::max(reached, frame);
+    }
     const uint32_t handle = t.handle;
     if (scripts) queueInitScripts(t, f);
     size_t nextScript = 0;

@@ -145,6 +145,9 @@ public:
     // --- for scripts: movies and text from files beside the movie ---
     // The movie a timeline's characters come from.
     const MovieDefinition& movieOf(const TimelineInstance& t) const { return t.movie != nullptr ? *t.movie : definition_; }
+    // The character the movie of `from` exports as `linkage`, once its main timeline has
+    // reached the frame of the export; 0 before then or when there is none.
+    uint16_t exportedCharacter(const TimelineInstance& from, std::string_view linkage) const;
     // The bytes of `url` relative to the movie's folder; false with the reason for a URL
     // that leaves the folder or names the network, for a missing file, and past
     // kMaxLoadedFileBytes.
@@ -255,6 +258,8 @@ private:
     std::vector<std::shared_ptr<TimelineInstance>> replaced_;  // timelines of sprites replaced in place
     std::vector<std::weak_ptr<TimelineInstance>> pendingRemoval_;  // removed, kept for their unload handlers
     std::set<uint16_t> initDone_;
+    // By movie: the furthest frame its main timeline has run.
+    std::map<const MovieDefinition*, int> framesReached_;
     ScriptHost host_{*this};
     std::unique_ptr<avm1::Machine> machine_;
     std::function<void(const std::string&)> traceSink_, logSink_;

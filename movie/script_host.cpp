@@ -92,6 +92,11 @@ uint32_t ScriptHost::child(uint32_t clip, std::string_view name) {
 
 bool ScriptHost::exists(uint32_t clip) { return engine_.timeline(clip) != nullptr; }
 
+bool ScriptHost::removed(uint32_t clip) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    return t == nullptr || t->removed;
+}
+
 bool ScriptHost::getVariable(uint32_t clip, std::string_view name, avm1::Value& out) {
     const TimelineInstance* t = engine_.timeline(clip);
     if (t == nullptr) return false;
@@ -412,7 +417,7 @@ uint32_t ScriptHost::createClip(uint32_t parent, std::string_view name, int dept
     const Character* sprite = nullptr;
     uint16_t id = 0;
     if (!linkage.empty()) {
-        id = engine_.movieOf(*p).exported(linkage);
+        id = engine_.exportedCharacter(*p, linkage);
         sprite = id != 0 ? engine_.movieOf(*p).character(id) : nullptr;
         if (sprite == nullptr || sprite->kind() != Character::Kind::kSprite) return 0;
     }
@@ -643,8 +648,8 @@ void ScriptHost::setColorTransform(uint32_t clip, const swf::ColorTransform& cx)
 namespace {
 
 // The plain text of a field's HTML: tags dropped, paragraphs and breaks as carriage returns,
-// the common entities decoded.
-std::string PlainOfHtml(const std::string& html) {
+// the common entities decoded (as UTF-8 from version 6, Latin-1 before).
+std::string PlainOfHtml(const std::string& html, bool utf8) {
     std::string out;
     for (size_t i = 0; i < html.size();) {
         if (html[i] == '<') {
@@ -654,12 +659,13 @@ std::string PlainOfHtml(const std::string& html) {
             if (tag == "br" || tag == "br/" || tag == "/p" || tag == "/li") out += '\r';
             i = end + 1;
         } else if (html[i] == '&') {
-            static const std::pair<const char*, char> kEntities[] = {
-                {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&nbsp;", ' '}};
+            static const std::pair<const char*, uint32_t> kEntities[] = {
+                {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&nbsp;", 0xA0}};
             bool decoded = false;
             for (const auto& [entity, c] : kEntities) {
                 if (html.compare(i, std::strlen(entity), entity) == 0) {
-                    out += c;
+                    if (utf8) base::AppendUtf8(out, c);
+                    else out += static_cast<char>(c);
                     i += std::strlen(entity);
                     decoded = true;
                     break;
@@ -898,7 +904,7 @@ bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Valu
     if (o == nullptr) return false;
     const EditTextDefinition& f = o->character->edit();
     const DisplayObject::EditTextState& state = *o->editText();
-    const auto plain = [&] { return f.html ? PlainOfHtml(state.text) : state.text; };
+    const auto plain = [&] { return f.html ? PlainOfHtml(state.text, engine_.definition().version() >= 6) : state.text; };
     avm1::Machine& m = engine_.machine();
     if (name == "text") {
         out = Value::String(plain());

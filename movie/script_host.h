@@ -24,6 +24,7 @@ public:
     uint32_t parent(uint32_t clip) override;
     uint32_t child(uint32_t clip, std::string_view name) override;
     bool exists(uint32_t clip) override;
+    bool removed(uint32_t clip) override;
     bool getVariable(uint32_t clip, std::string_view name, avm1::Value& out) override;
     void setVariable(uint32_t clip, std::string_view name, const avm1::Value& value) override;
     bool deleteVariable(uint32_t clip, std::string_view name) override;

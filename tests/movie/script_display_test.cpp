@@ -52,7 +52,7 @@ TEST(ScriptDisplay, ACreatedTextFieldDrawsItsBorderAndBackgroundAndReadsBack) {
     TraceFields(a, "f", {"font", "size"});
     // An HTML field keeps its markup in htmlText and shows the text without it.
     Var(a, "tf").push("html").pushBool(true).op(op::kSetMember);
-    SetString(a, "tf", "htmlText", "<p>x &amp; y</p>");
+    SetString(a, "tf", "htmlText", "<p>x &amp; y&nbsp;</p>");
     Member(a, "tf", "text").trace();
     // The text field is found by name, and goes with removeTextField.
     Actions remove;
@@ -61,7 +61,9 @@ TEST(ScriptDisplay, ACreatedTextFieldDrawsItsBorderAndBackgroundAndReadsBack) {
     movie::Engine& player = *l->player;
     player.gotoFrame(0);
     EXPECT_EQ(l->traced, (std::vector<std::string>{"a<b", "3", "object", "10", "dynamic", "16711680",
-                                                   "Times New Roman,12,0,left,false", "Times New Roman,20", "x & y"}));
+                                                   "Times New Roman,12,0,left,false", "Times New Roman,20",
+                                                   "x & y\xC2\xA0"}))
+        << "a no-break space is U+00A0, in UTF-8";
     EXPECT_EQ(PixelAt(player, 10, 15), kRed) << "the left line";
     EXPECT_EQ(PixelAt(player, 70, 15), kRed) << "the right line lies just outside the bounds";
     EXPECT_EQ(PixelAt(player, 40, 5), kRed);

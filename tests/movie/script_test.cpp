@@ -703,3 +703,55 @@ TEST(Scripts, ASpriteReplacedInPlaceUnloadsAndItsChildrenKeepTheirPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+// A linkage name is known from the frame whose ExportAssets tag gives it: attachMovie before the
+// main timeline reaches that frame makes nothing (attach_movie_export_not_yet_run).
+TEST(Scripts, AnExportIsKnownOnlyOnceItsFrameHasBeenReached) {
+    auto tags = Colours();
+    tags.push_back(TrafficLight(0));
+    const auto attach = [](const std::string& name) {
+        Actions a;
+        a.pushInt(1).push(name).push("late").pushInt(3).push("this").op(op::kGetVariable);
+        a.push("attachMovie").op(op::kCallMethod).trace();
+        return a.bytes();
+    };
+    tags.push_back(DoActionTag(attach("early")));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(ExportAssetsTag(10, "late"));
+    tags.push_back(DoActionTag(attach("later")));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 6);
+    EXPECT_EQ(PixelAt(*l->player, 50, 25), kWhite) << "nothing was attached in the first frame";
+    l->player->gotoFrame(1);
+    const std::vector<std::string> expected = {"undefined", "_level0.later"};
+    EXPECT_EQ(l->traced, expected);
+    EXPECT_EQ(PixelAt(*l->player, 50, 25), kRed);
+}
+
+// A sprite whose frame script sends the main timeline to the frame that removes the sprite:
+// the rest of the script runs on a clip off the display, whose paths find it as their root,
+// so "_root" no longer reaches the main timeline (removed_base_clip_tell_target); the
+// `_root` variable still gives the main movie.
+TEST(Scripts, PathsFromARemovedClipFindItAsTheirRoot) {
+    Actions inner;
+    inner.setTarget("_root").gotoFrame(2).op(op::kPlay).setTarget("");
+    inner.push("_root").op(op::kGetVariable).trace();
+    inner.setTarget("_root").gotoFrame(1).setTarget("");
+    std::vector<std::vector<uint8_t>> tags = Colours();
+    tags.push_back(DefineSpriteTag(10, 1, {DoActionTag(inner.bytes()), ShowFrameTag()}));
+    tags.push_back(PlaceObject2Tag({1, 10, false, std::pair{0, 0}}));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(RemoveObject2Tag(1));
+    tags.push_back(DoActionTag(Actions().push("second").trace().bytes()));
+    tags.push_back(ShowFrameTag());
+    tags.push_back(DoActionTag(Actions().push("third").trace().op(op::kStop).bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    l->player->gotoFrame(1);
+    const std::vector<std::string> expected = {"_level0", "third"};
+    EXPECT_EQ(l->traced, expected);
+}
+
+}  // namespace
