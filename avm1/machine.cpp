@@ -863,7 +863,8 @@ std::vector<std::string> Machine::enumerate(const Value& object) {
         if (o == nullptr) break;
         const std::vector<Property>& props = o->properties();
         for (size_t i = props.size(); i-- > 0;) {
-            if ((props[i].attributes & attribute::kDontEnum) != 0 || o->hides(props[i]) || (!own && seen(props[i].name))) {
+            // Properties hidden from the movie's version are listed, though they read as undefined.
+            if ((props[i].attributes & attribute::kDontEnum) != 0 || (!own && seen(props[i].name))) {
                 continue;
             }
             names.push_back(props[i].name);

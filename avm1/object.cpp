@@ -39,6 +39,7 @@ bool Object::set(std::string_view name, const Value& value, uint16_t attributes)
     std::string k = key(name);
     if (auto it = index_.find(k); it != index_.end()) {
         Property& p = properties_[it->second];
+        if (hides(p)) p.attributes = attributes;
         if ((p.attributes & attribute::kReadOnly) != 0) return false;
         p.value = value;
         p.accessor = false;

@@ -123,7 +123,8 @@ public:
     const Property* find(std::string_view name) const;
     Property* find(std::string_view name);
     // Sets an own property, making it (last in the order) when there is none; false when it
-    // is read-only or the object holds kMaxProperties.
+    // is read-only or the object holds kMaxProperties. A property hidden from the movie's
+    // version is replaced by a plain one in its place.
     bool set(std::string_view name, const Value& value, uint16_t attributes = 0);
     // Makes or replaces an accessor property.
     bool setAccessor(std::string_view name, const Value& getter, const Value& setter);
@@ -132,6 +133,7 @@ public:
     const std::vector<Property>& properties() const { return properties_; }
     // Every own property, hidden ones too (ASSetPropFlags reaches them).
     Property* findAny(std::string_view name);
+    const Property* findAny(std::string_view name) const { return const_cast<Object*>(this)->findAny(name); }
     void setAttributes(std::string_view name, uint16_t attributes);
     bool hides(const Property& p) const { return (p.attributes & hidden_) != 0; }
     bool caseSensitive() const { return caseSensitive_; }

@@ -33,7 +33,8 @@ Value HasOwnProperty(Machine& m, const Value& self, std::vector<Value>& args) {
     if (o == nullptr) return Value::Bool(false);
     if (name == "__proto__") return Value::Bool(static_cast<bool>(o->prototype));
     if (o->elements && m.hasMember(self, name) && o->find(name) == nullptr && name != "length") return Value::Bool(true);
-    return Value::Bool(o->find(name) != nullptr);
+    // A property hidden from the movie's version is still its own.
+    return Value::Bool(o->findAny(name) != nullptr);
 }
 
 Value IsPropertyEnumerable(Machine& m, const Value& self, std::vector<Value>& args) {

@@ -374,6 +374,21 @@ TEST(Avm1Quirks, VersionBitsHideAPropertyFromSomeVersions) {
         EXPECT_EQ(RunLines(a, 6), hidden) << bits;
         EXPECT_EQ(RunLines(a, 7), shown) << bits;
     }
+    // Hidden, it is still the object's own and listed by for-in; a value set replaces it, seen
+    // again until the bits hide it once more (as_set_prop_flags_version).
+    Actions b;
+    b.push("o").push("p").push("here").pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    const auto hide = [&] { b.push(16384.0).push("p").push("o").op(op::kGetVariable).call("ASSetPropFlags", 3).op(op::kPop); };
+    hide();
+    b.push("p").pushInt(1).push("o").op(op::kGetVariable).push("hasOwnProperty").op(op::kCallMethod).trace();
+    b.push("o").op(op::kGetVariable).op(op::kEnumerate2);
+    b.label("loop").op(op::kPushDuplicate).pushNull().op(op::kEquals2).branchIf("done");
+    b.trace().jump("loop").label("done").op(op::kPop);
+    b.push("o").op(op::kGetVariable).push("p").push("reset").op(op::kSetMember);
+    b.push("o").op(op::kGetVariable).push("p").op(op::kGetMember).trace();
+    hide();
+    b.push("o").op(op::kGetVariable).push("p").op(op::kGetMember).trace();
+    EXPECT_EQ(RunLines(b, 8), (Lines{"true", "p", "reset", "undefined"}));
 }
 
 TEST(Avm1Quirks, PathsFunctionsOfVersionFiveAndRegisters) {
