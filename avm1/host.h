@@ -130,6 +130,8 @@ public:
     virtual void setMatrix(uint32_t, const double (&)[6]) {}
     // The clip's filters, and new ones from a script.
     virtual std::vector<swf::Filter> filtersOf(uint32_t) { return {}; }
+    // The characters of the static texts on the clip's own display list, in depth order.
+    virtual std::vector<SnapshotGlyph> staticText(uint32_t) { return {}; }
     virtual void setFilters(uint32_t, std::vector<swf::Filter>) {}
     // The stage's size in pixels, as Stage.width and Stage.height give it.
     virtual void stageSize(double&, double&) {}

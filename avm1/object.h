@@ -108,6 +108,23 @@ struct ScriptBitmap {
     }
 };
 
+// The static text of a clip as a TextSnapshot holds it: its characters in depth order, each
+// with where it lies in the clip (pixels) and how it is drawn. `newLine` marks a character
+// that starts a line: the first of a text after another, or of a run on a new baseline.
+struct SnapshotGlyph {
+    char32_t code = 0;
+    bool newLine = false;
+    double x = 0, y = 0;  // the pen position on the baseline
+    double width = 0, height = 0;
+    double matrix[6] = {1, 0, 0, 1, 0, 0};  // the text's transform in the clip: a b c d tx ty
+    std::string font;
+    uint32_t color = 0;  // RGB
+};
+struct TextSnapshotData {
+    std::vector<SnapshotGlyph> glyphs;
+    std::vector<bool> selected;
+};
+
 struct Watcher {
     std::string name;
     Value callback, data;
@@ -152,6 +169,7 @@ public:
     std::vector<Watcher> watchers;
     std::optional<XmlNode> xml;
     std::shared_ptr<ScriptBitmap> bitmap;  // a BitmapData's; null once disposed
+    std::shared_ptr<TextSnapshotData> textSnapshot;  // a TextSnapshot's
 
 private:
     std::string key(std::string_view name) const;

@@ -791,6 +791,55 @@ constexpr const char* kBlendModes[] = {"normal", "layer", "multiply", "screen", 
 
 }  // namespace
 
+std::vector<avm1::SnapshotGlyph> ScriptHost::staticText(uint32_t clip) {
+    std::vector<avm1::SnapshotGlyph> out;
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return out;
+    const MovieDefinition& movie = engine_.movieOf(*t);
+    for (const auto& [key, child] : t->displayList) {
+        if (child.character == nullptr || child.character->kind() != Character::Kind::kText) continue;
+        const StaticText& text = child.character->text();
+        // The text's own matrix, then its placement: from text units (twips) to the clip's.
+        const raster::Matrix m = ToRasterMatrix(child.matrix) * ToRasterMatrix(text.matrix);
+        bool first = true;
+        int32_t baseline = 0;
+        for (const TextRun& run : text.runs) {
+            const Character* c = movie.character(run.fontId);
+            if (c == nullptr || c->kind() != Character::Kind::kFont) continue;
+            const Font& font = c->font();
+            const bool newLine = (first && !out.empty()) || (!first && run.y != baseline);
+            baseline = run.y;
+            for (size_t i = 0; i < run.glyphs.size(); ++i) {
+                const TextRun::Glyph& g = run.glyphs[i];
+                avm1::SnapshotGlyph glyph;
+                glyph.code = g.index < font.codes.size() ? font.codes[g.index] : 0;
+                glyph.newLine = i == 0 && newLine;
+                glyph.x = (m.a * g.x + m.c * run.y + m.tx) / 20.0;
+                glyph.y = (m.b * g.x + m.d * run.y + m.ty) / 20.0;
+                double advance = 0;
+                if (i + 1 < run.glyphs.size()) {
+                    advance = run.glyphs[i + 1].x - g.x;
+                } else if (font.hasLayout && g.index < font.advances.size()) {
+                    advance = font.advances[g.index] * run.height / font.emUnits;
+                }
+                glyph.width = advance * m.a / 20.0;
+                glyph.height = run.height * m.d / 20.0;
+                glyph.matrix[0] = m.a;
+                glyph.matrix[1] = m.b;
+                glyph.matrix[2] = m.c;
+                glyph.matrix[3] = m.d;
+                glyph.matrix[4] = m.tx / 20.0;
+                glyph.matrix[5] = m.ty / 20.0;
+                glyph.font = font.name;
+                glyph.color = (uint32_t{run.color.r} << 16) | (uint32_t{run.color.g} << 8) | run.color.b;
+                out.push_back(std::move(glyph));
+            }
+            first = false;
+        }
+    }
+    return out;
+}
+
 std::vector<swf::Filter> ScriptHost::filtersOf(uint32_t clip) {
     const TimelineInstance* t = engine_.timeline(clip);
     return t != nullptr && t->object != nullptr ? t->object->filters : std::vector<swf::Filter>();

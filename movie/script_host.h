@@ -66,6 +66,7 @@ public:
     void setMatrix(uint32_t clip, const double (&m)[6]) override;
     void stageSize(double& width, double& height) override;
     std::vector<swf::Filter> filtersOf(uint32_t clip) override;
+    std::vector<avm1::SnapshotGlyph> staticText(uint32_t clip) override;
     void setFilters(uint32_t clip, std::vector<swf::Filter> filters) override;
     bool getDisplayProperty(uint32_t clip, std::string_view name, avm1::Value& out) override;
     void setDisplayProperty(uint32_t clip, std::string_view name, const avm1::Value& value) override;

@@ -92,6 +92,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallXml(m, b);
     InstallLoading(m, b);
     InstallBitmapData(m, b);
+    InstallTextSnapshot(m, b);
 }
 
 }  // namespace avm1

@@ -295,3 +295,82 @@ TEST(ClipObjects, AddPropertyAndWatchWorkOnClipsBeforeTheirVariables) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two static texts of one font: "F" at depth 1, and "ABC" over "DE" on two baselines at depth
+// 2 (12 px glyphs 12 px apart, "ABC" from x 10 px on the baseline at 20 px).
+std::vector<std::vector<uint8_t>> TwoTexts() {
+    std::vector<BoxGlyph> glyphs;
+    for (char c = 'A'; c <= 'F'; ++c) glyphs.push_back({static_cast<uint16_t>(c), 0, 20480, -20480, 0, 20480});
+    TextLine abc{200, 400, 240, {{0, 240}, {1, 240}, {2, 240}}};
+    TextLine de{200, 800, 240, {{3, 240}, {4, 240}}};
+    TextLine f{1000, 900, 240, {{5, 240}}};
+    PlaceFields second{2, uint16_t{5}, false, std::pair{0, 0}};
+    second.name = "dt";
+    return {DefineFont3Tag(1, "Boxes", glyphs, 16384, 4096), DefineTextTag(5, 1, {abc, de}), DefineTextTag(6, 1, {f}),
+            PlaceObject2Tag({1, 6, false, std::pair{0, 0}}), PlaceObject2Tag(second)};
+}
+
+// A snapshot holds the static text of the clip's own display list in depth order, read with
+// line breaks between lines, searched with and without case, and selected by ranges.
+TEST(ScriptDisplay, TextSnapshotsReadSearchAndSelectTheStaticText) {
+    Actions a;
+    a.push("s");
+    Method(a, "_root", "getTextSnapshot", {}).op(op::kSetVariable);
+    Method(a, "s", "getCount", {}).trace();                     // 6
+    Method(a, "s", "getText", {0, 100}).trace();                // FABCDE
+    a.pushBool(true).pushInt(100).pushInt(0).pushInt(3);
+    Var(a, "s").push("getText").op(op::kCallMethod).trace();
+    Method(a, "s", "getText", {4, 1}).trace();                  // D: the end is at least one past the start
+    Method(a, "s", "getText", {-5, 2}).trace();                 // FA
+    Method(a, "s", "getText", {1}).trace();                     // undefined: two or three arguments
+    Var(a.pushBool(false).push("bc").pushInt(0).pushInt(3), "s").push("findText").op(op::kCallMethod).trace();  // 2
+    Var(a.pushBool(true).push("bc").pushInt(0).pushInt(3), "s").push("findText").op(op::kCallMethod).trace();   // -1
+    Var(a.pushBool(true).push("A").pushInt(-1).pushInt(3), "s").push("findText").op(op::kCallMethod).trace();   // -1
+    Var(a.pushBool(true).pushInt(3).pushInt(1).pushInt(3), "s").push("setSelected").op(op::kCallMethod).op(op::kPop);
+    Var(a.pushBool(false).pushInt(1), "s").push("getSelectedText").op(op::kCallMethod).trace();  // AB
+    Method(a, "s", "getSelected", {0, 1}).trace();  // false
+    Method(a, "s", "getSelected", {0, 2}).trace();  // true
+    Method(a, "s", "hitTestTextNearPos", {15, 15}).trace();     // 1: inside A's box
+    Method(a, "s", "hitTestTextNearPos", {5, 14, 3}).trace();   // -1: 5 px left of it
+    Method(a, "s", "hitTestTextNearPos", {5, 14, 6}).trace();   // 1
+    // Taken when made: the texts going later leaves it as it was.
+    a.push("_root").op(op::kGetVariable).push("dt").op(op::kGetMember).op(op::kRemoveSprite);
+    a.push("gone").trace();
+    Method(a, "s", "getCount", {}).trace();  // 6
+    const auto l = Load([&] {
+        auto tags = TwoTexts();
+        tags.push_back(DoActionTag(a.bytes()));
+        tags.push_back(ShowFrameTag());
+        return tags;
+    }(), 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"6", "FABCDE", "F\nABC\nDE", "D", "FA", "undefined", "2", "-1", "-1",
+                                                   "AB", "false", "true", "1", "-1", "1", "gone", "6"}));
+}
+
+// getTextSnapshot makes its snapshot by whatever _global.TextSnapshot is, with the clip as
+// argument; version 5 movies see no TextSnapshot methods, though for-in lists them.
+TEST(ScriptDisplay, GetTextSnapshotUsesTheGlobalConstructorAndVersionFiveSeesNoMethods) {
+    Actions ctor;
+    ctor.push("made for ").push("clip").op(op::kGetVariable).op(op::kAdd2).trace();
+    Actions a;
+    a.push("_global").op(op::kGetVariable).push("TextSnapshot");
+    a.defineFunction("", {"clip"}, ctor);
+    a.op(op::kSetMember);
+    Method(a, "_root", "getTextSnapshot", {}).op(op::kPop);
+    const auto l = Load({DoActionTag(a.bytes()), ShowFrameTag()}, 8);
+    EXPECT_EQ(l->traced, std::vector<std::string>{"made for _level0"});
+
+    Actions b;
+    b.push("s").pushInt(0).push("TextSnapshot").op(op::kNewObject).op(op::kSetVariable);
+    Member(b, "s", "getCount").op(op::kTypeOf).trace();
+    Member(b, "_root", "getTextSnapshot").op(op::kTypeOf).trace();
+    for (const uint8_t version : {5, 6}) {
+        const auto v = Load({DoActionTag(b.bytes()), ShowFrameTag()}, version);
+        const std::vector<std::string> hidden = {"undefined", "undefined"}, shown = {"function", "function"};
+        EXPECT_EQ(v->traced, version == 5 ? hidden : shown) << int{version};
+    }
+}
+
+}  // namespace

@@ -331,6 +331,35 @@ std::vector<uint8_t> DefineFont3Tag(uint16_t id, const std::string& name, const 
     return TagRecord(swf::tag::kDefineFont3, body);
 }
 
+std::vector<uint8_t> DefineTextTag(uint16_t id, uint16_t fontId, const std::vector<TextLine>& lines) {
+    constexpr int kGlyphBits = 8, kAdvanceBits = 16;
+    std::vector<uint8_t> body;
+    AppendU16(body, id);
+    BitWriter header;
+    WriteRect(header, 0, 2000, 0, 1000);
+    WriteMatrix(header, std::nullopt, std::nullopt, 0, 0);
+    AppendBytes(body, header.take());
+    body.push_back(kGlyphBits);
+    body.push_back(kAdvanceBits);
+    for (const TextLine& line : lines) {
+        body.push_back(0x80 | 0x08 | 0x04 | 0x02 | 0x01);  // font, colour, y and x
+        AppendU16(body, fontId);
+        AppendBytes(body, {0, 0, 0});
+        AppendU16(body, static_cast<uint16_t>(line.x));
+        AppendU16(body, static_cast<uint16_t>(line.y));
+        AppendU16(body, line.height);
+        body.push_back(static_cast<uint8_t>(line.glyphs.size()));
+        BitWriter w;
+        for (const auto& [index, advance] : line.glyphs) {
+            w.bits(index, kGlyphBits);
+            w.signedBits(advance, kAdvanceBits);
+        }
+        AppendBytes(body, w.take());
+    }
+    body.push_back(0);
+    return TagRecord(swf::tag::kDefineText, body);
+}
+
 std::vector<uint8_t> DefineEditTextTag(const EditTextFields& f) {
     std::vector<uint8_t> body;
     AppendU16(body, f.id);

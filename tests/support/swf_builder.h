@@ -136,6 +136,14 @@ struct BoxGlyph {
 };
 std::vector<uint8_t> DefineFont3Tag(uint16_t id, const std::string& name, const std::vector<BoxGlyph>& glyphs,
                                     uint16_t ascent, uint16_t descent);
+// DefineText (colour black) of records: each a baseline position, a height in twips and its
+// glyphs as (index into the font, advance in twips).
+struct TextLine {
+    int32_t x = 0, y = 0;
+    uint16_t height = 240;
+    std::vector<std::pair<uint16_t, int32_t>> glyphs;
+};
+std::vector<uint8_t> DefineTextTag(uint16_t id, uint16_t fontId, const std::vector<TextLine>& lines);
 // DefineEditText from its fields (flags follow from what is given).
 struct EditTextFields {
     uint16_t id = 0;
