@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "avm1/actions/handlers.h"
+#include "base/utf8.h"
 
 namespace avm1 {
 
@@ -107,12 +108,27 @@ bool TypeOf(Activation& a, const swf::Action&) {
     return true;
 }
 
+// A string of a movie before version 6 is in the system's code page (Windows-1252): trace
+// writes it as UTF-8 like the later ones.
+std::string CodePageToUtf8(const std::string& s) {
+    static constexpr uint16_t kHigh[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                           0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    std::string out;
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        base::AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c);
+    }
+    return out;
+}
+
 bool Trace(Activation& a, const swf::Action&) {
     const Value v = a.pop();
     // A carriage return starts a new line, as a line feed does.
     std::string line = v.type() == Type::kUndefined ? "undefined" : a.string(v);
     std::replace(line.begin(), line.end(), '\r', '\n');
-    a.host.trace(line);
+    a.host.trace(a.version() >= 6 ? line : CodePageToUtf8(line));
     return true;
 }
 

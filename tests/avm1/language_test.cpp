@@ -363,6 +363,17 @@ TEST(Avm1Quirks, ConversionsAndComparisonsAsTheReferencePlayersMakeThem) {
 
 // ASSetPropFlags' high bits hide a property from movies of some versions
 // (as_set_prop_flags_version_swf5 to swf9): 256 from version 6 alone, 1024 below 7.
+// A version 5 string is in the Windows code page: trace writes it as UTF-8 (swf5_encoding),
+// and its length counts bytes.
+TEST(Avm1Quirks, TraceWritesVersionFiveStringsFromTheCodePage) {
+    Actions a;
+    a.push("s").push("a\xC5\x80").op(op::kSetVariable);
+    a.push("s").op(op::kGetVariable).trace();
+    a.push("s").op(op::kGetVariable).op(op::kStringLength).trace();
+    EXPECT_EQ(RunLines(a, 5), (Lines{"a\xC3\x85\xE2\x82\xAC", "3"}));
+    EXPECT_EQ(RunLines(a, 6), (Lines{"a\xC5\x80", "2"})) << "from version 6 strings are UTF-8 already: two characters";
+}
+
 TEST(Avm1Quirks, VersionBitsHideAPropertyFromSomeVersions) {
     for (const double bits : {256.0, 1024.0}) {
         Actions a;
