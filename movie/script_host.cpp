@@ -229,9 +229,15 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
             break;
         case avm1::kPropWidth:
         case avm1::kPropHeight: {
-            // The scale along the axis that gives the contents that size; an empty clip keeps it.
+            // The scale along the axis that gives the contents that size. A clip with nothing
+            // in it has no extent to scale: it is scaled to nothing both ways.
             swf::Rect local;
-            if (!number || !engine_.localBounds(o, local)) break;
+            if (!number) break;
+            if (!engine_.localBounds(o, local)) {
+                parts.xscale = parts.yscale = 0;
+                recompose = true;
+                break;
+            }
             const double extent = property == avm1::kPropWidth ? local.xMax - local.xMin : local.yMax - local.yMin;
             if (extent <= 0) break;
             (property == avm1::kPropWidth ? parts.xscale : parts.yscale) = n * 20 / extent;

@@ -566,6 +566,26 @@ TEST(Scripts, WidthsMeasureTheContentsAndTheSandboxFollowsTheNetworkFlag) {
     }
 }
 
+// A width given to a clip with nothing in it scales it to nothing both ways: what it holds
+// later stays unseen (issue_2084).
+TEST(Scripts, AWidthGivenToAnEmptyClipScalesItToNothing) {
+    std::vector<std::vector<uint8_t>> tags = {RectShapeTag(1, 400, 200, 255, 0, 0)};
+    tags.push_back(DefineSpriteTag(10, 1, {PlaceObject2Tag({1, 1, false, std::pair{0, 0}}), ShowFrameTag()}));
+    tags.push_back(ExportAssetsTag(10, "box"));
+    Actions a;
+    a.push("e").pushInt(1).push("e").pushInt(2).push("this").op(op::kGetVariable).push("createEmptyMovieClip");
+    a.op(op::kCallMethod).op(op::kSetVariable);
+    a.push("e").op(op::kGetVariable).push("_width").pushInt(50).op(op::kSetMember);
+    a.pushInt(1).push("inner").push("box").pushInt(3).push("e").op(op::kGetVariable).push("attachMovie");
+    a.op(op::kCallMethod).op(op::kPop);
+    for (const char* p : {"_width", "_height", "_xscale", "_yscale"}) a.push("e").op(op::kGetVariable).push(p).op(op::kGetMember).trace();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"0", "0", "0", "0"}));
+    EXPECT_EQ(PixelAt(*l->player, 5, 5), kWhite);
+}
+
 }  // namespace
 
 namespace {
