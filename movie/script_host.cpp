@@ -958,7 +958,15 @@ bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Valu
     DisplayObject* o = textFieldOf(handle);
     if (o == nullptr) return false;
     const EditTextDefinition& f = o->character->edit();
-    const DisplayObject::EditTextState& state = *o->editText();
+    DisplayObject::EditTextState& state = *o->editText();
+    // A field bound to a variable shows the variable's value as it is now.
+    if (const TimelineInstance* record = engine_.timeline(handle);
+        !f.variable.empty() && record != nullptr && record->parent != nullptr) {
+        avm1::Value bound;
+        if (engine_.machine().readVariable(record->parent->handle, f.variable, bound)) {
+            state.text = engine_.machine().toString(bound);
+        }
+    }
     const auto plain = [&] { return f.html ? PlainOfHtml(state.text, engine_.definition().version() >= 6) : state.text; };
     avm1::Machine& m = engine_.machine();
     if (name == "text") {

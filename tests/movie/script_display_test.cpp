@@ -374,3 +374,26 @@ TEST(ScriptDisplay, GetTextSnapshotUsesTheGlobalConstructorAndVersionFiveSeesNoM
 }
 
 }  // namespace
+
+namespace {
+
+// A field bound to a variable reads as the variable's value at once, not only once the frame
+// has been drawn (textfield_cache_as_bitmap).
+TEST(ScriptDisplay, ABoundFieldReadsItsVariableAtOnce) {
+    EditTextFields f;
+    f.id = 2;
+    f.xMax = 2000;
+    f.yMax = 400;
+    f.variable = "label";
+    f.text = "first";
+    PlaceFields place{1, uint16_t{2}};
+    place.name = "tf";
+    Actions a;
+    Member(a, "tf", "text").trace();
+    a.push("label").push("second").op(op::kSetVariable);
+    Member(a, "tf", "text").trace();
+    const auto l = Load({DefineEditTextTag(f), PlaceObject2Tag(place), DoActionTag(a.bytes()), ShowFrameTag()}, 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"first", "second"}));
+}
+
+}  // namespace
