@@ -143,7 +143,7 @@ TEST(ClipGeometry, WritingWidthAndHeightScalesTheContents) {
     Member(a, "mc", "_width").trace();
     Var(a, "mc").push("_height").push(30.0).op(op::kSetMember);
     Member(a, "mc", "_yscale").trace();
-    // An empty clip has nothing to scale: it keeps its scale.
+    // An empty clip has no extent to scale: it is scaled to nothing.
     a.pushInt(5).push("e").call("createEmptyMovieClip", 2).op(op::kPop);
     Var(a, "e").push("_width").push(50.0).op(op::kSetMember);
     Member(a, "e", "_xscale").trace();
@@ -153,7 +153,7 @@ TEST(ClipGeometry, WritingWidthAndHeightScalesTheContents) {
     const auto l = Load(tags);
     movie::Engine& player = *l->player;
     player.gotoFrame(0);
-    EXPECT_EQ(l->traced, (std::vector<std::string>{"50", "10", "300", "100"}));
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"50", "10", "300", "0"}));
     // The rectangle now covers x 10..20, y 5..35.
     EXPECT_EQ(PixelAt(player, 19, 34), raster::PremultipliedWord({255, 0, 0, 255}));
     EXPECT_EQ(PixelAt(player, 21, 20), raster::PremultipliedWord({255, 255, 255, 255}));
