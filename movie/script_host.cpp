@@ -1010,7 +1010,9 @@ bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Valu
         if (name == "bottomScroll") {
             out = Value::Number(std::max(layout.lines, 1));
         } else {
-            out = Value::Number(std::round((name == "textWidth" ? layout.width : layout.height) / 20));
+            // Leading lies between lines; a field of one line counts its line's leading too.
+            const float height = layout.height + (layout.lines == 1 ? static_cast<float>(f.leading) : 0.0f);
+            out = Value::Number(std::round((name == "textWidth" ? layout.width : height) / 20));
         }
     } else if (name == "scroll" || name == "maxscroll") {
         out = Value::Number(1);

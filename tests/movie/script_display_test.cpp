@@ -397,3 +397,34 @@ TEST(ScriptDisplay, ABoundFieldReadsItsVariableAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// textHeight: the lines and the leading between them; a field of one line counts its
+// leading as well (edittext_text_height_leading).
+TEST(ScriptDisplay, TextHeightCountsLeadingBetweenLinesAndUnderASingleLine) {
+    const auto font = DefineFont3Tag(1, "Boxes", {{'a', 0, 10240, -16384, 0, 10240}, {'b', 0, 10240, -16384, 0, 10240}},
+                                     16384, 4096);
+    std::vector<std::string> heights;
+    for (const char* text : {"ab", "a\rb"}) {
+        EditTextFields f;
+        f.id = 2;
+        f.xMax = 4000;
+        f.yMax = 2000;
+        f.fontId = 1;
+        f.height = 240;  // a line: ascent 9.6 px and descent 2.4 px
+        f.align = 0;
+        f.leading = 100;  // 5 px
+        f.multiline = true;
+        f.text = text;
+        PlaceFields place{1, uint16_t{2}};
+        place.name = "tf";
+        Actions a;
+        Member(a, "tf", "textHeight").trace();
+        const auto l = Load({font, DefineEditTextTag(f), PlaceObject2Tag(place), DoActionTag(a.bytes()), ShowFrameTag()}, 8);
+        heights.insert(heights.end(), l->traced.begin(), l->traced.end());
+    }
+    EXPECT_EQ(heights, (std::vector<std::string>{"17", "29"}));
+}
+
+}  // namespace
