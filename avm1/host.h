@@ -174,7 +174,8 @@ public:
     // What _root is for scripts of `clip`: the root of its level, or the nearest clip above
     // it (itself included) whose _lockroot is set.
     virtual uint32_t rootOf(uint32_t) { return root(); }
-    // The size of the file of the movie the clip belongs to: as stored, or inflated.
+    // For a movie's main timeline the size of its file, as stored or inflated; for a clip of
+    // a sprite the size of the sprite's tags; 0 for a clip a script made empty.
     virtual double movieBytes(uint32_t, bool) { return 0; }
     // A BitmapData shown at `depth` of the clip, replacing what is there.
     virtual void attachBitmap(uint32_t, int, std::shared_ptr<ScriptBitmap>, bool) {}

@@ -359,6 +359,7 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
                 return false;
             }
             auto c = std::make_unique<Character>(SpriteDefinition());
+            c->as<SpriteDefinition>().bytes = sprite.tags.size;
             swf::TagReader inner(sprite.tags.data, sprite.tags.size, 0);
             if (!readTimeline(inner, c->as<SpriteDefinition>().timeline, nesting + 1, error)) {
                 error = Where(tag) + ", inside: " + error;

@@ -83,6 +83,7 @@ struct Timeline {
 // What each kind of character holds, one struct a kind.
 struct SpriteDefinition {
     Timeline timeline;
+    size_t bytes = 0;  // its tags' in the file: what getBytesTotal reports of its clips
 };
 struct ButtonDefinition {
     Timeline upState;  // the records of its up state as one frame

@@ -375,7 +375,10 @@ double ScriptHost::movieBytes(uint32_t clip, bool stored) {
     const TimelineInstance* t = engine_.timeline(clip);
     if (t == nullptr) return 0;
     const MovieDefinition& movie = engine_.movieOf(*t);
-    return static_cast<double>(stored ? movie.fileBytes() : movie.inflatedBytes());
+    if (t->timeline == &movie.timeline()) return static_cast<double>(stored ? movie.fileBytes() : movie.inflatedBytes());
+    // A clip of a sprite counts its sprite's tags; one made empty by a script has none.
+    const Character* c = t->object != nullptr ? t->object->character : nullptr;
+    return c != nullptr && c->kind() == Character::Kind::kSprite ? static_cast<double>(c->as<SpriteDefinition>().bytes) : 0;
 }
 
 void ScriptHost::dataLoaded(uint32_t clip) {

@@ -151,7 +151,8 @@ Value ClipUnload(Machine& m, const Value& self, std::vector<Value>&) {
     return Value();
 }
 
-// getBytesLoaded and getBytesTotal: the inflated size of the clip's movie, all of it loaded.
+// getBytesLoaded and getBytesTotal: the inflated size of the clip's movie (or of its sprite's
+// tags), all of it loaded.
 Value ClipBytes(Machine& m, const Value& self, std::vector<Value>&) {
     const uint32_t c = ClipOf(m, self);
     return c != 0 ? Value::Number(m.host().movieBytes(c, false)) : Value();

@@ -236,3 +236,27 @@ TEST(ClipReferences, AHandleWhoseClipWentNamesTheClipNowAtThePathItWasMadeAt) {
 }
 
 }  // namespace
+
+namespace {
+
+// getBytesTotal: the main timeline's is the inflated file; a clip of a sprite counts the
+// sprite's own tags (get_bytes_total); a clip made empty has none.
+TEST(Loading, BytesTotalIsTheFilesForTheRootAndTheSpritesTagsForItsClips) {
+    const std::vector<uint8_t> spriteTags = DefineSpriteTag(10, 1, {ShowFrameTag()});
+    PlaceFields place{1, uint16_t{10}};
+    place.name = "clip";
+    Actions a;
+    Method(a, "_root", "getBytesTotal", {}).trace();
+    Method(a, "clip", "getBytesLoaded", {}).trace();
+    a.pushInt(2).push("e").pushInt(2).push("_root").op(op::kGetVariable).push("createEmptyMovieClip").op(op::kCallMethod).op(op::kPop);
+    Method(a, "e", "getBytesTotal", {}).trace();
+    const std::string file = MovieFile({spriteTags, PlaceObject2Tag(place), DoActionTag(a.bytes()), ShowFrameTag()});
+    TempDir dir;
+    WriteFileBytes(dir.file("main.swf"), file);
+    const auto l = LoadFile(dir.file("main.swf"));
+    // The sprite's tags: its body less its id and frame count (a short tag header is 2 bytes).
+    const size_t spriteBytes = spriteTags.size() - 2 - 4;
+    EXPECT_EQ(l->traced, (std::vector<std::string>{std::to_string(file.size()), std::to_string(spriteBytes), "0"}));
+}
+
+}  // namespace
