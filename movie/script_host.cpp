@@ -861,9 +861,12 @@ void ScriptHost::setFilters(uint32_t clip, std::vector<swf::Filter> filters) {
     t->object->filters = std::move(filters);
 }
 
+// The size of the movie at level 0: a movie loaded in place of the first one brings its own.
 void ScriptHost::stageSize(double& width, double& height) {
-    width = engine_.stageWidth();
-    height = engine_.stageHeight();
+    const TimelineInstance* root = engine_.level(0);
+    const swf::Rect& frame = root != nullptr ? engine_.movieOf(*root).frameSize() : engine_.definition().frameSize();
+    width = (frame.xMax - frame.xMin) / 20;
+    height = (frame.yMax - frame.yMin) / 20;
 }
 
 bool ScriptHost::getDisplayProperty(uint32_t clip, std::string_view name, avm1::Value& out) {

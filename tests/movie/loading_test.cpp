@@ -260,3 +260,23 @@ TEST(Loading, BytesTotalIsTheFilesForTheRootAndTheSpritesTagsForItsClips) {
 }
 
 }  // namespace
+
+namespace {
+
+// A movie loaded in place of level 0 brings its own stage size (loadmovie_replace_root).
+TEST(Loading, AMovieReplacingLevelZeroBringsItsStageSize) {
+    TempDir dir;
+    Actions child;
+    Member(child, "Stage", "width").trace();
+    Member(child, "Stage", "height").trace();
+    WriteFileBytes(dir.file("child.swf"), MovieFile({DoActionTag(child.bytes()), ShowFrameTag()}, 8, 300, 200));
+    Actions a;
+    Member(a, "Stage", "width").trace();
+    GetUrl2(a, "child.swf", "_level0", 0x40);
+    WriteFileBytes(dir.file("main.swf"), MovieFile({DoActionTag(a.bytes()), ShowFrameTag(), ShowFrameTag()}, 8));
+    const auto l = LoadFile(dir.file("main.swf"));
+    l->player->gotoFrame(1);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"100", "300", "200"}));
+}
+
+}  // namespace

@@ -7,11 +7,11 @@
 
 namespace testing_support {
 
-std::string MovieFile(const std::vector<std::vector<uint8_t>>& tags, uint8_t version) {
+std::string MovieFile(const std::vector<std::vector<uint8_t>>& tags, uint8_t version, int widthPx, int heightPx) {
     SwfFields fields;
     fields.version = version;
-    fields.xMax = 2000;
-    fields.yMax = 1000;
+    fields.xMax = widthPx * 20;
+    fields.yMax = heightPx * 20;
     fields.tags.clear();
     for (const auto& t : tags) AppendBytes(fields.tags, t);
     AppendBytes(fields.tags, EndTag());

@@ -21,7 +21,8 @@ struct Loaded {
 std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint8_t version = 10);
 // The same movie as a file's bytes, and a movie read from a file (what it loads comes from
 // beside it).
-std::string MovieFile(const std::vector<std::vector<uint8_t>>& tags, uint8_t version = 10);
+std::string MovieFile(const std::vector<std::vector<uint8_t>>& tags, uint8_t version = 10, int widthPx = 100,
+                      int heightPx = 50);
 std::unique_ptr<Loaded> LoadFile(const std::string& path);
 
 // Opaque colours as PixelAt gives them.
