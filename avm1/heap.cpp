@@ -73,6 +73,7 @@ public:
             bytes_ += o.primitive.string().size();
             value(o.superThis);
             value(o.superConstructor);
+            for (const Value& v : o.slots) value(v);
             for (const Watcher& w : o.watchers) {
                 value(w.callback);
                 value(w.data);

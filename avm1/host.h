@@ -153,6 +153,9 @@ public:
     // A new field (createTextField), in pixels of the parent.
     virtual uint32_t createTextField(uint32_t, std::string_view, int, double, double, double, double) { return 0; }
     virtual bool textFormat(uint32_t, TextFormatFields&) { return false; }
+    // Text set in a format as a field would lay it out, wrapped at `wrap` pixels when that is
+    // a positive number: its width, height, ascent and descent in pixels.
+    virtual bool measureText(const TextFormatFields&, const std::string&, double, double (&)[4]) { return false; }
     virtual void setTextFormat(uint32_t, const TextFormatFields&) {}
 
     // --- files beside the movie: loadMovie, loadVariables, LoadVars, XML ---

@@ -170,6 +170,7 @@ public:
     std::optional<XmlNode> xml;
     std::shared_ptr<ScriptBitmap> bitmap;  // a BitmapData's; null once disposed
     std::shared_ptr<TextSnapshotData> textSnapshot;  // a TextSnapshot's
+    std::vector<Value> slots;  // what a built-in class keeps per object behind its accessors
 
 private:
     std::string key(std::string_view name) const;

@@ -138,6 +138,9 @@ public:
     // A field's definition for scripts to change: the field's own from now on, laid out again.
     EditTextDefinition* editableText(DisplayObject& field);
     const TextLayout& textLayout(const DisplayObject& field) { return renderer_.layOut(field); }
+    TextLayout measureText(const EditTextDefinition& field, const std::string& text, float& ascent, float& descent) {
+        return renderer_.measure(field, text, ascent, descent);
+    }
     // Its bounds in its own twips, and whether a point of them lies on what it draws.
     bool localBounds(const DisplayObject& object, swf::Rect& out);
     bool hitsShape(const DisplayObject& object, double x, double y);

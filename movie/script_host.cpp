@@ -1185,31 +1185,62 @@ bool ScriptHost::textFormat(uint32_t handle, avm1::TextFormatFields& out) {
     return true;
 }
 
+namespace {
+
+// A format's fields given into a field's definition; what the format leaves unset stays.
+void ApplyFormat(EditTextDefinition& f, const avm1::TextFormatFields& format) {
+    const auto twips = [](double px, double limit) { return std::clamp(std::round(px * 20), 0.0, limit); };
+    if (format.font) {
+        // A font by name: the field's own embedded one no longer applies.
+        f.fontName = *format.font;
+        f.fontId.reset();
+    }
+    if (format.size) f.height = static_cast<uint16_t>(twips(*format.size, 65535));
+    if (format.color) f.color = ColorOf(*format.color);
+    if (format.bold) f.bold = *format.bold;
+    if (format.italic) f.italic = *format.italic;
+    if (format.underline) f.underline = *format.underline;
+    if (format.align) {
+        for (uint8_t i = 0; i < 4; ++i) {
+            if (*format.align == kAlign[i]) f.align = i;
+        }
+    }
+    if (format.leftMargin) f.leftMargin = static_cast<uint16_t>(twips(*format.leftMargin, 65535));
+    if (format.rightMargin) f.rightMargin = static_cast<uint16_t>(twips(*format.rightMargin, 65535));
+    if (format.indent) f.indent = static_cast<uint16_t>(twips(*format.indent, 65535));
+    if (format.leading) f.leading = static_cast<int16_t>(std::clamp(std::round(*format.leading * 20), -32768.0, 32767.0));
+}
+
+}  // namespace
+
 void ScriptHost::setTextFormat(uint32_t handle, const avm1::TextFormatFields& format) {
     DisplayObject* o = textFieldOf(handle);
     EditTextDefinition* f = o != nullptr ? engine_.editableText(*o) : nullptr;
     if (f == nullptr) return;
-    const auto twips = [](double px, double limit) { return std::clamp(std::round(px * 20), 0.0, limit); };
-    if (format.font) {
-        // A font by name: the field's own embedded one no longer applies.
-        f->fontName = *format.font;
-        f->fontId.reset();
-    }
-    if (format.size) f->height = static_cast<uint16_t>(twips(*format.size, 65535));
-    if (format.color) f->color = ColorOf(*format.color);
-    if (format.bold) f->bold = *format.bold;
-    if (format.italic) f->italic = *format.italic;
-    if (format.underline) f->underline = *format.underline;
-    if (format.align) {
-        for (uint8_t i = 0; i < 4; ++i) {
-            if (*format.align == kAlign[i]) f->align = i;
-        }
-    }
-    if (format.leftMargin) f->leftMargin = static_cast<uint16_t>(twips(*format.leftMargin, 65535));
-    if (format.rightMargin) f->rightMargin = static_cast<uint16_t>(twips(*format.rightMargin, 65535));
-    if (format.indent) f->indent = static_cast<uint16_t>(twips(*format.indent, 65535));
-    if (format.leading) f->leading = static_cast<int16_t>(std::clamp(std::round(*format.leading * 20), -32768.0, 32767.0));
+    ApplyFormat(*f, format);
     fitText(*o);
+}
+
+bool ScriptHost::measureText(const avm1::TextFormatFields& format, const std::string& text, double wrap, double (&out)[4]) {
+    EditTextDefinition f;
+    f.fontName = "Times New Roman";
+    f.height = 240;
+    f.readOnly = true;
+    f.multiline = true;
+    ApplyFormat(f, format);
+    constexpr int32_t kUnbounded = 1 << 28;
+    f.bounds = swf::Rect{0, kUnbounded, 0, kUnbounded};
+    if (std::isfinite(wrap) && wrap > 0) {
+        f.wordWrap = true;
+        f.bounds.xMax = static_cast<int32_t>(std::min(wrap * 20, static_cast<double>(kUnbounded)));
+    }
+    float ascent = 0, descent = 0;
+    const TextLayout layout = engine_.measureText(f, text, ascent, descent);
+    out[0] = layout.width / 20.0;
+    out[1] = layout.height / 20.0;
+    out[2] = ascent / 20.0;
+    out[3] = descent / 20.0;
+    return true;
 }
 
 }  // namespace movie

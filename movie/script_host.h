@@ -79,6 +79,7 @@ public:
     uint32_t createTextField(uint32_t parent, std::string_view name, int depth, double x, double y, double width,
                              double height) override;
     bool textFormat(uint32_t field, avm1::TextFormatFields& out) override;
+    bool measureText(const avm1::TextFormatFields& format, const std::string& text, double wrap, double (&out)[4]) override;
     void setTextFormat(uint32_t field, const avm1::TextFormatFields& format) override;
 
     bool readFile(std::string_view url, std::string& out, std::string& reason) override;

@@ -168,24 +168,35 @@ void Renderer::fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgb
     canvas_->fillPath(rect, m, raster::Paint::Solid(color), fill);
 }
 
+namespace {
+
+struct FieldFonts final : FontResolver {
+    FontLibrary& library;
+    const EditTextDefinition& f;
+    FieldFonts(FontLibrary& l, const EditTextDefinition& field) : library(l), f(field) {}
+    const GlyphFont* resolve(const TextStyle& style) override { return library.fontFor(f, style); }
+};
+
+TextStyle BaseStyle(const EditTextDefinition& field) {
+    TextStyle base;
+    base.size = field.height;
+    base.color = field.color;
+    base.face = field.fontId ? std::string() : field.fontName;
+    base.bold = field.bold;
+    base.italic = field.italic;
+    base.underline = field.underline;
+    return base;
+}
+
+}  // namespace
+
 const TextLayout& Renderer::layOut(const DisplayObject& o) {
     const EditTextDefinition& field = o.character->edit();
     const DisplayObject::EditTextState* state = o.editText();
     const std::string* text = &state->text;
     if (!state->layout || state->laidOutText != *text || state->changed) {
-        struct Fonts final : FontResolver {
-            FontLibrary& library;
-            const EditTextDefinition& f;
-            Fonts(FontLibrary& l, const EditTextDefinition& field) : library(l), f(field) {}
-            const GlyphFont* resolve(const TextStyle& style) override { return library.fontFor(f, style); }
-        } fonts(fonts_, field);
-        TextStyle base;
-        base.size = field.height;
-        base.color = field.color;
-        base.face = field.fontId ? std::string() : field.fontName;
-        base.bold = field.bold;
-        base.italic = field.italic;
-        base.underline = field.underline;
+        FieldFonts fonts(fonts_, field);
+        const TextStyle base = BaseStyle(field);
         const bool utf8 = definition_.version() >= 6;
         const auto paragraphs = field.html ? ParseHtmlText(*text, base, field.align, utf8)
                                            : ParsePlainText(*text, base, field.align, utf8);
@@ -194,6 +205,18 @@ const TextLayout& Renderer::layOut(const DisplayObject& o) {
         state->changed = false;
     }
     return *state->layout;
+}
+
+TextLayout Renderer::measure(const EditTextDefinition& field, const std::string& text, float& ascent, float& descent) {
+    FieldFonts fonts(fonts_, field);
+    const TextStyle base = BaseStyle(field);
+    ascent = descent = 0;
+    if (const GlyphFont* font = fonts.resolve(base); font != nullptr && font->emUnits() > 0) {
+        ascent = font->ascent() * base.size / font->emUnits();
+        descent = font->descent() * base.size / font->emUnits();
+    }
+    const auto paragraphs = ParsePlainText(text, base, field.align, definition_.version() >= 6);
+    return LayOutText(field, paragraphs, fonts);
 }
 
 void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx,

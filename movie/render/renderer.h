@@ -33,6 +33,9 @@ public:
     void movieChanged() { fonts_.clearEmbedded(); }
     // An edit text's layout, made again when its text or definition changed.
     const TextLayout& layOut(const DisplayObject& field);
+    // Text laid out as a field of that definition would show it, uncached; with the ascent
+    // and descent (twips) of the font its first line takes.
+    TextLayout measure(const EditTextDefinition& field, const std::string& text, float& ascent, float& descent);
 
 private:
     void drawList(const TimelineInstance& t, const raster::Matrix& m, const raster::ColorTransform& cx, int nesting,

@@ -378,3 +378,55 @@ TEST(Avm1Geom, ColorTransformsConcatAndCarryAnRgb) {
 }
 
 }  // namespace
+
+namespace {
+
+// A TextFormat converts what is written to each field's kind (text_format, text_format_display,
+// text_format_font_max_length, text_format_rounding_swf7 and _swf8): numbers are whole, rounded
+// to even from version 8 and truncated before, with -2^31 for what is no 32-bit integer;
+// margins (and before version 8 indents) stay at 0 and above; colours are unsigned; fonts are
+// cut at 64 characters; an unknown alignment leaves the one there; display is block unless
+// inline or none; tab stops are converted one by one. The constructor truncates and lets
+// margins go below 0.
+TEST(Avm1TextFormat, FieldsConvertWhatIsWrittenByTheirKind) {
+    const auto set = [](Actions& a, const char* field, auto value) {
+        a.push("f").op(op::kGetVariable).push(field).push(value).op(op::kSetMember);
+        a.push("f").op(op::kGetVariable).push(field).op(op::kGetMember).trace();
+    };
+    Actions a;
+    a.push("f").pushInt(0).push("TextFormat").op(op::kNewObject).op(op::kSetVariable);
+    a.push("f").op(op::kGetVariable).push("size").op(op::kGetMember).trace();  // null until given
+    set(a, "size", -2.5);
+    set(a, "size", 3.5);
+    set(a, "size", 4294967295.0);
+    set(a, "color", -3.5);
+    set(a, "leftMargin", -3.0);
+    set(a, "indent", -3.0);
+    set(a, "bold", "x");
+    set(a, "align", "CENTER");
+    set(a, "align", "sideways");
+    set(a, "display", "Inline");
+    set(a, "font", std::string(70, 'w').c_str());
+    a.push("f").op(op::kGetVariable).push("tabStops").push(3.5).push(-2.5).pushInt(2).op(op::kInitArray);
+    a.op(op::kSetMember);
+    a.push("f").op(op::kGetVariable).push("tabStops").op(op::kGetMember).trace();
+    // new TextFormat(font, size, color, bold, italic, underline, url, target, align, leftMargin ...)
+    a.push(-10.0).push("left").push("_self").push("u").pushBool(false).pushBool(false).pushBool(true);
+    a.push(255.0).push(-10.9).push("Arial").pushInt(10).push("TextFormat").op(op::kNewObject);
+    a.push("g").op(op::kStackSwap).op(op::kSetVariable);
+    for (const char* field : {"size", "bold", "url", "align", "leftMargin"}) {
+        a.push("g").op(op::kGetVariable).push(field).op(op::kGetMember).trace();
+    }
+    const Lines v8 = Printed(a, 8);
+    const Lines expected8 = {"null", "-2", "4", "-2147483648", "4294967293", "0", "-3", "true", "center", "center",
+                             "block", std::string(64, 'w'), "-2,4", "-10", "true", "u", "left", "-10"};
+    EXPECT_EQ(v8, expected8);
+    const Lines v7 = Printed(a, 7);
+    ASSERT_EQ(v7.size(), expected8.size());
+    EXPECT_EQ(v7[1], "-2") << "truncated";
+    EXPECT_EQ(v7[2], "3") << "truncated";
+    EXPECT_EQ(v7[6], "0") << "indents stay at 0 and above before version 8";
+    EXPECT_EQ(v7[12], "-2,3");
+}
+
+}  // namespace

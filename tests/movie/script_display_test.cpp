@@ -428,3 +428,53 @@ TEST(ScriptDisplay, TextHeightCountsLeadingBetweenLinesAndUnderASingleLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// getTextExtent measures text in a format: one line per paragraph, or wrapped at a width
+// given; the field that would hold it is 4 px wider (or the width given) and 4 px taller.
+TEST(ScriptDisplay, GetTextExtentMeasuresTextAsAFieldWouldHoldIt) {
+    Actions a;
+    a.push("f").pushInt(0).push("TextFormat").op(op::kNewObject).op(op::kSetVariable);
+    const auto extent = [&](const char* name, const char* text, std::optional<double> width) {
+        a.push(name);
+        if (width) a.push(*width);
+        a.push(text).pushInt(width ? 2 : 1);
+        Var(a, "f").push("getTextExtent").op(op::kCallMethod).op(op::kSetVariable);
+    };
+    const std::string words = "lorem ipsum dolor sit amet consectetur";
+    extent("one", "lorem", std::nullopt);
+    extent("two", "lorem lorem", std::nullopt);
+    extent("wrapped", words.c_str(), 60.0);
+    extent("single", words.c_str(), std::nullopt);
+    for (const char* v : {"one", "two", "wrapped", "single"}) {
+        TraceFields(a, v, {"width", "height", "textFieldWidth", "textFieldHeight", "ascent", "descent"});
+    }
+    Member(a, "one", "__proto__").trace();
+    const auto l = Load({DoActionTag(a.bytes()), ShowFrameTag()}, 8);
+    ASSERT_EQ(l->traced.size(), 5u);
+    const auto numbers = [](const std::string& line) {
+        std::vector<double> out;
+        size_t at = 0;
+        while (at <= line.size()) {
+            const size_t comma = line.find(',', at);
+            out.push_back(std::stod(line.substr(at, comma - at)));
+            if (comma == std::string::npos) break;
+            at = comma + 1;
+        }
+        return out;
+    };
+    const auto one = numbers(l->traced[0]), two = numbers(l->traced[1]);
+    const auto wrapped = numbers(l->traced[2]), single = numbers(l->traced[3]);
+    EXPECT_GT(one[0], 0);
+    EXPECT_GT(two[0], one[0] * 1.5) << "twice the text is about twice as wide";
+    EXPECT_EQ(one[2], one[0] + 4);
+    EXPECT_EQ(one[3], one[1] + 4);
+    EXPECT_NEAR(one[4] + one[5], one[1], 1) << "a line is its ascent and descent high";
+    EXPECT_EQ(wrapped[2], 60) << "the field is as wide as the width given";
+    EXPECT_LE(wrapped[0], 56) << "the lines fit inside its 2 px padding";
+    EXPECT_GE(wrapped[1], 3 * single[1]) << "the words wrap onto several lines";
+    EXPECT_EQ(l->traced[4], "undefined") << "the extent object has no prototype";
+}
+
+}  // namespace
