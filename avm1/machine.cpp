@@ -436,7 +436,12 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
             o->set(body.parameters[i], v);
         }
     }
+    // Functions came with version 5: in a version 4 movie their code runs by version 5's
+    // rules (true is no longer 1, and a division by zero is infinite).
+    const int movieVersion = version_;
+    version_ = std::max(version_, 5);
     const Flow flow = runRange(a, body.begin, body.end);
+    version_ = movieVersion;
     Value result = flow == Flow::kReturn ? a.returned : Value();
     stack_.resize(std::min(stack_.size(), a.stackBase));
     return result;

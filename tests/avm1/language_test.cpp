@@ -374,6 +374,18 @@ TEST(Avm1Quirks, TraceWritesVersionFiveStringsFromTheCodePage) {
     EXPECT_EQ(RunLines(a, 6), (Lines{"a\xC5\x80", "2"})) << "from version 6 strings are UTF-8 already: two characters";
 }
 
+// A version 4 movie's functions run by version 5's rules (swf4_function_calls).
+TEST(Avm1Quirks, FunctionsOfAVersionFourMovieRunByVersionFivesRules) {
+    Actions body;
+    body.push(1.0).push(1.0).op(op::kEquals2).trace();
+    body.push(4.0).push(0.0).op(op::kDivide).trace();
+    Actions a;
+    a.push(1.0).push(1.0).op(op::kEquals2).trace();
+    a.push(4.0).push(0.0).op(op::kDivide).trace();
+    a.defineFunction("f", {}, body).call("f", 0).op(op::kPop);
+    EXPECT_EQ(RunLines(a, 4), (Lines{"1", "#ERROR#", "true", "Infinity"}));
+}
+
 TEST(Avm1Quirks, VersionBitsHideAPropertyFromSomeVersions) {
     for (const double bits : {256.0, 1024.0}) {
         Actions a;
