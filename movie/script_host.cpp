@@ -737,7 +737,8 @@ DisplayObject* ScriptHost::textFieldOf(uint32_t field) {
 bool ScriptHost::concatenatedColorTransform(uint32_t clip, swf::ColorTransform& out) {
     const TimelineInstance* t = engine_.timeline(clip);
     if (t == nullptr) return false;
-    // Each parent's applies to what its child's gives: terms multiply, offsets scale and add.
+    // Each parent's applies to what its child's gives: terms multiply, offsets scale and add;
+    // the sums are kept in 16 bits, wrapping, as the reference players report them.
     double mul[4] = {1, 1, 1, 1}, add[4] = {0, 0, 0, 0};
     for (const TimelineInstance* at = t; at != nullptr; at = at->parent) {
         if (at->object == nullptr) continue;
@@ -750,7 +751,9 @@ bool ScriptHost::concatenatedColorTransform(uint32_t clip, swf::ColorTransform& 
             mul[i] *= m[i];
         }
     }
-    const auto term = [](double v) { return static_cast<int16_t>(std::clamp(std::round(v), -32768.0, 32767.0)); };
+    const auto term = [](double v) {
+        return static_cast<int16_t>(static_cast<uint16_t>(static_cast<int64_t>(std::clamp(std::round(v), -1e15, 1e15))));
+    };
     out.mulR = term(mul[0] * 256);
     out.mulG = term(mul[1] * 256);
     out.mulB = term(mul[2] * 256);

@@ -545,9 +545,14 @@ uint32_t TransformClip(Machine& m, const Value& self) {
     return ClipOf(m, c);
 }
 
+// new Transform(clip); without a clip there is no Transform: `new` gives undefined.
 Value ConstructTransform(Machine& m, const Value& self, std::vector<Value>& args) {
     const Value clip = Argument(args, 0);
-    if (clip.type() != Type::kClip || self.type() != Type::kObject) return Value();
+    if (clip.type() != Type::kClip) {
+        m.failConstruction();
+        return Value();
+    }
+    if (self.type() != Type::kObject) return Value();
     if (Object* o = SelfObject(m, self)) o->set(kClipField, clip, attribute::kDontEnum);
     return self;
 }

@@ -160,3 +160,42 @@ TEST(ClipGeometry, WritingWidthAndHeightScalesTheContents) {
 }
 
 }  // namespace
+
+namespace {
+
+// Transform.concatenatedColorTransform: each parent's applies to what its child's gives, the
+// offsets kept in 16 bits, wrapping (transform); `new Transform()` without a clip is undefined.
+TEST(ClipGeometry, ConcatenatedColourTransformsComposeUpTheParentsAndWrapIn16Bits) {
+    PlaceFields inner{1, uint16_t{10}};
+    inner.name = "inner";
+    inner.mul = std::array<int, 4>{256, 256, 256, 256};
+    inner.add = std::array<int, 4>{0, 0, 32, 0};
+    std::vector<std::vector<uint8_t>> tags = {RectShapeTag(1, 400, 200, 255, 0, 0),
+                                              DefineSpriteTag(10, 1, {PlaceObject2Tag({1, uint16_t{1}}), ShowFrameTag()}),
+                                              DefineSpriteTag(11, 1, {PlaceObject2Tag(inner), ShowFrameTag()})};
+    PlaceFields outer{1, uint16_t{11}};
+    outer.name = "outer";
+    outer.mul = std::array<int, 4>{128, 256, 256, 256};
+    outer.add = std::array<int, 4>{0, 0, -555, 0};
+    tags.push_back(PlaceObject2Tag(outer));
+    Actions a;
+    // t = outer.inner.transform.concatenatedColorTransform
+    const auto concatenated = [&] {
+        Var(a, "outer").push("inner").op(op::kGetMember).push("transform").op(op::kGetMember);
+        a.push("concatenatedColorTransform").op(op::kGetMember).push("c").op(op::kStackSwap).op(op::kSetVariable);
+        TraceFields(a, "c", {"redMultiplier", "blueMultiplier", "blueOffset"});
+    };
+    concatenated();
+    // _root's blue multiplied by 127.5: (32 - 555) * 127.5 = -66682.5, which wraps to -1147.
+    Var(a, "_root").push("transform").op(op::kGetMember).push("colorTransform");
+    a.pushInt(0).pushInt(0).pushInt(0).pushInt(0).pushInt(1).push(127.5).pushInt(1).pushInt(1).pushInt(8);
+    Var(a, "flash").push("geom").op(op::kGetMember).push("ColorTransform").op(op::kNewMethod).op(op::kSetMember);
+    concatenated();
+    a.pushInt(0).push("flash").op(op::kGetVariable).push("geom").op(op::kGetMember).push("Transform").op(op::kNewMethod).trace();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"0.5,1,-523", "0.5,127.5,-1147", "undefined"}));
+}
+
+}  // namespace
