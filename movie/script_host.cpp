@@ -658,7 +658,7 @@ namespace {
 
 // The plain text of a field's HTML: tags dropped, paragraphs and breaks as carriage returns,
 // the common entities decoded (as UTF-8 from version 6, Latin-1 before).
-std::string PlainOfHtml(const std::string& html, bool utf8) {
+std::string PlainOfHtml(const std::string& html, bool utf8, bool multiline) {
     std::string out;
     for (size_t i = 0; i < html.size();) {
         if (html[i] == '<') {
@@ -685,8 +685,8 @@ std::string PlainOfHtml(const std::string& html, bool utf8) {
             out += html[i++];
         }
     }
-    // A last paragraph's end adds no line.
-    if (!out.empty() && out.back() == '\r') out.pop_back();
+    // In a field of one line a last paragraph's end adds no line; a multiline field keeps it.
+    if (!multiline && !out.empty() && out.back() == '\r') out.pop_back();
     return out;
 }
 
@@ -976,7 +976,7 @@ bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Valu
             state.text = engine_.machine().toString(bound);
         }
     }
-    const auto plain = [&] { return f.html ? PlainOfHtml(state.text, engine_.definition().version() >= 6) : state.text; };
+    const auto plain = [&] { return f.html ? PlainOfHtml(state.text, engine_.definition().version() >= 6, f.multiline) : state.text; };
     avm1::Machine& m = engine_.machine();
     if (name == "text") {
         out = Value::String(plain());

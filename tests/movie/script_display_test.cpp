@@ -478,3 +478,23 @@ TEST(ScriptDisplay, GetTextExtentMeasuresTextAsAFieldWouldHoldIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The text of an HTML field: each paragraph ends in a carriage return, the last one too in
+// a multiline field (issue_3522, edittext_newline_stripping) but not in a field of one line.
+TEST(ScriptDisplay, AMultilineHtmlFieldKeepsItsLastParagraphsEnd) {
+    Actions a;
+    a.push("tf").pushInt(10).pushInt(100).pushInt(0).pushInt(0).pushInt(1).push("tf").pushInt(6);
+    Var(a, "_root").push("createTextField").op(op::kCallMethod).op(op::kSetVariable);
+    Var(a, "tf").push("html").pushBool(true).op(op::kSetMember);
+    for (const bool multiline : {false, true}) {
+        Var(a, "tf").push("multiline").pushBool(multiline).op(op::kSetMember);
+        SetString(a, "tf", "htmlText", "<p>a</p><p>b</p>");
+        Member(a, "tf", "text").push("|").op(op::kAdd2).trace();
+    }
+    const auto l = Load({DoActionTag(a.bytes()), ShowFrameTag()}, 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"a\nb|", "a\nb\n|"}));
+}
+
+}  // namespace
