@@ -475,7 +475,7 @@ Value Machine::callMethod(const Value& self, std::string_view name, std::vector<
             const Object* o = heap_.get(h);
             if (o == nullptr) break;
             if (const Property* p = o->find(name)) {
-                method = p->accessor ? call(p->getter, thisValue, {}) : p->value;
+                method = p->accessor ? readAccessor(h, name, thisValue) : p->value;
                 home = h;
                 break;
             }
@@ -585,8 +585,7 @@ Value Machine::getOnObject(const Value& self, ObjectHandle start, std::string_vi
         if (const Property* p = o->find(name)) {
             found = true;
             if (!p->accessor) return p->value;
-            const Value getter = p->getter;
-            return call(getter, self, {});
+            return readAccessor(h, name, self);
         }
         h = o->prototype;
     }
@@ -617,8 +616,7 @@ Value Machine::getMember(const Value& object, std::string_view name) {
                 size_t index = 0;
                 // A getter made with addProperty on an array's length or an index stands in for it.
                 if (const Property* p = o->properties().empty() ? nullptr : o->find(name); p != nullptr && p->accessor) {
-                    const Value getter = p->getter;
-                    return call(getter, object, {});
+                    return readAccessor(object.object(), name, object);
                 }
                 if (name == "length") {
                     if (o->elements->empty() && o->primitive.type() == Type::kNumber) return o->primitive;  // Array(-1)
@@ -644,8 +642,7 @@ Value Machine::getMember(const Value& object, std::string_view name) {
             if (auto own = clipObjects_.find(clip); own != clipObjects_.end()) {
                 const Object* o = heap_.get(own->second);
                 if (const Property* p = o != nullptr ? o->find(name) : nullptr; p != nullptr && p->accessor) {
-                    const Value getter = p->getter;
-                    return call(getter, object, {});
+                    return readAccessor(own->second, name, object);
                 }
             }
             if (host_.getVariable(clip, name, out)) return out;
@@ -682,18 +679,70 @@ Value Machine::getMember(const Value& object, std::string_view name) {
 namespace {
 
 // Where a write to `name` goes when a prototype has a setter for it: the setter, else none.
-const Property* FindAccessor(const Heap& heap, ObjectHandle start, std::string_view name) {
+// The accessor `name` is up the chain from `start`, and the object holding it.
+const Property* FindAccessor(const Heap& heap, ObjectHandle start, std::string_view name, ObjectHandle& holder) {
     ObjectHandle h = start;
     for (int depth = 0; h && depth < Heap::kMaxPrototypeDepth; ++depth) {
         const Object* o = heap.get(h);
         if (o == nullptr) return nullptr;
-        if (const Property* p = o->find(name)) return p->accessor ? p : nullptr;
+        if (const Property* p = o->find(name)) {
+            holder = h;
+            return p->accessor ? p : nullptr;
+        }
         h = o->prototype;
     }
     return nullptr;
 }
 
 }  // namespace
+
+// Accessors guard against themselves. Before version 7 a getter or setter that reaches its
+// own property meets the value last stored there instead of running again; from version 7
+// they recurse, but the accessors of one property nest at most kMaxAccessorNesting deep
+// (getters and setters together), past which the stored value is read and written. A
+// property deleted and made again is another one. A write through a setter stores the value
+// under the accessor once the setter returns.
+bool Machine::accessorBlocked(ObjectHandle holder, const Property& p) const {
+    const auto running = std::count(busyAccessors_.begin(), busyAccessors_.end(), std::make_pair(holder, p.serial));
+    return running >= (version_ >= 7 ? kMaxAccessorNesting : 1);
+}
+
+// Watchers guard against themselves the same way: before version 7 a write a watcher makes
+// to its own property is stored without asking it again; from version 7 one property's
+// watchers nest at most kMaxAccessorNesting deep, past which writes are stored as given.
+bool Machine::watcherBlocked(ObjectHandle object, std::string_view name) const {
+    const auto running = std::count(busyWatchers_.begin(), busyWatchers_.end(), std::make_pair(object, base::LowerCase(name)));
+    return running >= (version_ >= 7 ? kMaxAccessorNesting : 1);
+}
+
+Value Machine::readAccessor(ObjectHandle holder, std::string_view name, const Value& self) {
+    Object* o = heap_.get(holder);
+    const Property* p = o != nullptr ? o->find(name) : nullptr;
+    if (p == nullptr) return Value();
+    if (!p->accessor || accessorBlocked(holder, *p)) return p->value;
+    const Value getter = p->getter;
+    busyAccessors_.emplace_back(holder, p->serial);
+    Value out = call(getter, self, {});
+    busyAccessors_.pop_back();
+    return out;
+}
+
+void Machine::writeAccessor(ObjectHandle holder, std::string_view name, const Value& self, const Value& value) {
+    Object* o = heap_.get(holder);
+    const Property* p = o != nullptr ? o->find(name) : nullptr;
+    if (p == nullptr) return;
+    if (accessorBlocked(holder, *p)) {
+        if (Property* q = o->find(name)) q->value = value;
+        return;
+    }
+    const Value setter = p->setter;
+    busyAccessors_.emplace_back(holder, p->serial);
+    call(setter, self, {value});
+    busyAccessors_.pop_back();
+    if (Object* after = heap_.get(holder)) {
+        if (Property* q = after->find(name); q != nullptr && q->accessor) q->value = value;
+    }
+}
 
 void Machine::setMember(const Value& object, std::string_view name, const Value& value) {
     if (object.type() == Type::kClip) {
@@ -720,22 +769,24 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
         if (auto own = clipObjects_.find(clip); own != clipObjects_.end()) {
             if (const Object* o = heap_.get(own->second)) {
                 if (const Property* p = o->find(name); p != nullptr && p->accessor) {
-                    const Value setter = p->setter;
-                    call(setter, object, {value});
+                    writeAccessor(own->second, name, object, value);
                     return;
                 }
                 for (const Watcher& w : o->watchers) {
                     if (!(caseSensitive() ? w.name == name : base::SameNoCase(w.name, name))) continue;
+                    if (watcherBlocked(own->second, name)) break;
                     const Watcher watcher = w;
+                    busyWatchers_.emplace_back(own->second, base::LowerCase(name));
                     stored = call(watcher.callback, object, {Value::String(std::string(name)), has ? existing : Value(), value, watcher.data});
+                    busyWatchers_.pop_back();
                     break;
                 }
             }
         }
         if (!has) {
-            if (const Property* p = FindAccessor(heap_, clipPrototype(clip), name)) {
-                const Value setter = p->setter;
-                call(setter, object, {stored});
+            ObjectHandle holder;
+            if (FindAccessor(heap_, clipPrototype(clip), name, holder) != nullptr) {
+                writeAccessor(holder, name, object, stored);
                 return;
             }
         }
@@ -755,12 +806,20 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
         for (size_t i = 0; i < o->watchers.size(); ++i) {
             const bool same = caseSensitive() ? o->watchers[i].name == name : base::SameNoCase(o->watchers[i].name, name);
             if (!same) continue;
+            if (watcherBlocked(object.object(), name)) break;
             const Watcher w = o->watchers[i];
             // The old value is the one stored where the name is found, up the prototypes too;
             // a getter is not asked (an accessor keeps what was stored before it).
             const Property* found = heap_.lookup(object.object(), name);
             const Value old = found != nullptr ? found->value : Value();
+            busyWatchers_.emplace_back(object.object(), base::LowerCase(name));
+            // While its watcher runs, the property's own accessor is busy too.
+            const Property* own = o->find(name);
+            const bool guarded = own != nullptr && own->accessor;
+            if (guarded) busyAccessors_.emplace_back(object.object(), own->serial);
             stored = call(w.callback, object, {Value::String(std::string(name)), old, value, w.data});
+            if (guarded) busyAccessors_.pop_back();
+            busyWatchers_.pop_back();
             o = heap_.get(object.object());
             if (o == nullptr) return;
             break;
@@ -788,15 +847,14 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
         }
     }
     if (o->find(name) == nullptr) {
-        if (const Property* p = FindAccessor(heap_, o->prototype, name)) {
-            const Value setter = p->setter;
-            call(setter, object, {stored});
+        ObjectHandle holder;
+        if (FindAccessor(heap_, o->prototype, name, holder) != nullptr) {
+            writeAccessor(holder, name, object, stored);
             return;
         }
         if (!charge(kWorkPerElement)) return;
     } else if (Property* p = o->find(name); p->accessor) {
-        const Value setter = p->setter;
-        call(setter, object, {stored});
+        writeAccessor(object.object(), name, object, stored);
         return;
     }
     o->set(name, stored);
@@ -833,6 +891,10 @@ bool Machine::hasMember(const Value& object, std::string_view name) {
             Value out;
             if (host_.getVariable(clip, name, out) || host_.child(clip, name) != 0) return true;
             if (!name.empty() && name[0] == '_' && (PropertyIndex(name) >= 0 || base::SameNoCase(name, "_parent"))) return true;
+            // Properties addProperty gave the clip.
+            if (auto own = clipObjects_.find(clip); own != clipObjects_.end()) {
+                if (const Object* o = heap_.get(own->second); o != nullptr && o->find(name) != nullptr) return true;
+            }
             return heap_.lookup(clipPrototype(clip), name) != nullptr;
         }
         case Type::kString:

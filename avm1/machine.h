@@ -36,7 +36,8 @@ inline constexpr int64_t kWorkPerElement = 16;
 inline constexpr size_t kMaxScriptMemory = size_t{256} << 20;
 inline constexpr size_t kMaxStackValues = 1u << 16;
 inline constexpr size_t kMaxStringBytes = 1u << 24;  // 16 MiB: longer results stop the script
-inline constexpr int kMaxCallDepth = 256;             // nested calls of functions and frames
+inline constexpr int kMaxCallDepth = 256;
+inline constexpr int kMaxAccessorNesting = 65;       // one property's getters and setters running inside one another             // nested calls of functions and frames
 inline constexpr size_t kMaxVariablesPerClip = 1u << 16;
 inline constexpr size_t kMaxArrayLength = 1u << 22;   // elements of one array
 inline constexpr size_t kMaxHeapObjects = 1u << 22;   // live objects of the heap
@@ -255,6 +256,14 @@ private:
     bool constructing_ = false;
     int callDepth_ = 0;
     int maxCallDepth_ = kMaxCallDepth;
+    // The accessors running, by the object holding each and the property's serial there.
+    std::vector<std::pair<ObjectHandle, uint32_t>> busyAccessors_;
+    bool accessorBlocked(ObjectHandle holder, const Property& p) const;
+    // The watchers running, by object and name (folded).
+    std::vector<std::pair<ObjectHandle, std::string>> busyWatchers_;
+    bool watcherBlocked(ObjectHandle object, std::string_view name) const;
+    Value readAccessor(ObjectHandle holder, std::string_view name, const Value& self);
+    void writeAccessor(ObjectHandle holder, std::string_view name, const Value& self, const Value& value);
     bool depthExceeded_ = false;  // ends the block that went too deep, not the step
     size_t collectAt_ = kFirstCollection;  // live objects that start the next collection
     size_t bytesSinceCollection_ = 0;      // strings and objects made since

@@ -51,6 +51,7 @@ bool Object::set(std::string_view name, const Value& value, uint16_t attributes)
     p.name = std::string(name);
     p.value = value;
     p.attributes = attributes;
+    p.serial = ++nextSerial_;
     properties_.push_back(std::move(p));
     return true;
 }

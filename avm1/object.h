@@ -35,6 +35,7 @@ struct Property {
     uint16_t attributes = 0;
     // addProperty: read and written through these functions instead of `value`.
     bool accessor = false;
+    uint32_t serial = 0;  // which of its object's properties it is: one made again is another
     Value getter, setter;
 };
 
@@ -178,6 +179,7 @@ private:
     bool caseSensitive_;
     uint16_t hidden_;
     std::vector<Property> properties_;
+    uint32_t nextSerial_ = 0;
     std::unordered_map<std::string, size_t> index_;  // by key: the name, folded before version 7
 };
 

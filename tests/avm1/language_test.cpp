@@ -374,6 +374,53 @@ TEST(Avm1Quirks, TraceWritesVersionFiveStringsFromTheCodePage) {
     EXPECT_EQ(RunLines(a, 6), (Lines{"a\xC5\x80", "2"})) << "from version 6 strings are UTF-8 already: two characters";
 }
 
+// An accessor that reaches its own property: before version 7 it meets the value last
+// stored under it instead of running again; from version 7 one property's accessors nest 65
+// deep. A write through a setter stores the value under the accessor when the setter returns
+// (virtual_property_recursion_swf6, _swf7). Watchers guard themselves the same way
+// (watch_recursion_swf6, _swf7).
+TEST(Avm1Quirks, AccessorsAndWatchersThatReachTheirOwnPropertyAreGuarded) {
+    Actions setter;
+    setter.push("s").push("s").op(op::kGetVariable).push(1.0).op(op::kAdd2).op(op::kSetVariable);
+    setter.push("o").op(op::kGetVariable).push("p").push("inner").op(op::kSetMember);
+    Actions getter;
+    getter.push("g").push("g").op(op::kGetVariable).push(1.0).op(op::kAdd2).op(op::kSetVariable);
+    getter.push("o").op(op::kGetVariable).push("p").op(op::kGetMember).op(op::kReturn);
+    Actions a;
+    a.set("s", 0.0).set("g", 0.0);
+    a.push("o").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    a.defineFunction("", {"v"}, setter).defineFunction("", {}, getter).push("p").pushInt(3);
+    a.push("o").op(op::kGetVariable).push("addProperty").op(op::kCallMethod).op(op::kPop);
+    a.push("o").op(op::kGetVariable).push("p").push("outer").op(op::kSetMember);
+    a.push("o").op(op::kGetVariable).push("p").op(op::kGetMember).trace();
+    a.push("s").op(op::kGetVariable).trace();
+    a.push("g").op(op::kGetVariable).trace();
+    EXPECT_EQ(RunLines(a, 6), (Lines{"outer", "1", "1"}));
+    EXPECT_EQ(RunLines(a, 7), (Lines{"outer", "65", "65"}));
+
+    // A watcher that writes its own property: the write is stored as given, then the
+    // watcher's result; from version 7 after 65 nested calls.
+    Actions watcher;
+    watcher.push("w").push("w").op(op::kGetVariable).push(1.0).op(op::kAdd2).op(op::kSetVariable);
+    watcher.push("o").op(op::kGetVariable).push("p").push("inner").op(op::kSetMember);
+    watcher.push("o").op(op::kGetVariable).push("p").op(op::kGetMember).trace();
+    watcher.push("returned").op(op::kReturn);
+    Actions b;
+    b.set("w", 0.0);
+    b.push("o").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    b.defineFunction("", {}, watcher).push("p").pushInt(2);
+    b.push("o").op(op::kGetVariable).push("watch").op(op::kCallMethod).op(op::kPop);
+    b.push("o").op(op::kGetVariable).push("p").push("outer").op(op::kSetMember);
+    b.push("o").op(op::kGetVariable).push("p").op(op::kGetMember).trace();
+    b.push("w").op(op::kGetVariable).trace();
+    EXPECT_EQ(RunLines(b, 6), (Lines{"inner", "returned", "1"}));
+    const Lines v7 = RunLines(b, 7);
+    ASSERT_EQ(v7.size(), 65u + 2u);
+    EXPECT_EQ(v7.front(), "inner") << "the deepest write is stored as given";
+    EXPECT_EQ(v7[1], "returned");
+    EXPECT_EQ(v7.back(), "65");
+}
+
 // A version 4 movie's functions run by version 5's rules (swf4_function_calls).
 TEST(Avm1Quirks, FunctionsOfAVersionFourMovieRunByVersionFivesRules) {
     Actions body;
