@@ -157,6 +157,9 @@ public:
     // a positive number: its width, height, ascent and descent in pixels.
     virtual bool measureText(const TextFormatFields&, const std::string&, double, double (&)[4]) { return false; }
     virtual void setTextFormat(uint32_t, const TextFormatFields&) {}
+    // The format text put into the field from now on takes: read, and merged into.
+    virtual bool newTextFormat(uint32_t field, TextFormatFields& out) { return textFormat(field, out); }
+    virtual void setNewTextFormat(uint32_t field, const TextFormatFields& format) { setTextFormat(field, format); }
 
     // --- files beside the movie: loadMovie, loadVariables, LoadVars, XML ---
     // The bytes of `url` resolved against the movie's folder; false, with the reason, when it

@@ -962,6 +962,34 @@ avm1::ClipKind ScriptHost::kindOf(uint32_t clip) {
     return avm1::ClipKind::kMovieClip;
 }
 
+namespace {
+
+// A format's fields given into a field's definition; what the format leaves unset stays.
+void ApplyFormat(EditTextDefinition& f, const avm1::TextFormatFields& format) {
+    const auto twips = [](double px, double limit) { return std::clamp(std::round(px * 20), 0.0, limit); };
+    if (format.font) {
+        // A font by name: the field's own embedded one no longer applies.
+        f.fontName = *format.font;
+        f.fontId.reset();
+    }
+    if (format.size) f.height = static_cast<uint16_t>(twips(*format.size, 65535));
+    if (format.color) f.color = ColorOf(*format.color);
+    if (format.bold) f.bold = *format.bold;
+    if (format.italic) f.italic = *format.italic;
+    if (format.underline) f.underline = *format.underline;
+    if (format.align) {
+        for (uint8_t i = 0; i < 4; ++i) {
+            if (*format.align == kAlign[i]) f.align = i;
+        }
+    }
+    if (format.leftMargin) f.leftMargin = static_cast<uint16_t>(twips(*format.leftMargin, 65535));
+    if (format.rightMargin) f.rightMargin = static_cast<uint16_t>(twips(*format.rightMargin, 65535));
+    if (format.indent) f.indent = static_cast<uint16_t>(twips(*format.indent, 65535));
+    if (format.leading) f.leading = static_cast<int16_t>(std::clamp(std::round(*format.leading * 20), -32768.0, 32767.0));
+}
+
+}  // namespace
+
 bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Value& out) {
     using avm1::Value;
     DisplayObject* o = textFieldOf(handle);
@@ -995,7 +1023,7 @@ bool ScriptHost::getTextField(uint32_t handle, std::string_view name, avm1::Valu
     } else if (name == "backgroundColor") {
         out = Value::Number(ColorNumber(f.backgroundColor));
     } else if (name == "textColor") {
-        out = Value::Number(ColorNumber(f.color));
+        out = Value::Number(ColorNumber(state.textColor.value_or(f.color)));
     } else if (name == "autoSize") {
         out = Value::String(kAutoSize[f.autoSizeMode & 3]);
     } else if (name == "wordWrap") {
@@ -1047,6 +1075,8 @@ bool ScriptHost::setTextField(uint32_t handle, std::string_view name, const avm1
     if (name == "scroll" || name == "hscroll") return true;  // every line shows from the first
     if (name == "text" || name == "htmlText") {
         const std::string text = m.toString(value);
+        // New text takes the format set for new text.
+        if (EditTextDefinition* own = engine_.editableText(*o)) ApplyFormat(*own, state.newFormat);
         const EditTextDefinition& f = o->character->edit();
         state.text = f.html && name == "text" ? EscapeHtml(text) : text;
         // A field bound to a variable shows the variable: the variable takes the text.
@@ -1078,6 +1108,10 @@ bool ScriptHost::setTextField(uint32_t handle, std::string_view name, const avm1
         const double n = m.toNumber(value);
         const swf::Color c = ColorOf(std::isfinite(n) ? n : 0);
         (name == "borderColor" ? f->borderColor : name == "backgroundColor" ? f->backgroundColor : f->color) = c;
+        if (name == "textColor") {
+            state.textColor = c;
+            state.newFormat.color = static_cast<double>(ColorNumber(c));
+        }
     } else if (name == "autoSize") {
         // true is "left", false "none"; else the name, in any case, and what names no mode is
         // "none".
@@ -1188,40 +1222,55 @@ bool ScriptHost::textFormat(uint32_t handle, avm1::TextFormatFields& out) {
     return true;
 }
 
-namespace {
-
-// A format's fields given into a field's definition; what the format leaves unset stays.
-void ApplyFormat(EditTextDefinition& f, const avm1::TextFormatFields& format) {
-    const auto twips = [](double px, double limit) { return std::clamp(std::round(px * 20), 0.0, limit); };
-    if (format.font) {
-        // A font by name: the field's own embedded one no longer applies.
-        f.fontName = *format.font;
-        f.fontId.reset();
-    }
-    if (format.size) f.height = static_cast<uint16_t>(twips(*format.size, 65535));
-    if (format.color) f.color = ColorOf(*format.color);
-    if (format.bold) f.bold = *format.bold;
-    if (format.italic) f.italic = *format.italic;
-    if (format.underline) f.underline = *format.underline;
-    if (format.align) {
-        for (uint8_t i = 0; i < 4; ++i) {
-            if (*format.align == kAlign[i]) f.align = i;
-        }
-    }
-    if (format.leftMargin) f.leftMargin = static_cast<uint16_t>(twips(*format.leftMargin, 65535));
-    if (format.rightMargin) f.rightMargin = static_cast<uint16_t>(twips(*format.rightMargin, 65535));
-    if (format.indent) f.indent = static_cast<uint16_t>(twips(*format.indent, 65535));
-    if (format.leading) f.leading = static_cast<int16_t>(std::clamp(std::round(*format.leading * 20), -32768.0, 32767.0));
-}
-
-}  // namespace
 
 void ScriptHost::setTextFormat(uint32_t handle, const avm1::TextFormatFields& format) {
     DisplayObject* o = textFieldOf(handle);
     EditTextDefinition* f = o != nullptr ? engine_.editableText(*o) : nullptr;
     if (f == nullptr) return;
+    // textColor keeps reading the colour the field had.
+    DisplayObject::EditTextState& state = *o->editText();
+    if (!state.textColor) state.textColor = f->color;
     ApplyFormat(*f, format);
     fitText(*o);
+}
+
+bool ScriptHost::newTextFormat(uint32_t handle, avm1::TextFormatFields& out) {
+    if (!textFormat(handle, out)) return false;
+    const avm1::TextFormatFields& n = textFieldOf(handle)->editText()->newFormat;
+    const auto over = [](auto& field, const auto& given) {
+        if (given) field = given;
+    };
+    over(out.font, n.font), over(out.url, n.url), over(out.target, n.target), over(out.align, n.align);
+    over(out.size, n.size), over(out.color, n.color), over(out.leftMargin, n.leftMargin);
+    over(out.rightMargin, n.rightMargin), over(out.indent, n.indent), over(out.leading, n.leading);
+    over(out.blockIndent, n.blockIndent), over(out.letterSpacing, n.letterSpacing), over(out.bold, n.bold);
+    over(out.italic, n.italic), over(out.underline, n.underline), over(out.bullet, n.bullet);
+    over(out.kerning, n.kerning);
+    return true;
+}
+
+// The format is kept for text put in later; a field with no text yet shows it at once.
+void ScriptHost::setNewTextFormat(uint32_t handle, const avm1::TextFormatFields& format) {
+    DisplayObject* o = textFieldOf(handle);
+    if (o == nullptr) return;
+    DisplayObject::EditTextState& state = *o->editText();
+    avm1::TextFormatFields& n = state.newFormat;
+    const auto merge = [](auto& field, const auto& given) {
+        if (given) field = given;
+    };
+    merge(n.font, format.font), merge(n.url, format.url), merge(n.target, format.target), merge(n.align, format.align);
+    merge(n.size, format.size), merge(n.color, format.color), merge(n.leftMargin, format.leftMargin);
+    merge(n.rightMargin, format.rightMargin), merge(n.indent, format.indent), merge(n.leading, format.leading);
+    merge(n.blockIndent, format.blockIndent), merge(n.letterSpacing, format.letterSpacing), merge(n.bold, format.bold);
+    merge(n.italic, format.italic), merge(n.underline, format.underline), merge(n.bullet, format.bullet);
+    merge(n.kerning, format.kerning);
+    if (format.color) state.textColor = ColorOf(*format.color);
+    if (state.text.empty()) {
+        EditTextDefinition* f = engine_.editableText(*o);
+        if (f == nullptr) return;
+        ApplyFormat(*f, n);
+        fitText(*o);
+    }
 }
 
 bool ScriptHost::measureText(const avm1::TextFormatFields& format, const std::string& text, double wrap, double (&out)[4]) {

@@ -81,6 +81,8 @@ public:
     bool textFormat(uint32_t field, avm1::TextFormatFields& out) override;
     bool measureText(const avm1::TextFormatFields& format, const std::string& text, double wrap, double (&out)[4]) override;
     void setTextFormat(uint32_t field, const avm1::TextFormatFields& format) override;
+    bool newTextFormat(uint32_t field, avm1::TextFormatFields& out) override;
+    void setNewTextFormat(uint32_t field, const avm1::TextFormatFields& format) override;
 
     bool readFile(std::string_view url, std::string& out, std::string& reason) override;
     uint32_t loadMovie(uint32_t clip, int level, const std::string& bytes, std::string_view url,

@@ -276,8 +276,8 @@ constexpr NativeMember kFormatMethods[] = {
     {"getTextExtent", GetTextExtent},
 };
 
-// setTextFormat([begin, [end,]] format) and setNewTextFormat(format): the field keeps one
-// format for all its text, so both set it.
+// setTextFormat([begin, [end,]] format): the field keeps one format for all its text, so a
+// range sets it too.
 Value SetTextFormat(Machine& m, const Value& self, std::vector<Value>& args) {
     const uint32_t f = FieldOf(m, self);
     if (f == 0 || args.empty()) return Value();
@@ -296,6 +296,25 @@ Value GetTextFormat(Machine& m, const Value& self, std::vector<Value>&) {
     return WriteFormat(m, fields);
 }
 
+// setNewTextFormat(format): the format text put in from now on takes.
+Value SetNewTextFormat(Machine& m, const Value& self, std::vector<Value>& args) {
+    const uint32_t f = FieldOf(m, self);
+    if (f == 0 || args.empty()) return Value();
+    const Value& fmt = args.back();
+    if (fmt.type() != Type::kObject || !m.instanceOf(fmt, m.getMember(Value::Object(m.builtins().global), "TextFormat"))) {
+        return Value();
+    }
+    m.host().setNewTextFormat(f, ReadFormat(m, fmt));
+    return Value();
+}
+
+Value GetNewTextFormat(Machine& m, const Value& self, std::vector<Value>&) {
+    const uint32_t f = FieldOf(m, self);
+    TextFormatFields fields;
+    if (f == 0 || !m.host().newTextFormat(f, fields)) return Value();
+    return WriteFormat(m, fields);
+}
+
 Value RemoveTextField(Machine& m, const Value& self, std::vector<Value>&) {
     if (const uint32_t f = FieldOf(m, self)) m.host().removeClip(f);
     return Value();
@@ -311,9 +330,9 @@ Value ConstructField(Machine&, const Value& self, std::vector<Value>&) { return 
 
 constexpr NativeMember kFieldMethods[] = {
     {"setTextFormat", SetTextFormat},
-    {"setNewTextFormat", SetTextFormat},
+    {"setNewTextFormat", SetNewTextFormat},
     {"getTextFormat", GetTextFormat},
-    {"getNewTextFormat", GetTextFormat},
+    {"getNewTextFormat", GetNewTextFormat},
     {"removeTextField", RemoveTextField},
     {"getDepth", GetDepth},
 };

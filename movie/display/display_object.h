@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "avm1/host.h"
 #include "avm1/object.h"
 #include "avm1/value.h"
 #include "movie/definition.h"
@@ -114,6 +115,10 @@ struct DisplayObject {
         mutable bool changed = false;
         // Properties scripts set that change nothing drawn, kept to be read back.
         std::map<std::string, avm1::Value> kept;
+        // The format text put in from now on takes (setNewTextFormat), over the field's; and
+        // the colour textColor reads, which formats given to the text already there leave.
+        avm1::TextFormatFields newFormat;
+        std::optional<swf::Color> textColor;
     };
     // A BitmapData a script attached: its pixels, shared with the script, and the rectangle
     // that shows them (the object's character).

@@ -498,3 +498,45 @@ TEST(ScriptDisplay, AMultilineHtmlFieldKeepsItsLastParagraphsEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// setTextFormat recolours the text there but textColor keeps reading the field's colour;
+// setNewTextFormat is for text put in later: the text there keeps its colour until replaced
+// (textfield_properties).
+TEST(ScriptDisplay, NewTextFormatsWaitForNewTextAndTextColorIgnoresFormatsOfTheTextThere) {
+    EditTextFields f;
+    f.id = 2;
+    f.xMax = 2000;
+    f.yMax = 400;
+    f.fontId = 1;
+    f.height = 240;
+    f.color = std::array<uint8_t, 4>{255, 0, 0, 255};
+    f.text = "a";
+    PlaceFields place{1, uint16_t{2}};
+    place.name = "tf";
+    const auto format = [](Actions& a, const char* method, double colour) {
+        a.push("fmt").pushInt(0).push("TextFormat").op(op::kNewObject).op(op::kSetVariable);
+        SetNumber(a, "fmt", "color", colour);
+        Var(a, "fmt").pushInt(1);
+        Var(a, "tf").push(method).op(op::kCallMethod).op(op::kPop);
+    };
+    Actions a;
+    format(a, "setTextFormat", 0x00FF00);
+    Member(a, "tf", "textColor").trace();  // still red: 16711680
+    format(a, "setNewTextFormat", 0x0000FF);
+    Member(a, "tf", "textColor").trace();  // blue: 255
+    Method(a, "tf", "getNewTextFormat", {}).push("color").op(op::kGetMember).trace();
+    Method(a, "tf", "getTextFormat", {}).push("color").op(op::kGetMember).trace();  // the text there: green
+    Actions b;
+    SetString(b, "tf", "text", "a");
+    const auto font = DefineFont3Tag(1, "Boxes", {{'a', 0, 10240, -16384, 0, 10240}}, 16384, 4096);
+    const auto l = Load({font, DefineEditTextTag(f), PlaceObject2Tag(place), DoActionTag(a.bytes()), ShowFrameTag(),
+                         DoActionTag(b.bytes()), ShowFrameTag()}, 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"16711680", "255", "255", "65280"}));
+    EXPECT_EQ(PixelAt(*l->player, 5, 7), kGreen) << "the text there took the format given to it";
+    l->player->gotoFrame(1);
+    EXPECT_EQ(PixelAt(*l->player, 5, 7), kBlue) << "new text takes the new format";
+}
+
+}  // namespace
