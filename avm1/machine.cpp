@@ -638,11 +638,11 @@ Value Machine::getMember(const Value& object, std::string_view name) {
             const uint32_t clip = object.clip();
             if (!host_.exists(clip)) return Value();
             Value out;
-            // Properties addProperty gave the clip come first.
+            // Properties addProperty (or its class) gave the clip come first.
             if (auto own = clipObjects_.find(clip); own != clipObjects_.end()) {
                 const Object* o = heap_.get(own->second);
-                if (const Property* p = o != nullptr ? o->find(name) : nullptr; p != nullptr && p->accessor) {
-                    return readAccessor(own->second, name, object);
+                if (const Property* p = o != nullptr ? o->find(name) : nullptr) {
+                    return p->accessor ? readAccessor(own->second, name, object) : p->value;
                 }
             }
             if (host_.getVariable(clip, name, out)) return out;
@@ -1036,6 +1036,8 @@ void Machine::constructClip(uint32_t clip, const Value& constructor, const Value
         }
     }
     if (isFunction(constructor) && !aborted_) {
+        // The clip knows the class that made it, as an object does.
+        if (Object* own = heap_.get(clipObject(clip))) own->set("__constructor__", constructor, attribute::kDontEnum);
         std::vector<Value> none;
         invoke(constructor, self, none, clipPrototype(clip), true);
         reportUncaught();

@@ -685,6 +685,9 @@ TEST(Scripts, APlacedClipOfARegisteredClassHasItsPrototypeInConstructHandlersAnd
     // `prop`; the placed clip's construct handler reads it before the constructor runs.
     Actions ctor;
     ctor.push("ctor ").push("this").op(op::kGetVariable).push("prop").op(op::kGetMember).op(op::kAdd2).trace();
+    // The clip knows its class as __constructor__ (register_and_init_order).
+    ctor.push("this").op(op::kGetVariable).push("__constructor__").op(op::kGetMember).push("Custom").op(op::kGetVariable);
+    ctor.op(op::kStrictEquals).trace();
     Actions init;
     init.defineFunction("Custom", {}, ctor);
     Clip(init, "Custom").push("prototype").op(op::kGetMember).push("prop").push("from class").op(op::kSetMember);
@@ -697,7 +700,7 @@ TEST(Scripts, APlacedClipOfARegisteredClassHasItsPrototypeInConstructHandlersAnd
                          PlaceObject2Tag(clip), ShowFrameTag()},
                         7);
     l->player->gotoFrame(0);
-    EXPECT_EQ(l->traced, (std::vector<std::string>{"construct from class", "ctor from class"}));
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"construct from class", "ctor from class", "true"}));
 }
 
 }  // namespace
