@@ -172,6 +172,8 @@ public:
     std::shared_ptr<ScriptBitmap> bitmap;  // a BitmapData's; null once disposed
     std::shared_ptr<TextSnapshotData> textSnapshot;  // a TextSnapshot's
     std::vector<Value> slots;  // what a built-in class keeps per object behind its accessors
+    // A built-in constructor has made it: run on it again (super() twice) it changes nothing.
+    bool constructed = false;
 
 private:
     std::string key(std::string_view name) const;

@@ -36,7 +36,9 @@ bool IsFlag(std::string_view name) {
     return name == "inner" || name == "knockout" || name == "hideObject";
 }
 
+// The arguments are converted each time; an object made once keeps what it was made with.
 void Construct(Machine& m, const Value& self, std::span<const Field> fields, const std::vector<Value>& args) {
+    std::vector<Value> values;
     for (size_t i = 0; i < fields.size(); ++i) {
         const Field& f = fields[i];
         const std::string_view name = f.name;
@@ -48,8 +50,12 @@ void Construct(Machine& m, const Value& self, std::span<const Field> fields, con
         } else {
             v = name == "type" ? Value::String("inner") : IsFlag(name) ? Value::Bool(f.otherwise != 0) : Value::Number(f.otherwise);
         }
-        m.setMember(self, f.name, v);
+        values.push_back(std::move(v));
     }
+    Object* o = SelfObject(m, self);
+    if (o == nullptr || o->constructed) return;
+    o->constructed = true;
+    for (size_t i = 0; i < fields.size(); ++i) m.setMember(self, fields[i].name, values[i]);
 }
 
 Value ConstructBlur(Machine& m, const Value& self, std::vector<Value>& args) {

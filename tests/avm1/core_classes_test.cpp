@@ -430,3 +430,24 @@ TEST(Avm1TextFormat, FieldsConvertWhatIsWrittenByTheirKind) {
 }
 
 }  // namespace
+
+namespace {
+
+// A filter's constructor run again on a filter made already (super() twice) converts its
+// arguments but leaves the filter as it was made (native_double_construct).
+TEST(Avm1Filters, AFilterConstructedTwiceKeepsItsFirstFields) {
+    Actions valueOf;
+    valueOf.push("valueOf called").trace().push(5.0).op(op::kReturn);
+    Actions a;
+    a.push("f").pushInt(4).pushInt(20).pushInt(10).pushInt(3);
+    a.push("flash").op(op::kGetVariable).push("filters").op(op::kGetMember).push("BlurFilter").op(op::kNewMethod);
+    a.op(op::kSetVariable);
+    a.push("noisy").push("valueOf").defineFunction("", {}, valueOf).pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    a.push("noisy").op(op::kGetVariable).pushInt(1).pushInt(2).push("f").op(op::kGetVariable).pushInt(4);
+    a.push("flash").op(op::kGetVariable).push("filters").op(op::kGetMember).push("BlurFilter").op(op::kGetMember);
+    a.push("call").op(op::kCallMethod).op(op::kPop);
+    for (const char* field : {"blurX", "blurY", "quality"}) a.push("f").op(op::kGetVariable).push(field).op(op::kGetMember).trace();
+    EXPECT_EQ(Printed(a), (Lines{"valueOf called", "10", "20", "4"}));
+}
+
+}  // namespace
