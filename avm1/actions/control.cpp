@@ -51,10 +51,21 @@ bool With(Activation& a, const swf::Action& action) {
     const Value object = a.pop();
     if (op == nullptr || op->size > a.code->size() - a.next) return false;
     const size_t begin = a.next, end = a.next + op->size;
-    const bool scoped = object.type() == Type::kObject || object.type() == Type::kClip;
+    // with(undefined) and with(null) skip their block; a string, number or boolean is looked
+    // into as its wrapper object.
+    if (object.isNullish()) {
+        a.next = end;
+        return true;
+    }
+    Value scopeObject = object;
+    const Builtins& b = a.machine.builtins();
+    if (object.type() == Type::kString) scopeObject = a.machine.construct(Value::Object(b.stringCtor), {object});
+    if (object.type() == Type::kNumber) scopeObject = a.machine.construct(Value::Object(b.numberCtor), {object});
+    if (object.type() == Type::kBool) scopeObject = a.machine.construct(Value::Object(b.booleanCtor), {object});
+    const bool scoped = scopeObject.type() == Type::kObject || scopeObject.type() == Type::kClip;
     if (scoped) {
         a.scope.emplace_back();
-        a.scope.back().value = object;
+        a.scope.back().value = scopeObject;
         a.scope.back().kind = ScopeEntry::Kind::kWith;
     }
     const Flow flow = a.machine.runRange(a, begin, end);

@@ -421,6 +421,19 @@ TEST(Avm1Quirks, AccessorsAndWatchersThatReachTheirOwnPropertyAreGuarded) {
     EXPECT_EQ(v7.back(), "65");
 }
 
+// with() looks into a string, number or boolean as its wrapper object, and skips its block
+// for undefined and null (with).
+TEST(Avm1Quirks, WithWrapsPrimitivesAndSkipsNothing) {
+    Actions body;
+    body.push("length").op(op::kGetVariable).trace();
+    Actions a;
+    a.push("STRING").with(body);
+    a.push("x").op(op::kGetVariable).with(body);  // undefined
+    a.pushNull().with(body);
+    a.push("end").trace();
+    EXPECT_EQ(RunLines(a), (Lines{"6", "end"}));
+}
+
 // A version 4 movie's functions run by version 5's rules (swf4_function_calls).
 TEST(Avm1Quirks, FunctionsOfAVersionFourMovieRunByVersionFivesRules) {
     Actions body;
