@@ -325,7 +325,14 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
         case swf::tag::kDefineEditText:
             return DefineCharacter<EditTextDefinition>(
                 characters_, tag, "the edit text record is",
-                [&](uint16_t& id, EditTextDefinition& e) { return ReadDefineEditText(tag, id, e); }, error);
+                [&](uint16_t& id, EditTextDefinition& e) {
+                    if (!ReadDefineEditText(tag, id, e)) return false;
+                    // An HTML field made without text starts from HTML's own paragraph: left
+                    // aligned, whatever alignment the record gives.
+                    if (e.html && e.initialText.empty()) e.align = 0;
+                    return true;
+                },
+                error);
         case swf::tag::kDefineText:
         case swf::tag::kDefineText2:
             return DefineCharacter<StaticText>(

@@ -1210,6 +1210,16 @@ bool ScriptHost::textFormat(uint32_t handle, avm1::TextFormatFields& out) {
     out.url = "";
     out.target = "";
     out.align = kAlign[f.align & 3];
+    if (f.html) {
+        // An HTML field's text has its own paragraphs: the first one's alignment, and an empty
+        // field's is left. A paragraph that gives none takes the field's from version 8, and
+        // is left aligned before.
+        const DisplayObject::EditTextState& state = *o->editText();
+        const bool utf8 = engine_.definition().version() >= 6;
+        const std::vector<Paragraph> paragraphs = ParseHtmlText(state.text, TextStyle{}, engine_.definition().version() >= 8 ? f.align : 0, utf8);
+        const bool empty = std::all_of(paragraphs.begin(), paragraphs.end(), [](const Paragraph& p) { return p.runs.empty(); });
+        out.align = kAlign[empty ? 0 : paragraphs.front().align & 3];
+    }
     out.leftMargin = f.leftMargin / 20.0;
     out.rightMargin = f.rightMargin / 20.0;
     out.indent = f.indent / 20.0;

@@ -198,7 +198,10 @@ const TextLayout& Renderer::layOut(const DisplayObject& o) {
         FieldFonts fonts(fonts_, field);
         const TextStyle base = BaseStyle(field);
         const bool utf8 = definition_.version() >= 6;
-        const auto paragraphs = field.html ? ParseHtmlText(*text, base, field.align, utf8)
+        // An HTML paragraph that gives no alignment takes the field's from version 8; before,
+        // it is left aligned.
+        const uint8_t htmlAlign = definition_.version() >= 8 ? field.align : 0;
+        const auto paragraphs = field.html ? ParseHtmlText(*text, base, htmlAlign, utf8)
                                            : ParsePlainText(*text, base, field.align, utf8);
         state->layout = std::make_shared<const TextLayout>(LayOutText(field, paragraphs, fonts));
         state->laidOutText = *text;

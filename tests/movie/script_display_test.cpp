@@ -540,3 +540,38 @@ TEST(ScriptDisplay, NewTextFormatsWaitForNewTextAndTextColorIgnoresFormatsOfTheT
 }
 
 }  // namespace
+
+namespace {
+
+// HTML paragraphs that give no alignment: before version 8 they are left aligned, from 8 they
+// take the field's; and an HTML field made without text starts left aligned whatever its
+// record says (edittext_html_align_swf7, _swf8).
+TEST(ScriptDisplay, HtmlParagraphsWithoutAlignmentFollowTheVersionAndEmptyHtmlFieldsStartLeft) {
+    EditTextFields centred;
+    centred.id = 2;
+    centred.xMax = 2000;
+    centred.yMax = 400;
+    centred.align = 2;
+    centred.text = "";
+    EditTextFields emptyHtml = centred;
+    emptyHtml.id = 3;
+    emptyHtml.html = true;
+    emptyHtml.text = std::nullopt;
+    PlaceFields a{1, uint16_t{2}};
+    a.name = "plain";
+    PlaceFields b{2, uint16_t{3}};
+    b.name = "html";
+    Actions s;
+    Var(s, "plain").push("html").pushBool(true).op(op::kSetMember);
+    SetString(s, "plain", "htmlText", "x");
+    Method(s, "plain", "getTextFormat", {}).push("align").op(op::kGetMember).trace();
+    Method(s, "html", "getTextFormat", {}).push("align").op(op::kGetMember).trace();
+    for (const uint8_t version : {7, 8}) {
+        const auto l = Load({DefineEditTextTag(centred), DefineEditTextTag(emptyHtml), PlaceObject2Tag(a), PlaceObject2Tag(b),
+                             DoActionTag(s.bytes()), ShowFrameTag()},
+                            version);
+        EXPECT_EQ(l->traced, (std::vector<std::string>{version >= 8 ? "center" : "left", "left"})) << int{version};
+    }
+}
+
+}  // namespace
