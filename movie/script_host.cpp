@@ -628,16 +628,21 @@ bool ScriptHost::toGlobal(uint32_t clip, double& x, double& y, bool inverse) {
 bool ScriptHost::hitTest(uint32_t clip, double x, double y, bool shape) {
     const TimelineInstance* t = engine_.timeline(clip);
     if (t == nullptr || t->object == nullptr) return false;
+    // The point is given in the coordinates of the clip's main timeline: onto the stage first.
+    const TimelineInstance* root = t;
+    while (root->parent != nullptr) root = root->parent;
+    double sx = x * 20, sy = y * 20;
+    if (root->object != nullptr) Affine::Of(root->object->matrix).apply(sx, sy);
     if (!shape) {
         double box[4];
-        return boundsIn(clip, 0, true, box) && x >= box[0] && x <= box[1] && y >= box[2] && y <= box[3];
+        return boundsIn(clip, 0, true, box) && sx >= box[0] * 20 && sx <= box[1] * 20 && sy >= box[2] * 20 &&
+               sy <= box[3] * 20;
     }
     // The point in the clip's own twips; its own matrix is part of the walk down from the stage.
     Affine inverse;
     if (!GlobalOf(*t).invert(inverse)) return false;
-    double lx = x * 20, ly = y * 20;
-    inverse.apply(lx, ly);
-    return engine_.hitsShape(*t->object, lx, ly);
+    inverse.apply(sx, sy);
+    return engine_.hitsShape(*t->object, sx, sy);
 }
 
 bool ScriptHost::colorTransform(uint32_t clip, swf::ColorTransform& out) {

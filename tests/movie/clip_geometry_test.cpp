@@ -199,3 +199,25 @@ TEST(ClipGeometry, ConcatenatedColourTransformsComposeUpTheParentsAndWrapIn16Bit
 }
 
 }  // namespace
+
+namespace {
+
+// hitTest's point is in the coordinates of the clip's main timeline: a moved _root moves it
+// onto the stage with the clip (movieclip_hittest).
+TEST(ClipGeometry, HitTestPointsAreInTheMainTimelinesCoordinates) {
+    Actions a;
+    Var(a, "_root").push("_x").push(100.0).op(op::kSetMember);
+    for (const double x : {20.0, 120.0}) {
+        for (const bool shape : {false, true}) {
+            a.pushBool(shape).push(10.0).push(x).pushInt(3);
+            Var(a, "mc").push("hitTest").op(op::kCallMethod).trace();
+        }
+    }
+    auto tags = ScaledClip();
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"true", "true", "false", "false"}));
+}
+
+}  // namespace
