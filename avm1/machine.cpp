@@ -658,6 +658,8 @@ Value Machine::getMember(const Value& object, std::string_view name) {
                     const uint32_t c = level == 0 ? host_.root() : host_.level(level);
                     return c != 0 ? Value::Clip(c) : Value();
                 }
+                // A clip's _lockroot is false until set.
+                if (base::SameNoCase(name, "_lockroot") && version_ >= 7) return Value::Bool(false);
                 if (base::SameNoCase(name, "_global") && version_ >= 6) return Value::Object(builtins_.global);
             }
             if (name == "opaqueBackground") return host_.getProperty(clip, kPropOpaqueBackground);

@@ -778,3 +778,25 @@ TEST(Scripts, PathsFromARemovedClipFindItAsTheirRoot) {
 }
 
 }  // namespace
+
+namespace {
+
+// _lockroot reads false until set; set, the clip is _root for the scripts below it
+// (movieclip_lockroot).
+TEST(Scripts, LockRootIsFalseUntilSetAndThenMakesTheClipTheRootBelowIt) {
+    std::vector<std::vector<uint8_t>> tags = {DefineSpriteTag(10, 1, {ShowFrameTag()})};
+    Place outer{1, 10};
+    outer.name = "outer";
+    tags.push_back(PlaceObject2Tag(outer));
+    Actions a;
+    a.push("outer").op(op::kGetVariable).push("_lockroot").op(op::kGetMember).trace();
+    a.push("outer").op(op::kGetVariable).push("_lockroot").pushBool(true).op(op::kSetMember);
+    a.push("outer").op(op::kGetVariable).push("_lockroot").op(op::kGetMember).trace();
+    a.setTarget("outer").push("_root").op(op::kGetVariable).trace().setTarget("");
+    tags.push_back(DoActionTag(a.bytes()));
+    tags.push_back(ShowFrameTag());
+    const auto l = Load(tags, 8);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"false", "true", "_level0.outer"}));
+}
+
+}  // namespace
