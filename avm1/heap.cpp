@@ -74,6 +74,7 @@ public:
             value(o.superThis);
             value(o.superConstructor);
             for (const Value& v : o.slots) value(v);
+            bytes_ += o.elementSerials.size() * (sizeof(size_t) + sizeof(uint32_t)) * 2;
             for (const Watcher& w : o.watchers) {
                 value(w.callback);
                 value(w.data);

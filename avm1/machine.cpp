@@ -840,9 +840,16 @@ void Machine::setMember(const Value& object, std::string_view name, const Value&
             return;
         }
         if (ArrayIndex(name, index) && index < kMaxArrayLength) {
-            if (index >= o->elements->size()) {
+            // When a write fills a hole is kept unless the order of the indexes says it: an
+            // element written at the end of an array with no named properties.
+            const bool appended = index >= o->elements->size();
+            if (appended) {
                 if (!charge(static_cast<int64_t>(index + 1 - o->elements->size()) * kWorkPerElement)) return;
                 o->elements->resize(index + 1, Hole());
+            }
+            if (IsHole((*o->elements)[index]) && (!appended || !o->properties().empty() || !o->elementSerials.empty()) &&
+                o->elementSerials.size() < kMaxArrayLength && charge(kWorkPerElement)) {
+                o->elementSerials[index] = o->takeSerial();
             }
             (*o->elements)[index] = stored;
             return;
@@ -931,16 +938,32 @@ std::vector<std::string> Machine::enumerate(const Value& object) {
         const Object* o = heap_.get(h);
         if (o == nullptr) break;
         const std::vector<Property>& props = o->properties();
+        // Newest first: properties by when they were made; an array's elements by when a write
+        // filled them, those it was made with before everything else.
+        std::vector<std::pair<uint32_t, std::string>> lateElements;
+        if (own && o->elements) {
+            for (const auto& [index, serial] : o->elementSerials) {
+                if (index < o->elements->size() && !IsHole((*o->elements)[index])) {
+                    lateElements.emplace_back(serial, std::to_string(index));
+                }
+            }
+            std::sort(lateElements.begin(), lateElements.end());
+        }
+        size_t nextLate = lateElements.size();
         for (size_t i = props.size(); i-- > 0;) {
+            for (; nextLate > 0 && lateElements[nextLate - 1].first > props[i].serial; --nextLate) {
+                names.push_back(lateElements[nextLate - 1].second);
+            }
             // Properties hidden from the movie's version are listed, though they read as undefined.
             if ((props[i].attributes & attribute::kDontEnum) != 0 || (!own && seen(props[i].name))) {
                 continue;
             }
             names.push_back(props[i].name);
         }
+        for (; nextLate > 0; --nextLate) names.push_back(lateElements[nextLate - 1].second);
         if (own && o->elements) {
             for (size_t i = o->elements->size(); i-- > 0;) {
-                if (!IsHole((*o->elements)[i])) names.push_back(std::to_string(i));
+                if (!IsHole((*o->elements)[i]) && o->elementSerials.count(i) == 0) names.push_back(std::to_string(i));
             }
         }
         charge(static_cast<int64_t>(props.size()) * kWorkPerElement);

@@ -163,6 +163,10 @@ public:
     std::optional<FunctionBody> function;
     NativeFunction native = nullptr;
     std::optional<std::vector<Value>> elements;  // an array's
+    // Elements a write filled after the array was made, with when (the serials properties
+    // take): for-in lists them among the properties by that order. The others come first.
+    std::unordered_map<size_t, uint32_t> elementSerials;
+    uint32_t takeSerial() { return ++nextSerial_; }
     Value primitive;                             // a wrapper's value, a Date's time
     enum class Wraps : uint8_t { kNothing, kString, kNumber, kBoolean, kDate, kSuper } wraps = Wraps::kNothing;
     // A super object: the `this` its calls keep, and the constructor a call of it runs.

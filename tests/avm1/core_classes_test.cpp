@@ -451,3 +451,22 @@ TEST(Avm1Filters, AFilterConstructedTwiceKeepsItsFirstFields) {
 }
 
 }  // namespace
+
+namespace {
+
+// for-in lists an array's elements among its properties by when a write filled them, newest
+// first; the elements it was made with come last, highest index first (array_enumerate).
+TEST(Avm1Arrays, ForInListsElementsByWhenTheyWereWritten) {
+    Actions a;
+    a.push("a").pushInt(16).pushInt(1).push("Array").op(op::kNewObject).op(op::kSetVariable);
+    a.push("a").op(op::kGetVariable).pushInt(1).push("one").op(op::kSetMember);
+    a.push("a").op(op::kGetVariable).pushInt(0).push("zero").op(op::kSetMember);
+    a.push("a").op(op::kGetVariable).push("foo").push("foo").op(op::kSetMember);
+    a.push("a").op(op::kGetVariable).pushInt(5).push("five").op(op::kSetMember);
+    ForIn(a, "a");
+    a.push("b").push("y").push("x").pushInt(2).op(op::kInitArray).op(op::kSetVariable);
+    ForIn(a, "b");
+    EXPECT_EQ(Printed(a), (Lines{"5", "foo", "0", "1", "1", "0"}));
+}
+
+}  // namespace
