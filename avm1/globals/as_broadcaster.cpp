@@ -7,11 +7,18 @@ namespace {
 
 std::vector<Value>* Listeners(Machine& m, const Value& self) { return m.elementsOf(m.getMember(self, "_listeners")); }
 
+// Listeners are told apart by strict equality: objects and clips by identity, the rest
+// (null and numbers too) by value.
 bool Same(const Value& a, const Value& b) {
     if (a.type() != b.type()) return false;
-    if (a.type() == Type::kObject) return a.object() == b.object();
-    if (a.type() == Type::kClip) return a.clip() == b.clip();
-    return false;
+    switch (a.type()) {
+        case Type::kObject: return a.object() == b.object();
+        case Type::kClip: return a.clip() == b.clip();
+        case Type::kNumber: return a.number() == b.number();
+        case Type::kString: return a.string() == b.string();
+        case Type::kBool: return a.boolean() == b.boolean();
+        default: return true;  // undefined, null
+    }
 }
 
 // Takes the listener out of the list; false when it was not there.

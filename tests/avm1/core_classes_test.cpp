@@ -470,3 +470,32 @@ TEST(Avm1Arrays, ForInListsElementsByWhenTheyWereWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// A broadcaster tells its listeners apart by strict equality: null and numbers are removed
+// like objects (mouse_listeners); broadcastMessage calls the objects among them.
+TEST(Avm1Broadcaster, ListenersAreToldApartByStrictEquality) {
+    Actions hear;
+    hear.push("heard").trace();
+    Actions a;
+    a.push("b").pushInt(0).op(op::kInitObject).op(op::kSetVariable);
+    a.push("b").op(op::kGetVariable).pushInt(1).push("AsBroadcaster").op(op::kGetVariable).push("initialize");
+    a.op(op::kCallMethod).op(op::kPop);
+    a.push("l").push("ping").defineFunction("", {}, hear).pushInt(1).op(op::kInitObject).op(op::kSetVariable);
+    for (const char* name : {"l", "n"}) {
+        a.push(name).op(op::kGetVariable).pushInt(1).push("b").op(op::kGetVariable).push("addListener").op(op::kCallMethod).op(op::kPop);
+    }
+    a.pushNull().pushInt(1).push("b").op(op::kGetVariable).push("addListener").op(op::kCallMethod).op(op::kPop);
+    a.pushInt(1).pushInt(1).push("b").op(op::kGetVariable).push("addListener").op(op::kCallMethod).op(op::kPop);
+    a.push("b").op(op::kGetVariable).push("_listeners").op(op::kGetMember).push("length").op(op::kGetMember).trace();
+    a.pushNull().pushInt(1).push("b").op(op::kGetVariable).push("removeListener").op(op::kCallMethod).trace();
+    a.pushInt(1).pushInt(1).push("b").op(op::kGetVariable).push("removeListener").op(op::kCallMethod).trace();
+    a.pushInt(2).pushInt(1).push("b").op(op::kGetVariable).push("removeListener").op(op::kCallMethod).trace();
+    a.push("ping").pushInt(1).push("b").op(op::kGetVariable).push("broadcastMessage").op(op::kCallMethod).op(op::kPop);
+    a.push("b").op(op::kGetVariable).push("_listeners").op(op::kGetMember).push("length").op(op::kGetMember).trace();
+    // n is undefined: it is listed once, like null.
+    EXPECT_EQ(Printed(a), (Lines{"4", "true", "true", "false", "heard", "2"}));
+}
+
+}  // namespace
