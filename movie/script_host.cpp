@@ -831,16 +831,17 @@ std::vector<avm1::SnapshotGlyph> ScriptHost::staticText(uint32_t clip) {
                 avm1::SnapshotGlyph glyph;
                 glyph.code = g.index < font.codes.size() ? font.codes[g.index] : 0;
                 glyph.newLine = i == 0 && newLine;
-                glyph.x = (m.a * g.x + m.c * run.y + m.tx) / 20.0;
-                glyph.y = (m.b * g.x + m.d * run.y + m.ty) / 20.0;
+                const double gx = g.x, gy = run.y, height = run.height;
+                glyph.x = (m.a * gx + m.c * gy + m.tx) / 20.0;
+                glyph.y = (m.b * gx + m.d * gy + m.ty) / 20.0;
                 double advance = 0;
                 if (i + 1 < run.glyphs.size()) {
-                    advance = run.glyphs[i + 1].x - g.x;
+                    advance = static_cast<double>(run.glyphs[i + 1].x) - gx;
                 } else if (font.hasLayout && g.index < font.advances.size()) {
-                    advance = font.advances[g.index] * run.height / font.emUnits;
+                    advance = font.advances[g.index] * height / font.emUnits;
                 }
                 glyph.width = advance * m.a / 20.0;
-                glyph.height = run.height * m.d / 20.0;
+                glyph.height = height * m.d / 20.0;
                 glyph.matrix[0] = m.a;
                 glyph.matrix[1] = m.b;
                 glyph.matrix[2] = m.c;

@@ -366,7 +366,7 @@ TEST(ScriptDisplay, GetTextSnapshotUsesTheGlobalConstructorAndVersionFiveSeesNoM
     b.push("s").pushInt(0).push("TextSnapshot").op(op::kNewObject).op(op::kSetVariable);
     Member(b, "s", "getCount").op(op::kTypeOf).trace();
     Member(b, "_root", "getTextSnapshot").op(op::kTypeOf).trace();
-    for (const uint8_t version : {5, 6}) {
+    for (const uint8_t version : {uint8_t{5}, uint8_t{6}}) {
         const auto v = Load({DoActionTag(b.bytes()), ShowFrameTag()}, version);
         const std::vector<std::string> hidden = {"undefined", "undefined"}, shown = {"function", "function"};
         EXPECT_EQ(v->traced, version == 5 ? hidden : shown) << int{version};
@@ -566,7 +566,7 @@ TEST(ScriptDisplay, HtmlParagraphsWithoutAlignmentFollowTheVersionAndEmptyHtmlFi
     SetString(s, "plain", "htmlText", "x");
     Method(s, "plain", "getTextFormat", {}).push("align").op(op::kGetMember).trace();
     Method(s, "html", "getTextFormat", {}).push("align").op(op::kGetMember).trace();
-    for (const uint8_t version : {7, 8}) {
+    for (const uint8_t version : {uint8_t{7}, uint8_t{8}}) {
         const auto l = Load({DefineEditTextTag(centred), DefineEditTextTag(emptyHtml), PlaceObject2Tag(a), PlaceObject2Tag(b),
                              DoActionTag(s.bytes()), ShowFrameTag()},
                             version);
