@@ -970,6 +970,19 @@ avm1::ClipKind ScriptHost::kindOf(uint32_t clip) {
 
 namespace {
 
+// The fields `from` gives, over those of `into`.
+void MergeFormat(avm1::TextFormatFields& into, const avm1::TextFormatFields& from) {
+    const auto over = [](auto& field, const auto& given) {
+        if (given) field = given;
+    };
+    over(into.font, from.font), over(into.url, from.url), over(into.target, from.target), over(into.align, from.align);
+    over(into.size, from.size), over(into.color, from.color), over(into.leftMargin, from.leftMargin);
+    over(into.rightMargin, from.rightMargin), over(into.indent, from.indent), over(into.leading, from.leading);
+    over(into.blockIndent, from.blockIndent), over(into.letterSpacing, from.letterSpacing), over(into.bold, from.bold);
+    over(into.italic, from.italic), over(into.underline, from.underline), over(into.bullet, from.bullet);
+    over(into.kerning, from.kerning);
+}
+
 // A format's fields given into a field's definition; what the format leaves unset stays.
 void ApplyFormat(EditTextDefinition& f, const avm1::TextFormatFields& format) {
     const auto twips = [](double px, double limit) { return std::clamp(std::round(px * 20), 0.0, limit); };
@@ -1252,16 +1265,7 @@ void ScriptHost::setTextFormat(uint32_t handle, const avm1::TextFormatFields& fo
 
 bool ScriptHost::newTextFormat(uint32_t handle, avm1::TextFormatFields& out) {
     if (!textFormat(handle, out)) return false;
-    const avm1::TextFormatFields& n = textFieldOf(handle)->editText()->newFormat;
-    const auto over = [](auto& field, const auto& given) {
-        if (given) field = given;
-    };
-    over(out.font, n.font), over(out.url, n.url), over(out.target, n.target), over(out.align, n.align);
-    over(out.size, n.size), over(out.color, n.color), over(out.leftMargin, n.leftMargin);
-    over(out.rightMargin, n.rightMargin), over(out.indent, n.indent), over(out.leading, n.leading);
-    over(out.blockIndent, n.blockIndent), over(out.letterSpacing, n.letterSpacing), over(out.bold, n.bold);
-    over(out.italic, n.italic), over(out.underline, n.underline), over(out.bullet, n.bullet);
-    over(out.kerning, n.kerning);
+    MergeFormat(out, textFieldOf(handle)->editText()->newFormat);
     return true;
 }
 
@@ -1271,15 +1275,7 @@ void ScriptHost::setNewTextFormat(uint32_t handle, const avm1::TextFormatFields&
     if (o == nullptr) return;
     DisplayObject::EditTextState& state = *o->editText();
     avm1::TextFormatFields& n = state.newFormat;
-    const auto merge = [](auto& field, const auto& given) {
-        if (given) field = given;
-    };
-    merge(n.font, format.font), merge(n.url, format.url), merge(n.target, format.target), merge(n.align, format.align);
-    merge(n.size, format.size), merge(n.color, format.color), merge(n.leftMargin, format.leftMargin);
-    merge(n.rightMargin, format.rightMargin), merge(n.indent, format.indent), merge(n.leading, format.leading);
-    merge(n.blockIndent, format.blockIndent), merge(n.letterSpacing, format.letterSpacing), merge(n.bold, format.bold);
-    merge(n.italic, format.italic), merge(n.underline, format.underline), merge(n.bullet, format.bullet);
-    merge(n.kerning, format.kerning);
+    MergeFormat(n, format);
     if (format.color) state.textColor = ColorOf(*format.color);
     if (state.text.empty()) {
         EditTextDefinition* f = engine_.editableText(*o);

@@ -379,11 +379,17 @@ namespace {
 
 // A field bound to a variable reads as the variable's value at once, not only once the frame
 // has been drawn (textfield_cache_as_bitmap).
-TEST(ScriptDisplay, ABoundFieldReadsItsVariableAtOnce) {
+// Field 2: 100 x 20 pixels at the origin.
+EditTextFields FieldTwo() {
     EditTextFields f;
     f.id = 2;
     f.xMax = 2000;
     f.yMax = 400;
+    return f;
+}
+
+TEST(ScriptDisplay, ABoundFieldReadsItsVariableAtOnce) {
+    EditTextFields f = FieldTwo();
     f.variable = "label";
     f.text = "first";
     PlaceFields place{1, uint16_t{2}};
@@ -505,10 +511,7 @@ namespace {
 // setNewTextFormat is for text put in later: the text there keeps its colour until replaced
 // (textfield_properties).
 TEST(ScriptDisplay, NewTextFormatsWaitForNewTextAndTextColorIgnoresFormatsOfTheTextThere) {
-    EditTextFields f;
-    f.id = 2;
-    f.xMax = 2000;
-    f.yMax = 400;
+    EditTextFields f = FieldTwo();
     f.fontId = 1;
     f.height = 240;
     f.color = std::array<uint8_t, 4>{255, 0, 0, 255};
@@ -547,10 +550,7 @@ namespace {
 // take the field's; and an HTML field made without text starts left aligned whatever its
 // record says (edittext_html_align_swf7, _swf8).
 TEST(ScriptDisplay, HtmlParagraphsWithoutAlignmentFollowTheVersionAndEmptyHtmlFieldsStartLeft) {
-    EditTextFields centred;
-    centred.id = 2;
-    centred.xMax = 2000;
-    centred.yMax = 400;
+    EditTextFields centred = FieldTwo();
     centred.align = 2;
     centred.text = "";
     EditTextFields emptyHtml = centred;
