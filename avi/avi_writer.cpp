@@ -11,6 +11,8 @@ struct AviWriter {
     std::unique_ptr<AviBackend> backend;
     WaveFormatEx audioFormat;  // kept for the record; no stream of audio is written
     int32_t framePeriodMs = 0;
+    // The stream's rate, frames a second as rate / scale: 1000 over the period unless given.
+    uint32_t rate = 1000, scale = 0;
     bool hasVideoStream = false;
     bool hasCompressedStream = false;
     BitmapInfoHeader format;   // the stream's frame format, once set
@@ -70,8 +72,8 @@ AviResult EnsureVideoStream(AviWriter* writer, const DibFrame& frame) {
     VideoStreamInfo info;
     info.fccType = kStreamTypeVideo;
     info.fccHandler = 0;
-    info.dwScale = static_cast<uint32_t>(writer->framePeriodMs);
-    info.dwRate = 1000;
+    info.dwScale = writer->scale;
+    info.dwRate = writer->rate;
     info.dwSuggestedBufferSize = frame.header.biSizeImage;
     info.frameRight = frame.header.biWidth;
     info.frameBottom = frame.header.biHeight;
@@ -128,7 +130,17 @@ AviWriter* OpenAviWriterWithBackend(std::unique_ptr<AviBackend> backend, int32_t
     writer->backend = std::move(backend);
     if (audioFormat != nullptr) writer->audioFormat = *audioFormat;
     writer->framePeriodMs = framePeriodMs;
+    writer->scale = static_cast<uint32_t>(framePeriodMs);
     return writer;
+}
+
+AviResult SetAviWriterRate(AviWriter* writer, uint32_t rate, uint32_t scale) {
+    if (writer == nullptr) return avierr::kBadHandle;
+    if (rate == 0 || scale == 0) return avierr::kBadParam;
+    if (writer->hasVideoStream || writer->hasFailed) return avierr::kError;
+    writer->rate = rate;
+    writer->scale = scale;
+    return avierr::kOk;
 }
 
 AviResult SetAviWriterCompression(AviWriter* writer, const DibFrame* frame,

@@ -43,6 +43,11 @@ class AviBackend;
 AviWriter* OpenAviWriterWithBackend(std::unique_ptr<AviBackend> backend, int32_t framePeriodMs,
                                     const WaveFormatEx* audioFormat);
 
+// Gives the stream an exact rate of rate / scale frames a second (a movie's 8.8 frame rate as
+// a fraction) in place of the period in milliseconds. Before the first frame only: kError
+// once the stream is made, kBadParam for a zero term.
+AviResult SetAviWriterRate(AviWriter* writer, uint32_t rate, uint32_t scale);
+
 // Chooses the compression of the stream, before the first frame. With showDialog the
 // backend asks the user (the RIFF backend has no dialog and takes `compressOptions` as the
 // choice; it writes uncompressed frames only: handler 0 or "DIB "). At most one success

@@ -23,6 +23,7 @@ Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
         out.status = Outcome::Status::kCannotCreate;
         return out;
     }
+    if (job.rate != 0 && job.scale != 0) avi::SetAviWriterRate(writer, job.rate, job.scale);
     TransparentFrames transparent;
     FrameMaker& maker = job.frames != nullptr ? *job.frames : transparent;
     const int total = job.last >= job.first ? job.last - job.first + 1 : 0;

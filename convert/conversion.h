@@ -39,6 +39,8 @@ struct Job {
     int width = 0, height = 0;
     int first = 0, last = 0;  // frames from 0, both included; last < first converts none
     int32_t framePeriodMs = 0;
+    // The exact rate, frames a second as rate / scale; 0: 1000 / framePeriodMs.
+    uint32_t rate = 0, scale = 0;
     FrameMaker* frames = nullptr;  // null: TransparentFrames with anti-aliasing
     // After each frame written: how many are written, of how many.
     std::function<void(int written, int total)> progress;

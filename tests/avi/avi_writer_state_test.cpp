@@ -91,6 +91,22 @@ TEST_F(AviWriterState, FirstAppendCreatesAnUncompressedStream) {
     EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
 }
 
+// An exact rate replaces the period's 1000 / period before the first frame, and only then.
+TEST_F(AviWriterState, AnExactRateIsGivenBeforeTheFirstFrame) {
+    AviWriter* w = open(41);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(SetAviWriterRate(nullptr, 24, 1), avierr::kBadHandle);
+    EXPECT_EQ(SetAviWriterRate(w, 0, 1), avierr::kBadParam);
+    EXPECT_EQ(SetAviWriterRate(w, 25, 0), avierr::kBadParam);
+    EXPECT_EQ(SetAviWriterRate(w, 25, 2), avierr::kOk);
+    EXPECT_EQ(AppendAviFrame(w, &frame_), avierr::kOk);
+    EXPECT_EQ(script_.info.dwRate, 25u);
+    EXPECT_EQ(script_.info.dwScale, 2u);
+    EXPECT_EQ(SetAviWriterRate(w, 24, 1), avierr::kError) << "the stream is made";
+    EXPECT_FALSE(AviWriterHasFailed(w));
+    EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
+}
+
 TEST_F(AviWriterState, CompressionChoiceComesOnceAndBeforeFrames) {
     AviWriter* w = open();
     EXPECT_EQ(SetAviWriterCompression(w, &frame_, nullptr, true, nullptr), avierr::kOk);

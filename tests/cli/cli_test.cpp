@@ -55,6 +55,24 @@ std::string SquareMovie(bool stopScript) {
 }
 
 std::string MovingSquareMovie() { return SquareMovie(false); }
+
+// Twelve frames of the moving square at an 8.8 frame rate.
+std::string SquareMovieAtRate(uint16_t rate88) {
+    SwfFields fields;
+    fields.xMax = 800;
+    fields.yMax = 400;
+    fields.rate88 = rate88;
+    fields.frameCount = 12;
+    fields.tags.clear();
+    AppendBytes(fields.tags, RectShapeTag(1, 200, 200, 255, 0, 0));
+    for (int k = 0; k < 12; ++k) {
+        AppendBytes(fields.tags, PlaceObject2Tag({1, k == 0 ? std::optional<uint16_t>(1) : std::nullopt, k > 0,
+                                                  std::pair{50 * k, 100}}));
+        AppendBytes(fields.tags, ShowFrameTag());
+    }
+    AppendBytes(fields.tags, EndTag());
+    return BuildSwfFile(fields);
+}
 std::string StoppingSquareMovie() { return SquareMovie(true); }
 
 class Cli : public ::testing::Test {
@@ -110,6 +128,27 @@ TEST_F(Cli, ConvertWritesEveryFrameWithAlpha) {
         auto px = [&](int x, int y) { return frames.substr(((static_cast<size_t>(k) * 20 + y) * 40 + x) * 4, 4); };
         EXPECT_EQ(px(10 * k + 5, 10), std::string("\x00\x00\xff\xff", 4)) << "frame " << k;
         EXPECT_EQ(px((10 * k + 25) % 40, 10), std::string(4, '\0')) << "frame " << k;
+    }
+}
+
+// The stream's rate is the movie's 8.8 rate as a fraction in lowest terms: 12.5 fps is 25/2,
+// and 23.976 as a movie stores it (0x17FA) is 6138/256 = 3069/128; the length is frames / rate.
+TEST_F(Cli, TheStreamRunsAtTheMoviesExactRate) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    const struct {
+        uint16_t rate88;
+        const char* fraction;
+        double fps;
+    } cases[] = {{0x0C80, "25/2", 12.5}, {0x17FA, "3069/128", 3069.0 / 128}, {0x1E00, "30/1", 30}};
+    for (const auto& c : cases) {
+        const std::string movie = dir_.file("rate.swf"), avi = dir_.file("rate.avi");
+        WriteFileBytes(movie, SquareMovieAtRate(c.rate88));
+        const CliRun r = Tevlin("convert " + movie + " -o " + avi + " -y --quiet");
+        ASSERT_EQ(r.status, 0) << r.output;
+        const ProbedVideo v = ProbeAvi(avi);
+        EXPECT_EQ(v.rFrameRate, c.fraction) << v.output;
+        EXPECT_EQ(v.packets, 12);
+        EXPECT_NEAR(v.duration, 12 / c.fps, 1e-3) << v.output;
     }
 }
 
@@ -203,8 +242,9 @@ TEST_F(Cli, DemoMovieConvertsWithItsMotionAndAlpha) {
     ASSERT_EQ(r.status, 0) << r.output;
     const ProbedVideo v = ProbeAvi(avi);
     EXPECT_EQ(v.packets, kDemoFrames) << v.output;
-    // The stream's rate is one frame per whole millisecond period, like the Windows program's.
-    EXPECT_EQ(v.rFrameRate, "1000/" + std::to_string(1000 / kDemoRate));
+    // The stream runs at the movie's own rate, exactly: its length is frames / rate.
+    EXPECT_EQ(v.rFrameRate, std::to_string(kDemoRate) + "/1");
+    EXPECT_NEAR(v.duration, static_cast<double>(kDemoFrames) / kDemoRate, 1e-3) << v.output;
     ASSERT_EQ(v.width, 160);
     ASSERT_EQ(v.height, 90);
     std::string frames;

@@ -35,7 +35,7 @@ ProbedVideo ProbeAvi(const std::string& path) {
     const std::string command =
         "ffprobe -v error -count_packets -show_entries "
         "format=nb_streams:stream=codec_type,codec_name,pix_fmt,width,height,r_frame_rate,"
-        "nb_read_packets -of default=noprint_wrappers=1 " +
+        "duration,nb_read_packets -of default=noprint_wrappers=1 " +
         ShellQuote(path) + " 2>&1";
     v.ok = Run(command, v.output);
     std::istringstream lines(v.output);
@@ -49,6 +49,7 @@ ProbedVideo ProbeAvi(const std::string& path) {
         else if (key == "codec_name") v.codecName = value;
         else if (key == "pix_fmt") v.pixFmt = value;
         else if (key == "r_frame_rate") v.rFrameRate = value;
+        else if (key == "duration" && value != "N/A") v.duration = std::atof(value.c_str());
         else if (key == "width") v.width = std::atoi(value.c_str());
         else if (key == "height") v.height = std::atoi(value.c_str());
         else if (key == "nb_read_packets") v.packets = std::atoll(value.c_str());

@@ -13,6 +13,7 @@ struct ProbedVideo {
     std::string output;  // what ffprobe printed, for failure messages
     int streams = 0;
     std::string codecType, codecName, pixFmt, rFrameRate;
+    double duration = -1;  // the stream's, in seconds
     int width = 0, height = 0;
     int64_t packets = -1;  // counted by demuxing the whole file
 };
