@@ -8,6 +8,7 @@
 #include "movie/text/edit_text.h"
 #include "movie/morph.h"
 #include "movie/text/static_text.h"
+#include "swf/sound_tags.h"
 #include "swf/tags.h"
 
 namespace {
@@ -65,6 +66,28 @@ void ReadTags(swf::TagReader tags, int depth) {
             case tag::kDefineButton2: {
                 movie::Timeline up;
                 movie::ReadDefineButton(t, id, up);
+                break;
+            }
+            case tag::kDefineSound: {
+                swf::DefineSound sound;
+                swf::ReadDefineSound(t, sound);
+                break;
+            }
+            case tag::kStartSound:
+            case tag::kStartSound2: {
+                swf::StartSound start;
+                swf::ReadStartSound(t, start);
+                break;
+            }
+            case tag::kSoundStreamHead:
+            case tag::kSoundStreamHead2: {
+                swf::SoundStreamHead head;
+                swf::ReadSoundStreamHead(t, head);
+                break;
+            }
+            case tag::kSoundStreamBlock: {
+                swf::SoundStreamBlock block;
+                swf::ReadSoundStreamBlock(t, (t.length & 1) != 0, block);
                 break;
             }
             case tag::kDefineSprite:
