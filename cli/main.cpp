@@ -372,8 +372,10 @@ int Convert(Options o) {
                              "give --duration SECONDS or --frames FIRST-LAST to convert more\n");
     }
     if (!o.quiet) {
-        std::printf("wrote %s: %d frames of %dx%d at 1000/%d fps\n", o.output.c_str(), outcome.written, w, h,
-                    job.framePeriodMs);
+        // The rate the stream was written at.
+        const unsigned rate = job.rate != 0 ? job.rate : 1000u;
+        const unsigned scale = job.rate != 0 ? job.scale : static_cast<unsigned>(job.framePeriodMs);
+        std::printf("wrote %s: %d frames of %dx%d at %u/%u fps\n", o.output.c_str(), outcome.written, w, h, rate, scale);
     }
     return 0;
 }

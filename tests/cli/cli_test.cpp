@@ -143,8 +143,9 @@ TEST_F(Cli, TheStreamRunsAtTheMoviesExactRate) {
     for (const auto& c : cases) {
         const std::string movie = dir_.file("rate.swf"), avi = dir_.file("rate.avi");
         WriteFileBytes(movie, SquareMovieAtRate(c.rate88));
-        const CliRun r = Tevlin("convert " + movie + " -o " + avi + " -y --quiet");
+        const CliRun r = Tevlin("convert " + movie + " -o " + avi + " -y");
         ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find(std::string("at ") + c.fraction + " fps"), std::string::npos) << r.output;
         const ProbedVideo v = ProbeAvi(avi);
         EXPECT_EQ(v.rFrameRate, c.fraction) << v.output;
         EXPECT_EQ(v.packets, 12);
