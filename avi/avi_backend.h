@@ -26,6 +26,13 @@ public:
     virtual AviResult setFormat(const BitmapInfoHeader& format, uint32_t formatLength) = 0;
     // Writes one key-frame sample at `position` through the compressing stream.
     virtual AviResult writeSample(int32_t position, const void* data, uint32_t length) = 0;
+    // Adds an audio stream of the format beside the video stream, before its format is
+    // set; backends without one refuse.
+    virtual AviResult createAudioStream(const WaveFormatEx&) { return avierr::kError; }
+    // Audio that goes into the file with the next sample written.
+    virtual AviResult queueAudio(const void*, uint32_t) { return avierr::kError; }
+    // Blocks of silence that go into the file with the next sample, before its audio.
+    virtual AviResult queueSilence(uint64_t) { return avierr::kError; }
     // Releases the streams and the file; the file is complete afterwards.
     virtual AviResult close() = 0;
 };

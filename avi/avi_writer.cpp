@@ -13,6 +13,8 @@ struct AviWriter {
     int32_t framePeriodMs = 0;
     // The stream's rate, frames a second as rate / scale: 1000 over the period unless given.
     uint32_t rate = 1000, scale = 0;
+    bool wantsAudio = false;
+    WaveFormatEx streamAudio;  // the audio stream's format, when wanted
     bool hasVideoStream = false;
     bool hasCompressedStream = false;
     BitmapInfoHeader format;   // the stream's frame format, once set
@@ -80,6 +82,11 @@ AviResult EnsureVideoStream(AviWriter* writer, const DibFrame& frame) {
     if (AviResult r = writer->backend->createVideoStream(info); r != avierr::kOk) {
         return Fail(writer, r);
     }
+    if (writer->wantsAudio) {
+        if (AviResult r = writer->backend->createAudioStream(writer->streamAudio); r != avierr::kOk) {
+            return Fail(writer, r);
+        }
+    }
     writer->hasVideoStream = true;
     return avierr::kOk;
 }
@@ -141,6 +148,37 @@ AviResult SetAviWriterRate(AviWriter* writer, uint32_t rate, uint32_t scale) {
     writer->rate = rate;
     writer->scale = scale;
     return avierr::kOk;
+}
+
+AviResult EnableAviWriterAudio(AviWriter* writer, const WaveFormatEx* format) {
+    if (writer == nullptr) return avierr::kBadHandle;
+    if (format == nullptr) return avierr::kBadParam;
+    if (writer->hasVideoStream || writer->hasFailed) return avierr::kError;
+    if (format->wFormatTag != 1 || format->wBitsPerSample != 16 || format->nChannels == 0 ||
+        format->nBlockAlign != format->nChannels * 2) {
+        return avierr::kBadFormat;
+    }
+    writer->wantsAudio = true;
+    writer->streamAudio = *format;
+    return avierr::kOk;
+}
+
+AviResult AppendAviAudio(AviWriter* writer, const void* data, uint32_t bytes) {
+    if (writer == nullptr) return avierr::kBadHandle;
+    if (data == nullptr && bytes != 0) return avierr::kBadParam;
+    if (!writer->wantsAudio || !writer->hasVideoStream || writer->hasFailed) return avierr::kError;
+    if (bytes == 0) return avierr::kOk;
+    if (bytes % writer->streamAudio.nBlockAlign != 0) return avierr::kBadParam;
+    const AviResult r = writer->backend->queueAudio(data, bytes);
+    return r == avierr::kOk || r == avierr::kBadParam ? r : Fail(writer, r);
+}
+
+AviResult AppendAviSilence(AviWriter* writer, uint64_t blocks) {
+    if (writer == nullptr) return avierr::kBadHandle;
+    if (!writer->wantsAudio || !writer->hasVideoStream || writer->hasFailed) return avierr::kError;
+    if (blocks == 0) return avierr::kOk;
+    const AviResult r = writer->backend->queueSilence(blocks);
+    return r == avierr::kOk || r == avierr::kBadSize ? r : Fail(writer, r);
 }
 
 AviResult SetAviWriterCompression(AviWriter* writer, const DibFrame* frame,

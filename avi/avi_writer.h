@@ -30,7 +30,8 @@ inline constexpr AviBackendKind kDefaultAviBackend = AviBackendKind::kRiff;
 #endif
 
 // Creates or truncates the file at outputPath. framePeriodMs becomes the stream's scale
-// over a rate of 1000. audioFormat is kept but never written. Null when the file can't be
+// over a rate of 1000. audioFormat is kept but never written (EnableAviWriterAudio adds a
+// stream of audio). Null when the file can't be
 // created or the period is not positive.
 AviWriter* OpenAviWriter(const char* outputPath, int32_t framePeriodMs,
                          const WaveFormatEx* audioFormat,
@@ -47,6 +48,17 @@ AviWriter* OpenAviWriterWithBackend(std::unique_ptr<AviBackend> backend, int32_t
 // a fraction) in place of the period in milliseconds. Before the first frame only: kError
 // once the stream is made, kBadParam for a zero term.
 AviResult SetAviWriterRate(AviWriter* writer, uint32_t rate, uint32_t scale);
+
+// Gives the file an audio stream of `format` (16-bit PCM; our RIFF writer only), before the
+// first frame. kError after it or on a backend without audio, kBadFormat for another format.
+AviResult EnableAviWriterAudio(AviWriter* writer, const WaveFormatEx* format);
+
+// Audio that goes into the file with the next frame, before it: whole blocks of the
+// format, after the stream is made (SetAviWriterCompression or the first frame). A file
+// whose audio stream gets no audio at all is written without it.
+AviResult AppendAviAudio(AviWriter* writer, const void* data, uint32_t bytes);
+// The same for `blocks` blocks of silence, held as a count until they are written.
+AviResult AppendAviSilence(AviWriter* writer, uint64_t blocks);
 
 // Chooses the compression of the stream, before the first frame. With showDialog the
 // backend asks the user (the RIFF backend has no dialog and takes `compressOptions` as the

@@ -12,8 +12,14 @@ namespace {
 
 constexpr uint32_t kRiff = FourCC('R', 'I', 'F', 'F');
 constexpr uint32_t kList = FourCC('L', 'I', 'S', 'T');
-constexpr uint32_t kFrameChunkId = FourCC('0', '0', 'd', 'b');  // stream 0, uncompressed DIB
-constexpr uint32_t kStdIndexId = FourCC('i', 'x', '0', '0');
+// By stream: the video's uncompressed DIB frames, the audio's wave data.
+constexpr uint32_t kChunkId[2] = {FourCC('0', '0', 'd', 'b'), FourCC('0', '1', 'w', 'b')};
+constexpr uint32_t kStdIndexId[2] = {FourCC('i', 'x', '0', '0'), FourCC('i', 'x', '0', '1')};
+constexpr uint32_t kStreamTypeAudio = FourCC('a', 'u', 'd', 's');
+constexpr uint16_t kWaveFormatPcm = 1;
+constexpr uint32_t kAvifIsInterleaved = 0x100;
+// Audio queued for one frame: far more than any frame's share, far less than memory.
+constexpr size_t kMaxPendingAudioBytes = size_t{64} << 20;
 
 constexpr uint32_t kDmlhBytes = 248;
 constexpr uint32_t kAvifHasIndex = 0x10;
@@ -37,7 +43,7 @@ RiffAviFile::~RiffAviFile() {
 }
 
 AviResult RiffAviFile::createVideoStream(const VideoStreamInfo& info) {
-    if (hasStream_) return avierr::kError;  // one stream per file
+    if (hasStream_) return avierr::kError;  // one video stream per file
     if (info.dwScale == 0 || info.dwRate == 0) return avierr::kBadParam;
     info_ = info;
     hasStream_ = true;
@@ -45,6 +51,19 @@ AviResult RiffAviFile::createVideoStream(const VideoStreamInfo& info) {
     format_ = BitmapInfoHeader();
     format_.biWidth = info.frameRight;
     format_.biHeight = info.frameBottom;
+    return avierr::kOk;
+}
+
+AviResult RiffAviFile::createAudioStream(const WaveFormatEx& format) {
+    if (hasAudio_ || headersWritten_) return avierr::kError;
+    const bool pcm16 = format.wFormatTag == kWaveFormatPcm && format.wBitsPerSample == 16 && format.nChannels > 0 &&
+                       format.nChannels <= 8 && format.nSamplesPerSec > 0 &&
+                       format.nBlockAlign == format.nChannels * 2 &&
+                       format.nAvgBytesPerSec == format.nSamplesPerSec * format.nBlockAlign;
+    if (!pcm16) return avierr::kBadFormat;
+    audioFormat_ = format;
+    audioFormat_.cbSize = 0;
+    hasAudio_ = true;
     return avierr::kOk;
 }
 
@@ -62,9 +81,104 @@ AviResult RiffAviFile::setFormat(const BitmapInfoHeader& format) {
     return writeHeaders();
 }
 
+void RiffAviFile::writeVideoHeader(ByteWriter& w) const {
+    const size_t strl = w.beginList(kList, FourCC('s', 't', 'r', 'l'));
+    const size_t strh = w.beginChunk(FourCC('s', 't', 'r', 'h'));
+    w.u32(info_.fccType);
+    w.u32(info_.fccHandler);  // as the stream was created: 0
+    w.u32(0);  // flags
+    w.u16(0);  // priority
+    w.u16(0);  // language
+    w.u32(0);  // initial frames
+    w.u32(info_.dwScale);
+    w.u32(info_.dwRate);
+    w.u32(0);  // start
+    w.u32(totalFrames_);
+    w.u32(info_.dwSuggestedBufferSize);
+    w.u32(0);  // quality
+    w.u32(0);  // sample size: video samples vary
+    w.u16(0);
+    w.u16(0);
+    w.u16(static_cast<uint16_t>(info_.frameRight));
+    w.u16(static_cast<uint16_t>(info_.frameBottom));
+    w.endChunk(strh);
+
+    const size_t strf = w.beginChunk(FourCC('s', 't', 'r', 'f'));
+    w.raw(&format_, sizeof format_);
+    w.endChunk(strf);
+
+    // The super index, with room for every segment the file may have.
+    const size_t indx = w.beginChunk(FourCC('i', 'n', 'd', 'x'));
+    w.u16(4);  // longs per entry
+    w.u8(0);   // sub type
+    w.u8(kIndexOfIndexes);
+    uint32_t closed = 0;
+    for (const Segment& s : segments_) closed += s.indexStart[kVideo] ? 1 : 0;
+    w.u32(closed);
+    w.u32(kChunkId[kVideo]);
+    w.zeros(12);
+    for (const Segment& s : segments_) {
+        if (!s.indexStart[kVideo]) continue;
+        w.u64(s.indexStart[kVideo]);
+        w.u32(s.indexBytes[kVideo]);
+        w.u32(s.frames);
+    }
+    w.zeros(static_cast<size_t>(kSuperIndexEntries - closed) * kSuperIndexEntryBytes);
+    w.endChunk(indx);
+    w.endChunk(strl);
+}
+
+// Audio as blocks of the format: one block a sample of every channel, a rate of samples
+// a second over a scale of 1.
+void RiffAviFile::writeAudioHeader(ByteWriter& w) const {
+    const size_t strl = w.beginList(kList, FourCC('s', 't', 'r', 'l'));
+    const size_t strh = w.beginChunk(FourCC('s', 't', 'r', 'h'));
+    w.u32(kStreamTypeAudio);
+    w.u32(0);  // handler
+    w.u32(0);  // flags
+    w.u16(0);  // priority
+    w.u16(0);  // language
+    w.u32(0);  // initial frames
+    w.u32(1);  // scale
+    w.u32(audioFormat_.nSamplesPerSec);
+    w.u32(0);  // start
+    w.u32(static_cast<uint32_t>(std::min<uint64_t>(audioBlocks_, UINT32_MAX)));
+    w.u32(largestAudioChunk_);
+    w.u32(0xFFFFFFFFu);  // quality: default
+    w.u32(audioFormat_.nBlockAlign);
+    w.zeros(8);  // frame rectangle
+    w.endChunk(strh);
+
+    const size_t strf = w.beginChunk(FourCC('s', 't', 'r', 'f'));
+    w.raw(&audioFormat_, sizeof audioFormat_);
+    w.endChunk(strf);
+
+    const size_t indx = w.beginChunk(FourCC('i', 'n', 'd', 'x'));
+    w.u16(4);
+    w.u8(0);
+    w.u8(kIndexOfIndexes);
+    uint32_t closed = 0;
+    for (const Segment& s : segments_) closed += s.indexStart[kAudio] ? 1 : 0;
+    w.u32(closed);
+    w.u32(kChunkId[kAudio]);
+    w.zeros(12);
+    for (const Segment& s : segments_) {
+        if (!s.indexStart[kAudio]) continue;
+        w.u64(s.indexStart[kAudio]);
+        w.u32(s.indexBytes[kAudio]);
+        w.u32(static_cast<uint32_t>(std::min<uint64_t>(s.audioBlocks, UINT32_MAX)));
+    }
+    w.zeros(static_cast<size_t>(kSuperIndexEntries - closed) * kSuperIndexEntryBytes);
+    w.endChunk(indx);
+    w.endChunk(strl);
+}
+
 std::vector<uint8_t> RiffAviFile::buildHeaders() const {
     const Segment* first = segments_.empty() ? nullptr : &segments_.front();
     const uint32_t firstFrames = first ? first->frames : 0;
+    // Before the end the audio stream may still come; at the end it is there only when it
+    // holds sound.
+    const bool audioListed = hasAudio_ && (audioBlocks_ > 0 || !first || !first->indexStart[kVideo]);
     ByteWriter w;
     const size_t riff = w.beginList(kRiff, FourCC('A', 'V', 'I', ' '));
     const size_t hdrl = w.beginList(kList, FourCC('h', 'd', 'r', 'l'));
@@ -72,64 +186,32 @@ std::vector<uint8_t> RiffAviFile::buildHeaders() const {
     const size_t avih = w.beginChunk(FourCC('a', 'v', 'i', 'h'));
     const uint64_t periodUs = static_cast<uint64_t>(info_.dwScale) * 1000000u / std::max<uint32_t>(info_.dwRate, 1);
     w.u32(static_cast<uint32_t>(std::min<uint64_t>(periodUs, UINT32_MAX)));
-    const uint64_t bytesPerSec = info_.dwScale ? static_cast<uint64_t>(format_.biSizeImage) * info_.dwRate / info_.dwScale : 0;
+    uint64_t bytesPerSec = info_.dwScale ? static_cast<uint64_t>(format_.biSizeImage) * info_.dwRate / info_.dwScale : 0;
+    if (audioListed) bytesPerSec += audioFormat_.nAvgBytesPerSec;
     w.u32(static_cast<uint32_t>(std::min<uint64_t>(bytesPerSec, UINT32_MAX)));
     w.u32(0);              // padding granularity
-    w.u32(kAvifHasIndex);
+    w.u32(kAvifHasIndex | (hasAudio_ ? kAvifIsInterleaved : 0));
     w.u32(firstFrames);    // frames in the first RIFF list; dmlh has them all
     w.u32(0);              // initial frames
-    w.u32(hasStream_ ? 1 : 0);
-    w.u32(info_.dwSuggestedBufferSize);
+    w.u32((hasStream_ ? 1 : 0) + (audioListed ? 1 : 0));
+    w.u32(std::max(info_.dwSuggestedBufferSize, largestAudioChunk_));
     w.u32(static_cast<uint32_t>(format_.biWidth));
     w.u32(static_cast<uint32_t>(format_.biHeight < 0 ? -static_cast<int64_t>(format_.biHeight) : format_.biHeight));
     w.zeros(16);
     w.endChunk(avih);
 
-    if (hasStream_) {
-        const size_t strl = w.beginList(kList, FourCC('s', 't', 'r', 'l'));
-        const size_t strh = w.beginChunk(FourCC('s', 't', 'r', 'h'));
-        w.u32(info_.fccType);
-        w.u32(info_.fccHandler);  // as the stream was created: 0
-        w.u32(0);  // flags
-        w.u16(0);  // priority
-        w.u16(0);  // language
-        w.u32(0);  // initial frames
-        w.u32(info_.dwScale);
-        w.u32(info_.dwRate);
-        w.u32(0);  // start
-        w.u32(totalFrames_);
-        w.u32(info_.dwSuggestedBufferSize);
-        w.u32(0);  // quality
-        w.u32(0);  // sample size: video samples vary
-        w.u16(0);
-        w.u16(0);
-        w.u16(static_cast<uint16_t>(info_.frameRight));
-        w.u16(static_cast<uint16_t>(info_.frameBottom));
-        w.endChunk(strh);
-
-        const size_t strf = w.beginChunk(FourCC('s', 't', 'r', 'f'));
-        w.raw(&format_, sizeof format_);
-        w.endChunk(strf);
-
-        // The super index, with room for every segment the file may have.
-        const size_t indx = w.beginChunk(FourCC('i', 'n', 'd', 'x'));
-        w.u16(4);  // longs per entry
-        w.u8(0);   // sub type
-        w.u8(kIndexOfIndexes);
-        uint32_t closed = 0;
-        for (const Segment& s : segments_) closed += s.indexStart ? 1 : 0;
-        w.u32(closed);
-        w.u32(kFrameChunkId);
-        w.zeros(12);
-        for (const Segment& s : segments_) {
-            if (!s.indexStart) continue;
-            w.u64(s.indexStart);
-            w.u32(s.indexBytes);
-            w.u32(s.frames);
+    if (hasStream_) writeVideoHeader(w);
+    if (hasAudio_) {
+        ByteWriter audio;
+        writeAudioHeader(audio);
+        if (audioListed) {
+            w.raw(audio.bytes().data(), audio.size());
+        } else {
+            // Silence throughout: the stream's room stays, as a chunk readers skip.
+            const size_t junk = w.beginChunk(FourCC('J', 'U', 'N', 'K'));
+            w.zeros(audio.size() - kChunkHeaderBytes);
+            w.endChunk(junk);
         }
-        w.zeros(static_cast<size_t>(kSuperIndexEntries - closed) * kSuperIndexEntryBytes);
-        w.endChunk(indx);
-        w.endChunk(strl);
     }
 
     const size_t odml = w.beginList(kList, FourCC('o', 'd', 'm', 'l'));
@@ -141,7 +223,7 @@ std::vector<uint8_t> RiffAviFile::buildHeaders() const {
     w.endChunk(hdrl);
 
     const size_t movi = w.beginList(kList, FourCC('m', 'o', 'v', 'i'));
-    if (first && first->indexStart) {
+    if (first && first->indexStart[kVideo]) {
         w.patch32(movi, static_cast<uint32_t>(first->moviEnd - (first->moviStart + kChunkHeaderBytes)));
         w.patch32(riff, static_cast<uint32_t>(first->riffEnd - kChunkHeaderBytes));
     }
@@ -186,36 +268,46 @@ AviResult RiffAviFile::startSegment() {
     return avierr::kOk;
 }
 
-// Closes the open segment: its standard index ends its 'movi' list; the first segment
-// also gets the legacy 'idx1' index after its 'movi' list.
-AviResult RiffAviFile::endSegment() {
-    Segment& s = segments_.back();
+std::vector<uint8_t> RiffAviFile::standardIndex(int stream) const {
+    const Segment& s = segments_.back();
     ByteWriter ix;
-    const size_t ixAt = ix.beginChunk(kStdIndexId);
+    const size_t ixAt = ix.beginChunk(kStdIndexId[stream]);
     ix.u16(2);  // longs per entry
     ix.u8(0);
     ix.u8(kIndexOfChunks);
-    ix.u32(static_cast<uint32_t>(segmentIndex_.size()));
-    ix.u32(kFrameChunkId);
+    ix.u32(static_cast<uint32_t>(segmentIndex_[stream].size()));
+    ix.u32(kChunkId[stream]);
     ix.u64(s.riffStart);  // base offset
     ix.u32(0);
-    for (const StdIndexEntry& e : segmentIndex_) {
+    for (const StdIndexEntry& e : segmentIndex_[stream]) {
         ix.u32(e.offset);
-        ix.u32(e.size);  // bit 31 clear: every frame is a key frame
+        ix.u32(e.size);  // bit 31 clear: every chunk is a key frame
     }
     ix.endChunk(ixAt);
-    const uint64_t indexStart = position_;
-    if (!append(ix.bytes().data(), ix.size())) return avierr::kFileWrite;
-    s.indexStart = indexStart;
-    s.indexBytes = static_cast<uint32_t>(ix.size());
-    segmentIndex_.clear();
+    return ix.bytes();
+}
+
+// Closes the open segment: its standard indexes end its 'movi' list (the video's always,
+// the audio's when the segment holds audio); the first segment also gets the legacy 'idx1'
+// index after its 'movi' list.
+AviResult RiffAviFile::endSegment() {
+    Segment& s = segments_.back();
+    for (int stream : {kVideo, kAudio}) {
+        if (stream == kAudio && segmentIndex_[kAudio].empty()) continue;
+        const std::vector<uint8_t> ix = standardIndex(stream);
+        const uint64_t indexStart = position_;
+        if (!append(ix.data(), ix.size())) return avierr::kFileWrite;
+        s.indexStart[stream] = indexStart;
+        s.indexBytes[stream] = static_cast<uint32_t>(ix.size());
+        segmentIndex_[stream].clear();
+    }
 
     s.moviEnd = position_;
     if (segments_.size() == 1) {
         ByteWriter idx1;
         const size_t at = idx1.beginChunk(FourCC('i', 'd', 'x', '1'));
         for (const LegacyEntry& e : legacyIndex_) {
-            idx1.u32(kFrameChunkId);
+            idx1.u32(kChunkId[e.stream]);
             idx1.u32(kIndexFlagKeyFrame);
             idx1.u32(static_cast<uint32_t>(e.position - (s.moviStart + kChunkHeaderBytes)));
             idx1.u32(e.size);
@@ -228,38 +320,96 @@ AviResult RiffAviFile::endSegment() {
     return avierr::kOk;
 }
 
-uint64_t RiffAviFile::segmentBytesIfClosedNow(uint64_t extraChunk) const {
+uint64_t RiffAviFile::segmentBytesIfClosedNow(uint64_t extraBytes, uint64_t extraChunks) const {
     const Segment& s = segments_.back();
-    const uint64_t entries = segmentIndex_.size() + 1;
-    uint64_t bytes = position_ + extraChunk - s.riffStart;
-    bytes += kChunkHeaderBytes + kStdIndexHeaderBytes + entries * kStdIndexEntryBytes;
-    if (segments_.size() == 1) bytes += kChunkHeaderBytes + entries * kLegacyIndexEntryBytes;
+    uint64_t bytes = position_ + extraBytes - s.riffStart;
+    const uint64_t audio = segmentIndex_[kAudio].size() + (hasAudio_ ? extraChunks : 0);
+    const uint64_t video = segmentIndex_[kVideo].size() + extraChunks;
+    bytes += kChunkHeaderBytes + kStdIndexHeaderBytes + video * kStdIndexEntryBytes;
+    if (audio > 0) bytes += kChunkHeaderBytes + kStdIndexHeaderBytes + audio * kStdIndexEntryBytes;
+    if (segments_.size() == 1) bytes += kChunkHeaderBytes + (video + audio) * kLegacyIndexEntryBytes;
     return bytes;
+}
+
+AviResult RiffAviFile::queueAudio(const void* data, uint32_t size) {
+    if (!hasAudio_) return avierr::kError;
+    if (size % audioFormat_.nBlockAlign != 0) return avierr::kBadParam;
+    if (pendingAudio_.size() + size > kMaxPendingAudioBytes) return avierr::kBadSize;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    pendingAudio_.insert(pendingAudio_.end(), bytes, bytes + size);
+    return avierr::kOk;
+}
+
+AviResult RiffAviFile::queueSilence(uint64_t blocks) {
+    if (!hasAudio_) return avierr::kError;
+    // At most a day of it: the file could not hold more in any case.
+    if (pendingSilence_ + blocks > uint64_t{audioFormat_.nSamplesPerSec} * 86400) return avierr::kBadSize;
+    pendingSilence_ += blocks;
+    return avierr::kOk;
+}
+
+bool RiffAviFile::appendChunk(int stream, const void* data, uint32_t size) {
+    const uint64_t chunkStart = position_;
+    uint8_t header[kChunkHeaderBytes];
+    for (int i = 0; i < 4; ++i) header[i] = static_cast<uint8_t>(kChunkId[stream] >> (8 * i));
+    for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+    const uint8_t pad = 0;
+    if (!append(header, sizeof header) || !append(data, size) || ((size & 1) && !append(&pad, 1))) return false;
+    Segment& s = segments_.back();
+    segmentIndex_[stream].push_back({static_cast<uint32_t>(chunkStart + kChunkHeaderBytes - s.riffStart), size});
+    if (segments_.size() == 1) legacyIndex_.push_back({chunkStart, size, stream});
+    return true;
 }
 
 AviResult RiffAviFile::writeFrame(const void* data, uint32_t size) {
     if (!headersWritten_) return avierr::kBadFormat;
     if (broken_) return avierr::kFileWrite;
     if (totalFrames_ == std::numeric_limits<uint32_t>::max()) return avierr::kBadSize;
-    const uint64_t chunk = ChunkBytes(size);
-    if (segmentBytesIfClosedNow(chunk) > options_.segmentBytes) {
+    // The frame's audio in chunks of at most a second (its silence first), then the frame.
+    const uint32_t second = hasAudio_ ? audioFormat_.nAvgBytesPerSec : 1;
+    const uint64_t silenceBytes = pendingSilence_ * audioFormat_.nBlockAlign;
+    const uint64_t audioChunks = (silenceBytes + second - 1) / second + (pendingAudio_.size() + second - 1) / second;
+    const uint64_t bytes = ChunkBytes(size) + silenceBytes + pendingAudio_.size() + audioChunks * (kChunkHeaderBytes + 1);
+    if (segmentBytesIfClosedNow(bytes, 1 + audioChunks) > options_.segmentBytes) {
         if (segments_.back().frames == 0) return avierr::kBadSize;  // would not fit anywhere
         if (AviResult r = endSegment(); r != avierr::kOk) return r;
         if (AviResult r = startSegment(); r != avierr::kOk) return r;
-        if (segmentBytesIfClosedNow(chunk) > options_.segmentBytes) return avierr::kBadSize;
+        if (segmentBytesIfClosedNow(bytes, 1 + audioChunks) > options_.segmentBytes) return avierr::kBadSize;
     }
-    const uint64_t chunkStart = position_;
-    uint8_t header[kChunkHeaderBytes];
-    for (int i = 0; i < 4; ++i) header[i] = static_cast<uint8_t>(kFrameChunkId >> (8 * i));
-    for (int i = 0; i < 4; ++i) header[4 + i] = static_cast<uint8_t>(size >> (8 * i));
-    const uint8_t pad = 0;
-    if (!append(header, sizeof header) || !append(data, size) || ((size & 1) && !append(&pad, 1))) {
-        position_ = chunkStart;  // the partial chunk is cut off at finish
+    const uint64_t frameStart = position_;
+    const size_t entries[2] = {segmentIndex_[kVideo].size(), segmentIndex_[kAudio].size()};
+    const size_t legacyEntries = legacyIndex_.size();
+    bool ok = true;
+    if (silenceBytes > 0) {
+        const std::vector<uint8_t> silence(static_cast<size_t>(std::min<uint64_t>(second, silenceBytes)), 0);
+        for (uint64_t at = 0; ok && at < silenceBytes; at += second) {
+            const auto chunk = static_cast<uint32_t>(std::min<uint64_t>(second, silenceBytes - at));
+            ok = appendChunk(kAudio, silence.data(), chunk);
+            largestAudioChunk_ = std::max(largestAudioChunk_, chunk);
+        }
+    }
+    for (size_t at = 0; ok && at < pendingAudio_.size(); at += second) {
+        const auto chunk = static_cast<uint32_t>(std::min<size_t>(second, pendingAudio_.size() - at));
+        ok = appendChunk(kAudio, pendingAudio_.data() + at, chunk);
+        largestAudioChunk_ = std::max(largestAudioChunk_, chunk);
+    }
+    ok = ok && appendChunk(kVideo, data, size);
+    if (!ok) {
+        // Neither the frame nor its audio: the partial chunks are cut off at finish.
+        position_ = frameStart;
+        segmentIndex_[kVideo].resize(entries[kVideo]);
+        segmentIndex_[kAudio].resize(entries[kAudio]);
+        legacyIndex_.resize(legacyEntries);
+        pendingAudio_.clear();
+        pendingSilence_ = 0;
         return avierr::kFileWrite;
     }
     Segment& s = segments_.back();
-    segmentIndex_.push_back({static_cast<uint32_t>(chunkStart + kChunkHeaderBytes - s.riffStart), size});
-    if (segments_.size() == 1) legacyIndex_.push_back({chunkStart, size});
+    const uint64_t blocks = pendingSilence_ + pendingAudio_.size() / std::max<uint16_t>(audioFormat_.nBlockAlign, 1);
+    s.audioBlocks += blocks;
+    audioBlocks_ += blocks;
+    pendingAudio_.clear();
+    pendingSilence_ = 0;
     ++s.frames;
     ++totalFrames_;
     return avierr::kOk;
@@ -274,6 +424,8 @@ AviResult RiffAviFile::finish() {
         broken_ = false;
         ok = sink_->seek(position_) && sink_->truncate(position_);
     }
+    pendingAudio_.clear();  // audio without its frame stays out
+    pendingSilence_ = 0;
     if (ok) ok = endSegment() == avierr::kOk;
     for (size_t i = 1; ok && i < segments_.size(); ++i) {
         const Segment& s = segments_[i];
@@ -307,6 +459,9 @@ public:
     AviResult createVideoStream(const VideoStreamInfo& info) override {
         return file_.createVideoStream(info);
     }
+    AviResult createAudioStream(const WaveFormatEx& format) override { return file_.createAudioStream(format); }
+    AviResult queueAudio(const void* data, uint32_t size) override { return file_.queueAudio(data, size); }
+    AviResult queueSilence(uint64_t blocks) override { return file_.queueSilence(blocks); }
     // No dialog here: the caller's options are the choice.
     AviResult chooseCompression(AviCompressOptions&, void*) override { return avierr::kOk; }
     AviResult makeCompressedStream(const AviCompressOptions& options) override {

@@ -3,7 +3,10 @@
 //   tevlin info MOVIE
 //   tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high] [--trace FILE]
 //   tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST | --duration TIME] [--max-frames N]
-//                  [--quality low|high] [--trace FILE] [-y] [--quiet]
+//                  [--quality low|high] [--no-audio] [--trace FILE] [-y] [--quiet]
+//
+// The AVI holds the movie's sound beside its frames (PCM, 44.1 kHz stereo 16-bit) when the
+// movie makes any; --no-audio (or ffmpeg's -an) leaves it out.
 //
 // --trace writes what the movie's scripts print with trace(), one line each ("-" for the
 // standard output). What goes wrong in the scripts is reported on the standard error.
@@ -49,7 +52,7 @@ const char* kUsage =
     "       tevlin render MOVIE -o OUT.png [--frame N] [--size WxH] [--transparent] [--quality low|high]\n"
     "                     [--trace FILE]\n"
     "       tevlin convert MOVIE [-o OUT.avi] [--size WxH] [--frames FIRST-LAST | --duration TIME]\n"
-    "                     [--max-frames N] [--quality low|high] [--trace FILE] [-y] [--quiet]\n";
+    "                     [--max-frames N] [--quality low|high] [--no-audio] [--trace FILE] [-y] [--quiet]\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tevlin: %s\n%s", problem.c_str(), kUsage);
@@ -69,7 +72,7 @@ struct Options {
     int maxFrames = -1;         // -1: no cap
     double duration = -1;       // seconds; -1: none given
     bool framesGiven = false;
-    bool transparent = false, antiAlias = true, overwrite = false, quiet = false;
+    bool transparent = false, antiAlias = true, overwrite = false, quiet = false, audio = true;
 };
 
 bool ParseInt(const char* s, int& out) {
@@ -161,6 +164,8 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             o.overwrite = true;
         } else if (a == "--quiet") {
             o.quiet = true;
+        } else if (a == "--no-audio" || a == "-an") {
+            o.audio = false;
         } else if (!a.empty() && a[0] == '-') {
             return "unknown option " + a;
         } else if (o.movie.empty()) {
@@ -347,6 +352,7 @@ int Convert(Options o) {
     }
     convert::TransparentFrames frames(o.antiAlias);
     job.frames = &frames;
+    job.audio = o.audio;
     const bool showProgress = !o.quiet && isatty(fileno(stderr));
     const auto start = std::chrono::steady_clock::now();
     if (showProgress) job.progress = [start](int done, int count) { Progress(done, count, start); };
@@ -375,7 +381,8 @@ int Convert(Options o) {
         // The rate the stream was written at.
         const unsigned rate = job.rate != 0 ? job.rate : 1000u;
         const unsigned scale = job.rate != 0 ? job.scale : static_cast<unsigned>(job.framePeriodMs);
-        std::printf("wrote %s: %d frames of %dx%d at %u/%u fps\n", o.output.c_str(), outcome.written, w, h, rate, scale);
+        std::printf("wrote %s: %d frames of %dx%d at %u/%u fps%s\n", o.output.c_str(), outcome.written, w, h, rate, scale,
+                    outcome.sound ? ", with sound" : "");
     }
     return 0;
 }

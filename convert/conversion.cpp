@@ -1,5 +1,6 @@
 #include "convert/conversion.h"
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <vector>
@@ -24,6 +25,22 @@ Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
         return out;
     }
     if (job.rate != 0 && job.scale != 0) avi::SetAviWriterRate(writer, job.rate, job.scale);
+    // Sample frames from the start of the file to the start of file frame i.
+    const uint64_t rate = job.rate != 0 && job.scale != 0 ? job.rate : 1000;
+    const uint64_t scale = job.rate != 0 && job.scale != 0 ? job.scale : static_cast<uint64_t>(std::max(job.framePeriodMs, 1));
+    auto soundAt = [&](uint64_t i) { return i * movie::kSoundRate * scale / rate; };
+    if (job.audio) {
+        avi::WaveFormatEx pcm;
+        pcm.wFormatTag = 1;
+        pcm.nChannels = movie::kSoundChannels;
+        pcm.nSamplesPerSec = movie::kSoundRate;
+        pcm.wBitsPerSample = 16;
+        pcm.nBlockAlign = static_cast<uint16_t>(pcm.nChannels * 2);
+        pcm.nAvgBytesPerSec = pcm.nSamplesPerSec * pcm.nBlockAlign;
+        avi::EnableAviWriterAudio(writer, &pcm);
+    }
+    std::vector<int16_t> sound;
+    uint64_t silence = 0;  // sample frames of silence before the movie's first sound
     TransparentFrames transparent;
     FrameMaker& maker = job.frames != nullptr ? *job.frames : transparent;
     const int total = job.last >= job.first ? job.last - job.first + 1 : 0;
@@ -36,6 +53,13 @@ Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
         avi::AviCompressOptions uncompressed;
         uncompressed.fccHandler = avi::kHandlerUncompressed;
         status = avi::SetAviWriterCompression(writer, &frame, &uncompressed, false, nullptr);
+        if (job.audio) {
+            // The frames before the first play their sound unheard.
+            for (int k = 0; k < job.first; ++k) {
+                engine.gotoFrame(k);
+                engine.skipAudio(static_cast<size_t>(soundAt(static_cast<uint64_t>(k) + 1) - soundAt(static_cast<uint64_t>(k))));
+            }
+        }
         for (int k = job.first; k <= job.last && status == avi::avierr::kOk; ++k) {
             const Clock::time_point t0 = Clock::now();
             engine.gotoFrame(k);
@@ -44,12 +68,31 @@ Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
             const Clock::time_point t2 = Clock::now();
             maker.compose(target);
             const Clock::time_point t3 = Clock::now();
-            status = avi::AppendAviFrame(writer, &frame);
+            if (job.audio) {
+                const auto i = static_cast<uint64_t>(k - job.first);
+                const auto count = static_cast<size_t>(soundAt(i + 1) - soundAt(i));
+                sound.resize(count * movie::kSoundChannels);
+                const bool heard = engine.mixAudio(sound.data(), count);
+                if (heard && !out.sound) {
+                    out.sound = true;
+                    status = avi::AppendAviSilence(writer, silence);
+                }
+                if (out.sound) {
+                    if (status == avi::avierr::kOk) {
+                        status = avi::AppendAviAudio(writer, sound.data(), static_cast<uint32_t>(sound.size() * 2));
+                    }
+                } else {
+                    silence += count;
+                }
+            }
             const Clock::time_point t4 = Clock::now();
+            if (status == avi::avierr::kOk) status = avi::AppendAviFrame(writer, &frame);
+            const Clock::time_point t5 = Clock::now();
             out.timings.step += Ms(t1 - t0);
             out.timings.draw += Ms(t2 - t1);
             out.timings.compose += Ms(t3 - t2);
-            out.timings.write += Ms(t4 - t3);
+            out.timings.sound += Ms(t4 - t3);
+            out.timings.write += Ms(t5 - t4);
             if (status == avi::avierr::kOk) ++out.written;
             if (job.progress) job.progress(out.written, total);
         }

@@ -42,13 +42,16 @@ struct Job {
     // The exact rate, frames a second as rate / scale; 0: 1000 / framePeriodMs.
     uint32_t rate = 0, scale = 0;
     FrameMaker* frames = nullptr;  // null: TransparentFrames with anti-aliasing
+    // The movie's sound as a PCM stream beside the frames (44.1 kHz stereo 16-bit), when it
+    // makes any: frame k of the file holds samples k * 44100 / rate up to the next frame's.
+    bool audio = false;
     // After each frame written: how many are written, of how many.
     std::function<void(int written, int total)> progress;
 };
 
 // Milliseconds spent over the whole conversion in each part of the loop.
 struct Timings {
-    double step = 0, draw = 0, compose = 0, write = 0, total = 0;
+    double step = 0, draw = 0, compose = 0, sound = 0, write = 0, total = 0;
 };
 
 struct Outcome {
@@ -60,12 +63,16 @@ struct Outcome {
     };
     Status status = Status::kDone;
     int written = 0;
+    bool sound = false;  // the file has an audio stream: the movie made a sound
     avi::AviResult error = avi::avierr::kOk;
     Timings timings;
 };
 
 // Converts job.first .. job.last of the engine's movie into the AVI file: uncompressed 32-bit
-// frames through the RIFF writer.
+// frames through the RIFF writer, with the movie's sound when the job asks for it. The sound
+// of the frames before job.first plays on unheard, so a sound started there is heard from
+// where it has got to. The audio stream starts once the movie first makes a sound, with
+// the silence before it; a movie that makes none gets no audio stream.
 Outcome ConvertToAvi(movie::Engine& engine, const Job& job);
 
 }  // namespace convert

@@ -109,6 +109,11 @@ const Font* MovieDefinition::fontNamed(const std::string& name, bool bold, bool 
     return any;
 }
 
+const EventSound* MovieDefinition::sound(uint16_t id) const {
+    auto it = sounds_.find(id);
+    return it != sounds_.end() ? it->second.get() : nullptr;
+}
+
 const raster::Bitmap* MovieDefinition::bitmap(uint16_t id) const {
     const Character* c = character(id);
     if (c == nullptr || c->kind() != Character::Kind::kBitmap) return nullptr;
@@ -425,6 +430,52 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
                 exportNames_.insert_or_assign(asset.id, asset.name);
             }
             return true;
+        case swf::tag::kDefineSound: {
+            swf::DefineSound read;
+            if (!swf::ReadDefineSound(tag, read)) {
+                warn(Where(tag) + ": the sound is cut short");
+                return true;
+            }
+            auto sound = std::make_shared<EventSound>();
+            sound->format = read.format;
+            sound->sampleCount = read.sampleCount;
+            sound->seekSamples = read.seekSamples;
+            sound->data.assign(read.data.data, read.data.data + read.data.size);
+            sounds_[read.id] = std::move(sound);
+            hasSound_ = true;
+            return true;
+        }
+        case swf::tag::kStartSound:
+        case swf::tag::kStartSound2: {
+            swf::StartSound read;
+            if (!swf::ReadStartSound(tag, read)) return true;  // a damaged one starts nothing
+            frame.sounds.push_back({read.soundId, std::move(read.className), std::move(read.info)});
+            return true;
+        }
+        case swf::tag::kSoundStreamHead:
+        case swf::tag::kSoundStreamHead2: {
+            swf::SoundStreamHead head;
+            if (!swf::ReadSoundStreamHead(tag, head)) return true;
+            timeline.stream = std::make_shared<StreamSound>();
+            timeline.stream->head = head;
+            return true;
+        }
+        case swf::tag::kSoundStreamBlock: {
+            if (!timeline.stream) return true;  // a block without a head has no format
+            swf::SoundStreamBlock read;
+            const bool mp3 = timeline.stream->head.stream.format == swf::sound_format::kMp3;
+            if (!swf::ReadSoundStreamBlock(tag, mp3, read)) return true;
+            std::vector<StreamSound::Block>& blocks = timeline.stream->blocks;
+            if (frame.streamBlock < 0) {
+                frame.streamBlock = static_cast<int32_t>(blocks.size());
+                blocks.push_back({read.seekSamples, {}});
+            }
+            // A second block in one frame continues the first.
+            std::vector<uint8_t>& data = blocks[static_cast<size_t>(frame.streamBlock)].data;
+            data.insert(data.end(), read.data.data, read.data.data + read.data.size);
+            hasSound_ = true;
+            return true;
+        }
         case swf::tag::kFrameLabel: {
             swf::FrameLabel label;
             swf::ReadFrameLabel(tag, label);

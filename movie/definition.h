@@ -14,6 +14,7 @@
 #include "movie/morph.h"
 #include "image/lossless.h"
 #include "movie/render/shape.h"
+#include "movie/sound/sound_data.h"
 #include "movie/text/edit_text.h"
 #include "movie/text/static_text.h"
 #include "swf/control_tags.h"
@@ -71,11 +72,14 @@ struct Frame {
     std::vector<std::string> labels;
     std::vector<FrameScript> scripts;
     std::vector<InitScript> initScripts;
+    std::vector<SoundCommand> sounds;  // event sounds started or stopped
+    int32_t streamBlock = -1;          // the frame's block of its timeline's stream, or -1
 };
 
 struct Timeline {
     std::vector<Frame> frames;  // one per ShowFrame; commands after the last ShowFrame make one more
     bool loops = true;          // false when it ends without a ShowFrame and its End (sprites)
+    std::shared_ptr<StreamSound> stream;  // its sound stream, when it has one
     // The frame a label names (labels compare without case), or -1.
     int frameOfLabel(std::string_view label) const;
 };
@@ -153,6 +157,10 @@ public:
     // An embedded font by its name (without case), preferring the style asked for.
     const Font* fontNamed(const std::string& name, bool bold, bool italic) const;
     const raster::Bitmap* bitmap(uint16_t id) const override;
+    // A DefineSound by its character id, or null.
+    const EventSound* sound(uint16_t id) const;
+    // Whether any timeline may make a sound: an event sound or a stream block.
+    bool hasSound() const { return hasSound_; }
     const swf::Rect& frameSize() const { return frameSize_; }
     uint16_t frameRate88() const { return frameRate88_; }
     uint8_t version() const { return version_; }
@@ -183,6 +191,8 @@ private:
     bool usesNetwork_ = false;
     Timeline timeline_;
     std::map<uint16_t, std::unique_ptr<Character>> characters_;
+    std::map<uint16_t, std::shared_ptr<const EventSound>> sounds_;
+    bool hasSound_ = false;
     struct Export {
         uint16_t id = 0;
         int frame = 0;

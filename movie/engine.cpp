@@ -12,7 +12,9 @@
 
 namespace movie {
 
-Engine::Engine() = default;
+Engine::Engine() {
+    sound_.setLog([this](const std::string& line) { log(line); });
+}
 Engine::~Engine() = default;
 
 bool Engine::loadFile(const char* path, std::string& error) {
@@ -36,6 +38,7 @@ bool Engine::loadDefinition(const swf::SwfFile& file, std::string& error) {
     morphs_.clear();
     renderer_.movieChanged();
     host_.reset();
+    sound_.forget();
     definition_ = MovieDefinition();
     definition_.setBitmapBudget(bitmapBudget_);
     if (!definition_.load(file, error)) return false;
@@ -65,6 +68,7 @@ void Engine::restart() {
     replaced_.clear();
     pendingRemoval_.clear();
     ticks_ = 0;
+    sound_.reset();
     nextInstanceName_ = 1;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
     if (const auto& limits = definition_.scriptLimits(); limits && limits->maxRecursionDepth > 0) {
@@ -241,7 +245,27 @@ void Engine::tick() {
                                         return true;
                                     }),
                      execution_.end());
+    followStreams();
     ++ticks_;
+}
+
+void Engine::startSounds(const TimelineInstance& t, const Frame& f) {
+    for (const SoundCommand& c : f.sounds) {
+        if (const EventSound* sound = movieOf(t).sound(c.soundId)) sound_.command(*sound, c.info);
+    }
+}
+
+void Engine::followStreams() {
+    if (!definition_.hasSound() && loaded_.empty()) return;
+    forEachTimeline([this](const TimelineInstance& t) {
+        if (t.removed || t.timeline == nullptr || !t.timeline->stream || t.frame < 0 ||
+            t.frame >= static_cast<int>(t.timeline->frames.size())) {
+            return;
+        }
+        sound_.streamFrame(t.handle, *t.timeline->stream, t.frame,
+                           t.timeline->frames[static_cast<size_t>(t.frame)].streamBlock);
+    });
+    sound_.endStep();
 }
 
 void Engine::runClipFrame(TimelineInstance& t) {
@@ -636,7 +660,10 @@ void Engine::runFrame(TimelineInstance& t, int frame, bool scripts) {
         reached = std::max(reached, frame);
     }
     const uint32_t handle = t.handle;
-    if (scripts) queueInitScripts(t, f);
+    if (scripts) {
+        queueInitScripts(t, f);
+        startSounds(t, f);
+    }
     size_t nextScript = 0;
     for (size_t i = 0; i < f.commands.size(); ++i) {
         for (; scripts && nextScript < f.scripts.size() && f.scripts[nextScript].at <= i; ++nextScript) {
@@ -701,6 +728,7 @@ void Engine::seek(TimelineInstance& t, int frame) {
     const uint32_t handle = t.handle;
     const Frame& target = t.timeline->frames[static_cast<size_t>(frame)];
     queueInitScripts(t, target);
+    startSounds(t, target);
     for (auto& [depth, placed] : state) {
         placed.first.move = t.displayList.count(depth) != 0;
         apply(t, placed.first, placed.second);

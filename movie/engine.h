@@ -32,6 +32,7 @@
 #include "movie/morph_cache.h"
 #include "movie/render/renderer.h"
 #include "movie/script_host.h"
+#include "movie/sound/sound_player.h"
 #include "raster/target.h"
 
 namespace movie {
@@ -87,6 +88,16 @@ public:
     // differs by exactly 255 - alpha in every channel, so the alpha composition of the two
     // gives back the transparent frame.
     void drawOverBackground(const raster::Target& target);
+
+    // --- sound: what the movie plays, frame by frame ---
+    // Whether the movie holds any sound that may play.
+    bool makesSound() const { return definition_.hasSound(); }
+    // Mixes the next `frames` frames of 44.1 kHz stereo into `out` (frames x 2 samples): the
+    // sounds the current frame started begin there. Returns whether any sound played.
+    bool mixAudio(int16_t* out, size_t frames) { return sound_.mix(out, frames); }
+    // Moves the sound on by `frames` frames without mixing it (frames not converted).
+    void skipAudio(size_t frames) { sound_.skip(frames); }
+    SoundPlayer& sound() { return sound_; }
 
     // --- for the script host: timelines by handle, and what scripts see ---
     // The handle's own timeline, or null when it has gone.
@@ -206,6 +217,10 @@ private:
     void queueClipEvent(TimelineInstance& t, uint32_t event);
     void queueInitScripts(const TimelineInstance& t, const Frame& f);
     void runScripts();
+    // Starts and stops the event sounds of a frame that runs.
+    void startSounds(const TimelineInstance& t, const Frame& f);
+    // Every timeline with a stream tells the sound player where it is, after a step.
+    void followStreams();
     // Edit text bound to variables shows their values once the step's scripts have run.
     void showBoundText(TimelineInstance& t);
 
@@ -253,7 +268,7 @@ private:
     bool displayLocked() const { return scriptsRunning_ == 0; }
     int scriptsRunning_ = 0;
     // What createEmptyMovieClip makes: a sprite of one empty frame.
-    Character emptySprite_{SpriteDefinition{Timeline{{Frame{}}}}};
+    Character emptySprite_{SpriteDefinition{Timeline{{Frame{}}, true, nullptr}}};
     // Init actions and initialize events go first, construct events next, then the rest.
     std::deque<QueuedScript> urgent_, constructs_, queued_;
     // Objects removed during the step whose unload handlers are still to run.
@@ -272,6 +287,7 @@ private:
     raster::Rgba background_{255, 255, 255, 255};
     bool backgroundSet_ = false;
     MorphCache morphs_;
+    SoundPlayer sound_;
     Renderer renderer_{definition_, morphs_};
 };
 
