@@ -70,6 +70,8 @@ public:
     virtual void setProperty(uint32_t clip, int property, const Value& value) = 0;
     // Timelines. Frames count from 0 here; `gotoFrame` clamps to the last frame.
     virtual void play(uint32_t clip) = 0;
+    // stopAllSounds(): every sound that plays stops.
+    virtual void stopAllSounds() {}
     virtual void stop(uint32_t clip) = 0;
     virtual void gotoFrame(uint32_t clip, int frame, bool play) = 0;
     virtual int frameOfLabel(uint32_t clip, std::string_view label) = 0;  // -1 when none

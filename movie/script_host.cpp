@@ -266,6 +266,8 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
     }
 }
 
+void ScriptHost::stopAllSounds() { engine_.sound().stopAll(); }
+
 void ScriptHost::play(uint32_t clip) {
     if (TimelineInstance* t = engine_.timeline(clip)) t->playing = true;
 }

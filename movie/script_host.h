@@ -32,6 +32,7 @@ public:
     avm1::Value getProperty(uint32_t clip, int property) override;
     void setProperty(uint32_t clip, int property, const avm1::Value& value) override;
     void play(uint32_t clip) override;
+    void stopAllSounds() override;
     void stop(uint32_t clip) override;
     void gotoFrame(uint32_t clip, int frame, bool play) override;
     int frameOfLabel(uint32_t clip, std::string_view label) override;

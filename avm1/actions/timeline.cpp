@@ -30,8 +30,13 @@ bool Stop(Activation& a, const swf::Action&) {
     return true;
 }
 
-// ToggleQuality, StopSounds, EndDrag: nothing to do.
+// ToggleQuality, EndDrag: nothing to do.
 bool Nothing(Activation&, const swf::Action&) { return true; }
+
+bool StopSounds(Activation& a, const swf::Action&) {
+    a.host.stopAllSounds();
+    return true;
+}
 
 // The highest frame number a movie may have: every frame up to it counts as loaded, as in a
 // movie that has loaded whole; those past it never come.
@@ -180,7 +185,7 @@ void AddTimelineActions(ActionHandlers& h) {
     h.set(ActionCode::kPlay, Play);
     h.set(ActionCode::kStop, Stop);
     h.set(ActionCode::kToggleQuality, Nothing);
-    h.set(ActionCode::kStopSounds, Nothing);
+    h.set(ActionCode::kStopSounds, StopSounds);
     h.set(ActionCode::kEndDrag, Nothing);
     h.set(ActionCode::kWaitForFrame, WaitForFrame);
     h.set(ActionCode::kGetUrl, GetUrl);

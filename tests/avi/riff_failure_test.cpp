@@ -122,6 +122,48 @@ TEST_F(RiffFailure, FullDiskIsReportedAtCloseAndNothingCrashes) {
     EXPECT_EQ(CloseAviWriter(w), avierr::kFileWrite) << "the trailer could not be written";
 }
 
+TEST_F(RiffFailure, AFailedFrameTakesItsSoundWithIt) {
+    // The disk fails inside the fourth frame's audio chunk: the file keeps three frames and
+    // exactly their sound.
+    int audioWrites = 0;
+    AviWriter* w = open([&](size_t, size_t size) { return size == 400 && audioWrites++ == 3; });
+    WaveFormatEx pcm;
+    pcm.wFormatTag = 1;
+    pcm.nChannels = 2;
+    pcm.nSamplesPerSec = 44100;
+    pcm.wBitsPerSample = 16;
+    pcm.nBlockAlign = 4;
+    pcm.nAvgBytesPerSec = 44100 * 4;
+    ASSERT_EQ(EnableAviWriterAudio(w, &pcm), avierr::kOk);
+    std::vector<int16_t> sound(200, 1000);
+    int written = 0;
+    for (int k = 0; k < 10; ++k) {
+        const auto pixels = avi_test::BottomUpFrame(k, kWidth, kHeight);
+        const DibFrame frame = MakeDibFrame(kWidth, kHeight, pixels.data());
+        if (k > 0 && AppendAviAudio(w, sound.data(), 400) != avierr::kOk) break;
+        if (AppendAviFrame(w, &frame) != avierr::kOk) break;
+        ++written;
+    }
+    EXPECT_EQ(written, 4) << "frame 0 without sound, then three with it";
+    EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
+    std::vector<RiffChunk> top;
+    std::string error;
+    ASSERT_TRUE(ReadRiffTree(path_, top, error)) << error;
+    EXPECT_EQ(top.back().offset + 8 + top.back().size, std::filesystem::file_size(path_));
+    EXPECT_EQ(top[0].find("movi")->count("00db"), 4u);
+    EXPECT_EQ(top[0].find("movi")->count("01wb"), 3u);
+#ifndef _WIN32
+    if (!HaveFfmpegTools()) return;
+    const std::vector<ProbedStream> streams = ProbeStreams(path_);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].packets, 4);
+    EXPECT_EQ(streams[1].frames, 3 * 100);
+    std::vector<int16_t> decoded;
+    ASSERT_TRUE(DecodeAudio(path_, decoded));
+    EXPECT_EQ(decoded.size(), 3u * 200);
+#endif
+}
+
 TEST_F(RiffFailure, HeaderWriteFailureFailsTheFirstFrame) {
     AviWriter* w = open([](size_t index, size_t) { return index == 0; });
     std::vector<uint32_t> pixels(kWidth * kHeight);

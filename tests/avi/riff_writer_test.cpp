@@ -1,6 +1,7 @@
 // Files from our RIFF writer, read back by ffprobe and ffmpeg and walked chunk by chunk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "avi/avi_writer.h"
@@ -30,6 +31,50 @@ AviResult WriteMovie(const std::string& path, int32_t period, int width, int hei
             CloseAviWriter(w);
             return r;
         }
+    }
+    return CloseAviWriter(w);
+}
+
+// 16-bit stereo PCM at 44.1 kHz, 1837 sample frames a movie frame, every sample its own
+// number (left) and its negation (right).
+std::vector<int16_t> FrameSound(int frame) {
+    std::vector<int16_t> samples;
+    for (int i = 0; i < 1837; ++i) {
+        const int n = (frame * 1837 + i) % 30000;
+        samples.push_back(static_cast<int16_t>(n));
+        samples.push_back(static_cast<int16_t>(-n));
+    }
+    return samples;
+}
+
+WaveFormatEx StereoPcm() {
+    WaveFormatEx f;
+    f.wFormatTag = 1;
+    f.nChannels = 2;
+    f.nSamplesPerSec = 44100;
+    f.wBitsPerSample = 16;
+    f.nBlockAlign = 4;
+    f.nAvgBytesPerSec = 44100 * 4;
+    return f;
+}
+
+// Frames with their sound, or (silent) with an audio stream that never gets any.
+AviResult WriteMovieWithSound(const std::string& path, int count, bool silent, const RiffWriterOptions& options) {
+    AviWriter* w = OpenAviWriter(path.c_str(), 40, nullptr, AviBackendKind::kRiff, options);
+    if (w == nullptr) return avierr::kFileOpen;
+    const WaveFormatEx pcm = StereoPcm();
+    if (AviResult r = EnableAviWriterAudio(w, &pcm); r != avierr::kOk) return r;
+    for (int k = 0; k < count; ++k) {
+        const auto pixels = avi_test::BottomUpFrame(k, 16, 8);
+        const DibFrame frame = MakeDibFrame(16, 8, pixels.data());
+        if (k > 0 && !silent) {  // the first frame's sound goes with it as silence
+            const std::vector<int16_t> sound = FrameSound(k);
+            if (AviResult r = AppendAviAudio(w, sound.data(), static_cast<uint32_t>(sound.size() * 2)); r != avierr::kOk) return r;
+        } else if (k == 0 && !silent) {
+            EXPECT_EQ(AppendAviAudio(w, nullptr, 0), avierr::kError) << "no stream before the first frame";
+        }
+        if (AviResult r = AppendAviFrame(w, &frame); r != avierr::kOk) return r;
+        if (k == 0 && !silent) EXPECT_EQ(AppendAviSilence(w, 1837), avierr::kOk);
     }
     return CloseAviWriter(w);
 }
@@ -70,6 +115,81 @@ TEST_F(FfmpegCheck, ReadsEveryFrameBackExactlyAlphaIncluded) {
     std::string decoded, errors;
     ASSERT_TRUE(DecodeAviToBgra(path, decoded, &errors)) << errors;
     EXPECT_TRUE(decoded == avi_test::TopDownBytes(0, 5, 16, 8)) << "decoded bytes differ";
+}
+
+TEST_F(FfmpegCheck, SoundBesideTheFramesInEverySegment) {
+    RiffWriterOptions options;
+    options.segmentBytes = 64 * 1024;
+    const std::string path = dir_.file("sound.avi");
+    const int frames = 30;
+    ASSERT_EQ(WriteMovieWithSound(path, frames, false, options), avierr::kOk);
+    std::string probe;
+    const std::vector<ProbedStream> streams = ProbeStreams(path, &probe);
+    ASSERT_EQ(streams.size(), 2u) << probe;
+    EXPECT_EQ(streams[0].packets, frames);
+    EXPECT_EQ(streams[1].codecName, "pcm_s16le");
+    EXPECT_EQ(streams[1].frames, frames * 1837) << probe;
+    std::vector<int16_t> sound;
+    std::string errors;
+    ASSERT_TRUE(DecodeAudio(path, sound, &errors)) << errors;
+    ASSERT_EQ(sound.size(), size_t{2} * frames * 1837);
+    for (size_t i = 0; i < 2 * 1837; ++i) ASSERT_EQ(sound[i], 0) << "the first frame's silence, sample " << i;
+    std::vector<int16_t> expected;
+    for (int k = 1; k < frames; ++k) {
+        const std::vector<int16_t> s = FrameSound(k);
+        expected.insert(expected.end(), s.begin(), s.end());
+    }
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), sound.begin() + 2 * 1837)) << "every sample in its place";
+    std::string decoded;
+    ASSERT_TRUE(DecodeAviToBgra(path, decoded, &errors)) << errors;
+    EXPECT_TRUE(decoded == avi_test::TopDownBytes(0, frames, 16, 8));
+
+    // Each segment holds both streams, each with its own standard index, listed in its
+    // stream's super index; the legacy index names both.
+    const auto top = Walk(path);
+    ASSERT_GE(top.size(), 3u);
+    for (const RiffChunk& riff : top) {
+        const RiffChunk* movi = riff.find("movi");
+        ASSERT_NE(movi, nullptr);
+        EXPECT_EQ(movi->count("ix00"), 1u);
+        EXPECT_EQ(movi->count("ix01"), 1u);
+        EXPECT_EQ(movi->count("00db"), movi->count("01wb")) << "one audio chunk a frame";
+        EXPECT_LE(riff.size + 8u, options.segmentBytes);
+    }
+    const RiffChunk* hdrl = top[0].find("hdrl");
+    auto streamLists = [](const RiffChunk* h) {
+        return std::count_if(h->children.begin(), h->children.end(), [](const RiffChunk& c) { return c.listType == "strl"; });
+    };
+    ASSERT_EQ(streamLists(hdrl), 2);
+    const RiffChunk& audio = hdrl->children[2];
+    ASSERT_EQ(audio.listType, "strl");
+    const std::string super = ReadRange(path, audio.find("indx")->offset + 8, audio.find("indx")->size);
+    EXPECT_EQ(super.substr(8, 4), "01wb");
+    uint32_t samples = 0;
+    for (uint32_t e = 0; e < Le32(super, 4); ++e) samples += Le32(super, 24 + e * 16 + 12);
+    EXPECT_EQ(samples, static_cast<uint32_t>(frames * 1837));
+    const RiffChunk* idx1 = top[0].find("idx1");
+    ASSERT_NE(idx1, nullptr);
+    const std::string legacy = ReadRange(path, idx1->offset + 8, idx1->size);
+    // Frame 0, then frame 1's sound (the silence queued after frame 0) before frame 1.
+    EXPECT_EQ(legacy.substr(0, 4), "00db");
+    EXPECT_EQ(legacy.substr(16, 4), "01wb");
+    EXPECT_EQ(legacy.substr(32, 4), "00db");
+}
+
+TEST_F(FfmpegCheck, AnAudioStreamThatNeverSoundsIsLeftOut) {
+    const std::string path = dir_.file("silent.avi");
+    ASSERT_EQ(WriteMovieWithSound(path, 5, true, RiffWriterOptions()), avierr::kOk);
+    const std::vector<ProbedStream> streams = ProbeStreams(path);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].packets, 5);
+    const auto top = Walk(path);
+    const RiffChunk* hdrl = top[0].find("hdrl");
+    EXPECT_EQ(std::count_if(hdrl->children.begin(), hdrl->children.end(),
+                            [](const RiffChunk& c) { return c.listType == "strl"; }),
+              1);
+    EXPECT_EQ(hdrl->count("JUNK"), 1u) << "its header's room stays as a chunk readers skip";
+    EXPECT_EQ(Le32(ReadRange(path, hdrl->find("avih")->offset + 8, 56), 24), 1u) << "one stream";
 }
 
 TEST_F(FfmpegCheck, PeriodBecomesTheRate) {

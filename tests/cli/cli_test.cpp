@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/cli_run.h"
 #include "support/action_builder.h"
 #include "support/demo_movie.h"
 #include "support/ffmpeg_tools.h"
@@ -13,23 +14,6 @@
 namespace {
 
 using namespace testing_support;
-
-struct CliRun {
-    int status;
-    std::string output;  // standard output and error together
-};
-
-CliRun Tevlin(const std::string& args) {
-    CliRun r{-1, {}};
-    FILE* pipe = popen((std::string(TEVLIN_CLI) + " " + args + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.output.append(buffer, got);
-    const int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 // A 40 x 20 px movie of three frames: a red square 10 px wide moving 10 px right per frame.
 // With `stopScript`, its first frame stops the movie and says so with trace().

@@ -1,5 +1,7 @@
 #include "support/ffmpeg_tools.h"
 
+#include "support/temp_dir.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -64,6 +66,75 @@ bool DecodeAviToBgra(const std::string& path, std::string& frames, std::string* 
     const bool ok = Run(command, frames);
     if (!ok && errors) Run("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -f null - 2>&1", *errors);
     return ok;
+}
+
+std::vector<ProbedStream> ProbeStreams(const std::string& path, std::string* output) {
+    std::vector<ProbedStream> streams;
+    std::string text;
+    Run("ffprobe -v error -count_packets -show_entries "
+        "stream=codec_type,codec_name,r_frame_rate,sample_rate,channels,duration,nb_frames,nb_read_packets "
+        "-of default " + ShellQuote(path) + " 2>&1",
+        text);
+    if (output) *output = text;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line == "[STREAM]") {
+            streams.emplace_back();
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos || streams.empty()) continue;
+        ProbedStream& st = streams.back();
+        const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "codec_type") st.codecType = value;
+        else if (key == "codec_name") st.codecName = value;
+        else if (key == "r_frame_rate") st.rFrameRate = value;
+        else if (key == "sample_rate") st.sampleRate = std::atoi(value.c_str());
+        else if (key == "channels") st.channels = std::atoi(value.c_str());
+        else if (key == "duration" && value != "N/A") st.duration = std::atof(value.c_str());
+        else if (key == "nb_frames" && value != "N/A") st.frames = std::atoll(value.c_str());
+        else if (key == "nb_read_packets") st.packets = std::atoll(value.c_str());
+    }
+    return streams;
+}
+
+bool DecodeAudio(const std::string& path, std::vector<int16_t>& samples, std::string* errors) {
+    std::string raw;
+    const bool ok = Run("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -map 0:a:0 -f s16le - 2>/dev/null", raw);
+    if (!ok && errors) Run("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -map 0:a:0 -f null - 2>&1", *errors);
+    samples.resize(raw.size() / 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint8_t>(raw[2 * i]) |
+                                                                static_cast<uint8_t>(raw[2 * i + 1]) << 8));
+    }
+    return ok;
+}
+
+bool RunFfmpeg(const std::string& arguments, const std::string& output, std::string* errors) {
+    std::string said;
+    const bool ok = Run("ffmpeg -nostdin -v error -y " + arguments + " " + ShellQuote(output) + " 2>&1", said);
+    if (errors) *errors = said;
+    return ok;
+}
+
+bool ReadFlvAudioPackets(const std::string& path, std::vector<std::vector<uint8_t>>& packets) {
+    packets.clear();
+    const std::string text = ReadFileBytes(path);
+    const std::vector<uint8_t> flv(text.begin(), text.end());
+    if (flv.size() < 13 || flv[0] != 'F' || flv[1] != 'L' || flv[2] != 'V') return false;
+    const size_t headerBytes = size_t{flv[5]} << 24 | size_t{flv[6]} << 16 | size_t{flv[7]} << 8 | flv[8];
+    size_t at = headerBytes + 4;  // the first PreviousTagSize
+    while (at + 11 <= flv.size()) {
+        const uint8_t type = flv[at] & 0x1F;
+        const size_t size = size_t{flv[at + 1]} << 16 | size_t{flv[at + 2]} << 8 | flv[at + 3];
+        const size_t body = at + 11;
+        if (body + size > flv.size()) return false;
+        if (type == 8 && size > 1) packets.emplace_back(flv.begin() + static_cast<ptrdiff_t>(body + 1),
+                                                        flv.begin() + static_cast<ptrdiff_t>(body + size));
+        at = body + size + 4;
+    }
+    return !packets.empty();
 }
 
 }  // namespace testing_support

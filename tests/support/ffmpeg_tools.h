@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -22,5 +23,26 @@ ProbedVideo ProbeAvi(const std::string& path);
 
 // Decodes every frame to raw bgra, top row first, frames one after the other.
 bool DecodeAviToBgra(const std::string& path, std::string& frames, std::string* errors = nullptr);
+
+// Every stream of a file as ffprobe sees it.
+struct ProbedStream {
+    std::string codecType, codecName, rFrameRate;
+    int sampleRate = 0, channels = 0;
+    double duration = -1;  // none for PCM audio in AVI: frames / sampleRate is its length
+    int64_t frames = -1;   // as the header says: video frames, or audio sample frames
+    int64_t packets = -1;
+};
+std::vector<ProbedStream> ProbeStreams(const std::string& path, std::string* output = nullptr);
+
+// The first audio stream of a file (an AVI, an SWF's stream sound, an FLV), decoded by ffmpeg
+// to 16-bit samples at its own rate and channels, interleaved.
+bool DecodeAudio(const std::string& path, std::vector<int16_t>& samples, std::string* errors = nullptr);
+
+// Runs ffmpeg with `arguments` (inputs, codec options) writing `output`; false with what ffmpeg
+// said in `errors`.
+bool RunFfmpeg(const std::string& arguments, const std::string& output, std::string* errors = nullptr);
+
+// The audio packets of an FLV file, each without its one-byte format header.
+bool ReadFlvAudioPackets(const std::string& path, std::vector<std::vector<uint8_t>>& packets);
 
 }  // namespace testing_support

@@ -412,6 +412,66 @@ std::vector<uint8_t> RemoveObject2Tag(uint16_t depth) {
     return TagRecord(swf::tag::kRemoveObject2, body);
 }
 
+namespace {
+
+uint8_t SoundFormatByte(const SoundFormatFields& f) {
+    return static_cast<uint8_t>(f.format << 4 | (f.rateCode & 3) << 2 | (f.sixteenBit ? 2 : 0) | (f.stereo ? 1 : 0));
+}
+
+}  // namespace
+
+std::vector<uint8_t> DefineSoundTag(uint16_t id, const SoundFormatFields& format, uint32_t sampleCount,
+                                    const std::vector<uint8_t>& data, int16_t seekSamples) {
+    std::vector<uint8_t> body;
+    AppendU16(body, id);
+    body.push_back(SoundFormatByte(format));
+    AppendU32(body, sampleCount);
+    if (format.format == 2) AppendU16(body, static_cast<uint16_t>(seekSamples));
+    AppendBytes(body, data);
+    return TagRecord(swf::tag::kDefineSound, body, true);
+}
+
+std::vector<uint8_t> StartSoundTag(uint16_t soundId, const SoundInfoFields& info) {
+    std::vector<uint8_t> body;
+    AppendU16(body, soundId);
+    body.push_back(static_cast<uint8_t>((info.syncStop ? 0x20 : 0) | (info.noMultiple ? 0x10 : 0) |
+                                        (!info.envelope.empty() ? 0x08 : 0) | (info.loops ? 0x04 : 0) |
+                                        (info.outPoint ? 0x02 : 0) | (info.inPoint ? 0x01 : 0)));
+    if (info.inPoint) AppendU32(body, *info.inPoint);
+    if (info.outPoint) AppendU32(body, *info.outPoint);
+    if (info.loops) AppendU16(body, *info.loops);
+    if (!info.envelope.empty()) {
+        body.push_back(static_cast<uint8_t>(info.envelope.size()));
+        for (const EnvelopePoint& p : info.envelope) {
+            AppendU32(body, p.position44);
+            AppendU16(body, p.left);
+            AppendU16(body, p.right);
+        }
+    }
+    return TagRecord(swf::tag::kStartSound, body);
+}
+
+std::vector<uint8_t> SoundStreamHeadTag(const SoundFormatFields& format, uint16_t samplesPerBlock, int16_t latencySeek) {
+    std::vector<uint8_t> body;
+    body.push_back(static_cast<uint8_t>(SoundFormatByte(format) & 0x0F));  // playback: rate, size, type
+    body.push_back(SoundFormatByte(format));
+    AppendU16(body, samplesPerBlock);
+    if (format.format == 2) AppendU16(body, static_cast<uint16_t>(latencySeek));
+    return TagRecord(swf::tag::kSoundStreamHead2, body);
+}
+
+std::vector<uint8_t> SoundStreamBlockTag(const std::vector<uint8_t>& data) {
+    return TagRecord(swf::tag::kSoundStreamBlock, data, true);
+}
+
+std::vector<uint8_t> Mp3StreamBlockTag(uint16_t sampleCount, int16_t seekSamples, const std::vector<uint8_t>& frames) {
+    std::vector<uint8_t> body;
+    AppendU16(body, sampleCount);
+    AppendU16(body, static_cast<uint16_t>(seekSamples));
+    AppendBytes(body, frames);
+    return TagRecord(swf::tag::kSoundStreamBlock, body, true);
+}
+
 std::vector<uint8_t> ShowFrameTag() { return TagRecord(swf::tag::kShowFrame, {}); }
 std::vector<uint8_t> EndTag() { return TagRecord(swf::tag::kEnd, {}); }
 std::vector<uint8_t> BackgroundTag(uint8_t r, uint8_t g, uint8_t b) { return TagRecord(swf::tag::kSetBackgroundColor, {r, g, b}); }

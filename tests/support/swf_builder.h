@@ -176,6 +176,35 @@ std::vector<uint8_t> DefineMorphShapeTag(uint16_t id, const Bounds& start, const
                                          const std::vector<uint8_t>& styles, const std::vector<uint8_t>& startEdges,
                                          const std::vector<uint8_t>& endEdges);
 
+// Sounds. A format as the tags pack it: format (sound_format numbering), rate code
+// (0: 5.5 kHz ... 3: 44 kHz), 16 bits, stereo.
+struct SoundFormatFields {
+    uint8_t format = 3;
+    uint8_t rateCode = 3;
+    bool sixteenBit = true;
+    bool stereo = true;
+};
+struct EnvelopePoint {
+    uint32_t position44 = 0;
+    uint16_t left = 32768, right = 32768;
+};
+struct SoundInfoFields {
+    bool syncStop = false, noMultiple = false;
+    std::optional<uint32_t> inPoint, outPoint;
+    std::optional<uint16_t> loops;
+    std::vector<EnvelopePoint> envelope;  // none when empty
+};
+// DefineSound: for MP3, `seekSamples` goes before the data.
+std::vector<uint8_t> DefineSoundTag(uint16_t id, const SoundFormatFields& format, uint32_t sampleCount,
+                                    const std::vector<uint8_t>& data, int16_t seekSamples = 0);
+std::vector<uint8_t> StartSoundTag(uint16_t soundId, const SoundInfoFields& info = SoundInfoFields());
+// SoundStreamHead2 with the same playback and stream format.
+std::vector<uint8_t> SoundStreamHeadTag(const SoundFormatFields& format, uint16_t samplesPerBlock,
+                                        int16_t latencySeek = 0);
+// A block of a stream: its bytes as they are (for MP3 use Mp3StreamBlockTag).
+std::vector<uint8_t> SoundStreamBlockTag(const std::vector<uint8_t>& data);
+std::vector<uint8_t> Mp3StreamBlockTag(uint16_t sampleCount, int16_t seekSamples, const std::vector<uint8_t>& frames);
+
 // The uncompressed image: header, RECT, rate, count, tags.
 std::vector<uint8_t> BuildSwfImage(const SwfFields& fields);
 // The file as stored: the image, its body zlib-compressed for 'C'.

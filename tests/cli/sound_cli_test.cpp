@@ -1,0 +1,251 @@
+// The converter's sound: movies whose stream sound ffmpeg encoded (MP3, ADPCM, Nellymoser,
+// PCM), converted, and the AVI read back by ffprobe and ffmpeg: two streams at the exact
+// rate with equal durations, and the sound equal to ffmpeg's own decoding of the movie.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/cli_run.h"
+#include "support/action_builder.h"
+#include "support/ffmpeg_tools.h"
+#include "support/swf_builder.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace testing_support;
+
+constexpr double kSamplesPerFrame = 44100.0 / 24;
+// 1.5 s of two tones, different on each side when stereo.
+const char* kTwoTones = "-f lavfi -i aevalsrc='0.4*sin(2*PI*440*t)|0.3*sin(2*PI*660*t)':s=44100:d=1.5";
+const char* kOneTone = "-f lavfi -i aevalsrc='0.4*sin(2*PI*440*t)':s=44100:d=1.5";
+
+struct Case {
+    const char* name;
+    const char* source;
+    const char* codec;       // ffmpeg's encoder, into FLV
+    SoundFormatFields format;
+    int tolerance;           // what two runs of the same decoder may differ by
+};
+
+// The packets of the encoded sound and how many samples each holds.
+struct Encoded {
+    std::vector<std::vector<uint8_t>> packets;
+    std::vector<size_t> samples;
+};
+
+size_t SamplesIn(const SoundFormatFields& f, const std::vector<uint8_t>& packet) {
+    const size_t channels = f.stereo ? 2 : 1;
+    switch (f.format) {
+        case 2: return 1152;  // an MPEG-1 layer III frame
+        case 6: return packet.size() / 64 * 256;
+        case 1: {             // the code size, then each channel's first sample and index
+            const size_t bits = (packet[0] >> 6) + 2;
+            return 1 + (packet.size() * 8 - 2 - 22 * channels) / (bits * channels);
+        }
+        default: return packet.size() / (2 * channels);
+    }
+}
+
+bool Encode(const TempDir& dir, const Case& c, Encoded& out, std::string& errors) {
+    const std::string flv = dir.file("sound.flv");
+    if (!RunFfmpeg(std::string(c.source) + " -c:a " + c.codec + " -f flv", flv, &errors)) return false;
+    if (!ReadFlvAudioPackets(flv, out.packets)) return false;
+    for (const auto& p : out.packets) out.samples.push_back(SamplesIn(c.format, p));
+    return true;
+}
+
+// The raw PCM of the source, cut into packets of a frame each.
+bool EncodePcm(const TempDir& dir, const Case& c, Encoded& out, std::string& errors) {
+    const std::string raw = dir.file("sound.raw");
+    if (!RunFfmpeg(std::string(c.source) + " -f s16le", raw, &errors)) return false;
+    const std::string bytes = ReadFileBytes(raw);
+    const size_t frameBytes = c.format.stereo ? 4 : 2;
+    for (size_t k = 0, at = 0; at < bytes.size(); ++k) {
+        const size_t end = std::min(bytes.size(), static_cast<size_t>((k + 1) * kSamplesPerFrame) * frameBytes);
+        out.packets.emplace_back(bytes.begin() + static_cast<ptrdiff_t>(at), bytes.begin() + static_cast<ptrdiff_t>(end));
+        out.samples.push_back((end - at) / frameBytes);
+        at = end;
+    }
+    return true;
+}
+
+// A 24 fps movie whose main timeline streams the packets: each frame's block holds the
+// packets that start before the frame ends. Two frames of silence follow the sound.
+std::string StreamMovie(const Case& c, const Encoded& e, int& frames) {
+    size_t total = 0;
+    for (size_t s : e.samples) total += s;
+    frames = static_cast<int>(std::ceil(static_cast<double>(total) / kSamplesPerFrame)) + 2;
+    SwfFields fields;
+    fields.xMax = 800;
+    fields.yMax = 800;
+    fields.frameCount = static_cast<uint16_t>(frames);
+    fields.tags.clear();
+    AppendBytes(fields.tags, SoundStreamHeadTag(c.format, static_cast<uint16_t>(kSamplesPerFrame)));
+    AppendBytes(fields.tags, RectShapeTag(1, 400, 400, 255, 0, 0));
+    AppendBytes(fields.tags, PlaceObject2Tag({1, 1, false, std::pair{0, 0}}));
+    size_t next = 0, started = 0;
+    for (int k = 0; k < frames; ++k) {
+        std::vector<uint8_t> block;
+        size_t samples = 0;
+        while (next < e.packets.size() && static_cast<double>(started) < (k + 1) * kSamplesPerFrame) {
+            block.insert(block.end(), e.packets[next].begin(), e.packets[next].end());
+            samples += e.samples[next];
+            started += e.samples[next];
+            ++next;
+        }
+        if (!block.empty()) {
+            AppendBytes(fields.tags, c.format.format == 2 ? Mp3StreamBlockTag(static_cast<uint16_t>(samples), 0, block)
+                                                          : SoundStreamBlockTag(block));
+        }
+        AppendBytes(fields.tags, ShowFrameTag());
+    }
+    AppendBytes(fields.tags, EndTag());
+    return BuildSwfFile(fields);
+}
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class SoundCli : public ::testing::TestWithParam<Case> {
+protected:
+    TempDir dir_;
+};
+
+TEST_P(SoundCli, TheStreamSoundIsFfmpegsOwnDecodingAlignedToTheFrames) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    const Case& c = GetParam();
+    Encoded encoded;
+    std::string errors;
+    const bool made = c.format.format == 3 ? EncodePcm(dir_, c, encoded, errors) : Encode(dir_, c, encoded, errors);
+    if (!made) GTEST_SKIP() << "this ffmpeg cannot encode " << c.codec << ": " << errors;
+    int frames = 0;
+    const std::string movie = dir_.file("movie.swf"), avi = dir_.file("movie.avi");
+    WriteFileBytes(movie, StreamMovie(c, encoded, frames));
+
+    const CliRun r = Tevlin("convert " + movie + " -o " + avi + " --size 20x20 -y");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find(", with sound"), std::string::npos) << r.output;
+    std::string probe;
+    const std::vector<ProbedStream> streams = ProbeStreams(avi, &probe);
+    ASSERT_EQ(streams.size(), 2u) << probe;
+    EXPECT_EQ(streams[0].codecType, "video");
+    EXPECT_EQ(streams[0].rFrameRate, "24/1");
+    EXPECT_EQ(streams[0].packets, frames);
+    EXPECT_EQ(streams[1].codecType, "audio");
+    EXPECT_EQ(streams[1].codecName, "pcm_s16le");
+    EXPECT_EQ(streams[1].sampleRate, 44100);
+    EXPECT_EQ(streams[1].channels, 2);
+    EXPECT_NEAR(static_cast<double>(streams[1].frames) / 44100, streams[0].duration, 1.0 / 44100 + 1e-6) << probe;
+
+    std::vector<int16_t> ours, reference;
+    ASSERT_TRUE(DecodeAudio(avi, ours, &errors)) << errors;
+    ASSERT_TRUE(DecodeAudio(movie, reference, &errors)) << "ffmpeg reads the movie's stream: " << errors;
+    EXPECT_EQ(ours.size() / 2, static_cast<size_t>(frames * kSamplesPerFrame)) << "the sound lasts as long as the frames";
+    const size_t channels = c.format.stereo ? 2 : 1;
+    const size_t compared = std::min(ours.size() / 2, reference.size() / channels);
+    EXPECT_GT(compared, static_cast<size_t>(1.4 * 44100)) << "the whole sound is there";
+    int worst = 0;
+    size_t worstAt = 0;
+    for (size_t i = 0; i < compared; ++i) {
+        for (size_t side = 0; side < 2; ++side) {
+            const int d = std::abs(ours[2 * i + side] - reference[i * channels + std::min(side, channels - 1)]);
+            if (d > worst) {
+                worst = d;
+                worstAt = i;
+            }
+        }
+    }
+    EXPECT_LE(worst, c.tolerance) << "sample " << worstAt << " of " << compared;
+    // The sound is not silence: the tones are there at their level.
+    int peak = 0;
+    for (size_t i = 0; i < compared * 2; ++i) peak = std::max(peak, std::abs(int(ours[i])));
+    EXPECT_GT(peak, 8000);
+    // After the sound, its two frames of silence.
+    EXPECT_EQ(ours[ours.size() - 2], 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SoundCli,
+                         ::testing::Values(Case{"mp3", kTwoTones, "libmp3lame -b:a 128k", {2, 3, true, true}, 1},
+                                           Case{"adpcm", kTwoTones, "adpcm_swf", {1, 3, true, true}, 0},
+                                           Case{"nellymoser", kOneTone, "nellymoser", {6, 3, true, false}, 1},
+                                           Case{"pcm", kTwoTones, "pcm_s16le", {3, 3, true, true}, 0}),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// A 12.5 fps movie whose frame 3 starts an event sound: the stream's rate is 25/2 and the
+// sound starts at sample 3 x 44100 x 2 / 25; a movie without sound, and --no-audio, get no
+// audio stream.
+std::string EventMovie(bool withSound) {
+    SwfFields fields;
+    fields.xMax = 400;
+    fields.yMax = 400;
+    fields.rate88 = 0x0C80;
+    fields.frameCount = 8;
+    fields.tags.clear();
+    std::vector<uint8_t> pcm;
+    for (int i = 0; i < 5000; ++i) {
+        pcm.push_back(0x10);
+        pcm.push_back(0x27);  // 10000
+    }
+    if (withSound) AppendBytes(fields.tags, DefineSoundTag(1, {3, 3, true, false}, 5000, pcm));
+    AppendBytes(fields.tags, RectShapeTag(2, 200, 200, 0, 0, 255));
+    AppendBytes(fields.tags, PlaceObject2Tag({1, 2, false, std::pair{0, 0}}));
+    for (int k = 0; k < 8; ++k) {
+        if (k == 3 && withSound) AppendBytes(fields.tags, StartSoundTag(1));
+        AppendBytes(fields.tags, ShowFrameTag());
+    }
+    AppendBytes(fields.tags, EndTag());
+    return BuildSwfFile(fields);
+}
+
+TEST(SoundCliEvents, AnEventSoundStartsAtItsFramesSampleAndSilenceHasNoStream) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    TempDir dir;
+    const std::string movie = dir.file("event.swf"), avi = dir.file("event.avi");
+    WriteFileBytes(movie, EventMovie(true));
+    CliRun r = Tevlin("convert " + movie + " -o " + avi + " -y");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("8 frames of 20x20 at 25/2 fps, with sound"), std::string::npos) << r.output;
+    std::string probe;
+    std::vector<ProbedStream> streams = ProbeStreams(avi, &probe);
+    ASSERT_EQ(streams.size(), 2u) << probe;
+    EXPECT_EQ(streams[0].rFrameRate, "25/2");
+    EXPECT_EQ(streams[1].frames, 8 * 44100 * 2 / 25) << probe;
+    std::vector<int16_t> sound;
+    std::string errors;
+    ASSERT_TRUE(DecodeAudio(avi, sound, &errors)) << errors;
+    ASSERT_EQ(sound.size(), size_t{2} * 8 * 44100 * 2 / 25);
+    const size_t start = 3 * 44100 * 2 / 25;
+    EXPECT_EQ(sound[2 * (start - 1)], 0);
+    EXPECT_EQ(sound[2 * start], 10000);
+    EXPECT_EQ(sound[2 * start + 1], 10000);
+    EXPECT_EQ(sound[2 * (start + 4999)], 10000);
+    EXPECT_EQ(sound[2 * (start + 5000)], 0);
+
+    // Frames 4 to 7 only: the sound started at frame 3 is heard from where it has got to.
+    r = Tevlin("convert " + movie + " -o " + avi + " -y --frames 4-7");
+    ASSERT_EQ(r.status, 0) << r.output;
+    ASSERT_TRUE(DecodeAudio(avi, sound, &errors)) << errors;
+    const size_t left = 5000 - (4 * 44100 * 2 / 25 - start);  // of the sound after frame 3
+    ASSERT_EQ(sound.size(), size_t{2} * 4 * 44100 * 2 / 25);
+    EXPECT_EQ(sound[0], 10000);
+    EXPECT_EQ(sound[2 * (left - 1)], 10000);
+    EXPECT_EQ(sound[2 * left], 0);
+
+    r = Tevlin("convert " + movie + " -o " + avi + " -y --no-audio");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.find("with sound"), std::string::npos) << r.output;
+    EXPECT_EQ(ProbeStreams(avi).size(), 1u);
+
+    WriteFileBytes(movie, EventMovie(false));
+    r = Tevlin("convert " + movie + " -o " + avi + " -y");
+    ASSERT_EQ(r.status, 0) << r.output;
+    streams = ProbeStreams(avi, &probe);
+    ASSERT_EQ(streams.size(), 1u) << probe;
+    EXPECT_EQ(streams[0].packets, 8);
+    EXPECT_NEAR(streams[0].duration, 8 / 12.5, 1e-6);
+}
+
+}  // namespace
