@@ -171,10 +171,12 @@ TEST_F(FfmpegCheck, SoundBesideTheFramesInEverySegment) {
     const RiffChunk* idx1 = top[0].find("idx1");
     ASSERT_NE(idx1, nullptr);
     const std::string legacy = ReadRange(path, idx1->offset + 8, idx1->size);
-    // Frame 0, then frame 1's sound (the silence queued after frame 0) before frame 1.
+    // Frame 0, then before frame 1 the silence queued after frame 0 and frame 1's sound,
+    // each its own chunk.
     EXPECT_EQ(legacy.substr(0, 4), "00db");
     EXPECT_EQ(legacy.substr(16, 4), "01wb");
-    EXPECT_EQ(legacy.substr(32, 4), "00db");
+    EXPECT_EQ(legacy.substr(32, 4), "01wb");
+    EXPECT_EQ(legacy.substr(48, 4), "00db");
 }
 
 TEST_F(FfmpegCheck, AnAudioStreamThatNeverSoundsIsLeftOut) {
