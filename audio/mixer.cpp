@@ -15,12 +15,15 @@ struct GainMatrix {
     int64_t m[4];
 };
 
+// Scripts may set any percentage; what is heard stops at ten times the sound either way.
+int64_t Percent(int v) { return std::clamp<int64_t>(v, -1000, 1000); }
+
 GainMatrix Combine(const Gain& voice, const Gain& mixer) {
     // Each factor in 1/10000 (percent of percent), the product in 1/10^8.
-    const int64_t a[4] = {int64_t{voice.ll} * voice.volume, int64_t{voice.lr} * voice.volume,
-                          int64_t{voice.rl} * voice.volume, int64_t{voice.rr} * voice.volume};
-    const int64_t b[4] = {int64_t{mixer.ll} * mixer.volume, int64_t{mixer.lr} * mixer.volume,
-                          int64_t{mixer.rl} * mixer.volume, int64_t{mixer.rr} * mixer.volume};
+    const int64_t vv = Percent(voice.volume), mv = Percent(mixer.volume);
+    // As matrices: left out = ll x left in + rl x right in; right out = lr x left in + rr x right in.
+    const int64_t a[4] = {Percent(voice.ll) * vv, Percent(voice.rl) * vv, Percent(voice.lr) * vv, Percent(voice.rr) * vv};
+    const int64_t b[4] = {Percent(mixer.ll) * mv, Percent(mixer.rl) * mv, Percent(mixer.lr) * mv, Percent(mixer.rr) * mv};
     GainMatrix g;
     g.m[0] = (b[0] * a[0] + b[1] * a[2]) * 65536 / 100000000;
     g.m[1] = (b[0] * a[1] + b[1] * a[3]) * 65536 / 100000000;

@@ -34,7 +34,7 @@ struct VoiceOptions {
 
 // Percentages: how much of each input goes to each speaker, and the volume over them.
 struct Gain {
-    int ll = 100, lr = 0, rr = 100, rl = 0;  // left to left, right to left, right to right, left to right
+    int ll = 100, lr = 0, rr = 100, rl = 0;  // left to left, left to right, right to right, right to left
     int volume = 100;
 };
 

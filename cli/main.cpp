@@ -345,11 +345,9 @@ int Convert(Options o) {
     job.framePeriodMs = swf::FramePeriodMs(header);
     // The stream runs at the movie's own 8.8 rate, as a fraction in lowest terms (24 fps is
     // 24/1, 12.5 is 25/2), so that its length is frames / rate exactly.
-    if (file.frameRate88 != 0) {
-        const uint32_t common = std::gcd<uint32_t, uint32_t>(file.frameRate88, 256);
-        job.rate = file.frameRate88 / common;
-        job.scale = 256 / common;
-    }
+    const swf::ExactRate exact = swf::ExactFrameRate(file.frameRate88);
+    job.rate = exact.rate;
+    job.scale = exact.scale;
     convert::TransparentFrames frames(o.antiAlias);
     job.frames = &frames;
     job.audio = o.audio;

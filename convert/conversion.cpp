@@ -25,10 +25,6 @@ Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
         return out;
     }
     if (job.rate != 0 && job.scale != 0) avi::SetAviWriterRate(writer, job.rate, job.scale);
-    // Sample frames from the start of the file to the start of file frame i.
-    const uint64_t rate = job.rate != 0 && job.scale != 0 ? job.rate : 1000;
-    const uint64_t scale = job.rate != 0 && job.scale != 0 ? job.scale : static_cast<uint64_t>(std::max(job.framePeriodMs, 1));
-    auto soundAt = [&](uint64_t i) { return i * movie::kSoundRate * scale / rate; };
     if (job.audio) {
         avi::WaveFormatEx pcm;
         pcm.wFormatTag = 1;
@@ -53,13 +49,6 @@ Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
         avi::AviCompressOptions uncompressed;
         uncompressed.fccHandler = avi::kHandlerUncompressed;
         status = avi::SetAviWriterCompression(writer, &frame, &uncompressed, false, nullptr);
-        if (job.audio) {
-            // The frames before the first play their sound unheard.
-            for (int k = 0; k < job.first; ++k) {
-                engine.gotoFrame(k);
-                engine.skipAudio(static_cast<size_t>(soundAt(static_cast<uint64_t>(k) + 1) - soundAt(static_cast<uint64_t>(k))));
-            }
-        }
         for (int k = job.first; k <= job.last && status == avi::avierr::kOk; ++k) {
             const Clock::time_point t0 = Clock::now();
             engine.gotoFrame(k);
@@ -69,10 +58,8 @@ Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
             maker.compose(target);
             const Clock::time_point t3 = Clock::now();
             if (job.audio) {
-                const auto i = static_cast<uint64_t>(k - job.first);
-                const auto count = static_cast<size_t>(soundAt(i + 1) - soundAt(i));
-                sound.resize(count * movie::kSoundChannels);
-                const bool heard = engine.mixAudio(sound.data(), count);
+                const bool heard = engine.mixAudio(sound);
+                const size_t count = sound.size() / movie::kSoundChannels;
                 if (heard && !out.sound) {
                     out.sound = true;
                     status = avi::AppendAviSilence(writer, silence);

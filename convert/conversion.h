@@ -43,7 +43,8 @@ struct Job {
     uint32_t rate = 0, scale = 0;
     FrameMaker* frames = nullptr;  // null: TransparentFrames with anti-aliasing
     // The movie's sound as a PCM stream beside the frames (44.1 kHz stereo 16-bit), when it
-    // makes any: frame k of the file holds samples k * 44100 / rate up to the next frame's.
+    // makes any: each frame holds the sound of its step (Engine::stepSamples), so the sound
+    // lasts as long as the frames at the movie's own rate.
     bool audio = false;
     // After each frame written: how many are written, of how many.
     std::function<void(int written, int total)> progress;

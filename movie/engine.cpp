@@ -8,6 +8,7 @@
 #include "base/names.h"
 #include "movie/display/bounds.h"
 #include "movie/display/hit_test.h"
+#include "swf/swf_header.h"
 #include "raster/composite.h"
 
 namespace movie {
@@ -69,6 +70,9 @@ void Engine::restart() {
     pendingRemoval_.clear();
     ticks_ = 0;
     sound_.reset();
+    audioStep_ = -1;
+    soundEvents_.clear();
+    soundListeners_.clear();
     nextInstanceName_ = 1;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
     if (const auto& limits = definition_.scriptLimits(); limits && limits->maxRecursionDepth > 0) {
@@ -191,6 +195,8 @@ void Engine::startInstance(TimelineInstance& t, TimelineInstance* parent, Displa
 // One step: every timeline's events and next frame, newest first, then the scripts.
 void Engine::tick() {
     machine_->startFrame();
+    settleAudio();
+    runSoundEvents();
     // A step never starts another: the copy can be scratch kept between steps.
     order_.assign(execution_.begin(), execution_.end());
     for (uint32_t handle : order_) {
@@ -251,8 +257,78 @@ void Engine::tick() {
 
 void Engine::startSounds(const TimelineInstance& t, const Frame& f) {
     for (const SoundCommand& c : f.sounds) {
-        if (const EventSound* sound = movieOf(t).sound(c.soundId)) sound_.command(*sound, c.info);
+        if (const EventSound* sound = movieOf(t).sound(c.soundId)) sound_.command(*sound, c.info, t.handle);
     }
+}
+
+size_t Engine::stepSamples(int step) const {
+    const swf::ExactRate r = swf::ExactFrameRate(definition_.frameRate88());
+    auto at = [&](int64_t k) { return static_cast<uint64_t>(std::max<int64_t>(k, 0)) * kSoundRate * r.scale / r.rate; };
+    return static_cast<size_t>(at(int64_t{step} + 1) - at(step));
+}
+
+bool Engine::mixAudio(std::vector<int16_t>& out) {
+    const int step = currentFrame();
+    const size_t frames = stepSamples(step);
+    out.assign(frames * kSoundChannels, 0);
+    if (step <= audioStep_ || step < 0) return false;  // taken already
+    audioStep_ = step;
+    const bool heard = sound_.mix(out.data(), frames);
+    noteEndedSounds();
+    return heard;
+}
+
+void Engine::settleAudio() {
+    const int step = currentFrame();
+    if (step < 0 || step <= audioStep_) return;
+    sound_.skip(stepSamples(step));
+    audioStep_ = step;
+    noteEndedSounds();
+}
+
+void Engine::noteEndedSounds() {
+    if (soundListeners_.empty()) return;
+    for (audio::VoiceId voice : sound_.mixer().finished()) {
+        auto it = soundListeners_.find(voice);
+        if (it == soundListeners_.end()) continue;
+        soundEvents_.push_back({it->second, "onSoundComplete", {}});
+        soundListeners_.erase(it);
+    }
+    // Voices stopped by scripts or frames hear nothing: forget them.
+    for (auto it = soundListeners_.begin(); it != soundListeners_.end();) {
+        it = sound_.mixer().playing(it->first) ? std::next(it) : soundListeners_.erase(it);
+    }
+}
+
+void Engine::runSoundEvents() {
+    if (soundEvents_.empty()) return;
+    std::vector<SoundEvent> events;
+    events.swap(soundEvents_);
+    ++scriptsRunning_;
+    for (SoundEvent& e : events) machine_->callMethod(e.target, e.method, std::move(e.args));
+    --scriptsRunning_;
+    runScripts();
+}
+
+audio::VoiceId Engine::startScriptSound(uint32_t number, uint32_t owner, double offsetSeconds, int loops,
+                                        const avm1::Value& listener) {
+    const EventSound* sound = sound_.scriptSound(number);
+    if (sound == nullptr) return 0;
+    std::shared_ptr<const audio::Pcm> pcm = sound_.decoded(*sound);
+    if (!pcm) return 0;
+    audio::VoiceOptions options;
+    options.owner = owner;
+    options.loops = static_cast<uint32_t>(std::max(loops, 1));
+    if (std::isfinite(offsetSeconds) && offsetSeconds > 0) {
+        options.startFrame = static_cast<uint64_t>(std::min(offsetSeconds * pcm->rate, 9e15));
+    }
+    const audio::VoiceId voice = sound_.start(*sound, options);
+    if (voice != 0 && listener.type() == avm1::Type::kObject) soundListeners_[voice] = listener;
+    return voice;
+}
+
+void Engine::queueSoundEvent(const avm1::Value& target, const char* method, std::vector<avm1::Value> args) {
+    soundEvents_.push_back({target, method, std::move(args)});
 }
 
 void Engine::followStreams() {
@@ -1024,6 +1100,11 @@ void Engine::dataLoaded(TimelineInstance& t) {
 
 void Engine::traceLoaders(avm1::Tracer& tracer) const {
     for (const auto& [handle, loader] : loadInits_) tracer.value(loader);
+    for (const auto& [voice, listener] : soundListeners_) tracer.value(listener);
+    for (const SoundEvent& e : soundEvents_) {
+        tracer.value(e.target);
+        for (const avm1::Value& v : e.args) tracer.value(v);
+    }
     for (const auto* queue : {&urgent_, &constructs_, &queued_}) {
         for (const QueuedScript& s : *queue) tracer.value(s.loader);
     }

@@ -92,12 +92,21 @@ public:
     // --- sound: what the movie plays, frame by frame ---
     // Whether the movie holds any sound that may play.
     bool makesSound() const { return definition_.hasSound(); }
-    // Mixes the next `frames` frames of 44.1 kHz stereo into `out` (frames x 2 samples): the
-    // sounds the current frame started begin there. Returns whether any sound played.
-    bool mixAudio(int16_t* out, size_t frames) { return sound_.mix(out, frames); }
-    // Moves the sound on by `frames` frames without mixing it (frames not converted).
-    void skipAudio(size_t frames) { sound_.skip(frames); }
+    // The sample frames of 44.1 kHz sound that step `step` lasts: from step x 44100 / fps to
+    // the next step's start, at the movie's exact 8.8 rate (a rate of 0 is one frame a second).
+    size_t stepSamples(int step) const;
+    // Mixes the current step's sound into `out`: stepSamples(currentFrame()) frames of 44.1
+    // kHz stereo (2 samples each); the sounds the step started begin at its first sample.
+    // Returns whether any sound played. A step's sound is taken once: a step whose sound is
+    // not taken plays on unheard when the next step starts.
+    bool mixAudio(std::vector<int16_t>& out);
     SoundPlayer& sound() { return sound_; }
+    // For scripts: starts the sound of script number `sound` for the clip `owner` (0: the
+    // whole movie); `listener` hears onSoundComplete when it ends. The voice, or 0.
+    audio::VoiceId startScriptSound(uint32_t sound, uint32_t owner, double offsetSeconds, int loops,
+                                    const avm1::Value& listener);
+    // Calls target.method(args) at the start of the next step.
+    void queueSoundEvent(const avm1::Value& target, const char* method, std::vector<avm1::Value> args);
 
     // --- for the script host: timelines by handle, and what scripts see ---
     // The handle's own timeline, or null when it has gone.
@@ -221,6 +230,19 @@ private:
     void startSounds(const TimelineInstance& t, const Frame& f);
     // Every timeline with a stream tells the sound player where it is, after a step.
     void followStreams();
+    // At the start of a step: the sound of the last one plays on if nobody took it, and
+    // what ended hears of it.
+    void settleAudio();
+    void noteEndedSounds();
+    void runSoundEvents();
+    int audioStep_ = -1;  // the last step whose sound was taken or passed
+    struct SoundEvent {
+        avm1::Value target;
+        const char* method;
+        std::vector<avm1::Value> args;
+    };
+    std::vector<SoundEvent> soundEvents_;
+    std::map<audio::VoiceId, avm1::Value> soundListeners_;
     // Edit text bound to variables shows their values once the step's scripts have run.
     void showBoundText(TimelineInstance& t);
 

@@ -38,6 +38,17 @@ int32_t FramePeriodMs(const MovieHeader& header) {
     return period > kMaxFramePeriodMs ? kMaxFramePeriodMs : period;
 }
 
+ExactRate ExactFrameRate(uint16_t rate88) {
+    if (rate88 == 0) return ExactRate{};
+    uint32_t a = rate88, b = 256;
+    while (b != 0) {
+        const uint32_t r = a % b;
+        a = b;
+        b = r;
+    }
+    return ExactRate{rate88 / a, 256 / a};
+}
+
 void SwfHeaderReader::reset() {
     image_.clear();
     image_.shrink_to_fit();

@@ -38,6 +38,13 @@ inline constexpr int32_t kMaxFramePeriodMs = 60000;
 inline constexpr int32_t kZeroRateFramePeriodMs = 1000;
 int32_t FramePeriodMs(const MovieHeader& header);
 
+// The 8.8 rate as frames a second, rate / scale in lowest terms (24 fps is 24/1, 12.5 is
+// 25/2); a rate of 0 plays at one frame a second.
+struct ExactRate {
+    uint32_t rate = 1, scale = 1;
+};
+ExactRate ExactFrameRate(uint16_t rate88);
+
 class SwfHeaderReader {
 public:
     using PauseFunction = void (*)(unsigned milliseconds);

@@ -1,6 +1,7 @@
 #include "movie/sound/sound_player.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "audio/decoder.h"
 
@@ -15,6 +16,8 @@ void SoundPlayer::forget() {
     reset();
     events_.clear();
     keys_.clear();
+    scriptSounds_.clear();
+    adopted_.clear();
     streams_.clear();
     warned_.clear();
 }
@@ -74,7 +77,32 @@ const SoundPlayer::DecodedStream& SoundPlayer::decoded(const StreamSound& stream
     return d;
 }
 
-void SoundPlayer::command(const EventSound& sound, const swf::SoundInfo& info) {
+uint32_t SoundPlayer::scriptNumber(const EventSound& sound) {
+    for (size_t i = 0; i < scriptSounds_.size(); ++i) {
+        if (scriptSounds_[i] == &sound) return static_cast<uint32_t>(i + 1);
+    }
+    scriptSounds_.push_back(&sound);
+    return static_cast<uint32_t>(scriptSounds_.size());
+}
+
+const EventSound* SoundPlayer::scriptSound(uint32_t number) const {
+    return number >= 1 && number <= scriptSounds_.size() ? scriptSounds_[number - 1] : nullptr;
+}
+
+uint32_t SoundPlayer::adopt(std::shared_ptr<EventSound> sound) {
+    adopted_.push_back(std::move(sound));
+    return scriptNumber(*adopted_.back());
+}
+
+double SoundPlayer::durationMs(const EventSound& sound) {
+    std::shared_ptr<const audio::Pcm> pcm = decoded(sound);
+    if (!pcm) return -1;
+    const uint64_t skip = sound.format.format == swf::sound_format::kMp3 ? std::max<int>(sound.seekSamples, 0) : 0;
+    const uint64_t frames = pcm->frames() > skip ? pcm->frames() - skip : 0;
+    return std::floor(static_cast<double>(frames) * 2000.0 / static_cast<double>(audio::HalfHertz(pcm->rate)));
+}
+
+void SoundPlayer::command(const EventSound& sound, const swf::SoundInfo& info, uint32_t owner) {
     const uint32_t key = soundKey(sound);
     if (info.syncStop) {
         mixer_.stopSound(key);
@@ -86,6 +114,7 @@ void SoundPlayer::command(const EventSound& sound, const swf::SoundInfo& info) {
     if (info.outPoint) options.outPoint = *info.outPoint;
     if (info.loopCount) options.loops = *info.loopCount;
     if (info.envelope) options.envelope = *info.envelope;
+    options.owner = owner;
     start(sound, options);
 }
 
@@ -122,6 +151,7 @@ void SoundPlayer::streamFrame(uint32_t timeline, const StreamSound& stream, int 
     if (!d.pcm) return;
     audio::VoiceOptions options;
     options.startFrame = d.blockStart[static_cast<size_t>(block)];
+    options.owner = timeline;
     if (stream.head.stream.format == swf::sound_format::kMp3) {
         options.startFrame += static_cast<uint64_t>(std::max<int>(stream.blocks[static_cast<size_t>(block)].seekSamples, 0));
     }

@@ -34,10 +34,17 @@ public:
     // Also forgets the decoded sounds: the movie whose data they came from has gone.
     void forget();
 
-    // A frame's StartSound.
-    void command(const EventSound& sound, const swf::SoundInfo& info);
-    // Starts an event sound for a script: `owner`'s gain applies. 0 when it cannot play.
+    // A frame's StartSound, in the timeline `owner`: its gain applies.
+    void command(const EventSound& sound, const swf::SoundInfo& info, uint32_t owner);
+    // Starts an event sound (options.owner's gain applies). 0 when it cannot play.
     audio::VoiceId start(const EventSound& sound, const audio::VoiceOptions& options);
+    // The number scripts know a sound by (from 1), the same for the same sound; and back.
+    uint32_t scriptNumber(const EventSound& sound);
+    const EventSound* scriptSound(uint32_t number) const;
+    // A sound that belongs to the player (one a script loaded from a file), numbered.
+    uint32_t adopt(std::shared_ptr<EventSound> sound);
+    // Its length in milliseconds, or -1 when it does not decode.
+    double durationMs(const EventSound& sound);
     void stopAll() { mixer_.stopAll(); }
     // The number the voices of the sound carry, for stopping them.
     uint32_t soundKey(const EventSound& sound);
@@ -72,6 +79,8 @@ private:
     audio::Mixer mixer_;
     std::map<const EventSound*, std::shared_ptr<const audio::Pcm>> events_;
     std::map<const EventSound*, uint32_t> keys_;
+    std::vector<const EventSound*> scriptSounds_;  // by script number - 1
+    std::vector<std::shared_ptr<EventSound>> adopted_;
     std::map<const StreamSound*, DecodedStream> streams_;
     std::map<uint32_t, StreamState> playing_;  // by timeline
     std::map<const void*, bool> warned_;

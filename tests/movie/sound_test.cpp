@@ -50,18 +50,17 @@ std::unique_ptr<movie::Engine> Load(int frames, uint16_t rate88, const std::vect
     return player;
 }
 
-// The sound of frames 0 .. frames-1 as the converter takes it: frame k holds the samples from
-// k * 44100 / rate to (k + 1) * 44100 / rate, left channel only.
+// The sound of frames 0 .. frames-1 as the converter takes it, left channel only: frame k
+// holds the samples from k * 44100 / rate to (k + 1) * 44100 / rate.
 std::vector<int16_t> Play(movie::Engine& player, int frames, uint64_t rate, uint64_t scale) {
     std::vector<int16_t> left;
     std::vector<int16_t> buffer;
     auto at = [&](uint64_t k) { return k * 44100 * scale / rate; };
     for (int k = 0; k < frames; ++k) {
         player.gotoFrame(k);
-        const size_t n = static_cast<size_t>(at(static_cast<uint64_t>(k) + 1) - at(static_cast<uint64_t>(k)));
-        buffer.assign(2 * n, 0);
-        player.mixAudio(buffer.data(), n);
-        for (size_t i = 0; i < n; ++i) left.push_back(buffer[2 * i]);
+        EXPECT_EQ(player.stepSamples(k), at(uint64_t(k) + 1) - at(uint64_t(k)));
+        player.mixAudio(buffer);
+        for (size_t i = 0; i < buffer.size(); i += 2) left.push_back(buffer[i]);
     }
     return left;
 }
@@ -201,7 +200,8 @@ TEST(Sound, StopAllSoundsAndAMovieWithoutSound) {
     auto silent = Load(3, 24 << 8, {RectShapeTag(1, 20, 20, 1, 2, 3)}, [](int) { return std::vector<std::vector<uint8_t>>{}; });
     EXPECT_FALSE(silent->makesSound());
     std::vector<int16_t> buffer(200, 7);
-    EXPECT_FALSE(silent->mixAudio(buffer.data(), 100));
+    EXPECT_FALSE(silent->mixAudio(buffer));
+    EXPECT_EQ(buffer.size(), 2u * 1837);
     EXPECT_EQ(buffer[0], 0);
 }
 
