@@ -73,6 +73,10 @@ void Mixer::stopOwner(uint32_t owner) {
     std::erase_if(voices_, [owner](const Voice& v) { return v.options.owner == owner; });
 }
 
+void Mixer::stopWhere(uint32_t sound, uint32_t owner) {
+    std::erase_if(voices_, [=](const Voice& v) { return v.options.sound == sound && v.options.owner == owner; });
+}
+
 void Mixer::stopAll() { voices_.clear(); }
 
 bool Mixer::playing(VoiceId voice) const {

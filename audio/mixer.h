@@ -45,6 +45,7 @@ public:
     void stop(VoiceId voice);
     void stopSound(uint32_t sound);  // every voice of the sound
     void stopOwner(uint32_t owner);  // every voice of the owner
+    void stopWhere(uint32_t sound, uint32_t owner);  // the owner's voices of the sound
     void stopAll();
     bool playing(VoiceId voice) const;
     bool soundPlaying(uint32_t sound) const;

@@ -51,6 +51,12 @@ struct TextFormatFields {
     std::optional<bool> bold, italic, underline, bullet, kerning;
 };
 
+// Sound's volume and pan as a clip keeps them: how much of each input goes to each side
+// (ll: left to left, lr: left to right ...), and the volume over them, in percent.
+struct SoundTransformFields {
+    int32_t volume = 100, ll = 100, lr = 0, rr = 100, rl = 0;
+};
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -194,6 +200,29 @@ public:
     virtual std::shared_ptr<ScriptBitmap> libraryBitmap(std::string_view) { return nullptr; }
     // The clip's data event (onClipEvent(data), onData): its variables arrived.
     virtual void dataLoaded(uint32_t) {}
+
+    // --- sound: sounds by the number the host gives them (0: none), clips' gains ---
+    // The sound the movie of `clip` exports as `linkage`.
+    virtual uint32_t exportedSound(uint32_t, std::string_view) { return 0; }
+    // The sound in the MP3 file at `url` beside the movie, or 0 with the reason.
+    virtual uint32_t loadSound(std::string_view, std::string& reason) {
+        reason = "sounds do not load here";
+        return 0;
+    }
+    // Its length in milliseconds, or -1 when it does not decode.
+    virtual double soundDurationMs(uint32_t) { return -1; }
+    // Starts the sound for `owner` (a clip; 0: the whole movie) `offsetSeconds` into it,
+    // `loops` times in all; `listener` hears onSoundComplete when it ends. The voice, or 0.
+    virtual uint64_t startSound(uint32_t, uint32_t, double, int, const Value&) { return 0; }
+    // Stops `sound` (0: every sound) where `owner` plays it (0: everywhere).
+    virtual void stopSounds(uint32_t, uint32_t) {}
+    // The voice's place in its sound in milliseconds, or -1 once it has stopped.
+    virtual double voicePositionMs(uint64_t) { return -1; }
+    // The gain of `owner` (0: the whole movie) as percentages; false when the clip is gone.
+    virtual bool soundTransform(uint32_t, SoundTransformFields&) { return false; }
+    virtual void setSoundTransform(uint32_t, const SoundTransformFields&) {}
+    // Calls target.method(args) at the start of the next step.
+    virtual void queueEvent(const Value&, const char*, std::vector<Value>) {}
 };
 
 }  // namespace avm1

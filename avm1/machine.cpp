@@ -1119,6 +1119,8 @@ void Machine::runTimers() {
 
 // --- paths ---
 
+uint32_t Machine::currentTarget() { return activations_.empty() ? host_.root() : activations_.back()->target; }
+
 uint32_t Machine::resolvePath(uint32_t from, std::string_view path) {
     // An empty name between two slashes names nothing.
     if (path.find("//") != std::string_view::npos) return 0;

@@ -152,6 +152,8 @@ public:
     Flow runRange(Activation& a, size_t from, size_t to);
     // The clip a target path names from `from` ("../a", "/b", "_root.c"), or 0.
     uint32_t resolvePath(uint32_t from, std::string_view path);
+    // The clip the running code targets, or the root when none runs.
+    uint32_t currentTarget();
     // Throw: the value travels up to the nearest catch.
     void throwValue(Value v);
     bool throwing() const { return thrown_.has_value(); }

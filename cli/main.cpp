@@ -24,7 +24,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <numeric>
 #include <new>
 #include <string>
 #include <vector>

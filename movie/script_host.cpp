@@ -420,6 +420,107 @@ std::shared_ptr<avm1::ScriptBitmap> ScriptHost::libraryBitmap(std::string_view l
     return root != nullptr ? engine_.libraryBitmap(*root, linkage) : nullptr;
 }
 
+uint32_t ScriptHost::exportedSound(uint32_t clip, std::string_view linkage) {
+    const TimelineInstance* t = engine_.timeline(clip);
+    if (t == nullptr) return 0;
+    const EventSound* sound = engine_.movieOf(*t).sound(engine_.exportedCharacter(*t, linkage));
+    return sound != nullptr ? engine_.sound().scriptNumber(*sound) : 0;
+}
+
+uint32_t ScriptHost::loadSound(std::string_view url, std::string& reason) {
+    std::string bytes;
+    if (!engine_.readFile(url, bytes, reason)) return 0;
+    auto sound = std::make_shared<EventSound>();
+    sound->format.format = swf::sound_format::kMp3;
+    sound->format.rateCode = 3;
+    sound->format.sixteenBit = true;
+    sound->format.stereo = true;
+    // An ID3v2 tag ahead of the frames: its size is in its header, seven bits a byte.
+    size_t skip = 0;
+    if (bytes.size() >= 10 && bytes.compare(0, 3, "ID3") == 0) {
+        skip = 10 + (size_t{static_cast<uint8_t>(bytes[6]) & 0x7Fu} << 21 | size_t{static_cast<uint8_t>(bytes[7]) & 0x7Fu} << 14 |
+                     size_t{static_cast<uint8_t>(bytes[8]) & 0x7Fu} << 7 | (static_cast<uint8_t>(bytes[9]) & 0x7Fu));
+        skip = std::min(skip, bytes.size());
+    }
+    sound->data.assign(bytes.begin() + static_cast<ptrdiff_t>(skip), bytes.end());
+    const uint32_t number = engine_.sound().adopt(std::move(sound));
+    if (engine_.sound().durationMs(*engine_.sound().scriptSound(number)) < 0) {
+        reason = "the file holds no MP3 sound";
+        return 0;
+    }
+    return number;
+}
+
+double ScriptHost::soundDurationMs(uint32_t sound) {
+    const EventSound* s = engine_.sound().scriptSound(sound);
+    return s != nullptr ? engine_.sound().durationMs(*s) : -1;
+}
+
+namespace {
+
+// The handle a clip's gain is kept under: the clip's own, found again from a script's handle.
+uint32_t GainOwner(Engine& engine, uint32_t clip, bool& exists) {
+    if (clip == 0) {
+        exists = true;
+        return 0;
+    }
+    const TimelineInstance* t = engine.timeline(clip);
+    exists = t != nullptr;
+    return t != nullptr ? t->handle : 0;
+}
+
+}  // namespace
+
+uint64_t ScriptHost::startSound(uint32_t sound, uint32_t owner, double offsetSeconds, int loops,
+                                const avm1::Value& listener) {
+    bool exists = false;
+    const uint32_t gainOwner = GainOwner(engine_, owner, exists);
+    if (!exists) return 0;
+    return engine_.startScriptSound(sound, gainOwner, offsetSeconds, loops, listener);
+}
+
+void ScriptHost::stopSounds(uint32_t sound, uint32_t owner) {
+    bool exists = false;
+    const uint32_t gainOwner = GainOwner(engine_, owner, exists);
+    if (!exists) return;
+    audio::Mixer& mixer = engine_.sound().mixer();
+    const EventSound* s = engine_.sound().scriptSound(sound);
+    if (sound != 0 && s == nullptr) return;
+    const uint32_t key = s != nullptr ? engine_.sound().soundKey(*s) : 0;
+    if (gainOwner == 0) {
+        if (s != nullptr) {
+            mixer.stopSound(key);
+        } else {
+            mixer.stopAll();
+        }
+    } else if (s != nullptr) {
+        mixer.stopWhere(key, gainOwner);
+    } else {
+        mixer.stopOwner(gainOwner);
+    }
+}
+
+double ScriptHost::voicePositionMs(uint64_t voice) { return engine_.sound().mixer().positionMs(voice); }
+
+bool ScriptHost::soundTransform(uint32_t owner, avm1::SoundTransformFields& out) {
+    bool exists = false;
+    const uint32_t gainOwner = GainOwner(engine_, owner, exists);
+    if (!exists) return false;
+    const audio::Gain g = engine_.sound().mixer().gain(gainOwner);
+    out = avm1::SoundTransformFields{g.volume, g.ll, g.lr, g.rr, g.rl};
+    return true;
+}
+
+void ScriptHost::setSoundTransform(uint32_t owner, const avm1::SoundTransformFields& t) {
+    bool exists = false;
+    const uint32_t gainOwner = GainOwner(engine_, owner, exists);
+    if (exists) engine_.sound().mixer().setGain(gainOwner, audio::Gain{t.ll, t.lr, t.rr, t.rl, t.volume});
+}
+
+void ScriptHost::queueEvent(const avm1::Value& target, const char* method, std::vector<avm1::Value> args) {
+    engine_.queueSoundEvent(target, method, std::move(args));
+}
+
 uint32_t ScriptHost::createClip(uint32_t parent, std::string_view name, int depth, std::string_view linkage,
                                 const avm1::Value& initObject) {
     TimelineInstance* p = engine_.timeline(parent);

@@ -95,6 +95,16 @@ public:
     void dataLoaded(uint32_t clip) override;
     void attachBitmap(uint32_t clip, int depth, std::shared_ptr<avm1::ScriptBitmap> bitmap, bool smoothing) override;
     std::shared_ptr<avm1::ScriptBitmap> libraryBitmap(std::string_view linkage) override;
+    uint32_t exportedSound(uint32_t clip, std::string_view linkage) override;
+    uint32_t loadSound(std::string_view url, std::string& reason) override;
+    double soundDurationMs(uint32_t sound) override;
+    uint64_t startSound(uint32_t sound, uint32_t owner, double offsetSeconds, int loops,
+                        const avm1::Value& listener) override;
+    void stopSounds(uint32_t sound, uint32_t owner) override;
+    double voicePositionMs(uint64_t voice) override;
+    bool soundTransform(uint32_t owner, avm1::SoundTransformFields& out) override;
+    void setSoundTransform(uint32_t owner, const avm1::SoundTransformFields& t) override;
+    void queueEvent(const avm1::Value& target, const char* method, std::vector<avm1::Value> args) override;
     void drawClip(avm1::ScriptBitmap& into, uint32_t clip, const double (&matrix)[6], const swf::ColorTransform& cx,
                   const int64_t* clipRect, bool smoothing) override;
 

@@ -93,6 +93,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallLoading(m, b);
     InstallBitmapData(m, b);
     InstallTextSnapshot(m, b);
+    InstallSound(m, b);
 }
 
 }  // namespace avm1

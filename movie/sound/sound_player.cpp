@@ -97,9 +97,11 @@ uint32_t SoundPlayer::adopt(std::shared_ptr<EventSound> sound) {
 double SoundPlayer::durationMs(const EventSound& sound) {
     std::shared_ptr<const audio::Pcm> pcm = decoded(sound);
     if (!pcm) return -1;
-    const uint64_t skip = sound.format.format == swf::sound_format::kMp3 ? std::max<int>(sound.seekSamples, 0) : 0;
-    const uint64_t frames = pcm->frames() > skip ? pcm->frames() - skip : 0;
-    return std::floor(static_cast<double>(frames) * 2000.0 / static_cast<double>(audio::HalfHertz(pcm->rate)));
+    // As long as the header says, in whole milliseconds; a loaded file as long as it decodes.
+    if (sound.sampleCount > 0) {
+        return std::round(static_cast<double>(sound.sampleCount) * 1000.0 / sound.format.sampleRate());
+    }
+    return std::round(static_cast<double>(pcm->frames()) * 2000.0 / static_cast<double>(audio::HalfHertz(pcm->rate)));
 }
 
 void SoundPlayer::command(const EventSound& sound, const swf::SoundInfo& info, uint32_t owner) {
