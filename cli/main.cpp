@@ -214,7 +214,7 @@ bool LoadMovie(const Options& o, swf::SwfFile& file, movie::Engine& player, Trac
         });
     }
     if (!o.quiet) player.setLogSink([](const std::string& line) { std::fprintf(stderr, "tevlin: %s\n", line.c_str()); });
-    return swf::LoadSwfFile(o.movie.c_str(), file, error) && player.load(file, error);
+    return swf::LoadSwfFile(o.movie.c_str(), file, error) && player.load(file, o.movie, error);
 }
 
 // The output size: the options' or the stage's, checked against the limits.

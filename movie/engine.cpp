@@ -20,10 +20,12 @@ Engine::~Engine() = default;
 
 bool Engine::loadFile(const char* path, std::string& error) {
     swf::SwfFile file;
-    if (!swf::LoadSwfFile(path, file, error)) return false;
-    const std::string p = path;
-    const size_t slash = p.find_last_of("/\\");
-    folder_ = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
+    return swf::LoadSwfFile(path, file, error) && load(file, path, error);
+}
+
+bool Engine::load(const swf::SwfFile& file, std::string_view path, std::string& error) {
+    const size_t slash = path.find_last_of("/\\");
+    folder_ = slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
     return loadDefinition(file, error);
 }
 

@@ -52,6 +52,9 @@ public:
 
     // A movie from a file: files it loads come from the same folder.
     bool loadFile(const char* path, std::string& error);
+    // A movie read from the file at `path`: files it loads come from the same folder.
+    bool load(const swf::SwfFile& file, std::string_view path, std::string& error);
+    // A movie from elsewhere: it loads no files.
     bool load(const swf::SwfFile& file, std::string& error);
 
     // The most decoded bitmap memory a movie may take (kMaxBitmapBytes unless set); set

@@ -248,4 +248,42 @@ TEST(SoundCliEvents, AnEventSoundStartsAtItsFramesSampleAndSilenceHasNoStream) {
     EXPECT_NEAR(streams[0].duration, 8 / 12.5, 1e-6);
 }
 
+// A movie whose first frame loads an MP3 file beside it as a streaming Sound: the AVI's
+// sound is the file's, from the first sample, as ffmpeg decodes the file.
+TEST(SoundCliEvents, ALoadedMp3PlaysFromItsFrame) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    TempDir dir;
+    std::string errors;
+    const std::string mp3 = dir.file("beside.mp3");
+    if (!RunFfmpeg(std::string(kTwoTones) + " -c:a libmp3lame -b:a 128k -write_xing 0 -id3v2_version 0 -f mp3", mp3, &errors)) {
+        GTEST_SKIP() << "this ffmpeg cannot encode MP3: " << errors;
+    }
+    SwfFields fields;
+    fields.version = 8;
+    fields.xMax = 400;
+    fields.yMax = 400;
+    fields.frameCount = 40;
+    fields.tags.clear();
+    Actions a;
+    a.push("s").pushInt(0).push("Sound").op(action::kNewObject).op(action::kSetVariable);
+    a.pushBool(true).push("beside.mp3").pushInt(2).push("s").op(action::kGetVariable).push("loadSound").op(action::kCallMethod);
+    a.op(action::kPop);
+    AppendBytes(fields.tags, DoActionTag(a.bytes()));
+    for (int k = 0; k < 40; ++k) AppendBytes(fields.tags, ShowFrameTag());
+    AppendBytes(fields.tags, EndTag());
+    const std::string movie = dir.file("loads.swf"), avi = dir.file("loads.avi");
+    WriteFileBytes(movie, BuildSwfFile(fields));
+    const CliRun r = Tevlin("convert " + movie + " -o " + avi + " -y");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("with sound"), std::string::npos) << r.output;
+    std::vector<int16_t> ours, reference;
+    ASSERT_TRUE(DecodeAudio(avi, ours, &errors)) << errors;
+    ASSERT_TRUE(DecodeAudio(mp3, reference, &errors)) << errors;
+    ASSERT_EQ(ours.size(), size_t{2} * 40 * 1837 + 2 * 20) << "40 frames at 24 fps";
+    ASSERT_GT(reference.size(), size_t{2} * 44100);
+    int worst = 0;
+    for (size_t i = 0; i < std::min(ours.size(), reference.size()); ++i) worst = std::max(worst, std::abs(ours[i] - reference[i]));
+    EXPECT_LE(worst, 1);
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "movie/engine.h"
 #include "support/action_builder.h"
+#include "support/script_movie.h"
 #include "support/swf_builder.h"
 
 namespace {
@@ -203,6 +204,90 @@ TEST(Sound, StopAllSoundsAndAMovieWithoutSound) {
     EXPECT_FALSE(silent->mixAudio(buffer));
     EXPECT_EQ(buffer.size(), 2u * 1837);
     EXPECT_EQ(buffer[0], 0);
+}
+
+// A 24 fps movie exporting a sound of 4000 samples counting up from 1 as "tone"; frame 1's
+// script runs `script` on a Sound `s` attached to it, and traces "done" at its end.
+std::unique_ptr<Loaded> SoundScriptMovie(const std::string& target, const std::function<void(Actions&)>& script,
+                                         const Actions& atFrame3 = Actions()) {
+    std::vector<int16_t> ramp(4000);
+    for (int i = 0; i < 4000; ++i) ramp[size_t(i)] = static_cast<int16_t>(i + 1);
+    std::vector<uint8_t> exports = {1, 0, 7, 0};
+    for (char c : std::string("tone")) exports.push_back(static_cast<uint8_t>(c));
+    exports.push_back(0);
+    Actions a;
+    a.push("s");
+    if (!target.empty()) a.push(target);
+    a.pushInt(target.empty() ? 0 : 1).push("Sound").op(swf::ActionCode::kNewObject).op(swf::ActionCode::kSetVariable);
+    a.push("tone").pushInt(1);
+    Var(a, "s").push("attachSound").op(swf::ActionCode::kCallMethod).op(swf::ActionCode::kPop);
+    Var(a, "s").push("onSoundComplete").defineFunction("", {}, Actions().push("done").trace()).op(swf::ActionCode::kSetMember);
+    script(a);
+    std::vector<std::vector<uint8_t>> tags = {DefineSoundTag(7, kPcm44Mono, 4000, PcmBytes(ramp)),
+                                              TagRecord(swf::tag::kExportAssets, exports), ShowFrameTag(),
+                                              DoActionTag(a.bytes())};
+    tags.push_back(ShowFrameTag());
+    tags.push_back(ShowFrameTag());
+    if (!atFrame3.bytes().empty()) tags.push_back(DoActionTag(atFrame3.bytes()));
+    for (int k = 0; k < 4; ++k) tags.push_back(ShowFrameTag());
+    return testing_support::Load(tags, 8);
+}
+
+std::vector<int16_t> PlayBoth(movie::Engine& player, int frames) {
+    std::vector<int16_t> both, buffer;
+    for (int k = 0; k < frames; ++k) {
+        player.gotoFrame(k);
+        player.mixAudio(buffer);
+        both.insert(both.end(), buffer.begin(), buffer.end());
+    }
+    return both;
+}
+
+TEST(Sound, TheSoundObjectStartsLoopsAndTellsWhenItIsDone) {
+    // start(0, 2) at frame 1: two plays of the sound from the frame's first sample, then
+    // onSoundComplete at the next step.
+    auto movie = SoundScriptMovie("", [](Actions& a) { Method(a, "s", "start", {0, 2}).op(swf::ActionCode::kPop); });
+    std::vector<int16_t> sound = PlayBoth(*movie->player, 7);
+    const size_t start = 1837;
+    EXPECT_EQ(sound[2 * (start - 1)], 0);
+    EXPECT_EQ(sound[2 * start], 1);
+    EXPECT_EQ(sound[2 * start + 1], 1);
+    EXPECT_EQ(sound[2 * (start + 3999)], 4000);
+    EXPECT_EQ(sound[2 * (start + 4000)], 1) << "the second play";
+    EXPECT_EQ(sound[2 * (start + 8000)], 0);
+    // The sound ends during step 5 (samples 9187 to 11024): done is traced at step 6.
+    EXPECT_EQ(movie->traced, (std::vector<std::string>{"done"}));
+
+    // An offset in seconds, a volume and a pan on the whole movie.
+    movie = SoundScriptMovie("", [](Actions& a) {
+        Method(a, "s", "setVolume", {50}).op(swf::ActionCode::kPop);
+        Method(a, "s", "setPan", {-100}).op(swf::ActionCode::kPop);
+        Method(a, "s", "start", {0.01}).op(swf::ActionCode::kPop);
+    });
+    sound = PlayBoth(*movie->player, 3);
+    EXPECT_EQ(sound[2 * start], (441 + 1) / 2) << "441 samples in, at half volume";
+    EXPECT_EQ(sound[2 * start + 1], 0) << "panned left";
+}
+
+TEST(Sound, AClipsSoundFollowsItsGainAndStops) {
+    // The Sound of the main timeline (its path): its volume applies to what it starts, and
+    // stop() at frame 3 silences it there; a stopped sound tells no one.
+    Actions stop;
+    Method(stop, "s", "stop", {}).op(swf::ActionCode::kPop);
+    auto movie = SoundScriptMovie(
+        "_root",
+        [](Actions& a) {
+            Method(a, "s", "setVolume", {25}).op(swf::ActionCode::kPop);
+            Method(a, "s", "start", {}).op(swf::ActionCode::kPop);
+            Method(a, "s", "getVolume", {}).trace();
+            Method(a, "s", "getDuration", {}).trace();
+        },
+        stop);
+    const std::vector<int16_t> sound = PlayBoth(*movie->player, 6);
+    EXPECT_EQ(sound[2 * (1837 + 399)], 100);
+    EXPECT_EQ(sound[2 * 5511], (5511 - 1837 + 1) / 4) << "the last sample before the stop, at a quarter";
+    EXPECT_EQ(sound[2 * 5512], 0) << "silent from frame 3";
+    EXPECT_EQ(movie->traced, (std::vector<std::string>{"25", "91"})) << "4000 samples at 44.1 kHz last 91 ms";
 }
 
 }  // namespace
