@@ -9,6 +9,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 }
 
 namespace audio {
@@ -76,6 +77,7 @@ public:
             case swf::sound_format::kSpeex: id = AV_CODEC_ID_SPEEX; break;
             default: break;
         }
+        av_log_set_level(AV_LOG_QUIET);  // what does not decode is reported by our own messages
         const AVCodec* codec = id != AV_CODEC_ID_NONE ? avcodec_find_decoder(id) : nullptr;
         if (codec == nullptr) {
             error = "the codec library has no decoder for sound format " + std::to_string(format.format);

@@ -1,6 +1,7 @@
 #include "movie/definition.h"
 
 #include "base/names.h"
+#include "movie/display/drawing.h"
 #include "swf/bitmap_tags.h"
 #include "swf/control_tags.h"
 #include "image/jpeg.h"
@@ -474,6 +475,26 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
             std::vector<uint8_t>& data = blocks[static_cast<size_t>(frame.streamBlock)].data;
             data.insert(data.end(), read.data.data, read.data.data + read.data.size);
             hasSound_ = true;
+            return true;
+        }
+        case swf::tag::kDefineVideoStream: {
+            VideoDefinition video;
+            if (!swf::ReadDefineVideoStream(tag, video.stream)) {
+                warn(Where(tag) + ": the video stream is cut short");
+                return true;
+            }
+            video.rectangle = PictureRectangle(video.stream.width, video.stream.height, video.stream.smoothing);
+            const uint16_t id = video.stream.id;
+            characters_[id] = std::make_unique<Character>(std::move(video));
+            return true;
+        }
+        case swf::tag::kVideoFrame: {
+            swf::VideoFrame frame;
+            if (!swf::ReadVideoFrame(tag, frame)) return true;
+            auto it = characters_.find(frame.streamId);
+            if (it == characters_.end() || it->second->kind() != Character::Kind::kVideo) return true;
+            std::vector<uint8_t>& data = it->second->as<VideoDefinition>().frames[frame.frame];
+            data.assign(frame.data.data, frame.data.data + frame.data.size);
             return true;
         }
         case swf::tag::kFrameLabel: {

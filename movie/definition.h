@@ -20,6 +20,7 @@
 #include "swf/control_tags.h"
 #include "swf/display_tags.h"
 #include "swf/tags.h"
+#include "swf/video_tags.h"
 
 namespace movie {
 
@@ -94,6 +95,12 @@ struct ButtonDefinition {
     // The sounds of its transitions (DefineButtonSound): kept, and inert without input.
     std::optional<swf::DefineButtonSound> sounds;
 };
+// DefineVideoStream with its VideoFrames, and the rectangle its pictures fill.
+struct VideoDefinition {
+    swf::DefineVideoStream stream;
+    std::map<uint16_t, std::vector<uint8_t>> frames;  // by frame number
+    ShapeGeometry rectangle;  // width x height pixels, filled with the picture
+};
 struct BitmapDefinition {
     image::Picture picture;
     raster::Bitmap bitmap;  // a view of `picture`
@@ -102,9 +109,9 @@ struct BitmapDefinition {
 class Character {
 public:
     // In the order of the alternatives below.
-    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap, kButton, kFont, kText, kEditText };
+    enum class Kind : uint8_t { kShape, kSprite, kMorph, kBitmap, kButton, kFont, kText, kEditText, kVideo };
     using Data = std::variant<ShapeGeometry, SpriteDefinition, MorphDefinition, BitmapDefinition, ButtonDefinition, Font,
-                              StaticText, EditTextDefinition>;
+                              StaticText, EditTextDefinition, VideoDefinition>;
 
     explicit Character(Data data) : data_(std::move(data)) {}
 
@@ -120,6 +127,7 @@ public:
     const Font& font() const { return as<Font>(); }
     const StaticText& text() const { return as<StaticText>(); }
     const EditTextDefinition& edit() const { return as<EditTextDefinition>(); }
+    const VideoDefinition& video() const { return as<VideoDefinition>(); }
     // A sprite's timeline, or a button's up state as one.
     const Timeline& timeline() const {
         return kind() == Kind::kButton ? as<ButtonDefinition>().upState : as<SpriteDefinition>().timeline;

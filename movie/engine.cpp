@@ -15,6 +15,7 @@ namespace movie {
 
 Engine::Engine() {
     sound_.setLog([this](const std::string& line) { log(line); });
+    renderer_.setLog([this](const std::string& line) { log(line); });
 }
 Engine::~Engine() = default;
 
@@ -575,21 +576,7 @@ bool Engine::attachBitmap(TimelineInstance& parent, int32_t depth, std::shared_p
     if (displayLocked() || parent.timeline == nullptr || pixels == nullptr) return false;
     DisplayObject* slot = scriptSlot(parent, depth);
     if (slot == nullptr) return false;
-    // A rectangle of the bitmap's size, filled with the bitmap a pixel to 20 twips.
-    Drawing rect;
-    swf::FillStyle fill;
-    fill.type = smoothing ? swf::FillType::kClippedBitmap : swf::FillType::kNonSmoothedClippedBitmap;
-    fill.matrix.scaleX = fill.matrix.scaleY = 20;
-    rect.beginFill(fill);
-    const int32_t w = pixels->width * 20, h = pixels->height * 20;
-    rect.moveTo(0, 0);
-    rect.lineTo(w, 0);
-    rect.lineTo(w, h);
-    rect.lineTo(0, h);
-    rect.lineTo(0, 0);
-    rect.endFill();
-    ShapeGeometry geometry = rect.geometry();
-    geometry.bounds = {0, w, 0, h};
+    ShapeGeometry geometry = PictureRectangle(pixels->width, pixels->height, smoothing);
     DisplayObject::ScriptBitmapState state{std::move(pixels), std::make_shared<Character>(Character::Data(std::move(geometry)))};
     slot->character = state.shape.get();
     slot->content = std::move(state);

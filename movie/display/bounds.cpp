@@ -23,6 +23,7 @@ bool BoundsOf(const DisplayObject& o, MorphCache& morphs, swf::Rect& out, int ne
             return true;
         }
         case Character::Kind::kEditText: out = o.character->edit().bounds; return true;
+        case Character::Kind::kVideo: out = o.character->video().rectangle.bounds; return true;
         default: break;
     }
     const TimelineInstance* sprite = o.sprite();

@@ -107,4 +107,22 @@ void Drawing::edge(raster::Point control, raster::Point to, bool curved) {
     pen_ = to;
 }
 
+ShapeGeometry PictureRectangle(int width, int height, bool smoothing) {
+    Drawing rect;
+    swf::FillStyle fill;
+    fill.type = smoothing ? swf::FillType::kClippedBitmap : swf::FillType::kNonSmoothedClippedBitmap;
+    fill.matrix.scaleX = fill.matrix.scaleY = 20;
+    rect.beginFill(fill);
+    const int32_t w = width * 20, h = height * 20;
+    rect.moveTo(0, 0);
+    rect.lineTo(w, 0);
+    rect.lineTo(w, h);
+    rect.lineTo(0, h);
+    rect.lineTo(0, 0);
+    rect.endFill();
+    ShapeGeometry geometry = rect.geometry();
+    geometry.bounds = {0, w, 0, h};
+    return geometry;
+}
+
 }  // namespace movie

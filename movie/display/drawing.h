@@ -60,4 +60,8 @@ private:
     size_t edges_ = 0;
 };
 
+// A rectangle of width x height pixels filled with a picture a pixel to 20 twips (a bitmap a
+// script attached, a video's frames), smoothed or not.
+ShapeGeometry PictureRectangle(int width, int height, bool smoothing);
+
 }  // namespace movie

@@ -108,6 +108,7 @@ bool HitsShape(const DisplayObject& o, MorphCache& morphs, double x, double y, i
             const swf::Rect& b = o.character->edit().bounds;
             return x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax;
         }
+        case Character::Kind::kVideo: return HitsGeometry(o.character->video().rectangle, x, y);
         default: break;
     }
     const TimelineInstance* sprite = o.sprite();

@@ -137,6 +137,19 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
             raster::Bitmap view_;
         } pixels(*bitmap->pixels);
         DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, &pixels);
+    } else if (object.character->kind() == Character::Kind::kVideo) {
+        // A video: the picture of the frame its ratio names, filling its rectangle.
+        if (const image::Picture* picture = videos_.at(*object.character, object.ratio)) {
+            class Frame final : public BitmapSource {
+            public:
+                explicit Frame(const image::Picture& p) : view_{p.pixels.data(), p.width, p.height, p.width} {}
+                const raster::Bitmap* bitmap(uint16_t) const override { return &view_; }
+
+            private:
+                raster::Bitmap view_;
+            } frame(*picture);
+            DrawShape(canvas, object.character->video().rectangle, om, drawCx, antiAlias_, paints_, &frame);
+        }
     } else if (object.character->kind() == Character::Kind::kShape) {
         DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, movie_);
     } else if (object.character->kind() == Character::Kind::kMorph) {

@@ -11,6 +11,7 @@
 
 #include "movie/display/display_object.h"
 #include "movie/morph_cache.h"
+#include "movie/render/video_frames.h"
 #include "movie/text/font_library.h"
 #include "raster/canvas.h"
 #include "raster/filters.h"
@@ -30,7 +31,11 @@ public:
     void drawInto(const DisplayObject& object, const raster::Target& target, const raster::Matrix& toTarget,
                   const raster::ColorTransform& cx, bool antiAlias);
     // A new movie is loaded into the definition: nothing made from the old one is kept.
-    void movieChanged() { fonts_.clearEmbedded(); }
+    void movieChanged() {
+        fonts_.clearEmbedded();
+        videos_.clear();
+    }
+    void setLog(std::function<void(const std::string&)> log) { videos_.setLog(std::move(log)); }
     // An edit text's layout, made again when its text or definition changed.
     const TextLayout& layOut(const DisplayObject& field);
     // Text laid out as a field of that definition would show it, uncached; with the ascent
@@ -52,6 +57,7 @@ private:
     const MovieDefinition& definition_;
     const MovieDefinition* movie_ = nullptr;  // the movie of the timeline being drawn: its bitmaps and fonts
     MorphCache& morphs_;
+    VideoFrames videos_;
     FontLibrary fonts_;
     std::unique_ptr<raster::Canvas> canvas_;
     bool antiAlias_ = true;
