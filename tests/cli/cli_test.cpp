@@ -214,11 +214,12 @@ TEST_F(Cli, RunningOutOfMemoryKeepsTheFramesWritten) {
         return c;
     };
     // The address space the converter needs for its first four frames (its libraries take
-    // most of it), then 48 MiB more: enough for the converter, not for the script's strings.
+    // most of it), then 16 MiB more: enough for the converter, not for the script's strings
+    // (one of 16 MiB made from two of 8).
     uint64_t base = 32ull << 20;
-    while (base < (1ull << 30) && runCapped(base, 4).status != 0) base += 16ull << 20;
+    while (base < (1ull << 30) && runCapped(base, 4).status != 0) base += 4ull << 20;
     ASSERT_LT(base, 1ull << 30) << "the converter does not run in 1 GiB";
-    const CliRun capped = runCapped(base + (48ull << 20), 8);
+    const CliRun capped = runCapped(base + (16ull << 20), 8);
     EXPECT_EQ(capped.status, 3) << capped.output;
     EXPECT_NE(capped.output.find("out of memory after 4 frames"), std::string::npos) << capped.output;
     // The file is a whole AVI of the four frames before the script's.
