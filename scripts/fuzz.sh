@@ -12,17 +12,39 @@ set -uo pipefail
 dir=${1:?usage: fuzz.sh FUZZ_BUILD_DIR CORPUS_DIR SECONDS}
 corpus=${2:?}
 seconds=${3:-60}
-mkdir -p "$dir/corpus" "$dir/crashes" "$dir/seeds/image" "$dir/seeds/avm1" "$dir/logs"
+mkdir -p "$dir/corpus" "$dir/crashes" "$dir/seeds/image" "$dir/seeds/avm1" "$dir/seeds/media" "$dir/logs"
 "$dir/tests/fuzz/tevlin_fuzz_seeds" "$dir/seeds/image" "$dir/seeds/avm1" || exit 1
+
+# The media harness starts from sounds and video that ffmpeg encodes, each behind the byte
+# that chooses its decoder (see media_fuzz.cpp), when ffmpeg is there.
+media_seed() {  # NAME SELECTOR_HEX FFMPEG_ARGS...
+    local name=$1 selector=$2
+    shift 2
+    local raw="$dir/seeds/media/$name.raw"
+    if ffmpeg -nostdin -v error -y "$@" "$raw" 2>/dev/null; then
+        { printf "\\x$selector"; cat "$raw"; } >"$dir/seeds/media/$name"
+    fi
+    rm -f "$raw"
+}
+if command -v ffmpeg >/dev/null 2>&1; then
+    tone=(-f lavfi -i "sine=d=0.3:sample_rate=22050")
+    media_seed mp3 2b "${tone[@]}" -c:a libmp3lame -f mp3
+    media_seed adpcm 1a "${tone[@]}" -c:a adpcm_swf -f data
+    media_seed pcm 3a "${tone[@]}" -f s16le
+    media_seed nelly 6a "${tone[@]}" -c:a nellymoser -f data
+    media_seed h263 82 -f lavfi -i testsrc=s=32x32:d=0.1 -c:v flv -f rawvideo
+    media_seed screen 83 -f lavfi -i testsrc=s=32x32:d=0.1 -c:v flashsv -f rawvideo
+fi
 
 status=0
 summary=()
-for name in header tags image engine avm1; do
+for name in header tags image engine avm1 media; do
     mkdir -p "$dir/corpus/$name"
     seeds=()
     case $name in
         image) seeds=("$dir/seeds/image") ;;
         avm1) seeds=("$dir/seeds/avm1") ;;
+        media) seeds=("$dir/seeds/media") ;;
         *) [ -d "$corpus" ] && seeds=("$corpus") ;;
     esac
     log="$dir/logs/$name.log"

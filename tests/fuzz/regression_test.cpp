@@ -14,6 +14,7 @@ extern "C" int FuzzTags(const uint8_t* data, size_t size);
 extern "C" int FuzzImage(const uint8_t* data, size_t size);
 extern "C" int FuzzEngine(const uint8_t* data, size_t size);
 extern "C" int FuzzAvm1(const uint8_t* data, size_t size);
+extern "C" int FuzzMedia(const uint8_t* data, size_t size);
 
 namespace {
 
@@ -21,7 +22,8 @@ using Harness = int (*)(const uint8_t*, size_t);
 
 TEST(FuzzRegressions, EveryCrashFoundRunsCleanNow) {
     const std::map<std::string, Harness> harnesses = {
-        {"header", FuzzHeader}, {"tags", FuzzTags}, {"image", FuzzImage}, {"engine", FuzzEngine}, {"avm1", FuzzAvm1}};
+        {"header", FuzzHeader}, {"tags", FuzzTags}, {"image", FuzzImage}, {"engine", FuzzEngine}, {"avm1", FuzzAvm1},
+        {"media", FuzzMedia}};
     int ran = 0;
     for (const auto& e : std::filesystem::directory_iterator(TEVLIN_FUZZ_REGRESSIONS)) {
         const std::string name = e.path().filename().string();

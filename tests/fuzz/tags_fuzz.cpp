@@ -9,6 +9,7 @@
 #include "movie/morph.h"
 #include "movie/text/static_text.h"
 #include "swf/sound_tags.h"
+#include "swf/video_tags.h"
 #include "swf/tags.h"
 
 namespace {
@@ -88,6 +89,16 @@ void ReadTags(swf::TagReader tags, int depth) {
             case tag::kSoundStreamBlock: {
                 swf::SoundStreamBlock block;
                 swf::ReadSoundStreamBlock(t, (t.length & 1) != 0, block);
+                break;
+            }
+            case tag::kDefineVideoStream: {
+                swf::DefineVideoStream video;
+                swf::ReadDefineVideoStream(t, video);
+                break;
+            }
+            case tag::kVideoFrame: {
+                swf::VideoFrame frame;
+                swf::ReadVideoFrame(t, frame);
                 break;
             }
             case tag::kDefineSprite:

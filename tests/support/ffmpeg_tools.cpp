@@ -118,7 +118,9 @@ bool RunFfmpeg(const std::string& arguments, const std::string& output, std::str
     return ok;
 }
 
-bool ReadFlvAudioPackets(const std::string& path, std::vector<std::vector<uint8_t>>& packets) {
+namespace {
+
+bool ReadFlvPackets(const std::string& path, uint8_t wanted, std::vector<std::vector<uint8_t>>& packets) {
     packets.clear();
     const std::string text = ReadFileBytes(path);
     const std::vector<uint8_t> flv(text.begin(), text.end());
@@ -130,11 +132,21 @@ bool ReadFlvAudioPackets(const std::string& path, std::vector<std::vector<uint8_
         const size_t size = size_t{flv[at + 1]} << 16 | size_t{flv[at + 2]} << 8 | flv[at + 3];
         const size_t body = at + 11;
         if (body + size > flv.size()) return false;
-        if (type == 8 && size > 1) packets.emplace_back(flv.begin() + static_cast<ptrdiff_t>(body + 1),
+        if (type == wanted && size > 1) packets.emplace_back(flv.begin() + static_cast<ptrdiff_t>(body + 1),
                                                         flv.begin() + static_cast<ptrdiff_t>(body + size));
         at = body + size + 4;
     }
     return !packets.empty();
+}
+
+}  // namespace
+
+bool ReadFlvAudioPackets(const std::string& path, std::vector<std::vector<uint8_t>>& packets) {
+    return ReadFlvPackets(path, 8, packets);
+}
+
+bool ReadFlvVideoPackets(const std::string& path, std::vector<std::vector<uint8_t>>& packets) {
+    return ReadFlvPackets(path, 9, packets);
 }
 
 }  // namespace testing_support

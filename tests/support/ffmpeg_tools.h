@@ -42,7 +42,8 @@ bool DecodeAudio(const std::string& path, std::vector<int16_t>& samples, std::st
 // said in `errors`.
 bool RunFfmpeg(const std::string& arguments, const std::string& output, std::string* errors = nullptr);
 
-// The audio packets of an FLV file, each without its one-byte format header.
+// The audio or video packets of an FLV file, each without its one-byte format header.
 bool ReadFlvAudioPackets(const std::string& path, std::vector<std::vector<uint8_t>>& packets);
+bool ReadFlvVideoPackets(const std::string& path, std::vector<std::vector<uint8_t>>& packets);
 
 }  // namespace testing_support

@@ -472,6 +472,26 @@ std::vector<uint8_t> Mp3StreamBlockTag(uint16_t sampleCount, int16_t seekSamples
     return TagRecord(swf::tag::kSoundStreamBlock, body, true);
 }
 
+std::vector<uint8_t> DefineVideoStreamTag(uint16_t id, uint16_t frames, uint16_t width, uint16_t height, uint8_t codec,
+                                          bool smoothing, uint8_t deblocking) {
+    std::vector<uint8_t> body;
+    AppendU16(body, id);
+    AppendU16(body, frames);
+    AppendU16(body, width);
+    AppendU16(body, height);
+    body.push_back(static_cast<uint8_t>((deblocking & 7) << 1 | (smoothing ? 1 : 0)));
+    body.push_back(codec);
+    return TagRecord(swf::tag::kDefineVideoStream, body);
+}
+
+std::vector<uint8_t> VideoFrameTag(uint16_t streamId, uint16_t frame, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> body;
+    AppendU16(body, streamId);
+    AppendU16(body, frame);
+    AppendBytes(body, data);
+    return TagRecord(swf::tag::kVideoFrame, body, true);
+}
+
 std::vector<uint8_t> ShowFrameTag() { return TagRecord(swf::tag::kShowFrame, {}); }
 std::vector<uint8_t> EndTag() { return TagRecord(swf::tag::kEnd, {}); }
 std::vector<uint8_t> BackgroundTag(uint8_t r, uint8_t g, uint8_t b) { return TagRecord(swf::tag::kSetBackgroundColor, {r, g, b}); }

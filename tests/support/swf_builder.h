@@ -205,6 +205,11 @@ std::vector<uint8_t> SoundStreamHeadTag(const SoundFormatFields& format, uint16_
 std::vector<uint8_t> SoundStreamBlockTag(const std::vector<uint8_t>& data);
 std::vector<uint8_t> Mp3StreamBlockTag(uint16_t sampleCount, int16_t seekSamples, const std::vector<uint8_t>& frames);
 
+// DefineVideoStream and VideoFrame (codec in swf::video_codec numbering).
+std::vector<uint8_t> DefineVideoStreamTag(uint16_t id, uint16_t frames, uint16_t width, uint16_t height, uint8_t codec,
+                                          bool smoothing = false, uint8_t deblocking = 0);
+std::vector<uint8_t> VideoFrameTag(uint16_t streamId, uint16_t frame, const std::vector<uint8_t>& data);
+
 // The uncompressed image: header, RECT, rate, count, tags.
 std::vector<uint8_t> BuildSwfImage(const SwfFields& fields);
 // The file as stored: the image, its body zlib-compressed for 'C'.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "swf/sound_tags.h"
+#include "swf/video_tags.h"
 
 namespace {
 
@@ -94,6 +95,31 @@ TEST(SoundTags, StreamHeadAndBlocksReadTheirFormatAndMp3Counts) {
     EXPECT_FALSE(swf::ReadSoundStreamHead(TagOf(swf::tag::kSoundStreamHead, shortHead), h));
     const std::vector<uint8_t> shortBlock = {0x40};
     EXPECT_FALSE(swf::ReadSoundStreamBlock(TagOf(swf::tag::kSoundStreamBlock, shortBlock), true, b));
+}
+
+TEST(VideoTags, StreamHeaderAndFrames) {
+    // id 3, 12 frames, 320 x 240, deblocking 2 and smoothing, VP6.
+    const std::vector<uint8_t> head = {3, 0, 12, 0, 0x40, 0x01, 0xF0, 0x00, 0x05, 4};
+    swf::DefineVideoStream v;
+    ASSERT_TRUE(swf::ReadDefineVideoStream(TagOf(swf::tag::kDefineVideoStream, head), v));
+    EXPECT_EQ(v.id, 3);
+    EXPECT_EQ(v.frameCount, 12);
+    EXPECT_EQ(v.width, 320);
+    EXPECT_EQ(v.height, 240);
+    EXPECT_EQ(v.deblocking, 2);
+    EXPECT_TRUE(v.smoothing);
+    EXPECT_EQ(v.codec, swf::video_codec::kVp6);
+    const std::vector<uint8_t> cut(head.begin(), head.end() - 1);
+    EXPECT_FALSE(swf::ReadDefineVideoStream(TagOf(swf::tag::kDefineVideoStream, cut), v));
+
+    const std::vector<uint8_t> frame = {3, 0, 7, 0, 0xAB, 0xCD};
+    swf::VideoFrame f;
+    ASSERT_TRUE(swf::ReadVideoFrame(TagOf(swf::tag::kVideoFrame, frame), f));
+    EXPECT_EQ(f.streamId, 3);
+    EXPECT_EQ(f.frame, 7);
+    ASSERT_EQ(f.data.size, 2u);
+    EXPECT_EQ(f.data.data[1], 0xCD);
+    EXPECT_FALSE(swf::ReadVideoFrame(TagOf(swf::tag::kVideoFrame, {3, 0, 7}), f));
 }
 
 }  // namespace
