@@ -44,7 +44,8 @@ std::shared_ptr<const audio::Pcm> SoundPlayer::decoded(const EventSound& sound) 
         if (sound.sampleCount > 0 && pcm->frames() > length) pcm->samples.resize(length * pcm->channels);
         kept = std::move(pcm);
     } else {
-        warnOnce(&sound, "a sound does not play: " + error);
+        // Without a codec library every compressed sound fails alike: said once.
+        warnOnce(audio::HasCodecLibrary() ? static_cast<const void*>(&sound) : &warned_, "a sound does not play: " + error);
     }
     events_[&sound] = kept;
     return kept;
@@ -56,7 +57,7 @@ const SoundPlayer::DecodedStream& SoundPlayer::decoded(const StreamSound& stream
     std::string error;
     std::unique_ptr<audio::Decoder> decoder = audio::OpenDecoder(stream.head.stream, error);
     if (!decoder) {
-        warnOnce(&stream, "a sound stream does not play: " + error);
+        warnOnce(audio::HasCodecLibrary() ? static_cast<const void*>(&stream) : &warned_, "a sound does not play: " + error);
         return d;
     }
     auto pcm = std::make_shared<audio::Pcm>();
