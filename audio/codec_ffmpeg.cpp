@@ -157,7 +157,7 @@ private:
             if (f->sample_rate > 0) out.rate = static_cast<uint32_t>(f->sample_rate);
         }
         const size_t count = static_cast<size_t>(f->nb_samples) * out.channels;
-        if (out.samples.size() + count > kMaxDecodedBytes / 2) {
+        if (out.samples.size() + count > limitSamples()) {
             error = "the sound is longer than the decoding limit";
             return false;
         }

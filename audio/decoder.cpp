@@ -18,7 +18,7 @@ public:
         const size_t bytesPerSample = format_.sixteenBit ? 2 : 1;
         const size_t frameBytes = bytesPerSample * format_.channels();
         size_t frames = size / frameBytes;
-        const size_t room = kMaxDecodedBytes / 2 - std::min(out.samples.size(), kMaxDecodedBytes / 2);
+        const size_t room = limitSamples() - std::min(out.samples.size(), limitSamples());
         bool ok = true;
         if (frames * format_.channels() > room) {
             frames = room / format_.channels();
@@ -60,12 +60,14 @@ std::unique_ptr<Decoder> OpenDecoder(const swf::SoundFormat& format, std::string
     return nullptr;
 }
 
-bool DecodeSound(const swf::SoundFormat& format, const uint8_t* data, size_t size, Pcm& out, std::string& error) {
+bool DecodeSound(const swf::SoundFormat& format, const uint8_t* data, size_t size, Pcm& out, std::string& error,
+                 size_t maxBytes) {
     out = Pcm();
     out.rate = format.sampleRate();
     out.channels = format.channels();
     std::unique_ptr<Decoder> decoder = OpenDecoder(format, error);
     if (!decoder) return false;
+    decoder->setLimit(maxBytes);
     const bool ok = decoder->decode(data, size, out, error);
     return ok || out.frames() > 0;
 }

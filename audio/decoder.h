@@ -6,6 +6,7 @@
 // A decoder keeps its state from one call to the next, so a stream's blocks decode as one
 // sound: an MP3 frame may take bits from the frames before it.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,6 +26,15 @@ public:
     // Appends the samples that `size` bytes of the format decode to; false with the reason
     // when they do not decode (what did decode stays in `out`).
     virtual bool decode(const uint8_t* data, size_t size, Pcm& out, std::string& error) = 0;
+    // The most bytes of samples `out` may hold: decoding stops there (kMaxDecodedBytes
+    // unless set lower).
+    void setLimit(size_t bytes) { limit_ = std::min(bytes, kMaxDecodedBytes); }
+
+protected:
+    size_t limitSamples() const { return limit_ / 2; }
+
+private:
+    size_t limit_ = kMaxDecodedBytes;
 };
 
 // A decoder for the format, or null with the reason (a format this build cannot decode).
@@ -35,6 +45,7 @@ bool HasCodecLibrary();
 
 // The whole of one sound's data as one Pcm at the format's rate and channels; MP3 data is
 // decoded frame after frame. False with the reason when nothing usable came out.
-bool DecodeSound(const swf::SoundFormat& format, const uint8_t* data, size_t size, Pcm& out, std::string& error);
+bool DecodeSound(const swf::SoundFormat& format, const uint8_t* data, size_t size, Pcm& out, std::string& error,
+                 size_t maxBytes = kMaxDecodedBytes);
 
 }  // namespace audio

@@ -20,6 +20,7 @@ void SoundPlayer::forget() {
     adopted_.clear();
     streams_.clear();
     warned_.clear();
+    decodedBytes_ = 0;
 }
 
 void SoundPlayer::warnOnce(const void* key, const std::string& line) {
@@ -31,11 +32,19 @@ uint32_t SoundPlayer::soundKey(const EventSound& sound) {
     return it->second;
 }
 
+size_t SoundPlayer::budget() {
+    const uint64_t left = kMaxSoundBytes - std::min(decodedBytes_, kMaxSoundBytes);
+    if (left == 0) warnOnce(&decodedBytes_, "the movie's sounds together pass kMaxSoundBytes: the rest do not play");
+    return static_cast<size_t>(left);
+}
+
 std::shared_ptr<const audio::Pcm> SoundPlayer::decoded(const EventSound& sound) {
     if (auto it = events_.find(&sound); it != events_.end()) return it->second;
     auto pcm = std::make_shared<audio::Pcm>();
     std::string error;
-    const bool ok = audio::DecodeSound(sound.format, sound.data.data(), sound.data.size(), *pcm, error);
+    const size_t room = budget();
+    const bool ok = room > 0 && audio::DecodeSound(sound.format, sound.data.data(), sound.data.size(), *pcm, error, room);
+    decodedBytes_ += pcm->samples.size() * 2;
     std::shared_ptr<const audio::Pcm> kept;
     if (ok) {
         // The sound is as long as its header says: a codec's last frame may hold padding.
@@ -43,7 +52,7 @@ std::shared_ptr<const audio::Pcm> SoundPlayer::decoded(const EventSound& sound) 
         const uint64_t length = skip + sound.sampleCount;
         if (sound.sampleCount > 0 && pcm->frames() > length) pcm->samples.resize(length * pcm->channels);
         kept = std::move(pcm);
-    } else {
+    } else if (room > 0) {
         // Without a codec library every compressed sound fails alike: said once.
         warnOnce(audio::HasCodecLibrary() ? static_cast<const void*>(&sound) : &warned_, "a sound does not play: " + error);
     }
@@ -60,6 +69,7 @@ const SoundPlayer::DecodedStream& SoundPlayer::decoded(const StreamSound& stream
         warnOnce(audio::HasCodecLibrary() ? static_cast<const void*>(&stream) : &warned_, "a sound does not play: " + error);
         return d;
     }
+    decoder->setLimit(budget());
     auto pcm = std::make_shared<audio::Pcm>();
     pcm->rate = stream.head.stream.sampleRate();
     pcm->channels = stream.head.stream.channels();
@@ -71,9 +81,10 @@ const SoundPlayer::DecodedStream& SoundPlayer::decoded(const StreamSound& stream
         if (!decoder->decode(block.data.data(), block.data.size(), *pcm, error)) {
             // A block that does not decode is silence; past the limit nothing more decodes.
             warnOnce(&stream, "part of a sound stream does not play: " + error);
-            failed = pcm->samples.size() >= audio::kMaxDecodedBytes / 2;
+            failed = error.find("limit") != std::string::npos;
         }
     }
+    decodedBytes_ += pcm->samples.size() * 2;
     d.pcm = std::move(pcm);
     return d;
 }

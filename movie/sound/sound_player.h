@@ -22,6 +22,9 @@
 
 namespace movie {
 
+// The decoded samples of all a movie's sounds together: what would pass it does not decode.
+inline constexpr uint64_t kMaxSoundBytes = uint64_t{512} << 20;
+
 // The sound of a movie: 44.1 kHz stereo, 16 bits a sample.
 inline constexpr uint32_t kSoundRate = audio::kOutputRate;
 inline constexpr int kSoundChannels = audio::kOutputChannels;
@@ -84,6 +87,9 @@ private:
     std::map<const StreamSound*, DecodedStream> streams_;
     std::map<uint32_t, StreamState> playing_;  // by timeline
     std::map<const void*, bool> warned_;
+    uint64_t decodedBytes_ = 0;  // of every decoded sound kept
+    // What is left of kMaxSoundBytes, or 0 (said once) when nothing is.
+    size_t budget();
     std::function<void(const std::string&)> log_;
 };
 

@@ -171,6 +171,14 @@ TEST(AudioDecoder, UncompressedSamplesOfBothSizes) {
     ASSERT_TRUE(audio::DecodeSound(f, eight, sizeof eight, pcm, error)) << error;
     EXPECT_EQ(pcm.samples, (std::vector<int16_t>{-32768, 0, 32512}));
 
+    // Decoding stops at the limit it is given, and says so.
+    f.format = swf::sound_format::kPcmLittleEndian;
+    f.sixteenBit = true;
+    const std::vector<uint8_t> long16(2000, 1);
+    ASSERT_FALSE(audio::DecodeSound(f, long16.data(), long16.size(), pcm, error, 200) && pcm.samples.size() > 100);
+    EXPECT_EQ(pcm.samples.size(), 100u);
+    EXPECT_NE(error.find("limit"), std::string::npos) << error;
+
     f.format = 9;  // not a sound format
     EXPECT_FALSE(audio::DecodeSound(f, eight, sizeof eight, pcm, error));
     EXPECT_NE(error.find("format 9"), std::string::npos) << error;
