@@ -29,9 +29,9 @@ media_seed() {  # NAME SELECTOR_HEX FFMPEG_ARGS...
 if command -v ffmpeg >/dev/null 2>&1; then
     tone=(-f lavfi -i "sine=d=0.3:sample_rate=22050")
     media_seed mp3 2b "${tone[@]}" -c:a libmp3lame -f mp3
-    media_seed adpcm 1a "${tone[@]}" -c:a adpcm_swf -f data
+    media_seed adpcm 1a "${tone[@]}" -c:a adpcm_swf -f flv
     media_seed pcm 3a "${tone[@]}" -f s16le
-    media_seed nelly 6a "${tone[@]}" -c:a nellymoser -f data
+    media_seed nelly 6a "${tone[@]}" -c:a nellymoser -f flv
     media_seed h263 82 -f lavfi -i testsrc=s=32x32:d=0.1 -c:v flv -f rawvideo
     media_seed screen 83 -f lavfi -i testsrc=s=32x32:d=0.1 -c:v flashsv -f rawvideo
 fi
