@@ -42,7 +42,7 @@ struct DrawingCall {
 };
 
 // What a handle names.
-enum class ClipKind : uint8_t { kMovieClip, kTextField, kButton };
+enum class ClipKind : uint8_t { kMovieClip, kTextField, kButton, kVideo };
 
 // A text format's fields; none: not given (a TextFormat's null).
 struct TextFormatFields {
@@ -223,6 +223,22 @@ public:
     virtual void setSoundTransform(uint32_t, const SoundTransformFields&) {}
     // Calls target.method(args) at the start of the next step.
     virtual void queueEvent(const Value&, const char*, std::vector<Value>) {}
+
+    // --- NetStream: FLV files beside the movie, played into Video objects ---
+    // A new stream for `listener` (which hears onStatus): its number, or 0.
+    virtual uint32_t newNetStream(const Value&) { return 0; }
+    // Gives the stream the file at `url`; false with the reason.
+    virtual bool loadNetStream(uint32_t, std::string_view, std::string& reason) {
+        reason = "streams do not play here";
+        return false;
+    }
+    enum class StreamCommand : uint8_t { kPlay, kPause, kResume, kSeek, kClose };
+    virtual void netStreamCommand(uint32_t, StreamCommand, double) {}
+    virtual double netStreamTime(uint32_t) { return 0; }
+    // Shows the stream (0: nothing) in the Video object `video`.
+    virtual void attachVideo(uint32_t, uint32_t) {}
+    // The Video object's picture size in pixels, or false.
+    virtual bool videoSize(uint32_t, int&, int&) { return false; }
 };
 
 }  // namespace avm1

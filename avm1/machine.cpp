@@ -188,7 +188,7 @@ void Machine::startFrame() {
 void Machine::traceRoots(Tracer& tracer) {
     const Builtins& b = builtins_;
     for (ObjectHandle h : {b.global, b.object, b.function, b.array, b.string, b.number, b.boolean, b.date, b.movieClip,
-                           b.error, b.broadcaster, b.xmlNode, b.xml, b.textField, b.textFormat, b.button,
+                           b.error, b.broadcaster, b.xmlNode, b.xml, b.textField, b.textFormat, b.button, b.video,
                            b.point, b.matrix, b.rectangle, b.colorTransform, b.transform, b.flashPackage}) {
         tracer.object(h);
     }
@@ -1012,6 +1012,7 @@ ObjectHandle Machine::clipPrototype(uint32_t clip) const {
     switch (host_.kindOf(clip)) {
         case ClipKind::kTextField: return builtins_.textField;
         case ClipKind::kButton: return builtins_.button;
+        case ClipKind::kVideo: return builtins_.video;
         default: return builtins_.movieClip;
     }
 }

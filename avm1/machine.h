@@ -52,7 +52,7 @@ struct Builtins {
     ObjectHandle objectCtor, functionCtor, arrayCtor, stringCtor, numberCtor, booleanCtor, dateCtor, errorCtor;
     ObjectHandle broadcaster;  // AsBroadcaster, whose methods initialize() copies
     ObjectHandle xmlNode, xml;
-    ObjectHandle textField, textFormat, button;
+    ObjectHandle textField, textFormat, button, video;
     ObjectHandle point, matrix, rectangle, colorTransform, transform;
     ObjectHandle flashPackage;  // _global.flash, where the packages' classes live
 };

@@ -16,6 +16,17 @@ namespace movie {
 Engine::Engine() {
     sound_.setLog([this](const std::string& line) { log(line); });
     renderer_.setLog([this](const std::string& line) { log(line); });
+    renderer_.setNetStreams(&netStreams_);
+    netStreams_.setLog([this](const std::string& line) { log(line); });
+    netStreams_.setStatusSink([this](uint32_t stream, const char* code) {
+        auto it = netListeners_.find(stream);
+        if (it == netListeners_.end()) return;
+        // { level: "status", code: ... }, listed by for-in as the players list it.
+        const avm1::Value info = avm1::Value::Object(machine_->newObject());
+        machine_->setMember(info, "code", avm1::Value::String(code));
+        machine_->setMember(info, "level", avm1::Value::String("status"));
+        queueSoundEvent(it->second, "onStatus", {info});
+    });
 }
 Engine::~Engine() = default;
 
@@ -76,6 +87,8 @@ void Engine::restart() {
     audioStep_ = -1;
     soundEvents_.clear();
     soundListeners_.clear();
+    netStreams_.clear(sound_.mixer());
+    netListeners_.clear();
     nextInstanceName_ = 1;
     machine_ = std::make_unique<avm1::Machine>(host_, definition_.version());
     if (const auto& limits = definition_.scriptLimits(); limits && limits->maxRecursionDepth > 0) {
@@ -199,6 +212,7 @@ void Engine::startInstance(TimelineInstance& t, TimelineInstance* parent, Displa
 void Engine::tick() {
     machine_->startFrame();
     settleAudio();
+    netStreams_.setNow(ticks_ * stepMs());
     runSoundEvents();
     // A step never starts another: the copy can be scratch kept between steps.
     order_.assign(execution_.begin(), execution_.end());
@@ -255,6 +269,7 @@ void Engine::tick() {
                                     }),
                      execution_.end());
     followStreams();
+    netStreams_.endStep(sound_.mixer());
     ++ticks_;
 }
 
@@ -328,6 +343,17 @@ audio::VoiceId Engine::startScriptSound(uint32_t number, uint32_t owner, double 
     const audio::VoiceId voice = sound_.start(*sound, options);
     if (voice != 0 && listener.type() == avm1::Type::kObject) soundListeners_[voice] = listener;
     return voice;
+}
+
+double Engine::stepMs() const {
+    const swf::ExactRate r = swf::ExactFrameRate(definition_.frameRate88());
+    return 1000.0 * r.scale / r.rate;
+}
+
+uint32_t Engine::newNetStream(const avm1::Value& listener) {
+    const uint32_t stream = netStreams_.create();
+    if (stream != 0) netListeners_[stream] = listener;
+    return stream;
 }
 
 void Engine::queueSoundEvent(const avm1::Value& target, const char* method, std::vector<avm1::Value> args) {
@@ -537,17 +563,19 @@ DisplayObject* Engine::scriptSlot(TimelineInstance& parent, int32_t depth) {
 }
 
 void Engine::startTextRecord(TimelineInstance& parent, DisplayObject& field) {
-    DisplayObject::EditTextState* state = field.editText();
-    if (state == nullptr) return;
-    state->record = std::make_shared<TimelineInstance>();
-    TimelineInstance& r = *state->record;
+    DisplayObject::EditTextState* text = field.editText();
+    DisplayObject::VideoState* video = field.videoState();
+    if (text == nullptr && video == nullptr) return;
+    std::shared_ptr<TimelineInstance>& record = text != nullptr ? text->record : video->record;
+    record = std::make_shared<TimelineInstance>();
+    TimelineInstance& r = *record;
     r.handle = nextHandle_++;
     r.parent = &parent;
     r.object = &field;
     r.nesting = parent.nesting + 1;
     r.playing = false;
     r.initialized = true;
-    instances_[r.handle] = state->record;
+    instances_[r.handle] = record;
 }
 
 TimelineInstance* Engine::makeTextField(TimelineInstance& parent, int32_t depth, std::string name, const swf::Rect& bounds) {
@@ -850,6 +878,9 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
         } else if (character != nullptr && character->kind() == Character::Kind::kEditText) {
             object.content = DisplayObject::EditTextState{character->edit().initialText, {}, {}};
             startTextRecord(t, object);
+        } else if (character != nullptr && character->kind() == Character::Kind::kVideo) {
+            object.content = DisplayObject::VideoState{};
+            startTextRecord(t, object);
         } else if (character != nullptr && character->kind() == Character::Kind::kSprite && !nestingReported_) {
             nestingReported_ = true;
             log("sprites nest deeper than " + std::to_string(kMaxSpriteNesting) +
@@ -866,12 +897,13 @@ void Engine::apply(TimelineInstance& t, const PlaceCommand& c, int placedFrame) 
         ApplyPlacement(object, c);
     }
     // What scripts can reach is never nameless: the players call it "instance" and a number.
-    if (!modify && object.name.empty() && (object.sprite() != nullptr || object.editText() != nullptr)) {
+    if (!modify && object.name.empty() && (object.sprite() != nullptr || object.editText() != nullptr || object.videoState() != nullptr)) {
         object.name = "instance" + std::to_string(nextInstanceName_++);
     }
     if (!modify) {
         if (const TimelineInstance* sprite = object.sprite()) recordOrigin(*sprite);
         if (const DisplayObject::EditTextState* text = object.editText(); text != nullptr && text->record) recordOrigin(*text->record);
+        if (const DisplayObject::VideoState* video = object.videoState(); video != nullptr && video->record) recordOrigin(*video->record);
     }
     if (!modify && object.character != nullptr && object.character->kind() == Character::Kind::kEditText) {
         const EditTextDefinition& field = object.character->edit();
@@ -1090,6 +1122,7 @@ void Engine::dataLoaded(TimelineInstance& t) {
 void Engine::traceLoaders(avm1::Tracer& tracer) const {
     for (const auto& [handle, loader] : loadInits_) tracer.value(loader);
     for (const auto& [voice, listener] : soundListeners_) tracer.value(listener);
+    for (const auto& [stream, listener] : netListeners_) tracer.value(listener);
     for (const SoundEvent& e : soundEvents_) {
         tracer.value(e.target);
         for (const avm1::Value& v : e.args) tracer.value(v);

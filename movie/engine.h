@@ -30,6 +30,7 @@
 #include "movie/definition.h"
 #include "movie/display/display_object.h"
 #include "movie/morph_cache.h"
+#include "movie/net_streams.h"
 #include "movie/render/renderer.h"
 #include "movie/script_host.h"
 #include "movie/sound/sound_player.h"
@@ -110,6 +111,10 @@ public:
                                     const avm1::Value& listener);
     // Calls target.method(args) at the start of the next step.
     void queueSoundEvent(const avm1::Value& target, const char* method, std::vector<avm1::Value> args);
+    // For scripts: the FLV files NetStream objects play, each with the object that hears its
+    // onStatus events.
+    NetStreams& netStreams() { return netStreams_; }
+    uint32_t newNetStream(const avm1::Value& listener);
 
     // --- for the script host: timelines by handle, and what scripts see ---
     // The handle's own timeline, or null when it has gone.
@@ -207,7 +212,7 @@ private:
     // A fresh object at `depth` of `parent`'s list for a script, replacing what is there;
     // null when the display is full.
     DisplayObject* scriptSlot(TimelineInstance& parent, int32_t depth);
-    // Gives a text field on `parent`'s list the record scripts reach it by.
+    // Gives a text field or a video on `parent`'s list the record scripts reach it by.
     void startTextRecord(TimelineInstance& parent, DisplayObject& field);
     // Takes the object at `it` off `list`: its subtree's unload events are queued (the deepest
     // first) and the object is kept aside until the step's scripts have run them. Returns the
@@ -246,6 +251,9 @@ private:
     };
     std::vector<SoundEvent> soundEvents_;
     std::map<audio::VoiceId, avm1::Value> soundListeners_;
+    NetStreams netStreams_;
+    std::map<uint32_t, avm1::Value> netListeners_;  // by stream
+    double stepMs() const;
     // Edit text bound to variables shows their values once the step's scripts have run.
     void showBoundText(TimelineInstance& t);
 

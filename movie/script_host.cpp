@@ -83,6 +83,9 @@ uint32_t ScriptHost::child(uint32_t clip, std::string_view name) {
         if (const DisplayObject::EditTextState* text = object.editText(); text != nullptr && text->record) {
             return text->record->handle;
         }
+        if (const DisplayObject::VideoState* video = object.videoState(); video != nullptr && video->record) {
+            return video->record->handle;
+        }
         // A named object scripts cannot reach (a shape, static text, a bitmap) answers with its
         // parent, as in the reference players.
         return clip;
@@ -519,6 +522,58 @@ void ScriptHost::setSoundTransform(uint32_t owner, const avm1::SoundTransformFie
 
 void ScriptHost::queueEvent(const avm1::Value& target, const char* method, std::vector<avm1::Value> args) {
     engine_.queueSoundEvent(target, method, std::move(args));
+}
+
+uint32_t ScriptHost::newNetStream(const avm1::Value& listener) {
+    const uint32_t stream = engine_.newNetStream(listener);
+    if (stream == 0) log("more than " + std::to_string(kMaxNetStreams) + " streams are open (kMaxNetStreams): a NetStream plays nothing");
+    return stream;
+}
+
+bool ScriptHost::loadNetStream(uint32_t stream, std::string_view url, std::string& reason) {
+    std::string bytes;
+    std::vector<video::FlvPacket> packets;
+    if (!engine_.readFile(url, bytes, reason) || !video::ReadFlv(bytes, packets, reason)) return false;
+    engine_.netStreams().load(stream, std::move(packets), engine_.sound().mixer());
+    return true;
+}
+
+void ScriptHost::netStreamCommand(uint32_t stream, StreamCommand command, double value) {
+    NetStreams& streams = engine_.netStreams();
+    audio::Mixer& mixer = engine_.sound().mixer();
+    switch (command) {
+        case StreamCommand::kPlay: streams.play(stream, mixer); break;
+        case StreamCommand::kPause: streams.pause(stream, true, mixer); break;
+        case StreamCommand::kResume: streams.pause(stream, false, mixer); break;
+        case StreamCommand::kSeek: streams.seek(stream, value, mixer); break;
+        case StreamCommand::kClose: streams.close(stream, mixer); break;
+    }
+}
+
+double ScriptHost::netStreamTime(uint32_t stream) { return engine_.netStreams().timeSeconds(stream); }
+
+namespace {
+
+DisplayObject* VideoOf(Engine& engine, uint32_t handle) {
+    TimelineInstance* t = engine.timeline(handle);
+    if (t == nullptr || t->timeline != nullptr || t->object == nullptr || t->object->videoState() == nullptr) return nullptr;
+    return t->object;
+}
+
+}  // namespace
+
+void ScriptHost::attachVideo(uint32_t video, uint32_t stream) {
+    if (DisplayObject* o = VideoOf(engine_, video)) o->videoState()->stream = stream;
+}
+
+bool ScriptHost::videoSize(uint32_t video, int& width, int& height) {
+    DisplayObject* o = VideoOf(engine_, video);
+    if (o == nullptr) return false;
+    const uint32_t stream = o->videoState()->stream;
+    const image::Picture* p = stream != 0 ? engine_.netStreams().picture(stream) : nullptr;
+    width = p != nullptr ? p->width : 0;
+    height = p != nullptr ? p->height : 0;
+    return true;
 }
 
 uint32_t ScriptHost::createClip(uint32_t parent, std::string_view name, int depth, std::string_view linkage,
@@ -1064,6 +1119,9 @@ void ScriptHost::setScrollRect(uint32_t clip, const double* rect) {
 avm1::ClipKind ScriptHost::kindOf(uint32_t clip) {
     if (textFieldOf(clip) != nullptr) return avm1::ClipKind::kTextField;
     const TimelineInstance* t = engine_.timeline(clip);
+    if (t != nullptr && t->timeline == nullptr && t->object != nullptr && t->object->videoState() != nullptr) {
+        return avm1::ClipKind::kVideo;
+    }
     if (t != nullptr && t->object != nullptr && t->object->character != nullptr &&
         t->object->character->kind() == Character::Kind::kButton) {
         return avm1::ClipKind::kButton;

@@ -105,6 +105,12 @@ public:
     bool soundTransform(uint32_t owner, avm1::SoundTransformFields& out) override;
     void setSoundTransform(uint32_t owner, const avm1::SoundTransformFields& t) override;
     void queueEvent(const avm1::Value& target, const char* method, std::vector<avm1::Value> args) override;
+    uint32_t newNetStream(const avm1::Value& listener) override;
+    bool loadNetStream(uint32_t stream, std::string_view url, std::string& reason) override;
+    void netStreamCommand(uint32_t stream, StreamCommand command, double value) override;
+    double netStreamTime(uint32_t stream) override;
+    void attachVideo(uint32_t video, uint32_t stream) override;
+    bool videoSize(uint32_t video, int& width, int& height) override;
     void drawClip(avm1::ScriptBitmap& into, uint32_t clip, const double (&matrix)[6], const swf::ColorTransform& cx,
                   const int64_t* clipRect, bool smoothing) override;
 

@@ -94,6 +94,7 @@ void InstallGlobals(Machine& m, Builtins& b) {
     InstallBitmapData(m, b);
     InstallTextSnapshot(m, b);
     InstallSound(m, b);
+    InstallNetStream(m, b);
 }
 
 }  // namespace avm1

@@ -59,6 +59,7 @@ void InstallLoading(Machine& m, Builtins& b);
 void InstallBitmapData(Machine& m, Builtins& b);
 void InstallTextSnapshot(Machine& m, Builtins& b);
 void InstallSound(Machine& m, Builtins& b);
+void InstallNetStream(Machine& m, Builtins& b);
 
 // A ColorTransform's eight fields as the file's terms (multipliers in 8.8).
 swf::ColorTransform ColorTransformFields(Machine& m, const Value& o);

@@ -126,13 +126,20 @@ struct DisplayObject {
         std::shared_ptr<avm1::ScriptBitmap> pixels;
         std::shared_ptr<Character> shape;
     };
-    std::variant<std::monostate, std::shared_ptr<TimelineInstance>, EditTextState, ScriptBitmapState> content;
+    // A video: the record scripts know it by, and the NetStream it shows (0: its own frames).
+    struct VideoState {
+        std::shared_ptr<TimelineInstance> record;
+        uint32_t stream = 0;
+    };
+    std::variant<std::monostate, std::shared_ptr<TimelineInstance>, EditTextState, ScriptBitmapState, VideoState> content;
 
     TimelineInstance* sprite() const {
         const auto* t = std::get_if<std::shared_ptr<TimelineInstance>>(&content);
         return t != nullptr ? t->get() : nullptr;
     }
     const ScriptBitmapState* scriptBitmap() const { return std::get_if<ScriptBitmapState>(&content); }
+    VideoState* videoState() { return std::get_if<VideoState>(&content); }
+    const VideoState* videoState() const { return std::get_if<VideoState>(&content); }
     EditTextState* editText() { return std::get_if<EditTextState>(&content); }
     const EditTextState* editText() const { return std::get_if<EditTextState>(&content); }
 };

@@ -139,7 +139,11 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
         DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, &pixels);
     } else if (object.character->kind() == Character::Kind::kVideo) {
         // A video: the picture of the frame its ratio names, filling its rectangle.
-        if (const image::Picture* picture = videos_.at(*object.character, object.ratio)) {
+        const DisplayObject::VideoState* state = object.videoState();
+        const image::Picture* picture = state != nullptr && state->stream != 0
+                                            ? (netStreams_ != nullptr ? netStreams_->picture(state->stream) : nullptr)
+                                            : videos_.at(*object.character, object.ratio);
+        if (picture != nullptr) {
             class Frame final : public BitmapSource {
             public:
                 explicit Frame(const image::Picture& p) : view_{p.pixels.data(), p.width, p.height, p.width} {}

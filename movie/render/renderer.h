@@ -11,6 +11,7 @@
 
 #include "movie/display/display_object.h"
 #include "movie/morph_cache.h"
+#include "movie/net_streams.h"
 #include "movie/render/video_frames.h"
 #include "movie/text/font_library.h"
 #include "raster/canvas.h"
@@ -36,6 +37,8 @@ public:
         videos_.clear();
     }
     void setLog(std::function<void(const std::string&)> log) { videos_.setLog(std::move(log)); }
+    // Where videos that show a NetStream find its picture.
+    void setNetStreams(NetStreams* streams) { netStreams_ = streams; }
     // An edit text's layout, made again when its text or definition changed.
     const TextLayout& layOut(const DisplayObject& field);
     // Text laid out as a field of that definition would show it, uncached; with the ascent
@@ -58,6 +61,7 @@ private:
     const MovieDefinition* movie_ = nullptr;  // the movie of the timeline being drawn: its bitmaps and fonts
     MorphCache& morphs_;
     VideoFrames videos_;
+    NetStreams* netStreams_ = nullptr;
     FontLibrary fonts_;
     std::unique_ptr<raster::Canvas> canvas_;
     bool antiAlias_ = true;

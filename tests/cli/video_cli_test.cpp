@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli_run.h"
+#include "support/action_builder.h"
 #include "support/ffmpeg_tools.h"
 #include "support/swf_builder.h"
 #include "support/temp_dir.h"
@@ -97,5 +98,81 @@ TEST_P(VideoCli, EveryFrameIsFfmpegsOwnPictureAtTheRatio) {
 INSTANTIATE_TEST_SUITE_P(Codecs, VideoCli,
                          ::testing::Values(VideoCase{"h263", "flv", 2, 6}, VideoCase{"screen", "flashsv", 3, 0}),
                          [](const ::testing::TestParamInfo<VideoCase>& info) { return std::string(info.param.name); });
+
+// A movie that plays an FLV file beside it through NetStream into a Video object on its
+// stage: the frames show the file's pictures as time goes on, its sound is the AVI's, and the
+// stream's status events arrive in the players' order.
+TEST(VideoCliStreams, ANetStreamPlaysAnFlvFileIntoAVideo) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    TempDir dir;
+    std::string errors;
+    const std::string flv = dir.file("clip.flv");
+    if (!RunFfmpeg("-f lavfi -i testsrc=s=64x48:r=24:d=0.5 -f lavfi -i sine=d=0.5:sample_rate=44100 -c:v flv -c:a pcm_s16le -f flv",
+                   flv, &errors)) {
+        GTEST_SKIP() << "this ffmpeg cannot write the FLV: " << errors;
+    }
+    // nc = new NetConnection(); nc.connect(null); ns = new NetStream(nc);
+    // ns.onStatus = function(info) { trace(info.code); }; screen.attachVideo(ns); ns.play("clip.flv");
+    Actions a;
+    a.push("nc").pushInt(0).push("NetConnection").op(action::kNewObject).op(action::kSetVariable);
+    a.pushNull().pushInt(1).push("nc").op(action::kGetVariable).push("connect").op(action::kCallMethod).trace();
+    a.push("ns").push("nc").op(action::kGetVariable).pushInt(1).push("NetStream").op(action::kNewObject).op(action::kSetVariable);
+    a.push("ns").op(action::kGetVariable).push("onStatus");
+    a.defineFunction("", {"info"}, Actions().push("info").op(action::kGetVariable).push("code").op(action::kGetMember).trace());
+    a.op(action::kSetMember);
+    a.push("ns").op(action::kGetVariable).pushInt(1).push("screen").op(action::kGetVariable).push("attachVideo");
+    a.op(action::kCallMethod).op(action::kPop);
+    a.push("clip.flv").pushInt(1).push("ns").op(action::kGetVariable).push("play").op(action::kCallMethod).op(action::kPop);
+    SwfFields fields;
+    fields.version = 8;
+    fields.xMax = kWidth * 20;
+    fields.yMax = kHeight * 20;
+    fields.frameCount = 20;
+    fields.tags.clear();
+    AppendBytes(fields.tags, DefineVideoStreamTag(1, 0, kWidth, kHeight, 2));
+    PlaceFields place;
+    place.depth = 1;
+    place.character = 1;
+    place.name = "screen";
+    AppendBytes(fields.tags, PlaceObject2Tag(place));
+    AppendBytes(fields.tags, DoActionTag(a.bytes()));
+    for (int k = 0; k < 20; ++k) AppendBytes(fields.tags, ShowFrameTag());
+    AppendBytes(fields.tags, EndTag());
+    const std::string movie = dir.file("player.swf"), avi = dir.file("player.avi");
+    WriteFileBytes(movie, BuildSwfFile(fields));
+    const CliRun r = Tevlin("convert " + movie + " -o " + avi + " -y --trace -");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("true\nNetStream.Play.Start\nNetStream.Buffer.Full\nNetStream.Buffer.Flush\n"
+                            "NetStream.Play.Stop\nNetStream.Buffer.Empty\n"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("with sound"), std::string::npos) << r.output;
+
+    // Frame k shows the file's picture at k / 24 s: the same as ffmpeg's frame k, to the end.
+    std::string ours, reference;
+    ASSERT_TRUE(DecodeAviToBgra(avi, ours, &errors)) << errors;
+    ASSERT_TRUE(RunFfmpeg("-i " + flv + " -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt bgra", dir.file("ref.raw"), &errors))
+        << errors;
+    reference = ReadFileBytes(dir.file("ref.raw"));
+    const size_t frameBytes = size_t(kWidth) * kHeight * 4;
+    ASSERT_EQ(reference.size(), 12 * frameBytes);
+    ASSERT_EQ(ours.size(), 20 * frameBytes);
+    for (int k : {0, 5, 11, 15}) {
+        const size_t from = size_t(std::min(k, 11)) * frameBytes;
+        int worst = 0;
+        for (size_t i = 0; i < frameBytes; ++i) {
+            worst = std::max(worst, std::abs(int(uint8_t(ours[size_t(k) * frameBytes + i])) - int(uint8_t(reference[from + i]))));
+        }
+        EXPECT_LE(worst, 6) << "frame " << k;
+    }
+    // The sound: the file's sine from the first frame.
+    std::vector<int16_t> sound, file;
+    ASSERT_TRUE(DecodeAudio(avi, sound, &errors)) << errors;
+    ASSERT_TRUE(DecodeAudio(flv, file, &errors)) << errors;
+    ASSERT_GE(sound.size(), 2 * file.size());
+    int worst = 0;
+    for (size_t i = 0; i < file.size(); ++i) worst = std::max(worst, std::abs(sound[2 * i] - file[i]));
+    EXPECT_LE(worst, 0);
+}
 
 }  // namespace
