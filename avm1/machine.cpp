@@ -193,6 +193,7 @@ void Machine::traceRoots(Tracer& tracer) {
         tracer.object(h);
     }
     for (const Value& v : stack_) tracer.value(v);
+    for (const Value& v : globalRegisters_) tracer.value(v);
     for (const Activation* a : activations_) {
         for (const ScopeEntry& e : a->scope) tracer.value(e.value);
         for (const Value& r : a->registers) tracer.value(r);
@@ -372,12 +373,14 @@ Value Machine::callFunction(Object& f, ObjectHandle handle, const Value& self, s
     }
     a.self = self.isUndefined() ? Value::Clip(base) : self;
     a.callee = Value::Object(handle);
-    // Registers a function does not have are the running block's.
+    // Registers a function does not have are the running block's; called with no block
+    // running (an event the player raises between steps), the machine's own four.
     for (Activation* outer : activations_) {
         if (outer != &a && !outer->callee.isUndefined()) continue;
         if (outer != &a) a.outerRegisters = &outer->registers;
         break;
     }
+    if (a.outerRegisters == nullptr) a.outerRegisters = &globalRegisters_;
     a.home = home;
     if (!admitObject()) return Value();
     a.locals = heap_.make();

@@ -252,6 +252,8 @@ private:
     Heap heap_;
     Builtins builtins_;
     std::vector<Value> stack_;
+    // The registers of functions called with no block running (the players' global ones).
+    std::vector<Value> globalRegisters_ = std::vector<Value>(4);
     std::vector<Activation*> activations_;  // those running, for the collector
     std::vector<std::vector<Value>*> nativeArgs_;  // arguments of built-ins running, for the collector
     std::optional<Value> thrown_;

@@ -10,6 +10,18 @@
 
 namespace avi_test {
 
+// 16-bit stereo PCM at 44.1 kHz, as the converter writes its sound.
+inline avi::WaveFormatEx StereoPcm() {
+    avi::WaveFormatEx f;
+    f.wFormatTag = 1;
+    f.nChannels = 2;
+    f.nSamplesPerSec = 44100;
+    f.wBitsPerSample = 16;
+    f.nBlockAlign = 4;
+    f.nAvgBytesPerSec = 44100 * 4;
+    return f;
+}
+
 // Pixel (x, y) of frame k, with y counted from the top of the picture.
 inline uint32_t PatternPixel(int k, int x, int y) {
     const uint32_t b = static_cast<uint32_t>(x * 7 + k * 13) & 0xFF;

@@ -127,13 +127,7 @@ TEST_F(RiffFailure, AFailedFrameTakesItsSoundWithIt) {
     // exactly their sound.
     int audioWrites = 0;
     AviWriter* w = open([&](size_t, size_t size) { return size == 400 && audioWrites++ == 3; });
-    WaveFormatEx pcm;
-    pcm.wFormatTag = 1;
-    pcm.nChannels = 2;
-    pcm.nSamplesPerSec = 44100;
-    pcm.wBitsPerSample = 16;
-    pcm.nBlockAlign = 4;
-    pcm.nAvgBytesPerSec = 44100 * 4;
+    const WaveFormatEx pcm = avi_test::StereoPcm();
     ASSERT_EQ(EnableAviWriterAudio(w, &pcm), avierr::kOk);
     std::vector<int16_t> sound(200, 1000);
     int written = 0;

@@ -47,22 +47,11 @@ std::vector<int16_t> FrameSound(int frame) {
     return samples;
 }
 
-WaveFormatEx StereoPcm() {
-    WaveFormatEx f;
-    f.wFormatTag = 1;
-    f.nChannels = 2;
-    f.nSamplesPerSec = 44100;
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = 4;
-    f.nAvgBytesPerSec = 44100 * 4;
-    return f;
-}
-
 // Frames with their sound, or (silent) with an audio stream that never gets any.
 AviResult WriteMovieWithSound(const std::string& path, int count, bool silent, const RiffWriterOptions& options) {
     AviWriter* w = OpenAviWriter(path.c_str(), 40, nullptr, AviBackendKind::kRiff, options);
     if (w == nullptr) return avierr::kFileOpen;
-    const WaveFormatEx pcm = StereoPcm();
+    const WaveFormatEx pcm = avi_test::StereoPcm();
     if (AviResult r = EnableAviWriterAudio(w, &pcm); r != avierr::kOk) return r;
     for (int k = 0; k < count; ++k) {
         const auto pixels = avi_test::BottomUpFrame(k, 16, 8);

@@ -289,4 +289,22 @@ TEST(Avm1Objects, ValuesReachObjectsAndTheHostsVariablesKeepThem) {
     EXPECT_EQ(host.traced.back(), "undefined");
 }
 
+TEST(Avm1Functions, OldFunctionsCalledBetweenStepsHaveTheGlobalRegisters) {
+    // f = function(x) { r0 = x; trace(r0); }: a version 1 function has no registers of its
+    // own; called by the player with no block running (an event between steps) it uses the
+    // four global ones, and keeps what it stored there.
+    FakeHost host;
+    Machine m(host, 8);
+    Actions body;
+    body.push("x").op(op::kGetVariable).storeRegister(0).op(op::kPop).pushRegister(0).trace();
+    const std::vector<uint8_t> code = Actions().push("f").defineFunction("", {"x"}, body).op(op::kSetVariable).bytes();
+    m.run(code, 1);  // the function's code stays where it was defined, as a movie's does
+    Value f;
+    ASSERT_TRUE(m.readVariable(1, "f", f));
+    ASSERT_EQ(f.type(), avm1::Type::kObject);
+    m.call(f, Value(), {Value::Number(7)});
+    m.call(f, Value(), {Value::String("again")});
+    EXPECT_EQ(host.traced, (std::vector<std::string>{"7", "again"}));
+}
+
 }  // namespace
