@@ -143,13 +143,13 @@ bool Mixer::mix(int16_t* out, size_t frames) {
         Voice& v = voices_[index];
         const GainMatrix g = Combine(v.options.owner != 0 ? gainOf(v.options.owner) : Gain(), mixerGain);
         const Pcm& pcm = *v.pcm;
-        const uint64_t lastFrame = (v.end >> 32) - 1;
+        const auto lastFrame = static_cast<size_t>((v.end >> 32) - 1);
         bool alive = true;
         for (size_t f = 0; f < frames && alive; ++f) {
-            const uint64_t i = v.position >> 32;
+            const auto i = static_cast<size_t>(v.position >> 32);
             const int64_t frac = static_cast<int64_t>((v.position >> 16) & 0xFFFF);
             // The next sample: the loop's start again when the voice loops, else the same.
-            const uint64_t j = i < lastFrame ? i + 1 : v.loopsLeft > 1 ? (v.begin >> 32) : i;
+            const size_t j = i < lastFrame ? i + 1 : v.loopsLeft > 1 ? static_cast<size_t>(v.begin >> 32) : i;
             int64_t l = pcm.at(i, 0) + ((int64_t{pcm.at(j, 0)} - pcm.at(i, 0)) * frac >> 16);
             int64_t r = pcm.at(i, 1) + ((int64_t{pcm.at(j, 1)} - pcm.at(i, 1)) * frac >> 16);
             if (!v.options.envelope.empty()) {

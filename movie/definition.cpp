@@ -489,12 +489,12 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
             return true;
         }
         case swf::tag::kVideoFrame: {
-            swf::VideoFrame frame;
-            if (!swf::ReadVideoFrame(tag, frame)) return true;
-            auto it = characters_.find(frame.streamId);
+            swf::VideoFrame picture;
+            if (!swf::ReadVideoFrame(tag, picture)) return true;
+            auto it = characters_.find(picture.streamId);
             if (it == characters_.end() || it->second->kind() != Character::Kind::kVideo) return true;
-            std::vector<uint8_t>& data = it->second->as<VideoDefinition>().frames[frame.frame];
-            data.assign(frame.data.data, frame.data.data + frame.data.size);
+            std::vector<uint8_t>& data = it->second->as<VideoDefinition>().frames[picture.frame];
+            data.assign(picture.data.data, picture.data.data + picture.data.size);
             return true;
         }
         case swf::tag::kFrameLabel: {

@@ -50,7 +50,7 @@ std::shared_ptr<const audio::Pcm> SoundPlayer::decoded(const EventSound& sound) 
         // The sound is as long as its header says: a codec's last frame may hold padding.
         const uint64_t skip = sound.format.format == swf::sound_format::kMp3 ? std::max<int>(sound.seekSamples, 0) : 0;
         const uint64_t length = skip + sound.sampleCount;
-        if (sound.sampleCount > 0 && pcm->frames() > length) pcm->samples.resize(length * pcm->channels);
+        if (sound.sampleCount > 0 && pcm->frames() > length) pcm->samples.resize(static_cast<size_t>(length) * pcm->channels);
         kept = std::move(pcm);
     } else if (room > 0) {
         // Without a codec library every compressed sound fails alike: said once.

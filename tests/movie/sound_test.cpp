@@ -84,7 +84,7 @@ TEST(Sound, AnEventSoundStartsAtTheFirstSampleOfItsFrame) {
                            });
         EXPECT_TRUE(player->makesSound());
         const std::vector<int16_t> left = Play(*player, 10, rate, scale);
-        const size_t start = uint64_t(frame) * 44100 * scale / rate;
+        const auto start = static_cast<size_t>(uint64_t(frame) * 44100 * scale / rate);
         EXPECT_EQ(FirstNonZero(left), start) << "rate " << rate << "/" << scale;
         EXPECT_EQ(left[start], 1234);
         EXPECT_EQ(left.size(), uint64_t(10) * 44100 * scale / rate) << "the frames hold the time exactly";
