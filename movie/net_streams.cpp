@@ -80,7 +80,7 @@ void NetStreams::startSound(Stream& s, audio::Mixer& mixer) {
             log_("a stream's sound does not play: " + error);
         }
         s.sound = std::move(pcm);
-        s.durationMs = std::max(s.durationMs, s.sound->rate != 0 ? s.sound->frames() * 1000.0 / s.sound->rate : 0.0);
+        s.durationMs = std::max(s.durationMs, s.sound->rate != 0 ? static_cast<double>(s.sound->frames()) * 1000.0 / s.sound->rate : 0.0);
     }
     if (!s.sound || s.sound->frames() == 0) return;
     audio::VoiceOptions options;
