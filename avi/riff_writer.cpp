@@ -81,6 +81,30 @@ AviResult RiffAviFile::setFormat(const BitmapInfoHeader& format) {
     return writeHeaders();
 }
 
+// A stream's super index, with room for every segment the file may have: one entry for each
+// segment whose standard index is written, with the stream's duration in that segment (frames
+// for video, blocks for audio).
+void RiffAviFile::writeSuperIndex(ByteWriter& w, int stream) const {
+    const size_t indx = w.beginChunk(FourCC('i', 'n', 'd', 'x'));
+    w.u16(4);  // longs per entry
+    w.u8(0);   // sub type
+    w.u8(kIndexOfIndexes);
+    uint32_t closed = 0;
+    for (const Segment& s : segments_) closed += s.indexStart[stream] ? 1 : 0;
+    w.u32(closed);
+    w.u32(kChunkId[stream]);
+    w.zeros(12);
+    for (const Segment& s : segments_) {
+        if (!s.indexStart[stream]) continue;
+        w.u64(s.indexStart[stream]);
+        w.u32(s.indexBytes[stream]);
+        const uint64_t duration = stream == kVideo ? s.frames : s.audioBlocks;
+        w.u32(static_cast<uint32_t>(std::min<uint64_t>(duration, UINT32_MAX)));
+    }
+    w.zeros(static_cast<size_t>(kSuperIndexEntries - closed) * kSuperIndexEntryBytes);
+    w.endChunk(indx);
+}
+
 void RiffAviFile::writeVideoHeader(ByteWriter& w) const {
     const size_t strl = w.beginList(kList, FourCC('s', 't', 'r', 'l'));
     const size_t strh = w.beginChunk(FourCC('s', 't', 'r', 'h'));
@@ -107,24 +131,7 @@ void RiffAviFile::writeVideoHeader(ByteWriter& w) const {
     w.raw(&format_, sizeof format_);
     w.endChunk(strf);
 
-    // The super index, with room for every segment the file may have.
-    const size_t indx = w.beginChunk(FourCC('i', 'n', 'd', 'x'));
-    w.u16(4);  // longs per entry
-    w.u8(0);   // sub type
-    w.u8(kIndexOfIndexes);
-    uint32_t closed = 0;
-    for (const Segment& s : segments_) closed += s.indexStart[kVideo] ? 1 : 0;
-    w.u32(closed);
-    w.u32(kChunkId[kVideo]);
-    w.zeros(12);
-    for (const Segment& s : segments_) {
-        if (!s.indexStart[kVideo]) continue;
-        w.u64(s.indexStart[kVideo]);
-        w.u32(s.indexBytes[kVideo]);
-        w.u32(s.frames);
-    }
-    w.zeros(static_cast<size_t>(kSuperIndexEntries - closed) * kSuperIndexEntryBytes);
-    w.endChunk(indx);
+    writeSuperIndex(w, kVideo);
     w.endChunk(strl);
 }
 
@@ -153,23 +160,7 @@ void RiffAviFile::writeAudioHeader(ByteWriter& w) const {
     w.raw(&audioFormat_, sizeof audioFormat_);
     w.endChunk(strf);
 
-    const size_t indx = w.beginChunk(FourCC('i', 'n', 'd', 'x'));
-    w.u16(4);
-    w.u8(0);
-    w.u8(kIndexOfIndexes);
-    uint32_t closed = 0;
-    for (const Segment& s : segments_) closed += s.indexStart[kAudio] ? 1 : 0;
-    w.u32(closed);
-    w.u32(kChunkId[kAudio]);
-    w.zeros(12);
-    for (const Segment& s : segments_) {
-        if (!s.indexStart[kAudio]) continue;
-        w.u64(s.indexStart[kAudio]);
-        w.u32(s.indexBytes[kAudio]);
-        w.u32(static_cast<uint32_t>(std::min<uint64_t>(s.audioBlocks, UINT32_MAX)));
-    }
-    w.zeros(static_cast<size_t>(kSuperIndexEntries - closed) * kSuperIndexEntryBytes);
-    w.endChunk(indx);
+    writeSuperIndex(w, kAudio);
     w.endChunk(strl);
 }
 
@@ -405,7 +396,9 @@ AviResult RiffAviFile::writeFrame(const void* data, uint32_t size) {
         return avierr::kFileWrite;
     }
     Segment& s = segments_.back();
-    const uint64_t blocks = pendingSilence_ + pendingAudio_.size() / std::max<uint16_t>(audioFormat_.nBlockAlign, 1);
+    // The format is a packed structure: its fields are read by value, never bound to references.
+    const uint16_t blockAlign = audioFormat_.nBlockAlign;
+    const uint64_t blocks = pendingSilence_ + pendingAudio_.size() / std::max<uint16_t>(blockAlign, 1);
     s.audioBlocks += blocks;
     audioBlocks_ += blocks;
     pendingAudio_.clear();

@@ -89,6 +89,7 @@ private:
     std::vector<uint8_t> buildHeaders() const;
     void writeVideoHeader(ByteWriter& w) const;
     void writeAudioHeader(ByteWriter& w) const;
+    void writeSuperIndex(ByteWriter& w, int stream) const;
     bool writeAt(uint64_t position, const std::vector<uint8_t>& bytes);
     bool append(const void* data, size_t size);
     // Writes one chunk and indexes it; false when the write fails.
