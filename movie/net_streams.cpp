@@ -137,7 +137,7 @@ const image::Picture* NetStreams::picture(uint32_t stream) {
         s->decoded = -1;
     }
     std::string error;
-    if (!s->decoder) s->decoder = video::OpenDecoder(s->video.front().format, error);
+    if (!s->decoder) s->decoder = video::OpenDecoder(s->video.front().format, 0, error);
     if (!s->decoder) {
         if (!s->warned && log_) log_("a stream's pictures do not show: " + error);
         s->warned = true;

@@ -21,7 +21,9 @@ public:
 };
 
 // A decoder for the codec (swf::video_codec numbering), or null with the reason.
-std::unique_ptr<Decoder> OpenDecoder(uint8_t codec, std::string& error);
+// `deblocking` is the stream's filter setting (0: as each picture asks, 1: off, 2 and more:
+// on), which Sorenson H.263 pictures follow.
+std::unique_ptr<Decoder> OpenDecoder(uint8_t codec, uint8_t deblocking, std::string& error);
 
 // Whether this build decodes video at all.
 bool HasCodecLibrary();

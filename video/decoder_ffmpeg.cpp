@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "swf/video_tags.h"
+#include "video/deblock.h"
 #include "video/decoder.h"
 
 extern "C" {
@@ -27,8 +28,10 @@ public:
         avcodec_free_context(&context_);
     }
 
-    bool open(uint8_t codec, std::string& error) {
+    bool open(uint8_t codec, uint8_t deblocking, std::string& error) {
         av_log_set_level(AV_LOG_QUIET);
+        sorenson_ = codec == swf::video_codec::kSorensonH263;
+        deblocking_ = deblocking;
         AVCodecID id = AV_CODEC_ID_NONE;
         bool cropByte = false;  // VP6 in FLV files carries a crop byte the decoder takes as extradata
         switch (codec) {
@@ -73,9 +76,14 @@ public:
             error = "a frame of video does not decode";
             return false;
         }
+        // The filter's strength for this picture, or 0 for none.
+        SorensonPictureInfo picture;
+        const int strength = sorenson_ && ReadSorensonPicture(data, size, picture) && SorensonDeblocks(deblocking_, picture)
+                                 ? DeblockStrength(picture.quantizer)
+                                 : 0;
         bool got = false;
         while (avcodec_receive_frame(context_, frame_) >= 0) {
-            got = convert(frame_, out, error) || got;
+            got = convert(frame_, strength, out, error) || got;
             av_frame_unref(frame_);
         }
         if (!got && error.empty()) error = "a frame of video gave no picture";
@@ -83,10 +91,37 @@ public:
     }
 
 private:
-    bool convert(const AVFrame* f, image::Picture& out, std::string& error) {
+    // Copies the picture's planes and filters the copies: the decoder keeps its own as the
+    // reference for the next frames.
+    void deblock(const AVFrame* f, int strength, const uint8_t* planes[3], int strides[3]) {
+        size_t offsets[3] = {};
+        size_t total = 0;
+        for (int i = 0; i < 3; ++i) {
+            const int h = i == 0 ? f->height : (f->height + 1) / 2;
+            strides[i] = i == 0 ? f->width : (f->width + 1) / 2;
+            offsets[i] = total;
+            total += static_cast<size_t>(strides[i]) * static_cast<size_t>(h);
+        }
+        filtered_.resize(total);
+        for (int i = 0; i < 3; ++i) {
+            const int h = i == 0 ? f->height : (f->height + 1) / 2;
+            uint8_t* plane = filtered_.data() + offsets[i];
+            for (int y = 0; y < h; ++y) {
+                std::memcpy(plane + static_cast<size_t>(y) * static_cast<size_t>(strides[i]),
+                            f->data[i] + static_cast<ptrdiff_t>(y) * f->linesize[i], static_cast<size_t>(strides[i]));
+            }
+            DeblockPlane(plane, strides[i], h, strides[i], strength);
+            planes[i] = plane;
+        }
+    }
+
+    bool convert(const AVFrame* f, int strength, image::Picture& out, std::string& error) {
         if (!image::PictureSizeAllowed(f->width, f->height, "video frame", error)) return false;
+        const uint8_t* source[4] = {f->data[0], f->data[1], f->data[2], f->data[3]};
+        int sourceStrides[4] = {f->linesize[0], f->linesize[1], f->linesize[2], f->linesize[3]};
+        if (strength > 0 && f->format == AV_PIX_FMT_YUV420P) deblock(f, strength, source, sourceStrides);
         scaler_ = sws_getCachedContext(scaler_, f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
-                                       f->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
+                                       f->height, AV_PIX_FMT_BGRA, SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
         if (scaler_ == nullptr) {
             error = "the video's pixel format does not convert";
             return false;
@@ -98,7 +133,7 @@ private:
         uint8_t* aligned = scratch_.data() + (64 - reinterpret_cast<uintptr_t>(scratch_.data()) % 64) % 64;
         uint8_t* planes[4] = {aligned, nullptr, nullptr, nullptr};
         int strides[4] = {stride, 0, 0, 0};
-        sws_scale(scaler_, f->data, f->linesize, 0, f->height, planes, strides);
+        sws_scale(scaler_, source, sourceStrides, 0, f->height, planes, strides);
         out.width = f->width;
         out.height = f->height;
         out.pixels.resize(static_cast<size_t>(f->width) * static_cast<size_t>(f->height));
@@ -125,13 +160,16 @@ private:
     SwsContext* scaler_ = nullptr;
     std::vector<uint8_t> padded_;
     std::vector<uint8_t> scratch_;
+    std::vector<uint8_t> filtered_;
+    bool sorenson_ = false;
+    uint8_t deblocking_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<Decoder> OpenDecoder(uint8_t codec, std::string& error) {
+std::unique_ptr<Decoder> OpenDecoder(uint8_t codec, uint8_t deblocking, std::string& error) {
     auto decoder = std::make_unique<CodecDecoder>();
-    if (!decoder->open(codec, error)) return nullptr;
+    if (!decoder->open(codec, deblocking, error)) return nullptr;
     return decoder;
 }
 

@@ -2,7 +2,7 @@
 
 namespace video {
 
-std::unique_ptr<Decoder> OpenDecoder(uint8_t, std::string& error) {
+std::unique_ptr<Decoder> OpenDecoder(uint8_t, uint8_t, std::string& error) {
     error = "this build has no video decoder";
     return nullptr;
 }

@@ -18,7 +18,7 @@ const image::Picture* VideoFrames::at(const Character& character, int frame) {
     }
     std::string error;
     if (!s.decoder) {
-        s.decoder = video::OpenDecoder(video.stream.codec, error);
+        s.decoder = video::OpenDecoder(video.stream.codec, video.stream.deblocking, error);
         if (!s.decoder) {
             // Once for a build without video, else once a stream.
             const bool say = video::HasCodecLibrary() ? !s.warned : !noDecoderSaid_;

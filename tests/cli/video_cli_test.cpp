@@ -3,6 +3,7 @@
 // frame shown follows the placement's ratio.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -12,18 +13,53 @@
 #include "support/ffmpeg_tools.h"
 #include "support/swf_builder.h"
 #include "support/temp_dir.h"
+#include "swf/video_tags.h"
 
 namespace {
 
 using namespace testing_support;
 
 constexpr int kWidth = 64, kHeight = 48, kFrames = 6;
+// Per channel, between our pictures of YUV video and ffmpeg's: ffmpeg interpolates the
+// half-size colour planes, the players (and we) take the nearest colour sample.
+constexpr int kYuvTolerance = 8;
+
+// A movie of the packets as one video stream, placed at frame 0 with each later frame moving
+// its ratio on by one (the frames' pictures arrive with them), converted to `avi`.
+void ConvertVideoMovie(const TempDir& dir, const std::vector<std::vector<uint8_t>>& packets, uint8_t codec,
+                       uint8_t deblocking, const std::string& avi) {
+    SwfFields fields;
+    fields.xMax = kWidth * 20;
+    fields.yMax = kHeight * 20;
+    fields.frameCount = static_cast<uint16_t>(packets.size());
+    fields.tags.clear();
+    AppendBytes(fields.tags, DefineVideoStreamTag(1, static_cast<uint16_t>(packets.size()), kWidth, kHeight, codec,
+                                                  false, deblocking));
+    for (size_t k = 0; k < packets.size(); ++k) {
+        AppendBytes(fields.tags, VideoFrameTag(1, static_cast<uint16_t>(k), packets[k]));
+        PlaceFields place;
+        place.depth = 1;
+        place.ratio = static_cast<uint16_t>(k);
+        if (k == 0) {
+            place.character = 1;
+        } else {
+            place.move = true;
+        }
+        AppendBytes(fields.tags, PlaceObject2Tag(place));
+        AppendBytes(fields.tags, ShowFrameTag());
+    }
+    AppendBytes(fields.tags, EndTag());
+    const std::string movie = dir.file("video.swf");
+    WriteFileBytes(movie, BuildSwfFile(fields));
+    const CliRun r = Tevlin("convert " + movie + " -o " + avi + " -y");
+    ASSERT_EQ(r.status, 0) << r.output;
+}
 
 struct VideoCase {
     const char* name;
     const char* encoder;
     uint8_t codec;  // swf::video_codec
-    int tolerance;  // per channel: colour conversion rounds differently from ffmpeg's own
+    int tolerance;  // per channel: colour conversion differs from ffmpeg's own
 };
 
 void PrintTo(const VideoCase& c, std::ostream* os) { *os << c.name; }
@@ -46,32 +82,8 @@ TEST_P(VideoCli, EveryFrameIsFfmpegsOwnPictureAtTheRatio) {
     std::vector<std::vector<uint8_t>> packets;
     ASSERT_TRUE(ReadFlvVideoPackets(flv, packets));
     ASSERT_EQ(packets.size(), size_t(kFrames));
-    // The video placed at frame 0, each later frame moving its ratio on by one; the frames'
-    // pictures arrive with them.
-    SwfFields fields;
-    fields.xMax = kWidth * 20;
-    fields.yMax = kHeight * 20;
-    fields.frameCount = kFrames;
-    fields.tags.clear();
-    AppendBytes(fields.tags, DefineVideoStreamTag(1, kFrames, kWidth, kHeight, c.codec));
-    for (int k = 0; k < kFrames; ++k) {
-        AppendBytes(fields.tags, VideoFrameTag(1, static_cast<uint16_t>(k), packets[size_t(k)]));
-        PlaceFields place;
-        place.depth = 1;
-        place.ratio = static_cast<uint16_t>(k);
-        if (k == 0) {
-            place.character = 1;
-        } else {
-            place.move = true;
-        }
-        AppendBytes(fields.tags, PlaceObject2Tag(place));
-        AppendBytes(fields.tags, ShowFrameTag());
-    }
-    AppendBytes(fields.tags, EndTag());
-    const std::string movie = dir_.file("video.swf"), avi = dir_.file("video.avi");
-    WriteFileBytes(movie, BuildSwfFile(fields));
-    const CliRun r = Tevlin("convert " + movie + " -o " + avi + " -y");
-    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string avi = dir_.file("video.avi");
+    ASSERT_NO_FATAL_FAILURE(ConvertVideoMovie(dir_, packets, c.codec, 0, avi));
 
     std::string ours, reference;
     ASSERT_TRUE(DecodeAviToBgra(avi, ours, &errors)) << errors;
@@ -96,8 +108,69 @@ TEST_P(VideoCli, EveryFrameIsFfmpegsOwnPictureAtTheRatio) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, VideoCli,
-                         ::testing::Values(VideoCase{"h263", "flv", 2, 6}, VideoCase{"screen", "flashsv", 3, 0}),
+                         ::testing::Values(VideoCase{"h263", "flv", 2, kYuvTolerance}, VideoCase{"screen", "flashsv", 3, 0}),
                          [](const ::testing::TestParamInfo<VideoCase>& info) { return std::string(info.param.name); });
+
+// Sorenson H.263 at the coarsest quantizer, whose pictures ask for deblocking (ffmpeg's
+// encoder sets the flag): with the stream's setting "off" every frame is ffmpeg's own
+// decoding; as the pictures ask, the frames differ from it only near the edges of the 8x8
+// blocks (16x16 for the half-size colour planes), where the steps between blocks shrink.
+TEST(VideoCliDeblocking, SorensonPicturesAreSmoothedAcrossBlockEdgesOnlyWhenAsked) {
+    if (!HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    TempDir dir;
+    std::string errors;
+    const std::string flv = dir.file("coarse.flv");
+    // Gentle ramps in brightness and colour: coarse quantizing leaves small steps between
+    // blocks, which the filter spreads.
+    if (!RunFfmpeg("-f lavfi -i color=c=gray:s=64x48:r=24:d=0.25,format=yuv420p,"
+                   "geq=lum='40+X*1.5+Y+N*4':cb='128+X/2':cr='128+Y/2' -c:v flv -q:v 31 -g 3 -f flv",
+                   flv, &errors)) {
+        GTEST_SKIP() << "this ffmpeg cannot encode flv: " << errors;
+    }
+    std::vector<std::vector<uint8_t>> packets;
+    ASSERT_TRUE(ReadFlvVideoPackets(flv, packets));
+    ASSERT_EQ(packets.size(), size_t(kFrames));
+    ASSERT_TRUE(RunFfmpeg("-i " + flv + " -fps_mode passthrough -f rawvideo -pix_fmt bgra", dir.file("ref.raw"), &errors))
+        << errors;
+    const std::string reference = ReadFileBytes(dir.file("ref.raw"));
+    ASSERT_EQ(reference.size(), size_t(kFrames) * kWidth * kHeight * 4);
+
+    std::string off, asked;
+    ASSERT_NO_FATAL_FAILURE(ConvertVideoMovie(dir, packets, swf::video_codec::kSorensonH263, 1, dir.file("off.avi")));
+    ASSERT_TRUE(DecodeAviToBgra(dir.file("off.avi"), off, &errors)) << errors;
+    ASSERT_NO_FATAL_FAILURE(ConvertVideoMovie(dir, packets, swf::video_codec::kSorensonH263, 0, dir.file("asked.avi")));
+    ASSERT_TRUE(DecodeAviToBgra(dir.file("asked.avi"), asked, &errors)) << errors;
+    ASSERT_EQ(off.size(), reference.size());
+    ASSERT_EQ(asked.size(), reference.size());
+
+    auto at = [](const std::string& frames, int f, int x, int y, int channel) {
+        return int(uint8_t(frames[((size_t(f) * kHeight + size_t(y)) * kWidth + size_t(x)) * 4 + size_t(channel)]));
+    };
+    // Out of the filter's reach: two pixels or more from every luma edge (8, 16, ...) and
+    // from every colour one (16, 32, ..., two colour pixels wide).
+    auto interior = [](int v) { const int m = v % 16; return m == 4 || m == 5 || m == 10 || m == 11; };
+    const int tolerance = kYuvTolerance;
+    long changed = 0, edgeStepsOurs = 0, edgeStepsReference = 0;
+    for (int f = 0; f < kFrames; ++f) {
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                for (int ch = 0; ch < 3; ++ch) {
+                    const int ref = at(reference, f, x, y, ch);
+                    EXPECT_LE(std::abs(at(off, f, x, y, ch) - ref), tolerance) << f << " " << x << "," << y;
+                    const int d = std::abs(at(asked, f, x, y, ch) - ref);
+                    if (interior(x) && interior(y)) EXPECT_LE(d, tolerance) << f << " " << x << "," << y;
+                    changed += d > tolerance ? 1 : 0;
+                    if (x % 8 == 0 && x > 0) {
+                        edgeStepsOurs += std::abs(at(asked, f, x, y, ch) - at(asked, f, x - 1, y, ch));
+                        edgeStepsReference += std::abs(ref - at(reference, f, x - 1, y, ch));
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(changed, 100);
+    EXPECT_LT(edgeStepsOurs, edgeStepsReference / 2);
+}
 
 // A movie that plays an FLV file beside it through NetStream into a Video object on its
 // stage: the frames show the file's pictures as time goes on, its sound is the AVI's, and the
@@ -163,7 +236,7 @@ TEST(VideoCliStreams, ANetStreamPlaysAnFlvFileIntoAVideo) {
         for (size_t i = 0; i < frameBytes; ++i) {
             worst = std::max(worst, std::abs(int(uint8_t(ours[size_t(k) * frameBytes + i])) - int(uint8_t(reference[from + i]))));
         }
-        EXPECT_LE(worst, 6) << "frame " << k;
+        EXPECT_LE(worst, kYuvTolerance) << "frame " << k;
     }
     // The sound: the file's sine from the first frame.
     std::vector<int16_t> sound, file;

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         mixer.skip(1000);
         mixer.mix(out.data(), 4096);
     } else {
-        std::unique_ptr<video::Decoder> decoder = video::OpenDecoder(static_cast<uint8_t>(selector & 7), error);
+        std::unique_ptr<video::Decoder> decoder = video::OpenDecoder(static_cast<uint8_t>(selector & 7), static_cast<uint8_t>(selector >> 3 & 3), error);
         if (!decoder) return 0;
         image::Picture picture;
         const size_t frame = bytes / 3 + 1;
