@@ -15,8 +15,17 @@ namespace {
 // What a Sound keeps behind its methods.
 enum Slot : size_t { kTarget, kSound, kVoice, kStarted, kSlotCount };
 
+// Where a Sound keeps its state: the object itself, or for a clip whose class extends Sound
+// (the constructor runs on the clip through super()), the clip's own script object.
+Object* StateHolder(Machine& m, const Value& self) {
+    if (self.type() == Type::kClip) {
+        return m.host().exists(self.clip()) ? m.heap().get(m.clipObject(self.clip())) : nullptr;
+    }
+    return SelfObject(m, self);
+}
+
 Object* SoundOf(Machine& m, const Value& self) {
-    Object* o = SelfObject(m, self);
+    Object* o = StateHolder(m, self);
     return o != nullptr && o->slots.size() == kSlotCount ? o : nullptr;
 }
 
@@ -49,7 +58,7 @@ Value Construct(Machine& m, const Value& self, std::vector<Value>& args) {
     } else if (given.type() != Type::kUndefined && given.type() != Type::kNull) {
         target = Value::String(m.toString(given));
     }
-    if (Object* o = SelfObject(m, self)) {
+    if (Object* o = StateHolder(m, self)) {
         o->slots.assign(kSlotCount, Value());
         o->slots[kTarget] = target;
         o->slots[kVoice] = Value::Number(0);

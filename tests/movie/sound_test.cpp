@@ -290,4 +290,31 @@ TEST(Sound, AClipsSoundFollowsItsGainAndStops) {
     EXPECT_EQ(movie->traced, (std::vector<std::string>{"25", "91"})) << "4000 samples at 44.1 kHz last 91 ms";
 }
 
+TEST(Sound, TheConstructorMakesAnyObjectASoundEvenAClip) {
+    // A class that extends Sound and is registered to a clip runs Sound's constructor on the
+    // clip through super(): the clip then answers Sound's methods and attaches sounds. A
+    // plain object never passed through the constructor answers nothing.
+    auto movie = SoundScriptMovie("", [](Actions& a) {
+        auto onRoot = [&a](const char* method, std::initializer_list<double> args) {
+            for (auto it = args.end(); it != args.begin();) a.push(*--it);
+            a.push("_root").op(swf::ActionCode::kGetVariable).pushInt(static_cast<int>(args.size()) + 1);
+            a.push("Sound").op(swf::ActionCode::kGetVariable).push("prototype").op(swf::ActionCode::kGetMember);
+            a.push(method).op(swf::ActionCode::kGetMember).push("call").op(swf::ActionCode::kCallMethod);
+        };
+        a.push("_root").op(swf::ActionCode::kGetVariable).pushInt(1).push("Sound").op(swf::ActionCode::kGetVariable);
+        a.push("call").op(swf::ActionCode::kCallMethod).op(swf::ActionCode::kPop);
+        onRoot("getVolume", {});
+        a.trace();
+        onRoot("setVolume", {10});
+        a.op(swf::ActionCode::kPop);
+        onRoot("getVolume", {});
+        a.trace();
+        a.pushInt(0).op(swf::ActionCode::kInitObject).pushInt(1).push("Sound").op(swf::ActionCode::kGetVariable);
+        a.push("prototype").op(swf::ActionCode::kGetMember).push("getVolume").op(swf::ActionCode::kGetMember);
+        a.push("call").op(swf::ActionCode::kCallMethod).trace();
+    });
+    PlayBoth(*movie->player, 3);
+    EXPECT_EQ(movie->traced, (std::vector<std::string>{"100", "10", "undefined"}));
+}
+
 }  // namespace
