@@ -243,17 +243,38 @@ constexpr NativeMember kMethods[] = {
     {"getBytesLoaded", Nothing},  {"getBytesTotal", Nothing},
 };
 
+// A write to duration or position leaves the sound alone and puts a plain property of that
+// name on the Sound itself, which hides the accessor until it is deleted.
+template <const char* kName>
+Value Shadow(Machine& m, const Value& self, std::vector<Value>& args) {
+    const Value value = Argument(args, 0);
+    if (self.type() == Type::kClip) {
+        if (m.host().exists(self.clip())) m.host().setVariable(self.clip(), kName, value);
+    } else if (Object* o = SelfObject(m, self)) {
+        o->set(kName, value);
+    }
+    return Value();
+}
+
+constexpr char kDuration[] = "duration";
+constexpr char kPosition[] = "position";
+
 }  // namespace
 
 void InstallSound(Machine& m, Builtins&) {
     ObjectHandle proto;
     DefineClass(m, "Sound", Construct, proto, kMethods);
-    // duration and position read the same as their methods; writing them changes nothing.
+    // duration and position read the same as their methods; a write shadows them.
     Object* p = m.heap().get(proto);
-    p->setAccessor("duration", Value::Object(m.newNative(GetDuration)), Value::Object(m.newNative(Nothing)));
-    p->setAccessor("position", Value::Object(m.newNative(GetPosition)), Value::Object(m.newNative(Nothing)));
-    p->setAttributes("duration", attribute::kDontEnum);
-    p->setAttributes("position", attribute::kDontEnum);
+    p->setAccessor(kDuration, Value::Object(m.newNative(GetDuration)), Value::Object(m.newNative(Shadow<kDuration>)));
+    p->setAccessor(kPosition, Value::Object(m.newNative(GetPosition)), Value::Object(m.newNative(Shadow<kPosition>)));
+    p->setAttributes(kDuration, attribute::kDontEnum);
+    p->setAttributes(kPosition, attribute::kDontEnum);
+    // What came with version 6 movies, version 5 movies do not see.
+    for (const char* name : {"getDuration", "setDuration", "getPosition", "setPosition", "loadSound", "getBytesLoaded",
+                             "getBytesTotal"}) {
+        if (Property* method = p->findAny(name)) method->attributes |= attribute::kHiddenIn5;
+    }
 }
 
 }  // namespace avm1

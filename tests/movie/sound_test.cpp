@@ -209,7 +209,7 @@ TEST(Sound, StopAllSoundsAndAMovieWithoutSound) {
 // A 24 fps movie exporting a sound of 4000 samples counting up from 1 as "tone"; frame 1's
 // script runs `script` on a Sound `s` attached to it, and traces "done" at its end.
 std::unique_ptr<Loaded> SoundScriptMovie(const std::string& target, const std::function<void(Actions&)>& script,
-                                         const Actions& atFrame3 = Actions()) {
+                                         const Actions& atFrame3 = Actions(), uint8_t version = 8) {
     std::vector<int16_t> ramp(4000);
     for (int i = 0; i < 4000; ++i) ramp[size_t(i)] = static_cast<int16_t>(i + 1);
     std::vector<uint8_t> exports = {1, 0, 7, 0};
@@ -230,7 +230,7 @@ std::unique_ptr<Loaded> SoundScriptMovie(const std::string& target, const std::f
     tags.push_back(ShowFrameTag());
     if (!atFrame3.bytes().empty()) tags.push_back(DoActionTag(atFrame3.bytes()));
     for (int k = 0; k < 4; ++k) tags.push_back(ShowFrameTag());
-    return testing_support::Load(tags, 8);
+    return testing_support::Load(tags, version);
 }
 
 std::vector<int16_t> PlayBoth(movie::Engine& player, int frames) {
@@ -315,6 +315,26 @@ TEST(Sound, TheConstructorMakesAnyObjectASoundEvenAClip) {
     });
     PlayBoth(*movie->player, 3);
     EXPECT_EQ(movie->traced, (std::vector<std::string>{"100", "10", "undefined"}));
+}
+
+TEST(Sound, DurationAndPositionAreShadowedByWritesAndVersion5LacksTheLaterMethods) {
+    // s.duration = "x" hides the accessor (getDuration() still answers 91); deleting the
+    // plain property shows the accessor again. typeof s.getDuration in a version 5 movie.
+    auto script = [](Actions& a) {
+        Var(a, "s").push("duration").push("x").op(swf::ActionCode::kSetMember);
+        Var(a, "s").push("duration").op(swf::ActionCode::kGetMember).trace();
+        Method(a, "s", "getDuration", {}).trace();
+        Var(a, "s").push("duration").op(swf::ActionCode::kDelete).op(swf::ActionCode::kPop);
+        Var(a, "s").push("duration").op(swf::ActionCode::kGetMember).trace();
+        Var(a, "s").push("getDuration").op(swf::ActionCode::kGetMember).op(swf::ActionCode::kTypeOf).trace();
+        Var(a, "s").push("getVolume").op(swf::ActionCode::kGetMember).op(swf::ActionCode::kTypeOf).trace();
+    };
+    auto movie = SoundScriptMovie("", script);
+    PlayBoth(*movie->player, 2);
+    EXPECT_EQ(movie->traced, (std::vector<std::string>{"x", "91", "91", "function", "function"}));
+    auto old = SoundScriptMovie("", script, Actions(), 5);
+    PlayBoth(*old->player, 2);
+    EXPECT_EQ(old->traced, (std::vector<std::string>{"x", "undefined", "91", "undefined", "function"}));
 }
 
 }  // namespace
