@@ -239,6 +239,11 @@ public:
     virtual void attachVideo(uint32_t, uint32_t) {}
     // The Video object's picture size in pixels, or false.
     virtual bool videoSize(uint32_t, int&, int&) { return false; }
+    // A Video object's smoothing and deblocking as scripts read them; false when `video` is
+    // no Video object.
+    virtual bool videoSettings(uint32_t, bool&, int&) { return false; }
+    virtual void setVideoSmoothing(uint32_t, bool) {}
+    virtual void setVideoDeblocking(uint32_t, int) {}
 };
 
 }  // namespace avm1

@@ -484,6 +484,7 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
                 return true;
             }
             video.rectangle = PictureRectangle(video.stream.width, video.stream.height, video.stream.smoothing);
+            video.otherRectangle = PictureRectangle(video.stream.width, video.stream.height, !video.stream.smoothing);
             const uint16_t id = video.stream.id;
             characters_[id] = std::make_unique<Character>(std::move(video));
             return true;

@@ -99,7 +99,12 @@ struct ButtonDefinition {
 struct VideoDefinition {
     swf::DefineVideoStream stream;
     std::map<uint16_t, std::vector<uint8_t>> frames;  // by frame number
-    ShapeGeometry rectangle;  // width x height pixels, filled with the picture
+    ShapeGeometry rectangle;  // width x height pixels, filled with the picture as the stream says
+    ShapeGeometry otherRectangle;  // the same, filled with the other smoothing
+    // The rectangle filled with or without smoothing.
+    const ShapeGeometry& rectangleFor(bool smoothing) const {
+        return smoothing == stream.smoothing ? rectangle : otherRectangle;
+    }
 };
 struct BitmapDefinition {
     image::Picture picture;

@@ -570,10 +570,35 @@ bool ScriptHost::videoSize(uint32_t video, int& width, int& height) {
     DisplayObject* o = VideoOf(engine_, video);
     if (o == nullptr) return false;
     const uint32_t stream = o->videoState()->stream;
-    const image::Picture* p = stream != 0 ? engine_.netStreams().picture(stream) : nullptr;
+    if (stream == 0) {
+        // Its own frames: the size its stream declares.
+        const bool own = o->character != nullptr && o->character->kind() == Character::Kind::kVideo;
+        width = own ? o->character->video().stream.width : 0;
+        height = own ? o->character->video().stream.height : 0;
+        return true;
+    }
+    const image::Picture* p = engine_.netStreams().picture(stream);
     width = p != nullptr ? p->width : 0;
     height = p != nullptr ? p->height : 0;
     return true;
+}
+
+bool ScriptHost::videoSettings(uint32_t video, bool& smoothing, int& deblocking) {
+    const DisplayObject* o = VideoOf(engine_, video);
+    if (o == nullptr) return false;
+    const DisplayObject::VideoState& state = *o->videoState();
+    const bool own = o->character != nullptr && o->character->kind() == Character::Kind::kVideo;
+    smoothing = state.smoothing >= 0 ? state.smoothing != 0 : own && o->character->video().stream.smoothing;
+    deblocking = state.deblocking;
+    return true;
+}
+
+void ScriptHost::setVideoSmoothing(uint32_t video, bool smoothing) {
+    if (DisplayObject* o = VideoOf(engine_, video)) o->videoState()->smoothing = smoothing ? 1 : 0;
+}
+
+void ScriptHost::setVideoDeblocking(uint32_t video, int deblocking) {
+    if (DisplayObject* o = VideoOf(engine_, video)) o->videoState()->deblocking = static_cast<uint8_t>(std::clamp(deblocking, 0, 255));
 }
 
 uint32_t ScriptHost::createClip(uint32_t parent, std::string_view name, int depth, std::string_view linkage,

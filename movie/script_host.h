@@ -111,6 +111,9 @@ public:
     double netStreamTime(uint32_t stream) override;
     void attachVideo(uint32_t video, uint32_t stream) override;
     bool videoSize(uint32_t video, int& width, int& height) override;
+    bool videoSettings(uint32_t video, bool& smoothing, int& deblocking) override;
+    void setVideoSmoothing(uint32_t video, bool smoothing) override;
+    void setVideoDeblocking(uint32_t video, int deblocking) override;
     void drawClip(avm1::ScriptBitmap& into, uint32_t clip, const double (&matrix)[6], const swf::ColorTransform& cx,
                   const int64_t* clipRect, bool smoothing) override;
 

@@ -2,6 +2,7 @@
 // A NetConnection connects to nothing (null) only; a NetStream plays a file, raising the
 // onStatus events the players raise (Play.Start and Buffer.Full when it starts; Buffer.Flush,
 // Play.Stop and Buffer.Empty at its end; Play.StreamNotFound when the file cannot be read).
+#include <algorithm>
 #include <cmath>
 
 #include "avm1/globals/globals.h"
@@ -138,6 +139,39 @@ Value Clear(Machine& m, const Value& self, std::vector<Value>&) {
 
 Value ConstructVideo(Machine&, const Value& self, std::vector<Value>&) { return self; }
 
+uint32_t VideoOf(Machine& m, const Value& self) { return self.type() == Type::kClip ? ClipOf(m, self) : 0; }
+
+// width and height: the size of the pictures shown, 0 before any.
+template <bool kWidth>
+Value VideoDimension(Machine& m, const Value& self, std::vector<Value>&) {
+    int width = 0, height = 0;
+    if (!m.host().videoSize(VideoOf(m, self), width, height)) return Value();
+    return Value::Number(kWidth ? width : height);
+}
+
+Value GetSmoothing(Machine& m, const Value& self, std::vector<Value>&) {
+    bool smoothing = false;
+    int deblocking = 0;
+    return m.host().videoSettings(VideoOf(m, self), smoothing, deblocking) ? Value::Bool(smoothing) : Value();
+}
+
+Value SetSmoothing(Machine& m, const Value& self, std::vector<Value>& args) {
+    m.host().setVideoSmoothing(VideoOf(m, self), m.toBoolean(Argument(args, 0)));
+    return Value();
+}
+
+Value GetDeblocking(Machine& m, const Value& self, std::vector<Value>&) {
+    bool smoothing = false;
+    int deblocking = 0;
+    return m.host().videoSettings(VideoOf(m, self), smoothing, deblocking) ? Value::Number(deblocking) : Value();
+}
+
+Value SetDeblocking(Machine& m, const Value& self, std::vector<Value>& args) {
+    const double v = m.toNumber(Argument(args, 0));
+    m.host().setVideoDeblocking(VideoOf(m, self), std::isfinite(v) && v > 0 ? static_cast<int>(std::min(v, 255.0)) : 0);
+    return Value();
+}
+
 constexpr NativeMember kVideoMethods[] = {{"attachVideo", AttachVideo}, {"clear", Clear}};
 
 }  // namespace
@@ -151,6 +185,18 @@ void InstallNetStream(Machine& m, Builtins& b) {
     p->setAccessor("time", Value::Object(m.newNative(Time)), Value::Object(m.newNative(Nothing)));
     p->setAttributes("time", attribute::kDontEnum);
     DefineClass(m, "Video", ConstructVideo, b.video, kVideoMethods);
+    Object* video = m.heap().get(b.video);
+    const struct {
+        const char* name;
+        NativeFunction get, set;
+    } kVideoProperties[] = {{"width", VideoDimension<true>, Nothing},
+                            {"height", VideoDimension<false>, Nothing},
+                            {"smoothing", GetSmoothing, SetSmoothing},
+                            {"deblocking", GetDeblocking, SetDeblocking}};
+    for (const auto& property : kVideoProperties) {
+        video->setAccessor(property.name, Value::Object(m.newNative(property.get)), Value::Object(m.newNative(property.set)));
+        video->setAttributes(property.name, attribute::kDontEnum);
+    }
 }
 
 }  // namespace avm1

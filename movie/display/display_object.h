@@ -130,6 +130,8 @@ struct DisplayObject {
     struct VideoState {
         std::shared_ptr<TimelineInstance> record;
         uint32_t stream = 0;
+        int8_t smoothing = -1;   // what a script set (0 or 1), or -1: as the stream says
+        uint8_t deblocking = 0;  // what a script set; the pictures follow their stream's setting
     };
     std::variant<std::monostate, std::shared_ptr<TimelineInstance>, EditTextState, ScriptBitmapState, VideoState> content;
 

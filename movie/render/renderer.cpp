@@ -152,7 +152,9 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
             private:
                 raster::Bitmap view_;
             } frame(*picture);
-            DrawShape(canvas, object.character->video().rectangle, om, drawCx, antiAlias_, paints_, &frame);
+            const VideoDefinition& video = object.character->video();
+            const bool smoothing = state != nullptr && state->smoothing >= 0 ? state->smoothing != 0 : video.stream.smoothing;
+            DrawShape(canvas, video.rectangleFor(smoothing), om, drawCx, antiAlias_, paints_, &frame);
         }
     } else if (object.character->kind() == Character::Kind::kShape) {
         DrawShape(canvas, object.character->shape(), om, drawCx, antiAlias_, paints_, movie_);
