@@ -33,6 +33,8 @@ if command -v ffmpeg >/dev/null 2>&1; then
     media_seed pcm 3a "${tone[@]}" -f s16le
     media_seed nelly 6a "${tone[@]}" -c:a nellymoser -f flv
     media_seed h263 82 -f lavfi -i testsrc=s=32x32:d=0.1 -c:v flv -f rawvideo
+    # Bits 3 and 4 of the selector are the stream's deblocking setting: 2 filters every picture.
+    media_seed h263deblock 92 -f lavfi -i testsrc=s=48x32:d=0.1 -c:v flv -q:v 31 -f rawvideo
     media_seed screen 83 -f lavfi -i testsrc=s=32x32:d=0.1 -c:v flashsv -f rawvideo
 fi
 
