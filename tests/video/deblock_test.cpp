@@ -80,41 +80,32 @@ std::vector<uint8_t> Halves(int width, int height, int edge, uint8_t left, uint8
     return p;
 }
 
-TEST(Deblocking, ASmallStepIsSpreadOverFourPixels) {
-    // 199 | 188 across a block edge at strength 9: d = (199 - 4*199 + 4*188 - 188) / 8 = -4,
-    // well under the strength, so B and C move by 4; A and D by (199 - 188) / 4 = 2, at most
-    // half of that.
-    std::vector<uint8_t> p = Halves(16, 8, 8, 199, 188);
-    video::DeblockPlane(p.data(), 16, 8, 16, 9);
+// Two flat halves meeting at column 8, filtered at `strength`: every row reads `columns`
+// from column 5 to 10.
+void ExpectFiltered(uint8_t left, uint8_t right, int strength, const std::vector<int>& columns) {
+    std::vector<uint8_t> p = Halves(16, 8, 8, left, right);
+    video::DeblockPlane(p.data(), 16, 8, 16, strength);
     for (int y = 0; y < 8; ++y) {
-        const uint8_t* row = p.data() + y * 16;
-        EXPECT_EQ(row[5], 199);
-        EXPECT_EQ(row[6], 197);
-        EXPECT_EQ(row[7], 195);
-        EXPECT_EQ(row[8], 192);
-        EXPECT_EQ(row[9], 190);
-        EXPECT_EQ(row[10], 188);
+        for (int x = 5; x <= 10; ++x) {
+            EXPECT_EQ(p[static_cast<size_t>(y * 16 + x)], columns[static_cast<size_t>(x - 5)])
+                << int(left) << "|" << int(right) << " at strength " << strength << ", column " << x;
+        }
     }
-    // At strength 1 the same step is taken for a real edge: d = -4 is past twice the
-    // strength, and nothing moves.
-    std::vector<uint8_t> weak = Halves(16, 8, 8, 199, 188);
-    video::DeblockPlane(weak.data(), 16, 8, 16, 1);
-    EXPECT_EQ(weak, Halves(16, 8, 8, 199, 188));
 }
 
-TEST(Deblocking, TheCorrectionRampsDownForLargerSteps) {
+TEST(Deblocking, SmallStepsAreSpreadAndRealEdgesStay) {
+    // 199 | 188 at strength 9: d = (199 - 4*199 + 4*188 - 188) / 8 = -4, well under the
+    // strength, so B and C move by 4; A and D by (199 - 188) / 4 = 2, at most half of that.
+    ExpectFiltered(199, 188, 9, {199, 197, 195, 192, 190, 188});
+    // At strength 1 the same step is taken for a real edge: d = -4 is past twice the
+    // strength, and nothing moves.
+    ExpectFiltered(199, 188, 1, {199, 199, 199, 188, 188, 188});
     // Strength 6: d = 3 * (79 - 100) / 8 = -7 lies between the strength and twice it, so the
-    // correction is 7 - 2 * (7 - 6) = 5; (100 - 79) / 4 = 5 for A and D is held to half of
-    // that, 2. A step of 200 is an edge of the picture and stays.
-    std::vector<uint8_t> p = Halves(16, 8, 8, 100, 79);
-    video::DeblockPlane(p.data(), 16, 8, 16, 6);
-    EXPECT_EQ(p[6], 98);
-    EXPECT_EQ(p[7], 95);
-    EXPECT_EQ(p[8], 84);
-    EXPECT_EQ(p[9], 81);
-    std::vector<uint8_t> edge = Halves(16, 8, 8, 250, 50);
-    video::DeblockPlane(edge.data(), 16, 8, 16, 12);
-    EXPECT_EQ(edge, Halves(16, 8, 8, 250, 50));
+    // correction ramps down to 7 - 2 * (7 - 6) = 5; (100 - 79) / 4 = 5 for A and D is held to
+    // half of that, 2.
+    ExpectFiltered(100, 79, 6, {100, 98, 95, 84, 81, 79});
+    // A step of 200 is an edge of the picture at any strength.
+    ExpectFiltered(250, 50, 12, {250, 250, 250, 50, 50, 50});
 }
 
 TEST(Deblocking, OnlyEdgesBetweenBlocksMoveAndRowsFollowTheStride) {
