@@ -141,6 +141,9 @@ private:
             std::memcpy(out.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(f->width),
                         aligned + static_cast<size_t>(y) * static_cast<size_t>(stride), static_cast<size_t>(f->width) * 4);
         }
+        // VP6 with alpha: the players take the colour planes as already multiplied by the
+        // alpha plane (over white a pixel shows its colour plus white times one less its
+        // alpha); colour brighter than its alpha is held to it, where their sums saturate.
         const bool alpha = f->format == AV_PIX_FMT_YUVA420P;
         for (uint32_t& p : out.pixels) {
             const uint32_t a = alpha ? p >> 24 : 255;
@@ -148,8 +151,8 @@ private:
                 p |= 0xFF000000u;
                 continue;
             }
-            auto scale = [a](uint32_t c) { return (c * a + 127) / 255; };
-            p = a << 24 | scale(p >> 16 & 0xFF) << 16 | scale(p >> 8 & 0xFF) << 8 | scale(p & 0xFF);
+            auto hold = [a](uint32_t c) { return std::min(c, a); };
+            p = a << 24 | hold(p >> 16 & 0xFF) << 16 | hold(p >> 8 & 0xFF) << 8 | hold(p & 0xFF);
         }
         return true;
     }
