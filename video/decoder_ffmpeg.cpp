@@ -92,25 +92,28 @@ public:
 
 private:
     // Copies the picture's planes and filters the copies: the decoder keeps its own as the
-    // reference for the next frames.
+    // reference for the next frames. Rows are whole 64-byte blocks with a spare block at the
+    // end, as the scaler's vector code reads past a row's last pixel.
     void deblock(const AVFrame* f, int strength, const uint8_t* planes[3], int strides[3]) {
         size_t offsets[3] = {};
         size_t total = 0;
         for (int i = 0; i < 3; ++i) {
             const int h = i == 0 ? f->height : (f->height + 1) / 2;
-            strides[i] = i == 0 ? f->width : (f->width + 1) / 2;
+            const int w = i == 0 ? f->width : (f->width + 1) / 2;
+            strides[i] = (w + 63) / 64 * 64;
             offsets[i] = total;
             total += static_cast<size_t>(strides[i]) * static_cast<size_t>(h);
         }
-        filtered_.resize(total);
+        filtered_.assign(total + 64, 0);
         for (int i = 0; i < 3; ++i) {
             const int h = i == 0 ? f->height : (f->height + 1) / 2;
+            const int w = i == 0 ? f->width : (f->width + 1) / 2;
             uint8_t* plane = filtered_.data() + offsets[i];
             for (int y = 0; y < h; ++y) {
                 std::memcpy(plane + static_cast<size_t>(y) * static_cast<size_t>(strides[i]),
-                            f->data[i] + static_cast<ptrdiff_t>(y) * f->linesize[i], static_cast<size_t>(strides[i]));
+                            f->data[i] + static_cast<ptrdiff_t>(y) * f->linesize[i], static_cast<size_t>(w));
             }
-            DeblockPlane(plane, strides[i], h, strides[i], strength);
+            DeblockPlane(plane, w, h, strides[i], strength);
             planes[i] = plane;
         }
     }
