@@ -123,6 +123,8 @@ private:
         const uint8_t* source[4] = {f->data[0], f->data[1], f->data[2], f->data[3]};
         int sourceStrides[4] = {f->linesize[0], f->linesize[1], f->linesize[2], f->linesize[3]};
         if (strength > 0 && f->format == AV_PIX_FMT_YUV420P) deblock(f, strength, source, sourceStrides);
+        // Each pixel takes the nearest colour sample, converted at full precision per pixel:
+        // the players' pictures to within a level or two.
         scaler_ = sws_getCachedContext(scaler_, f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
                                        f->height, AV_PIX_FMT_BGRA, SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
         if (scaler_ == nullptr) {
