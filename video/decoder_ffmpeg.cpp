@@ -96,18 +96,18 @@ private:
     // end, as the scaler's vector code reads past a row's last pixel.
     void deblock(const AVFrame* f, int strength, const uint8_t* planes[3], int strides[3]) {
         size_t offsets[3] = {};
+        int widths[3] = {}, heights[3] = {};
         size_t total = 0;
         for (int i = 0; i < 3; ++i) {
-            const int h = i == 0 ? f->height : (f->height + 1) / 2;
-            const int w = i == 0 ? f->width : (f->width + 1) / 2;
-            strides[i] = (w + 63) / 64 * 64;
+            widths[i] = i == 0 ? f->width : (f->width + 1) / 2;
+            heights[i] = i == 0 ? f->height : (f->height + 1) / 2;
+            strides[i] = (widths[i] + 63) / 64 * 64;
             offsets[i] = total;
-            total += static_cast<size_t>(strides[i]) * static_cast<size_t>(h);
+            total += static_cast<size_t>(strides[i]) * static_cast<size_t>(heights[i]);
         }
-        filtered_.assign(total + 64, 0);
+        filtered_.resize(total + 64);  // kept from frame to frame: every byte read is written first or padding
         for (int i = 0; i < 3; ++i) {
-            const int h = i == 0 ? f->height : (f->height + 1) / 2;
-            const int w = i == 0 ? f->width : (f->width + 1) / 2;
+            const int w = widths[i], h = heights[i];
             uint8_t* plane = filtered_.data() + offsets[i];
             for (int y = 0; y < h; ++y) {
                 std::memcpy(plane + static_cast<size_t>(y) * static_cast<size_t>(strides[i]),
