@@ -2,9 +2,13 @@
 // Files read whole under a cap: the cap is checked against the file's size before anything is
 // allocated, and again while reading (a file may grow, or its size not be told).
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace base {
@@ -35,6 +39,7 @@ enum class FileRead { kOk, kCannotOpen, kTooLarge, kFailed };
 // The whole file into `out`, at most `cap` bytes.
 inline FileRead ReadWholeFile(const char* path, size_t cap, std::vector<uint8_t>& out) {
     out.clear();
+    errno = 0;
     const File f = OpenFile(path, "rb");
     if (!f) return FileRead::kCannotOpen;
     const int64_t size = FileSize(f.get());
@@ -47,6 +52,16 @@ inline FileRead ReadWholeFile(const char* path, size_t cap, std::vector<uint8_t>
         out.insert(out.end(), buffer, buffer + got);
     }
     return std::ferror(f.get()) ? FileRead::kFailed : FileRead::kOk;
+}
+
+// Why a file that could not be opened or read is out of reach, in the system's words ("No
+// such file or directory", "Permission denied"), or that it is a folder. Call it straight after
+// the failure: it reads errno.
+inline std::string ReadProblem(const char* path) {
+    const int e = errno;
+    std::error_code ec;
+    if (path != nullptr && std::filesystem::is_directory(path, ec)) return "it is a folder";
+    return e != 0 ? std::strerror(e) : "it cannot be read";
 }
 
 }  // namespace base

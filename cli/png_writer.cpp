@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "raster/straight_alpha.h"
+
 namespace cli {
 
 namespace {
@@ -30,16 +32,15 @@ bool WritePng(const std::string& path, const raster::Target& t, std::string& err
     // Rows with a filter byte (0: none) each, pixels unpremultiplied to RGBA.
     std::vector<uint8_t> raw;
     raw.reserve(static_cast<size_t>(t.height) * (1 + static_cast<size_t>(t.width) * 4));
+    std::vector<uint32_t> straight(static_cast<size_t>(t.width));
     for (int y = 0; y < t.height; ++y) {
         raw.push_back(0);
-        const uint32_t* row = t.row(y);
-        for (int x = 0; x < t.width; ++x) {
-            const uint32_t p = row[x], a = raster::ChannelA(p);
-            auto straight = [&](uint32_t c) { return static_cast<uint8_t>(a ? std::min<uint32_t>(255, (c * 255 + a / 2) / a) : 0); };
-            raw.push_back(straight(raster::ChannelR(p)));
-            raw.push_back(straight(raster::ChannelG(p)));
-            raw.push_back(straight(raster::ChannelB(p)));
-            raw.push_back(static_cast<uint8_t>(a));
+        raster::UnpremultiplyPixels(t.row(y), straight.data(), straight.size());
+        for (const uint32_t p : straight) {
+            raw.push_back(static_cast<uint8_t>(raster::ChannelR(p)));
+            raw.push_back(static_cast<uint8_t>(raster::ChannelG(p)));
+            raw.push_back(static_cast<uint8_t>(raster::ChannelB(p)));
+            raw.push_back(static_cast<uint8_t>(raster::ChannelA(p)));
         }
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));

@@ -1,14 +1,17 @@
 #pragma once
 // One conversion loop for every caller (the converter, the benchmark, the tests): for each frame
-// of a range, step the engine to it, draw it, compose it, append it to the AVI file, and time
-// each part. A conversion that stops halfway (a write that fails, memory that runs out) closes
-// the file on the frames written so far, so it is always a whole file.
+// of a range, step the engine to it, draw it, compose it, hand it to the file, and time each
+// part. On more than one thread the engine draws frame n + 1 while frame n is written, and the
+// file is the same byte for byte. A conversion that stops halfway (a write that fails, memory
+// that runs out, a stop asked for) closes the file on the frames written so far, so it is
+// always a whole file.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "avi/avi_writer.h"
+#include "convert/frame_sink.h"
 #include "movie/engine.h"
 #include "raster/target.h"
 
@@ -35,7 +38,7 @@ private:
 };
 
 struct Job {
-    std::string output;      // the AVI file
+    std::string output;      // the AVI file, for ConvertToAvi
     int width = 0, height = 0;
     int first = 0, last = 0;  // frames from 0, both included; last < first converts none
     int32_t framePeriodMs = 0;
@@ -46,8 +49,17 @@ struct Job {
     // makes any: each frame holds the sound of its step (Engine::stepSamples), so the sound
     // lasts as long as the frames at the movie's own rate.
     bool audio = false;
-    // After each frame written: how many are written, of how many.
+    // The AVI file's colour: straight alpha unless asked otherwise (ConvertToAvi).
+    Alpha alpha = Alpha::kStraight;
+    // After each frame written: how many are written, of how many. Called on the thread that
+    // writes, one call at a time.
     std::function<void(int written, int total)> progress;
+    // 1: step, draw and write one after the other on the caller's thread. More: the frames
+    // are written on a thread of their own while the next ones are drawn.
+    int threads = 1;
+    // Set (by a signal handler, say) to stop after the frame being made; the file is closed on
+    // the frames written.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Milliseconds spent over the whole conversion in each part of the loop.
@@ -64,16 +76,21 @@ struct Outcome {
     };
     Status status = Status::kDone;
     int written = 0;
-    bool sound = false;  // the file has an audio stream: the movie made a sound
-    avi::AviResult error = avi::avierr::kOk;
+    bool sound = false;    // the file has an audio stream
+    bool stopped = false;  // job.stop was set before the range was done
+    std::string error;     // why the file could not be made or written
     Timings timings;
 };
 
-// Converts job.first .. job.last of the engine's movie into the AVI file: uncompressed 32-bit
-// frames through the RIFF writer, with the movie's sound when the job asks for it. The sound
+// Converts job.first .. job.last of the engine's movie into `sink`, and closes it. The sound
 // of the frames before job.first plays on unheard, so a sound started there is heard from
-// where it has got to. The audio stream starts once the movie first makes a sound, with
-// the silence before it; a movie that makes none gets no audio stream.
+// where it has got to; each frame's own sound is handed over with it when job.audio.
+Outcome Convert(movie::Engine& engine, const Job& job, FrameSink& sink);
+
+// The same into an AVI file (job.output) through the RIFF writer: uncompressed 32-bit frames,
+// with the movie's sound when the job asks for it. The audio stream starts once the movie
+// first makes a sound, with the silence before it; a movie that makes none gets no audio
+// stream.
 Outcome ConvertToAvi(movie::Engine& engine, const Job& job);
 
 }  // namespace convert

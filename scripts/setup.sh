@@ -18,7 +18,7 @@ set -euo pipefail
 
 converter_pkgs=(build-essential cmake pkg-config zlib1g-dev libjpeg62-turbo-dev libpng-dev
                 libgif-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
-                libavcodec-dev libavutil-dev libswscale-dev)
+                libavcodec-dev libavutil-dev libswscale-dev libavformat-dev libswresample-dev)
 native_pkgs=("${converter_pkgs[@]}" libgtest-dev libgmock-dev googletest libbenchmark-dev
              libcairo2-dev ffmpeg)
 cross_pkgs=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)

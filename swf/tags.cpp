@@ -179,11 +179,13 @@ bool LoadSwfFile(const char* path, SwfFile& out, std::string& error) {
     std::vector<uint8_t> data;
     switch (base::ReadWholeFile(path, kMaxSwfImageBytes, data)) {
         case base::FileRead::kOk: break;
-        case base::FileRead::kCannotOpen: error = std::string("cannot open ") + (path ? path : "(no path)"); return false;
+        case base::FileRead::kCannotOpen:
+            error = std::string("cannot open ") + (path ? path : "(no path)") + ": " + base::ReadProblem(path);
+            return false;
         case base::FileRead::kTooLarge:
             error = "the file is larger than the limit of " + std::to_string(kMaxSwfImageBytes) + " bytes (kMaxSwfImageBytes)";
             return false;
-        case base::FileRead::kFailed: error = std::string("cannot read ") + path; return false;
+        case base::FileRead::kFailed: error = std::string("cannot read ") + path + ": " + base::ReadProblem(path); return false;
     }
     return ParseSwf(data.data(), data.size(), out, error);
 }
