@@ -40,6 +40,11 @@ enum class FileRead { kOk, kCannotOpen, kTooLarge, kFailed };
 inline FileRead ReadWholeFile(const char* path, size_t cap, std::vector<uint8_t>& out) {
     out.clear();
     errno = 0;
+    std::error_code ec;
+    if (path != nullptr && std::filesystem::is_directory(path, ec)) {
+        errno = EISDIR;
+        return FileRead::kCannotOpen;
+    }
     const File f = OpenFile(path, "rb");
     if (!f) return FileRead::kCannotOpen;
     const int64_t size = FileSize(f.get());

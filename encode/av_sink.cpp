@@ -103,8 +103,22 @@ public:
         if (r < 0) return failed("cannot make a frame: " + AvError(r));
         const auto* source = reinterpret_cast<const uint8_t*>(f.pixels);
         const int sourcePitch = s_.width * 4;
-        if (scaler_ == nullptr) {
+        if (picture_->format == AV_PIX_FMT_BGRA) {
             av_image_copy_plane(picture_->data[0], picture_->linesize[0], source, sourcePitch, sourcePitch, s_.height);
+        } else if (picture_->format == AV_PIX_FMT_GBRAP) {
+            // Split here: the scaler's planar path rounds alpha through 16 bits (128 becomes 129).
+            for (int y = 0; y < s_.height; ++y) {
+                const uint32_t* row = f.pixels + static_cast<size_t>(y) * s_.width;
+                uint8_t* planes[4];
+                for (int p = 0; p < 4; ++p) planes[p] = picture_->data[p] + static_cast<ptrdiff_t>(y) * picture_->linesize[p];
+                for (int x = 0; x < s_.width; ++x) {
+                    const uint32_t v = row[x];
+                    planes[0][x] = static_cast<uint8_t>(v >> 8);   // green
+                    planes[1][x] = static_cast<uint8_t>(v);        // blue
+                    planes[2][x] = static_cast<uint8_t>(v >> 16);  // red
+                    planes[3][x] = static_cast<uint8_t>(v >> 24);  // alpha
+                }
+            }
         } else {
             const uint8_t* planes[1] = {source};
             const int pitches[1] = {sourcePitch};
@@ -206,8 +220,13 @@ private:
         picture_->format = pixels;
         picture_->width = s_.width;
         picture_->height = s_.height;
+        // Some encoders (ProRes) write the colour description from the frame's.
+        picture_->colorspace = video_->colorspace;
+        picture_->color_primaries = video_->color_primaries;
+        picture_->color_trc = video_->color_trc;
+        picture_->color_range = video_->color_range;
         if (av_frame_get_buffer(picture_, 0) < 0) return fail(error, "out of memory for a frame");
-        if (pixels != AV_PIX_FMT_BGRA) {
+        if (pixels != AV_PIX_FMT_BGRA && pixels != AV_PIX_FMT_GBRAP) {
             scaler_ = sws_getContext(s_.width, s_.height, AV_PIX_FMT_BGRA, s_.width, s_.height, pixels,
                                      SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP | SWS_BITEXACT, nullptr, nullptr,
                                      nullptr);

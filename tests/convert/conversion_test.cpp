@@ -3,12 +3,16 @@
 // or written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "convert/conversion.h"
 #include "convert/two_render.h"
+#include "raster/straight_alpha.h"
 #include "support/demo_movie.h"
 #ifndef _WIN32
 #include "support/ffmpeg_tools.h"
@@ -150,6 +154,82 @@ TEST_F(Conversion, EndsWithTheReasonAndTheFramesWritten) {
     EXPECT_EQ(failed.status, Outcome::Status::kCannotCreate) << "the file's head cannot be written";
     EXPECT_NE(failed.error.find("AVI error"), std::string::npos) << failed.error;
     EXPECT_LT(failed.written, 41);
+#endif
+}
+
+}  // namespace
+
+namespace {
+
+// The writer on a thread of its own makes the same file, byte for byte, as one thread; a stop
+// asked for ends the range early on a whole file.
+TEST_F(Conversion, ThreadsMakeTheSameFileAndAStopEndsItWhole) {
+    const convert::Job one = job("conversion-one-thread.avi", 0, 23);
+    convert::Job two = job("conversion-two-threads.avi", 0, 23);
+    two.threads = 2;
+    std::vector<int> progress;
+    two.progress = [&](int written, int) { progress.push_back(written); };
+    const Outcome a = convert::ConvertToAvi(engine, one);
+    const Outcome b = convert::ConvertToAvi(engine, two);
+    ASSERT_EQ(a.status, Outcome::Status::kDone);
+    ASSERT_EQ(b.status, Outcome::Status::kDone);
+    EXPECT_EQ(b.written, 24);
+    ASSERT_EQ(progress.size(), 24u);
+    EXPECT_EQ(progress.back(), 24) << "progress counts up in order";
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_TRUE(testing_support::ReadFileBytes(one.output) == testing_support::ReadFileBytes(two.output));
+
+    std::atomic<bool> stop{false};
+    for (int threads : {1, 2}) {
+        convert::Job stopped = job("conversion-stopped.avi", 0, 1000);
+        stopped.threads = threads;
+        stopped.stop = &stop;
+        stopped.progress = [&](int written, int) {
+            if (written == 5) stop = true;
+        };
+        stop = false;
+        const Outcome out = convert::ConvertToAvi(engine, stopped);
+        EXPECT_EQ(out.status, Outcome::Status::kDone);
+        EXPECT_TRUE(out.stopped);
+        // The frames already made when the stop came are written too: at most the pipeline's few.
+        EXPECT_GE(out.written, 5);
+        EXPECT_LE(out.written, 5 + 4) << threads << " threads";
+    }
+}
+
+// Straight alpha unless asked: the AVI's translucent pixels are the engine's unpremultiplied.
+TEST_F(Conversion, StraightAlphaIsTheDefault) {
+    convert::Job straight = job("conversion-straight.avi", 30, 30);
+    straight.alpha = convert::Alpha::kStraight;
+    ASSERT_EQ(convert::ConvertToAvi(engine, straight).status, Outcome::Status::kDone);
+    const std::string premultiplied = expectedFrame(30);
+    int checked = 0;
+    for (size_t i = 0; i + 4 <= premultiplied.size() && checked < 50; i += 4) {
+        const auto* p = reinterpret_cast<const uint8_t*>(premultiplied.data() + i);
+        if (p[3] == 0 || p[3] == 255) continue;
+        uint32_t word = p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24, out = 0;
+        raster::UnpremultiplyPixels(&word, &out, 1);
+        for (int c = 0; c < 3; ++c) {
+            const int expected = std::min(255, (p[c] * 255 + p[3] / 2) / p[3]);
+            EXPECT_EQ(static_cast<int>((out >> (8 * c)) & 0xFF), expected);
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 0) << "the demo frame has translucent pixels";
+#ifndef _WIN32
+    if (!testing_support::HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg is not installed";
+    std::string frames;
+    ASSERT_TRUE(testing_support::DecodeAviToBgra(straight.output, frames));
+    ASSERT_EQ(frames.size(), premultiplied.size());
+    int differing = 0;
+    for (size_t i = 0; i < frames.size(); i += 4) {
+        const auto* p = reinterpret_cast<const uint8_t*>(premultiplied.data() + i);
+        const uint32_t word = p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+        uint32_t want = 0;
+        raster::UnpremultiplyPixels(&word, &want, 1);
+        differing += std::memcmp(frames.data() + i, &want, 4) != 0;
+    }
+    EXPECT_EQ(differing, 0);
 #endif
 }
 

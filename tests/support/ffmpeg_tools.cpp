@@ -60,19 +60,29 @@ ProbedVideo ProbeAvi(const std::string& path) {
 }
 
 bool DecodeAviToBgra(const std::string& path, std::string& frames, std::string* errors) {
+    return DecodeToBgra(path, "", frames, errors);
+}
+
+bool DecodeToBgra(const std::string& path, const std::string& inputOptions, std::string& frames, std::string* errors) {
     // passthrough: one output frame per stored frame, none duplicated or dropped by timing.
-    const std::string command = "ffmpeg -nostdin -v error -i " + ShellQuote(path) +
-                                " -fps_mode passthrough -f rawvideo -pix_fmt bgra - 2>/dev/null";
-    const bool ok = Run(command, frames);
-    if (!ok && errors) Run("ffmpeg -nostdin -v error -i " + ShellQuote(path) + " -f null - 2>&1", *errors);
+    const std::string input = "ffmpeg -nostdin -v error " + inputOptions + " -i " + ShellQuote(path);
+    const bool ok = Run(input + " -fps_mode passthrough -f rawvideo -pix_fmt bgra - 2>/dev/null", frames);
+    if (!ok && errors) Run(input + " -f null - 2>&1", *errors);
     return ok;
+}
+
+double ProbeFormatDuration(const std::string& path) {
+    std::string text;
+    if (!Run("ffprobe -v error -show_entries format=duration -of csv=p=0 " + ShellQuote(path) + " 2>&1", text)) return -1;
+    return text.empty() || text.rfind("N/A", 0) == 0 ? -1 : std::atof(text.c_str());
 }
 
 std::vector<ProbedStream> ProbeStreams(const std::string& path, std::string* output) {
     std::vector<ProbedStream> streams;
     std::string text;
     Run("ffprobe -v error -count_packets -show_entries "
-        "stream=codec_type,codec_name,r_frame_rate,sample_rate,channels,duration,nb_frames,nb_read_packets "
+        "stream=codec_type,codec_name,pix_fmt,r_frame_rate,sample_rate,channels,duration,nb_frames,nb_read_packets:"
+        "stream_tags=alpha_mode "
         "-of default " + ShellQuote(path) + " 2>&1",
         text);
     if (output) *output = text;
@@ -89,6 +99,8 @@ std::vector<ProbedStream> ProbeStreams(const std::string& path, std::string* out
         const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
         if (key == "codec_type") st.codecType = value;
         else if (key == "codec_name") st.codecName = value;
+        else if (key == "pix_fmt") st.pixFmt = value;
+        else if (key == "TAG:alpha_mode") st.alphaMode = value;
         else if (key == "r_frame_rate") st.rFrameRate = value;
         else if (key == "sample_rate") st.sampleRate = std::atoi(value.c_str());
         else if (key == "channels") st.channels = std::atoi(value.c_str());

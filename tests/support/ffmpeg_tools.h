@@ -24,9 +24,16 @@ ProbedVideo ProbeAvi(const std::string& path);
 // Decodes every frame to raw bgra, top row first, frames one after the other.
 bool DecodeAviToBgra(const std::string& path, std::string& frames, std::string* errors = nullptr);
 
+// The same for any file ffmpeg reads, with options before its input (a decoder: "-c:v libvpx-vp9").
+bool DecodeToBgra(const std::string& path, const std::string& inputOptions, std::string& frames,
+                  std::string* errors = nullptr);
+// The container's duration in seconds, or -1.
+double ProbeFormatDuration(const std::string& path);
+
 // Every stream of a file as ffprobe sees it.
 struct ProbedStream {
-    std::string codecType, codecName, rFrameRate;
+    std::string codecType, codecName, pixFmt, rFrameRate;
+    std::string alphaMode;  // WebM's tag for a VP9 stream with alpha
     int sampleRate = 0, channels = 0;
     double duration = -1;  // none for PCM audio in AVI: frames / sampleRate is its length
     int64_t frames = -1;   // as the header says: video frames, or audio sample frames
