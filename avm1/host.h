@@ -90,6 +90,9 @@ public:
     virtual std::string name(uint32_t clip) = 0;
     virtual void trace(const std::string& line) = 0;
     virtual void log(const std::string& line) = 0;
+    // Something of the movie that does not play (a feature not built yet), said once each; the
+    // line has been logged already.
+    virtual void leftOut(const std::string& /*what*/) {}
     // Milliseconds since the movie started, as the timeline counts them.
     virtual double timer() = 0;
     // Every value the host keeps for scripts (timeline variables), for the collector.

@@ -50,7 +50,9 @@ void Machine::report(const std::string& key, const std::string& line) {
 }
 
 void Machine::unsupported(const char* what) {
+    const bool first = std::find(reported_.begin(), reported_.end(), what) == reported_.end();
     report(what, std::string("ActionScript: ") + what + " is not supported yet: it gives undefined");
+    if (first) host_.leftOut(std::string("ActionScript's ") + what);
 }
 
 // --- conversions ---

@@ -6,7 +6,7 @@
 //   tevlin convert MOVIE... [-o OUT | -o FOLDER/] [-f FORMAT] [--codec NAME] [--crf N] [--bitrate RATE]
 //                  [--alpha straight|premultiplied] [--background COLOR] [--size WxH] [--scale F]
 //                  [--frames FIRST-LAST | --start TIME --duration TIME] [--max-frames N] [--threads N]
-//                  [--quality low|high] [--no-audio] [--trace FILE] [-y | -n] [--quiet]
+//                  [--quality low|high] [--no-audio] [--trace FILE] [-y | -n] [--strict] [--quiet]
 //   tevlin --help | convert --help | --version
 //
 // The output's extension picks the container (.avi, .mov, .mkv, .webm, .mp4, .nut, a frame%05d.png
@@ -74,7 +74,7 @@ const char* kUsage =
     "       tevlin convert MOVIE... [-o OUT | -o FOLDER/] [-f FORMAT] [--codec NAME] [--crf N] [--bitrate RATE]\n"
     "                     [--alpha straight|premultiplied] [--background COLOR] [--size WxH] [--scale F]\n"
     "                     [--frames FIRST-LAST | --start TIME --duration TIME] [--max-frames N] [--threads N]\n"
-    "                     [--quality low|high] [--no-audio] [--trace FILE] [-y | -n] [--quiet]\n"
+    "                     [--quality low|high] [--no-audio] [--trace FILE] [-y | -n] [--strict] [--quiet]\n"
     "       tevlin --help | tevlin convert --help | tevlin --version\n";
 
 int Usage(const std::string& problem) {
@@ -123,7 +123,7 @@ struct Options {
     bool backgroundGiven = false;
     uint32_t background = 0;
     bool transparent = false, antiAlias = true, overwrite = false, neverOverwrite = false, quiet = false,
-         audio = true, json = false, help = false;
+         audio = true, json = false, help = false, strict = false;
 };
 
 bool ParseInt(const char* s, int& out) {
@@ -287,6 +287,8 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             o.neverOverwrite = true;
         } else if (a == "--quiet" || a == "-q") {
             o.quiet = true;
+        } else if (a == "--strict") {
+            o.strict = true;
         } else if (a == "--json") {
             o.json = true;
         } else if (a == "--no-audio" || a == "-an") {
@@ -609,6 +611,14 @@ bool PlanOutput(const Options& o, const std::string& movie, Output& out, std::st
     return true;
 }
 
+// What of the movie did not play, in one line.
+std::string LeftOut(const movie::Engine& player) {
+    std::string line;
+    for (const std::string& what : player.leftOut()) line += (line.empty() ? "" : "; ") + what;
+    if (player.leftOut().size() >= movie::kMaxLeftOut) line += "; and more";
+    return line;
+}
+
 std::string Hex(uint32_t rgb) {
     char text[8];
     std::snprintf(text, sizeof text, "#%06X", rgb & 0xFFFFFF);
@@ -624,6 +634,9 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
     movie::Engine player;
     TraceFile trace;
     if (!LoadMovie(o, movie, out.path, file, player, trace, error)) return Fail(movie + ": " + error);
+    if (o.strict && !player.leftOut().empty()) {
+        return Fail(movie + ": not converted (--strict): the engine would leave out " + LeftOut(player));
+    }
     int w = 0, h = 0;
     if (!FrameSize(o, player, w, h, error)) return Fail(movie + ": " + error);
     const encode::CodecInfo& codec = *out.choice.codec;
@@ -737,6 +750,13 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
         Warn("stopped after " + std::to_string(outcome.written) + " frames; " + shown + " holds the frames written");
         return g_signal == SIGTERM ? 143 : 130;
     }
+    if (!player.leftOut().empty()) {
+        if (o.strict) {
+            return Fail(movie + ": left out (--strict makes it an error): " + LeftOut(player) + "; " + shown +
+                        " holds the frames as converted");
+        }
+        if (!o.quiet) Warn("warning: " + movie + " converted without what the engine does not play: " + LeftOut(player));
+    }
     if (!o.quiet && !o.framesGiven && o.duration < 0 && o.start < 0 && total == 1 && outcome.written == 1 &&
         PictureChangesAfter(player, file)) {
         Warn("the movie has one frame, and its scripts change the picture after it: "
@@ -826,6 +846,8 @@ void ConvertHelp() {
         "                      encoded, and encoders use their own; the file is the same whatever N\n"
         "  --trace FILE        what the movie's scripts trace() (- for the standard output)\n"
         "  --quiet             no progress, warnings or closing line\n"
+        "  --strict            a movie with content the engine does not play (ActionScript 3, a codec this\n"
+        "                      build lacks, a feature not built yet) is an error, not a warning\n"
         "\n"
         "formats (extension: default codec; codecs; sound)\n");
     for (const encode::ContainerInfo& c : encode::Containers()) {

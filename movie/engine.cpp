@@ -14,10 +14,15 @@
 namespace movie {
 
 Engine::Engine() {
-    sound_.setLog([this](const std::string& line) { log(line); });
-    renderer_.setLog([this](const std::string& line) { log(line); });
+    // What these say is always something that does not play: a sound, a picture, a video.
+    auto lost = [this](const std::string& line) {
+        log(line);
+        leaveOut(line);
+    };
+    sound_.setLog(lost);
+    renderer_.setLog(lost);
     renderer_.setNetStreams(&netStreams_);
-    netStreams_.setLog([this](const std::string& line) { log(line); });
+    netStreams_.setLog(lost);
     netStreams_.setStatusSink([this](uint32_t stream, const char* code) {
         auto it = netListeners_.find(stream);
         if (it == netListeners_.end()) return;
@@ -57,7 +62,16 @@ bool Engine::loadDefinition(const swf::SwfFile& file, std::string& error) {
     definition_ = MovieDefinition();
     definition_.setBitmapBudget(bitmapBudget_);
     if (!definition_.load(file, error)) return false;
-    for (const std::string& w : definition_.warnings()) log(w);
+    leftOut_.clear();
+    for (const std::string& w : definition_.warnings()) {
+        log(w);
+        leaveOut(w);
+    }
+    if (definition_.tagCounts().count("DoABC") != 0) {
+        const std::string as3 = "ActionScript 3 code (DoABC): this engine plays ActionScript 1 and 2";
+        log(as3);
+        leaveOut(as3);
+    }
     restart();
     if (totalFrames() > 0) gotoFrame(0);
     return true;
@@ -106,6 +120,11 @@ int Engine::stageHeight() const { return (definition_.frameSize().yMax - definit
 
 void Engine::log(const std::string& line) {
     if (logSink_) logSink_(line);
+}
+
+void Engine::leaveOut(const std::string& what) {
+    if (leftOut_.size() >= kMaxLeftOut || std::find(leftOut_.begin(), leftOut_.end(), what) != leftOut_.end()) return;
+    leftOut_.push_back(what);
 }
 
 void Engine::trace(const std::string& line) {

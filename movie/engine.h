@@ -43,6 +43,8 @@ inline constexpr size_t kMaxRememberedClips = size_t{1} << 16;
 // Movies loaded by scripts from files beside the movie: how many, and the bytes of one file.
 inline constexpr size_t kMaxLoadedMovies = 64;
 inline constexpr size_t kMaxLoadedFileBytes = size_t{64} << 20;
+// The distinct things a conversion's summary names as left out.
+inline constexpr size_t kMaxLeftOut = 16;
 
 class Engine {
 public:
@@ -130,6 +132,11 @@ public:
     void seekTimeline(TimelineInstance& t, int frame) { seek(t, frame); }
     avm1::Machine& machine() { return *machine_; }
     void trace(const std::string& line);
+    // What of the movie does not play (ActionScript 3 code, a codec this build lacks, a
+    // feature not built yet, content past a limit), each said once, at most kMaxLeftOut; for a
+    // summary after a conversion.
+    void leaveOut(const std::string& what);
+    const std::vector<std::string>& leftOut() const { return leftOut_; }
     void log(const std::string& line);
     // Milliseconds since the movie started, as the timeline counts them.
     double scriptTimerMs() const;
@@ -314,6 +321,7 @@ private:
     ScriptHost host_{*this};
     std::unique_ptr<avm1::Machine> machine_;
     std::function<void(const std::string&)> traceSink_, logSink_;
+    std::vector<std::string> leftOut_;
     int ticks_ = 0;
 
     DisplayObject root_;  // shows the main timeline

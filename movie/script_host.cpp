@@ -326,6 +326,7 @@ std::string ScriptHost::name(uint32_t clip) {
 void ScriptHost::trace(const std::string& line) { engine_.trace(line); }
 
 void ScriptHost::log(const std::string& line) { engine_.log(line); }
+void ScriptHost::leftOut(const std::string& what) { engine_.leaveOut(what); }
 
 double ScriptHost::timer() { return engine_.scriptTimerMs(); }
 

@@ -43,6 +43,7 @@ public:
     std::string name(uint32_t clip) override;
     void trace(const std::string& line) override;
     void log(const std::string& line) override;
+    void leftOut(const std::string& what) override;
     double timer() override;
     void traceValues(avm1::Tracer& tracer) override;
     uint32_t createClip(uint32_t parent, std::string_view name, int depth, std::string_view linkage,

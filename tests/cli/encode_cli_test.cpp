@@ -26,7 +26,7 @@ constexpr uint8_t kBackR = 0x20, kBackG = 0x40, kBackB = 0x60;
 // band of alpha 128 across rows 16 to 32; nothing in the top right corner (x 32..64, y 0..16);
 // a green 4 px square at (36 + 2k, 40) in frame k; with `sound`, half a second of a 440 Hz tone
 // started at the first frame.
-std::string BandMovie(bool sound) {
+std::string BandMovie(bool sound, const std::vector<uint8_t>& extraTags = {}) {
     SwfFields fields;
     fields.xMax = kW * 20;
     fields.yMax = kH * 20;
@@ -34,6 +34,7 @@ std::string BandMovie(bool sound) {
     fields.frameCount = kFrames;
     fields.tags.clear();
     AppendBytes(fields.tags, BackgroundTag(kBackR, kBackG, kBackB));
+    AppendBytes(fields.tags, extraTags);
     if (sound) {
         std::vector<uint8_t> pcm;
         for (int i = 0; i < 22050; ++i) {
@@ -379,6 +380,28 @@ TEST_F(EncodeOptions, HelpVersionAndInfoForMachines) {
         EXPECT_NE(r.output.find(field), std::string::npos) << field << " in " << r.output;
     }
     EXPECT_EQ(r.output.front(), '[');
+}
+
+// Content the engine does not play converts with one summary warning naming it; --strict
+// refuses it before anything is written.
+TEST_F(EncodeOptions, WhatIsLeftOutIsSummedUpAndStrictRefusesIt) {
+    const std::string as3 = dir_.file("as3.swf"), avi = dir_.file("as3.avi");
+    // A DoABC tag: flags, an empty name, and a few bytes of ABC.
+    WriteFileBytes(as3, BandMovie(false, TagRecord(82, {1, 0, 0, 0, 0, 0x10, 0x00, 0x2E, 0x00})));
+    CliRun r = Tevlin("convert " + as3 + " -o " + avi);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("warning: " + as3 + " converted without what the engine does not play: ActionScript 3"),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(ProbeAvi(avi).packets, kFrames);
+    r = Tevlin("convert " + as3 + " -o " + dir_.file("strict.avi") + " --strict");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("not converted (--strict)"), std::string::npos) << r.output;
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("strict.avi")));
+    // A movie that plays whole passes --strict, with no warning.
+    r = Tevlin("convert " + movie_ + " -o " + dir_.file("whole.avi") + " --strict");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output.find("warning"), std::string::npos) << r.output;
 }
 
 // Ctrl-C stops after the frame being made and closes the file on the frames written: a file
