@@ -709,9 +709,10 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
         settings.height = h;
         settings.rate = job.rate;
         settings.scale = job.scale;
-        // The stream is declared before the first frame: the movie's sound tags say whether
-        // it will have sound.
-        settings.audio = job.audio && player.makesSound();
+        // The streams are set before the first frame: a movie with sound tags, or with scripts
+        // (which may load sounds and streams), gets a sound stream.
+        const auto& tags = player.definition().tagCounts();
+        settings.audio = job.audio && (player.makesSound() || tags.count("DoAction") || tags.count("DoInitAction"));
         settings.alpha = job.alpha;
         const raster::Rgba back = player.backgroundColor();
         settings.background = o.backgroundGiven ? o.background : (uint32_t{back.r} << 16 | uint32_t{back.g} << 8 | back.b);
@@ -750,6 +751,7 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
         Warn("stopped after " + std::to_string(outcome.written) + " frames; " + shown + " holds the frames written");
         return g_signal == SIGTERM ? 143 : 130;
     }
+    if (sink->soundLeftOut()) player.leaveOut("the sound of scripts in a movie without sound tags (the file has no sound stream)");
     if (!player.leftOut().empty()) {
         if (o.strict) {
             return Fail(movie + ": left out (--strict makes it an error): " + LeftOut(player) + "; " + shown +
@@ -775,6 +777,7 @@ int Convert(const Options& o) {
         return Usage("several movies need -o FOLDER/ (or no -o: the outputs go into the current folder)");
     }
     if (o.output == "-" && o.movies.size() > 1) return Usage("-o - takes one movie");
+    if (o.output == "-" && o.trace == "-") return Usage("-o - and --trace - would mix the video and the trace on the standard output");
     if (!o.output.empty() && (o.output.back() == '/' || o.output.back() == '\\')) {
         std::error_code ec;
         if (!std::filesystem::is_directory(o.output, ec)) return Fail("the output folder " + o.output + " is not there");

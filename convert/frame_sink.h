@@ -37,6 +37,9 @@ public:
     virtual std::string error() const = 0;
     // Whether the file has a sound stream.
     virtual bool hasSound() const = 0;
+    // Whether the movie made a sound the file had no stream for (its streams are set before
+    // the first frame).
+    virtual bool soundLeftOut() const { return false; }
 };
 
 }  // namespace convert

@@ -128,6 +128,7 @@ public:
         picture_->pkt_duration = 1;
         if (!encode(video_, videoStream_, picture_)) return false;
         if (audio_ != nullptr && !addSound(f.samples, f.sampleFrames)) return false;
+        if (audio_ == nullptr && f.heard) soundLeftOut_ = true;
         return true;
     }
 
@@ -150,6 +151,7 @@ public:
 
     std::string error() const override { return error_; }
     bool hasSound() const override { return audio_ != nullptr; }
+    bool soundLeftOut() const override { return soundLeftOut_; }
 
 private:
     bool fail(std::string& error, const std::string& why) {
@@ -175,7 +177,7 @@ private:
         video_->time_base = AVRational{static_cast<int>(s_.scale), static_cast<int>(s_.rate)};
         video_->framerate = AVRational{static_cast<int>(s_.rate), static_cast<int>(s_.scale)};
         video_->sample_aspect_ratio = AVRational{1, 1};
-        video_->thread_count = info.rateControl ? kFixedEncoderThreads : std::max(1, s_.threads);
+        video_->thread_count = info.threadsShapeOutput ? kFixedEncoderThreads : std::max(1, s_.threads);
         if (format_->oformat->flags & AVFMT_GLOBALHEADER) video_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         const bool yuv = (av_pix_fmt_desc_get(pixels)->flags & AV_PIX_FMT_FLAG_RGB) == 0;
         if (yuv) {
@@ -388,7 +390,7 @@ private:
     AVFrame* picture_ = nullptr;
     AVFrame* chunk_ = nullptr;
     int64_t frames_ = 0, samplesSent_ = 0;
-    bool headerWritten_ = false, closed_ = false, createdFile_ = false;
+    bool headerWritten_ = false, closed_ = false, createdFile_ = false, soundLeftOut_ = false;
     std::string error_;
 };
 

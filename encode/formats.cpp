@@ -29,14 +29,14 @@ bool InList(const char* list, std::string_view word) {
 
 const std::vector<CodecInfo>& Codecs() {
     static const std::vector<CodecInfo> codecs = {
-        {"rawvideo", "rawvideo", "bgra", true, true, false, "uncompressed 32-bit BGRA"},
-        {"utvideo", "utvideo", "gbrap", true, true, false, "Ut Video, lossless RGBA"},
-        {"ffv1", "ffv1", "bgra", true, true, false, "FFV1, lossless BGRA"},
-        {"png", "png", "rgba", true, true, false, "PNG, lossless RGBA"},
-        {"qtrle", "qtrle", "argb", true, true, false, "QuickTime Animation (RLE), lossless ARGB"},
-        {"prores", "prores_ks", "yuva444p10le", true, false, false, "ProRes 4444, 10-bit 4:4:4 with alpha"},
-        {"vp9", "libvpx-vp9", "yuva420p", true, false, true, "VP9 with alpha, 4:2:0"},
-        {"h264", "libx264", "yuv420p", false, false, true, "H.264, 4:2:0, over the background colour"},
+        {"rawvideo", "rawvideo", "bgra", true, true, false, false, "uncompressed 32-bit BGRA"},
+        {"utvideo", "utvideo", "gbrap", true, true, false, false, "Ut Video, lossless RGBA"},
+        {"ffv1", "ffv1", "bgra", true, true, false, false, "FFV1, lossless BGRA"},
+        {"png", "png", "rgba", true, true, false, false, "PNG, lossless RGBA"},
+        {"qtrle", "qtrle", "argb", true, true, false, false, "QuickTime Animation (RLE), lossless ARGB"},
+        {"prores", "prores_ks", "yuva444p10le", true, false, false, false, "ProRes 4444, 10-bit 4:4:4 with alpha"},
+        {"vp9", "libvpx-vp9", "yuva420p", true, false, true, true, "VP9 with alpha, 4:2:0"},
+        {"h264", "libx264", "yuv420p", false, false, true, true, "H.264, 4:2:0, over the background colour"},
     };
     return codecs;
 }

@@ -18,6 +18,7 @@ struct CodecInfo {
     bool alpha;               // whether it keeps the alpha
     bool lossless;
     bool rateControl;         // takes --crf and --bitrate
+    bool threadsShapeOutput;  // its bitstream depends on how many threads encode it
     const char* description;
 };
 
