@@ -91,6 +91,20 @@ std::string WithMp3Stream(const std::string& stored, const std::vector<std::vect
     return std::string(out.begin(), out.end());
 }
 
+// Every frame of the engine's movie at w x h into `path`, at the movie's exact rate.
+convert::Job WholeMovie(const movie::Engine& engine, const swf::SwfFile& file, int w, int h, const std::string& path) {
+    const swf::ExactRate rate = swf::ExactFrameRate(file.frameRate88);
+    convert::Job job;
+    job.output = path;
+    job.width = w;
+    job.height = h;
+    job.last = engine.totalFrames() - 1;
+    job.framePeriodMs = 1000 * static_cast<int32_t>(rate.scale) / static_cast<int32_t>(rate.rate);
+    job.rate = rate.rate;
+    job.scale = rate.scale;
+    return job;
+}
+
 // The fastest of kRuns conversions of the movie's every frame at w x h, each by an engine
 // that loads the movie afresh (so that decoding its sound is counted every time).
 bool BestConversion(const std::string& bytes, int w, int h, bool audio, const std::string& path, convert::Timings& best) {
@@ -104,15 +118,7 @@ bool BestConversion(const std::string& bytes, int w, int h, bool audio, const st
             std::fprintf(stderr, "conversion bench: a movie does not load: %s\n", error.c_str());
             return false;
         }
-        const swf::ExactRate rate = swf::ExactFrameRate(file.frameRate88);
-        convert::Job job;
-        job.output = path;
-        job.width = w;
-        job.height = h;
-        job.last = engine.totalFrames() - 1;
-        job.framePeriodMs = 1000 * static_cast<int32_t>(rate.scale) / static_cast<int32_t>(rate.rate);
-        job.rate = rate.rate;
-        job.scale = rate.scale;
+        convert::Job job = WholeMovie(engine, file, w, h, path);
         job.audio = audio;
         convert::Outcome outcome = convert::ConvertToAvi(engine, job);
         // Loading counts: it decodes the first frame's sound.
@@ -133,14 +139,7 @@ bool BestConversion(const std::string& bytes, int w, int h, bool audio, const st
 bool ConvertOnce(movie::Engine& engine, const swf::SwfFile& file, int w, int h, const std::string& path,
                  const std::string& codec, int threads, convert::Outcome& outcome) {
     const swf::ExactRate rate = swf::ExactFrameRate(file.frameRate88);
-    convert::Job job;
-    job.output = path;
-    job.width = w;
-    job.height = h;
-    job.last = engine.totalFrames() - 1;
-    job.framePeriodMs = 1000 * static_cast<int32_t>(rate.scale) / static_cast<int32_t>(rate.rate);
-    job.rate = rate.rate;
-    job.scale = rate.scale;
+    convert::Job job = WholeMovie(engine, file, w, h, path);
     job.threads = threads;
     encode::Choice choice;
     std::string error;

@@ -93,7 +93,13 @@ void Warn(const std::string& line) { std::fprintf(stderr, "tevlin: %s\n", line.c
 std::atomic<bool> g_stop{false};
 volatile std::sig_atomic_t g_signal = 0;
 
+// A second one ends the program at once, as the signal would have without us.
 extern "C" void OnStopSignal(int signal) {
+    if (g_stop.load()) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
     g_signal = signal;
     g_stop.store(true);
 }

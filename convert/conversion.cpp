@@ -102,11 +102,15 @@ void ConvertOnOneThread(movie::Engine& engine, const Job& job, FrameSink& sink, 
 // them in a few slots: the engine draws into a free slot while the writer writes a full one.
 class Pipeline {
 public:
+    // One frame drawn while another is written, and one more to even out their pace; two
+    // for frames so large that a third would weigh.
     static constexpr size_t kSlots = 3;
+    static constexpr size_t kLargeFrameBytes = size_t{64} << 20;
 
     Pipeline(movie::Engine& engine, const Job& job, FrameSink& sink, Outcome& out)
-        : engine_(engine), job_(job), sink_(sink), out_(out), slots_(kSlots) {
-        for (size_t i = 0; i < kSlots; ++i) free_.push_back(i);
+        : engine_(engine), job_(job), sink_(sink), out_(out),
+          slots_(static_cast<size_t>(job.width) * static_cast<size_t>(job.height) * 4 > kLargeFrameBytes ? 2 : kSlots) {
+        for (size_t i = 0; i < slots_.size(); ++i) free_.push_back(i);
     }
 
     void run() {

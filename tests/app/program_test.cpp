@@ -19,13 +19,6 @@ namespace {
 
 using namespace testing_support;
 
-// A Unix path from the build lies on Wine's Z: drive.
-std::string WindowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    return path;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;

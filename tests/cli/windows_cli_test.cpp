@@ -13,12 +13,6 @@ namespace {
 
 using namespace testing_support;
 
-std::string WindowsPath(std::string path) {
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    return path;
-}
-
 struct Run {
     DWORD status = 99;
     std::string output;  // standard output and error together

@@ -27,4 +27,12 @@ std::filesystem::path TestOutputDir();
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
+// A Unix path from the build as a Windows program under Wine names it: on drive Z:, with
+// backslashes.
+inline std::string WindowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    return path;
+}
+
 }  // namespace testing_support
