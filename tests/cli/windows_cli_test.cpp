@@ -13,13 +13,13 @@ namespace {
 
 using namespace testing_support;
 
-struct Run {
+struct CliResult {
     DWORD status = 99;
     std::string output;  // standard output and error together
 };
 
-Run RunCli(const std::string& arguments, const std::string& folder) {
-    Run run;
+CliResult RunCli(const std::string& arguments, const std::string& folder) {
+    CliResult run;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
@@ -53,7 +53,7 @@ TEST(WindowsCli, WritesOurAviAndSaysOtherFormatsAreNotInThisBuild) {
     const std::string folder = WindowsPath(TestOutputDir().string());
     WriteFileBytes(folder + "\\cli-demo.swf", BuildDemoMovie());
     DeleteFileA((folder + "\\cli-demo.mov").c_str());
-    Run r = RunCli("convert cli-demo.swf -o cli-demo.mov", folder);
+    CliResult r = RunCli("convert cli-demo.swf -o cli-demo.mov", folder);
     EXPECT_EQ(r.status, 1u) << r.output;
     EXPECT_NE(r.output.find("this build writes AVI only"), std::string::npos) << r.output;
     EXPECT_EQ(GetFileAttributesA((folder + "\\cli-demo.mov").c_str()), INVALID_FILE_ATTRIBUTES);
