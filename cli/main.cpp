@@ -413,6 +413,15 @@ std::string JsonString(const std::string& s) {
     return out + "\"";
 }
 
+const char* CompressionName(const swf::SwfFile& file) {
+    switch (file.compression) {
+        case swf::Compression::kZlib: return "zlib";
+        case swf::Compression::kLzma: return "lzma";
+        case swf::Compression::kNone: break;
+    }
+    return "none";
+}
+
 int InfoOne(const Options& o, const std::string& movie, bool last) {
     swf::SwfFile file;
     movie::Engine player;
@@ -431,7 +440,7 @@ int InfoOne(const Options& o, const std::string& movie, bool last) {
         std::printf("  {\"file\": %s, \"version\": %d, \"compression\": \"%s\", \"width\": %d, \"height\": %d, "
                     "\"frame_rate\": %.6g, \"frame_rate_exact\": \"%u/%u\", \"frames\": %d, \"header_frames\": %d, "
                     "\"duration\": %.6f, \"sound\": %s, \"actionscript3\": %s, \"tags\": {",
-                    JsonString(movie).c_str(), file.version, file.compressed ? "zlib" : "none", player.stageWidth(),
+                    JsonString(movie).c_str(), file.version, CompressionName(file), player.stageWidth(),
                     player.stageHeight(), file.frameRate88 / 256.0, exact.rate, exact.scale, player.totalFrames(),
                     file.frameCount, player.totalFrames() * static_cast<double>(exact.scale) / exact.rate,
                     player.makesSound() ? "true" : "false", tags.count("DoABC") ? "true" : "false");
@@ -445,7 +454,7 @@ int InfoOne(const Options& o, const std::string& movie, bool last) {
     }
     std::printf("file: %s\n", movie.c_str());
     std::printf("version: %d\n", file.version);
-    std::printf("compression: %s\n", file.compressed ? "zlib" : "none");
+    std::printf("compression: %s\n", CompressionName(file));
     std::printf("frame size: %dx%d pixels\n", player.stageWidth(), player.stageHeight());
     std::printf("frame rate: %.2f fps\n", file.frameRate88 / 256.0);
     std::printf("frames: %d (header says %d)\n", player.totalFrames(), file.frameCount);

@@ -411,8 +411,13 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
             return true;
         }
         case swf::tag::kSetBackgroundColor: {
+            // The players take the movie's first background colour and ignore the others (and
+            // those inside sprites).
             swf::Color c;
-            if (swf::ReadSetBackgroundColor(tag, c)) frame.background = c;
+            if (nesting == 0 && !backgroundSeen_ && swf::ReadSetBackgroundColor(tag, c)) {
+                frame.background = c;
+                backgroundSeen_ = true;
+            }
             return true;
         }
         case swf::tag::kScriptLimits: {

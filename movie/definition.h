@@ -206,6 +206,7 @@ private:
     std::map<uint16_t, std::unique_ptr<Character>> characters_;
     std::map<uint16_t, std::shared_ptr<const EventSound>> sounds_;
     bool hasSound_ = false;
+    bool backgroundSeen_ = false;  // the first SetBackgroundColor is read
     struct Export {
         uint16_t id = 0;
         int frame = 0;

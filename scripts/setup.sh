@@ -18,9 +18,9 @@ set -euo pipefail
 
 converter_pkgs=(build-essential cmake pkg-config zlib1g-dev libjpeg62-turbo-dev libpng-dev
                 libgif-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
-                libavcodec-dev libavutil-dev libswscale-dev libavformat-dev libswresample-dev)
+                libavcodec-dev libavutil-dev libswscale-dev libavformat-dev libswresample-dev liblzma-dev)
 native_pkgs=("${converter_pkgs[@]}" libgtest-dev libgmock-dev googletest libbenchmark-dev
-             libcairo2-dev ffmpeg)
+             libcairo2-dev ffmpeg xz-utils)
 cross_pkgs=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev)
 wine_pkgs=(xvfb xauth wine64)
 fuzz_pkgs=(clang libclang-rt-14-dev)

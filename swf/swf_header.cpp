@@ -9,6 +9,7 @@
 
 #include "base/file.h"
 #include "base/inflate.h"
+#include "base/lzma.h"
 
 namespace swf {
 
@@ -95,7 +96,8 @@ bool SwfHeaderReader::readImage(const char* path) {
 
     uint8_t header[kHeaderBytes];
     if (std::fread(header, 1, kHeaderBytes, file.get()) != kHeaderBytes) return false;
-    const bool compressed = header[0] == 'C';
+    const bool lzma = header[0] == 'Z';
+    const bool compressed = header[0] == 'C' || lzma;
     if (!compressed && header[0] != 'F') return false;
     if (header[1] != 'W' || header[2] != 'S') return false;
     declaredLength_ = ReadLe32(header + 4);
@@ -125,15 +127,23 @@ bool SwfHeaderReader::readImage(const char* path) {
     }
 
     // Compressed: read at most declaredBody bytes of zlib data and inflate them. A short
-    // read is not an error in itself; the inflate decides.
-    const size_t toRead = static_cast<size_t>(available < declaredBody ? available : declaredBody);
+    // read is not an error in itself; the inflate decides. LZMA data has its length and
+    // properties first, and may come out a little longer than what it holds.
+    const uint64_t most = lzma ? declaredBody + declaredBody / 8 + 1024 : declaredBody;
+    const size_t toRead = static_cast<size_t>(available < most ? available : most);
     std::vector<uint8_t> packed;
     std::vector<uint8_t> body;
     bool inflated = false;
     try {
         packed.resize(toRead);
         const size_t got = toRead ? std::fread(packed.data(), 1, toRead, file.get()) : 0;
-        inflated = inflateBody(packed.data(), got, static_cast<size_t>(declaredBody), body);
+        constexpr size_t kLzmaDataAt = 4 + base::kLzmaPropertiesBytes;
+        if (!lzma) {
+            inflated = inflateBody(packed.data(), got, static_cast<size_t>(declaredBody), body);
+        } else if (got > kLzmaDataAt) {
+            inflated = base::InflateLzma(packed.data() + 4, packed.data() + kLzmaDataAt, got - kLzmaDataAt,
+                                         static_cast<size_t>(declaredBody), body);
+        }
     } catch (const std::bad_alloc&) {
         inflated = false;
     }

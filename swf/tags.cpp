@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "base/inflate.h"
+#include "base/lzma.h"
 #include "swf/swf_header.h"
 
 namespace swf {
@@ -128,15 +129,12 @@ bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error
         error = "not an SWF file: shorter than its 8-byte header";
         return false;
     }
-    if (data[0] == 'Z' && data[1] == 'W' && data[2] == 'S') {
-        error = "LZMA-compressed SWF files (ZWS) are not supported";
+    if ((data[0] != 'F' && data[0] != 'C' && data[0] != 'Z') || data[1] != 'W' || data[2] != 'S') {
+        error = "not an SWF file: the signature is none of FWS, CWS and ZWS";
         return false;
     }
-    if ((data[0] != 'F' && data[0] != 'C') || data[1] != 'W' || data[2] != 'S') {
-        error = "not an SWF file: the signature is neither FWS nor CWS";
-        return false;
-    }
-    out.compressed = data[0] == 'C';
+    out.compressed = data[0] != 'F';
+    out.compression = data[0] == 'C' ? Compression::kZlib : data[0] == 'Z' ? Compression::kLzma : Compression::kNone;
     out.version = data[3];
     const uint32_t declared = static_cast<uint32_t>(data[4]) | static_cast<uint32_t>(data[5]) << 8 |
                               static_cast<uint32_t>(data[6]) << 16 | static_cast<uint32_t>(data[7]) << 24;
@@ -150,7 +148,19 @@ bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error
         return false;
     }
     std::vector<uint8_t> body;
-    if (out.compressed) {
+    if (out.compression == Compression::kLzma) {
+        // After the header: the compressed data's length (4 bytes), the LZMA properties (5),
+        // then the data.
+        constexpr size_t kLzmaDataAt = 12 + base::kLzmaPropertiesBytes;
+        if (size < kLzmaDataAt) {
+            error = "the LZMA-compressed file is shorter than its headers";
+            return false;
+        }
+        if (!base::InflateLzma(data + 12, data + kLzmaDataAt, size - kLzmaDataAt, declared - 8, body)) {
+            error = "the LZMA-compressed body is damaged or shorter than the declared length";
+            return false;
+        }
+    } else if (out.compressed) {
         if (!base::InflateZlib(data + 8, size - 8, declared - 8, body)) {
             error = "the compressed body is damaged or longer than the declared length";
             return false;

@@ -63,10 +63,13 @@ private:
 };
 
 // A whole movie file in memory, uncompressed.
+enum class Compression { kNone, kZlib, kLzma };
+
 struct SwfFile {
     std::vector<uint8_t> image;  // the file with its body inflated
     uint8_t version = 0;
     bool compressed = false;
+    Compression compression = Compression::kNone;
     size_t fileBytes = 0;  // the file as stored, compressed or not
     Rect frameSize;
     uint16_t frameRate88 = 0;
@@ -75,7 +78,7 @@ struct SwfFile {
     TagReader tags() const { return TagReader(image.data(), image.size(), tagsOffset); }
 };
 
-// Reads a file from memory: signature FWS or CWS (LZMA's ZWS is refused by name), the
+// Reads a file from memory: signature FWS, CWS (zlib) or ZWS (LZMA), the
 // declared length (capped at kMaxSwfImageBytes), the body. False with a message otherwise.
 bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error);
 bool LoadSwfFile(const char* path, SwfFile& out, std::string& error);

@@ -70,6 +70,19 @@ TEST(Engine, ShapeAtItsPlaceOverTheBackground) {
     EXPECT_EQ(big.at(60, 29), kGreyBackground);
 }
 
+// The players keep the movie's first background colour: later SetBackgroundColor tags, in the
+// same frame or later ones, and those inside sprites, change nothing.
+TEST(Engine, TheFirstBackgroundColourIsKept) {
+    const auto owned = Load({DefineSpriteTag(5, 1, {BackgroundTag(1, 2, 3), ShowFrame()}),
+                             PlaceObject2({5, 1, false, std::pair{0, 0}}), BackgroundTag(50, 60, 70),
+                             BackgroundTag(200, 0, 0), ShowFrame(), BackgroundTag(0, 200, 0), ShowFrame(), ShowFrame()});
+    movie::Engine& player = *owned;
+    for (int frame : {0, 1, 2, 0}) {
+        player.gotoFrame(frame);
+        EXPECT_EQ(Draw(player).at(50, 25), kGreyBackground) << "frame " << frame;
+    }
+}
+
 TEST(Engine, ShapesFillEvenOddUnlessDefineShape4AsksForNonZero) {
     // Two squares of one fill drawn the same way round overlap at (5..15, 5..15) px: even-odd
     // leaves the overlap empty, the non-zero rule fills it.

@@ -1,7 +1,11 @@
 // The tag stream and the records of drawing tags, from files the tests build byte by byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "support/swf_builder.h"
+#include "support/temp_dir.h"
 #include "swf/records.h"
 #include "swf/tags.h"
 
@@ -88,6 +92,37 @@ TEST(TagStream, RefusesWhatIsNotAMovie) {
     EXPECT_NE(error.find("past the end"), std::string::npos);
     EXPECT_FALSE(swf::LoadSwfFile("/no/such/movie.swf", file, error));
 }
+
+#ifndef _WIN32
+// An LZMA-compressed movie (ZWS) as the xz tool compresses its body: the same file as the
+// plain one, and a cut body refused with the reason.
+TEST(TagStream, ReadsLzmaCompressedMovies) {
+    SwfFields fields;
+    fields.frameCount = 2;
+    const std::vector<uint8_t> plain = BuildSwfImage(fields);
+    testing_support::TempDir dir;
+    const std::string body = dir.file("body.bin"), packed = dir.file("body.lzma");
+    testing_support::WriteFileBytes(body, std::string(plain.begin() + 8, plain.end()));
+    if (std::system(("xz --format=lzma -c " + body + " > " + packed).c_str()) != 0) GTEST_SKIP() << "no xz tool";
+    const std::string lzma = testing_support::ReadFileBytes(packed);
+    ASSERT_GT(lzma.size(), 13u);
+    std::vector<uint8_t> zws = {'Z', 'W', 'S', plain[3], plain[4], plain[5], plain[6], plain[7]};
+    const uint32_t dataBytes = static_cast<uint32_t>(lzma.size() - 13);
+    for (int i = 0; i < 4; ++i) zws.push_back(static_cast<uint8_t>(dataBytes >> (8 * i)));
+    zws.insert(zws.end(), lzma.begin(), lzma.begin() + 5);   // the properties
+    zws.insert(zws.end(), lzma.begin() + 13, lzma.end());    // the data, after the .lzma length
+    swf::SwfFile file;
+    std::string error;
+    ASSERT_TRUE(swf::ParseSwf(zws.data(), zws.size(), file, error)) << error;
+    EXPECT_EQ(file.compression, swf::Compression::kLzma);
+    EXPECT_EQ(file.frameCount, 2);
+    EXPECT_TRUE(std::equal(plain.begin() + 8, plain.end(), file.image.begin() + 8, file.image.end()));
+    // Cut (LZMA has no checksum: a changed byte may decode to other bytes of the same length).
+    zws.resize(18 + (zws.size() - 18) / 2);
+    EXPECT_FALSE(swf::ParseSwf(zws.data(), zws.size(), file, error));
+    EXPECT_NE(error.find("LZMA-compressed body is damaged"), std::string::npos) << error;
+}
+#endif
 
 TEST(Records, MatrixAndColourTransformRoundTrip) {
     BitWriter w;
