@@ -25,46 +25,42 @@ void Gradient::buildTable(const ColorTransform& cx, std::array<uint32_t, kGradie
         table.fill(0);
         return;
     }
-    // Each stop is reached at its own entry, in order: a stop at or below the ratio of the
-    // one before it moves one entry past that one (stops pushed past 255 never show, so the
-    // first stop to reach 255 holds the end). The entry a moved stop lands on still shows the
-    // stop before it, so stops sharing a ratio show as thin bands in their order, one entry
-    // after the ratio, instead of the last one hiding the others.
-    std::array<int, kMaxGradientStops> at{};
-    std::array<bool, kMaxGradientStops> moved{};
-    for (size_t k = 0; k < stops_.size(); ++k) {
-        at[k] = stops_[k].ratio;
-        if (k > 0 && at[k] <= at[k - 1]) {
-            at[k] = at[k - 1] + 1;
-            moved[k] = true;
-        }
-    }
+    // The ramp is a walk along the stops in their order, one stop at most for each entry: the
+    // walk passes the next stop once the entry is past its ratio. Entry i shows the segment
+    // from the walk's stop a to the next, b: a's colour up to a's ratio, then the blend
+    // towards b (rounded down) until b's ratio. A segment whose ratios tie shows a; one whose
+    // ratios go backwards shows b. So stops out of order each show for one entry after the
+    // stop before them, and the segment after them blends from their own ratio; a stop that
+    // ties the one before it shows the one before for an entry more.
     const bool linear = interpolation_ == Interpolation::kLinearRgb;
-    size_t next = 0;
+    const size_t n = stops_.size();
+    size_t j = 0;
     for (int i = 0; i < kGradientTableSize; ++i) {
-        while (next < stops_.size() && at[next] < i) ++next;
+        if (j + 1 < n && i > stops_[j + 1].ratio) ++j;
         Rgba c;
-        if (next == 0) {
-            c = stops_.front().color;
-        } else if (next == stops_.size()) {
+        if (j + 1 >= n) {
             c = stops_.back().color;
-        } else if (moved[next]) {
-            c = stops_[next - 1].color;
         } else {
-            const GradientStop& a = stops_[next - 1];
-            const GradientStop& b = stops_[next];
-            const float f = (float(i) - float(at[next - 1])) / float(at[next] - at[next - 1]);
-            auto mix = [&](uint8_t x, uint8_t y, bool colour) {
-                float v;
-                if (linear && colour) {
-                    v = LinearToSrgb(SrgbToLinear(x / 255.0f) * (1 - f) + SrgbToLinear(y / 255.0f) * f) * 255.0f;
-                } else {
-                    v = x * (1 - f) + y * f;
-                }
-                return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
-            };
-            c = {mix(a.color.r, b.color.r, true), mix(a.color.g, b.color.g, true), mix(a.color.b, b.color.b, true),
-                 mix(a.color.a, b.color.a, false)};
+            const GradientStop& a = stops_[j];
+            const GradientStop& b = stops_[j + 1];
+            if (i <= a.ratio || b.ratio == a.ratio) {
+                c = a.color;
+            } else if (b.ratio < a.ratio) {
+                c = b.color;
+            } else {
+                const int num = std::min(i - a.ratio, b.ratio - a.ratio), den = b.ratio - a.ratio;
+                const float f = float(num) / float(den);
+                auto mix = [&](uint8_t x, uint8_t y, bool colour) {
+                    if (linear && colour) {
+                        const float v = LinearToSrgb(SrgbToLinear(x / 255.0f) * (1 - f) + SrgbToLinear(y / 255.0f) * f) * 255.0f;
+                        return static_cast<uint8_t>(std::clamp(std::floor(v + 1e-3f), 0.0f, 255.0f));
+                    }
+                    // Exactly, in integers: (x (den - num) + y num) / den, rounded down.
+                    return static_cast<uint8_t>((x * (den - num) + y * num) / den);
+                };
+                c = {mix(a.color.r, b.color.r, true), mix(a.color.g, b.color.g, true), mix(a.color.b, b.color.b, true),
+                     mix(a.color.a, b.color.a, false)};
+            }
         }
         table[i] = PremultipliedWord(cx.apply(c));
     }

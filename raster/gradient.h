@@ -35,8 +35,8 @@ inline constexpr float kMaxFocal = 0.98f;
 class Gradient {
 public:
     Gradient() = default;
-    // Stops beyond kMaxGradientStops are ignored. A stop at or below the ratio of the one
-    // before it is moved one entry past it.
+    // Stops beyond kMaxGradientStops are ignored. Stops whose ratios tie or go backwards are
+    // kept in their order: the table's walk (buildTable) shows how.
     Gradient(GradientKind kind, std::vector<GradientStop> stops, Spread spread = Spread::kPad,
              Interpolation interpolation = Interpolation::kSrgb, float focal = 0);
 

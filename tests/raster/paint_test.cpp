@@ -109,33 +109,57 @@ TEST(Gradient, StopsOutsideTheirRangeHoldTheEndColours) {
     EXPECT_EQ(g.table()[64], PremultipliedWord(kRed));
     EXPECT_EQ(g.table()[128], PremultipliedWord({0, 255, 0, 128}));
     EXPECT_EQ(g.table()[255], PremultipliedWord(kBlue));
-    EXPECT_EQ(g.table()[96], PremultipliedWord({128, 128, 0, 192}));
+    EXPECT_EQ(g.table()[96], PremultipliedWord({127, 127, 0, 191})) << "halfway, rounded down";
     const Gradient none(GradientKind::kLinear, {});
     EXPECT_EQ(none.table()[10], 0u);
 }
 
-TEST(Gradient, StopsSharingARatioShowAsBandsInTheirOrder) {
-    const Rgba green{0, 255, 0, 255}, black{0, 0, 0, 255}, yellow{255, 255, 0, 255};
-    // Three more stops at 100 and one out of order below them: each shows on one entry, in
-    // order, starting one entry after the ratio.
-    const Gradient g(GradientKind::kLinear,
-                     {{0, kRed}, {100, green}, {100, kBlue}, {100, black}, {90, yellow}});
-    EXPECT_EQ(g.table()[50], PremultipliedWord({128, 128, 0, 255}));
-    EXPECT_EQ(g.table()[100], PremultipliedWord(green));
-    EXPECT_EQ(g.table()[101], PremultipliedWord(green));
-    EXPECT_EQ(g.table()[102], PremultipliedWord(kBlue));
-    EXPECT_EQ(g.table()[103], PremultipliedWord(black));
-    EXPECT_EQ(g.table()[104], PremultipliedWord(yellow));
-    EXPECT_EQ(g.table()[255], PremultipliedWord(yellow));
-    // A hard edge: two stops at 128.
-    const Gradient edge(GradientKind::kLinear, {{0, kRed}, {128, kRed}, {128, kBlue}, {255, kBlue}});
-    EXPECT_EQ(edge.table()[129], PremultipliedWord(kRed));
-    EXPECT_EQ(edge.table()[130], PremultipliedWord(kBlue));
-    // At the top the first stop to reach 255 holds the end; stops pushed past it never show.
+// The ramp of stops whose ratios tie or go backwards, entry by entry as the reference
+// renderer draws each of these lists (a 1280-pixel-wide linear gradient, read at each entry's
+// centre): a walk that passes one stop at most for each entry.
+TEST(Gradient, StopsThatTieOrGoBackwardsFollowTheWalk) {
+    const Rgba green{0, 255, 0, 255}, black{0, 0, 0, 255}, yellow{255, 255, 0, 255}, white{255, 255, 255, 255};
+    auto entry = [](const Gradient& g, int i) { return g.table()[i]; };
+    // Three stops at 100, then one below them: the tie shows the stop before it one entry
+    // longer, each stop after shows for one entry, the one out of order to the end.
+    const Gradient three(GradientKind::kLinear, {{0, kRed}, {100, green}, {100, kBlue}, {100, black}, {90, yellow}});
+    EXPECT_EQ(entry(three, 50), PremultipliedWord({127, 127, 0, 255})) << "blends round down";
+    EXPECT_EQ(entry(three, 100), PremultipliedWord(green));
+    EXPECT_EQ(entry(three, 101), PremultipliedWord(green));
+    EXPECT_EQ(entry(three, 102), PremultipliedWord(kBlue));
+    EXPECT_EQ(entry(three, 103), PremultipliedWord(yellow));
+    EXPECT_EQ(entry(three, 255), PremultipliedWord(yellow));
+    // A tie before a blend: the blend starts from the stop's own ratio, two entries on.
+    const Gradient tie(GradientKind::kLinear, {{0, kRed}, {128, green}, {128, kBlue}, {255, white}});
+    EXPECT_EQ(entry(tie, 129), PremultipliedWord(green));
+    EXPECT_EQ(entry(tie, 130), PremultipliedWord({4, 4, 255, 255}));
+    // Backwards: the stop shows on the entry after the one before it, then blends from its
+    // own ratio (100 to 255: 167 at entry 202).
+    const Gradient back(GradientKind::kLinear, {{0, kRed}, {200, green}, {100, kBlue}, {255, white}});
+    EXPECT_EQ(entry(back, 150), PremultipliedWord({63, 191, 0, 255})) << "red to green, past the stop below";
+    EXPECT_EQ(entry(back, 201), PremultipliedWord(kBlue));
+    EXPECT_EQ(entry(back, 202), PremultipliedWord({167, 167, 255, 255}));
+    // Several stops backwards: one entry each, then the blend from the last one's ratio.
+    const Gradient walk(GradientKind::kLinear,
+                        {{0, kRed}, {200, green}, {10, kBlue}, {20, white}, {30, black}, {255, yellow}});
+    EXPECT_EQ(entry(walk, 201), PremultipliedWord(kBlue));
+    EXPECT_EQ(entry(walk, 202), PremultipliedWord(white));
+    EXPECT_EQ(entry(walk, 203), PremultipliedWord(black));
+    EXPECT_EQ(entry(walk, 204), PremultipliedWord({197, 197, 0, 255}));
+    // Ties at both ends: the second stop blends towards the third from entry 1, and the last
+    // stop never shows.
     const Gradient ends(GradientKind::kLinear, {{0, kRed}, {0, kBlue}, {255, green}, {255, black}});
-    EXPECT_EQ(ends.table()[0], PremultipliedWord(kRed));
-    EXPECT_EQ(ends.table()[1], PremultipliedWord(kRed));
-    EXPECT_EQ(ends.table()[255], PremultipliedWord(green));
+    EXPECT_EQ(entry(ends, 0), PremultipliedWord(kRed));
+    EXPECT_EQ(entry(ends, 1), PremultipliedWord({0, 1, 254, 255}));
+    EXPECT_EQ(entry(ends, 255), PremultipliedWord(green));
+    // All backwards: the first stop up to its ratio (entry 0 here), the second after.
+    const Gradient reversed(GradientKind::kLinear, {{255, kRed}, {0, kBlue}});
+    EXPECT_EQ(entry(reversed, 0), PremultipliedWord(kRed));
+    EXPECT_EQ(entry(reversed, 1), PremultipliedWord(kBlue));
+    const Gradient descending(GradientKind::kLinear, {{50, kRed}, {40, green}, {30, kBlue}, {200, white}});
+    EXPECT_EQ(entry(descending, 40), PremultipliedWord(kRed));
+    EXPECT_EQ(entry(descending, 41), PremultipliedWord(kBlue));
+    EXPECT_EQ(entry(descending, 42), PremultipliedWord({18, 18, 255, 255}));
 }
 
 TEST(Gradient, SingularMatrixShadesNothing) {
