@@ -44,7 +44,6 @@
 #include <vector>
 
 #include "cli/png_writer.h"
-#include "convert/avi_sink.h"
 #include "convert/conversion.h"
 #include "encode/formats.h"
 #include "movie/engine.h"
@@ -705,16 +704,7 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
 
     std::unique_ptr<convert::FrameSink> sink;
     if (out.choice.ownAviWriter) {
-        convert::AviSinkSettings settings;
-        settings.path = out.path;
-        settings.width = w;
-        settings.height = h;
-        settings.framePeriodMs = job.framePeriodMs;
-        settings.rate = job.rate;
-        settings.scale = job.scale;
-        settings.audio = job.audio;
-        settings.alpha = job.alpha;
-        sink = convert::OpenAviSink(settings, error);
+        sink = convert::OpenAviSinkFor(job, error);
     } else {
 #ifdef TEVLIN_HAVE_ENCODERS
         encode::SinkSettings settings;
@@ -799,14 +789,13 @@ int Convert(const Options& o) {
     }
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
-    int status = 0, failed = 0;
+    int status = 0;
     std::vector<std::string> failures;
     for (size_t i = 0; i < o.movies.size(); ++i) {
         if (g_stop.load()) break;
         const int r = ConvertOne(o, o.movies[i], static_cast<int>(i), static_cast<int>(o.movies.size()));
         if (r == 130 || r == 143) return r;
         if (r != 0) {
-            ++failed;
             failures.push_back(o.movies[i]);
             if (status == 0) status = r;
         }
@@ -820,7 +809,6 @@ int Convert(const Options& o) {
         }
         std::fprintf(stderr, "tevlin: %s\n", line.c_str());
     }
-    (void)failed;
     return status;
 }
 

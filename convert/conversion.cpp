@@ -234,7 +234,7 @@ Outcome Convert(movie::Engine& engine, const Job& job, FrameSink& sink) {
     return out;
 }
 
-Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
+std::unique_ptr<FrameSink> OpenAviSinkFor(const Job& job, std::string& error) {
     AviSinkSettings settings;
     settings.path = job.output;
     settings.width = job.width;
@@ -244,8 +244,12 @@ Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
     settings.scale = job.scale;
     settings.audio = job.audio;
     settings.alpha = job.alpha;
+    return OpenAviSink(settings, error);
+}
+
+Outcome ConvertToAvi(movie::Engine& engine, const Job& job) {
     std::string error;
-    const std::unique_ptr<FrameSink> sink = OpenAviSink(settings, error);
+    const std::unique_ptr<FrameSink> sink = OpenAviSinkFor(job, error);
     if (sink == nullptr) {
         Outcome out;
         out.status = Outcome::Status::kCannotCreate;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "convert/frame_sink.h"
@@ -92,5 +93,7 @@ Outcome Convert(movie::Engine& engine, const Job& job, FrameSink& sink);
 // first makes a sound, with the silence before it; a movie that makes none gets no audio
 // stream.
 Outcome ConvertToAvi(movie::Engine& engine, const Job& job);
+// The AVI file ConvertToAvi writes into, opened for the job; null with the reason in `error`.
+std::unique_ptr<FrameSink> OpenAviSinkFor(const Job& job, std::string& error);
 
 }  // namespace convert

@@ -218,7 +218,8 @@ private:
         videoStream_->sample_aspect_ratio = video_->sample_aspect_ratio;
 
         picture_ = av_frame_alloc();
-        if (picture_ == nullptr) return fail(error, "out of memory");
+        packet_ = av_packet_alloc();
+        if (picture_ == nullptr || packet_ == nullptr) return fail(error, "out of memory");
         picture_->format = pixels;
         picture_->width = s_.width;
         picture_->height = s_.height;
@@ -294,22 +295,14 @@ private:
         int r = avcodec_send_frame(codec, frame);
         if (r < 0 && r != AVERROR_EOF) return failed(std::string("encoding failed: ") + AvError(r));
         while (true) {
-            AVPacket* packet = av_packet_alloc();
-            if (packet == nullptr) return failed("out of memory");
-            r = avcodec_receive_packet(codec, packet);
-            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) {
-                av_packet_free(&packet);
-                return true;
-            }
-            if (r < 0) {
-                av_packet_free(&packet);
-                return failed(std::string("encoding failed: ") + AvError(r));
-            }
-            if (codec == video_ && packet->duration == 0) packet->duration = 1;
-            av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            r = av_interleaved_write_frame(format_, packet);
-            av_packet_free(&packet);
+            r = avcodec_receive_packet(codec, packet_);
+            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
+            if (r < 0) return failed(std::string("encoding failed: ") + AvError(r));
+            if (codec == video_ && packet_->duration == 0) packet_->duration = 1;
+            av_packet_rescale_ts(packet_, codec->time_base, stream->time_base);
+            packet_->stream_index = stream->index;
+            // The muxer takes the packet's data and leaves it empty for the next one.
+            r = av_interleaved_write_frame(format_, packet_);
             if (r < 0) return failed("cannot write " + s_.path + ": " + AvError(r));
         }
     }
@@ -324,15 +317,20 @@ private:
 
     bool resample(const uint8_t* in, int count, int room) {
         if (room <= 0) return true;
-        uint8_t** planes = nullptr;
-        int r = av_samples_alloc_array_and_samples(&planes, nullptr, kSourceChannels, room, audio_->sample_fmt, 0);
-        if (r < 0) return failed("out of memory for the sound");
+        // The converted samples' buffer, grown when a frame needs more room, kept for the next.
+        if (room > convertedRoom_) {
+            if (converted_ != nullptr) av_freep(&converted_[0]);
+            av_freep(&converted_);
+            convertedRoom_ = 0;
+            if (av_samples_alloc_array_and_samples(&converted_, nullptr, kSourceChannels, room, audio_->sample_fmt, 0) < 0) {
+                return failed("out of memory for the sound");
+            }
+            convertedRoom_ = room;
+        }
         const uint8_t* inputs[1] = {in};
-        const int got = swr_convert(resampler_, planes, room, in != nullptr ? inputs : nullptr, count);
+        const int got = swr_convert(resampler_, converted_, room, in != nullptr ? inputs : nullptr, count);
         bool ok = got >= 0;
-        if (ok && got > 0) ok = av_audio_fifo_write(fifo_, reinterpret_cast<void**>(planes), got) == got;
-        av_freep(&planes[0]);
-        av_freep(&planes);
+        if (ok && got > 0) ok = av_audio_fifo_write(fifo_, reinterpret_cast<void**>(converted_), got) == got;
         return ok ? true : failed("cannot convert the sound");
     }
 
@@ -367,6 +365,9 @@ private:
     }
 
     void release() {
+        if (converted_ != nullptr) av_freep(&converted_[0]);
+        av_freep(&converted_);
+        av_packet_free(&packet_);
         sws_freeContext(scaler_);
         swr_free(&resampler_);
         if (fifo_ != nullptr) av_audio_fifo_free(fifo_);
@@ -389,6 +390,9 @@ private:
     AVAudioFifo* fifo_ = nullptr;
     AVFrame* picture_ = nullptr;
     AVFrame* chunk_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    uint8_t** converted_ = nullptr;  // planes of converted samples, room for convertedRoom_ of them
+    int convertedRoom_ = 0;
     int64_t frames_ = 0, samplesSent_ = 0;
     bool headerWritten_ = false, closed_ = false, createdFile_ = false, soundLeftOut_ = false;
     std::string error_;
