@@ -247,34 +247,25 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
     if (o.editText() == nullptr) return;
     const TextLayout& layout = layOut(o);
     const swf::Rect& b = field.bounds;
-    if (!mask && (field.border || field.background)) {
-        // The background inside a border one pixel wide, whatever the scale, whose right and
-        // bottom lines lie just outside the bounds, as the reference players draw them.
-        const auto rgba = [](swf::Color c) { return raster::Rgba{c.r, c.g, c.b, 255}; };
-        const float sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
-        const int32_t insetX = sx > 0 ? static_cast<int32_t>(std::lround(1 / sx)) : 20;
-        const int32_t insetY = sy > 0 ? static_cast<int32_t>(std::lround(1 / sy)) : 20;
-        const swf::Rect inner{b.xMin + insetX, b.xMax, b.yMin + insetY, b.yMax};
-        if (!field.border) {
-            fillRect(b, m, cx.apply(rgba(field.backgroundColor)));
-        } else if (inner.xMax > inner.xMin && inner.yMax > inner.yMin) {
-            const raster::Rgba line = cx.apply(rgba(field.borderColor));
-            const int32_t right = b.xMax + insetX, bottom = b.yMax + insetY;
-            fillRect({b.xMin, right, b.yMin, inner.yMin}, m, line);
-            fillRect({b.xMin, right, b.yMax, bottom}, m, line);
-            fillRect({b.xMin, inner.xMin, inner.yMin, b.yMax}, m, line);
-            fillRect({b.xMax, right, inner.yMin, b.yMax}, m, line);
-            if (field.background) fillRect(inner, m, cx.apply(rgba(field.backgroundColor)));
-        } else {
-            fillRect(b, m, cx.apply(rgba(field.borderColor)));  // too small for anything inside
-        }
+    // Text in device fonts is not drawn turned: a field in them whose matrix rotates or skews
+    // by more than kDeviceTextTurnLimit shows nothing at all, its border and background
+    // included; one that turns less is drawn upright. So the reference players draw them.
+    raster::Matrix boxMatrix = m;
+    if (!field.useOutlines) {
+        const float turnB = std::fabs(m.b) * 20 / stageScaleY_, turnC = std::fabs(m.c) * 20 / stageScaleX_;
+        if (turnB > kDeviceTextTurnLimit || turnC > kDeviceTextTurnLimit) return;
+        boxMatrix.b = boxMatrix.c = 0;
     }
+    if (!mask && (field.border || field.background)) drawFieldBox(field, boxMatrix, cx);
     if (layout.glyphs.empty() && layout.underlines.empty()) return;
-    // The text is clipped to the field's bounds.
+    // The text is cut to the field's bounds less the padding on the left and right, as the
+    // reference players cut it: a glyph that runs into the right padding shows only in part.
+    const swf::Rect clip{b.xMin + kFieldPadding, b.xMax - kFieldPadding, b.yMin, b.yMax};
+    if (!mask && (clip.xMax <= clip.xMin || clip.yMax <= clip.yMin)) return;
     raster::Canvas& canvas = *canvas_;
     if (!mask) {
         canvas.pushLayer();
-        fillRect(b, m, raster::Rgba{255, 255, 255, 255});
+        fillRect(clip, m, raster::Rgba{255, 255, 255, 255});
         canvas.pushLayer();
     }
     for (const PlacedGlyph& g : layout.glyphs) {
@@ -287,6 +278,58 @@ void Renderer::drawEditText(const DisplayObject& o, const raster::Matrix& m, con
         fillRect(line, m, cx.apply(raster::Rgba{u.color.r, u.color.g, u.color.b, u.color.a}));
     }
     if (!mask) canvas.popLayerThroughMask();
+}
+
+void Renderer::fillPixels(int x0, int x1, int y0, int y1, raster::Rgba color) {
+    if (x1 <= x0 || y1 <= y0) return;
+    fillRect({x0, x1, y0, y1}, raster::Matrix{}, color);
+}
+
+void Renderer::drawFieldBox(const EditTextDefinition& field, const raster::Matrix& m, const raster::ColorTransform& cx) {
+    const auto rgba = [&cx](swf::Color c) { return cx.apply(raster::Rgba{c.r, c.g, c.b, 255}); };
+    const swf::Rect& b = field.bounds;
+    if (m.b == 0 && m.c == 0) {
+        // Upright, the box lands on whole pixels: its corner and its size each rounded (halves
+        // to even), the border one pixel wide on the box's edges, its right and bottom lines
+        // one pixel short so that the bottom right corner stays open, the background inside.
+        const float ax = m.a * static_cast<float>(b.xMin) + m.tx, bx = m.a * static_cast<float>(b.xMax) + m.tx;
+        const float ay = m.d * static_cast<float>(b.yMin) + m.ty, by = m.d * static_cast<float>(b.yMax) + m.ty;
+        const auto whole = [](float v) {
+            return static_cast<int>(std::clamp(std::nearbyint(v), -1.0e6f, 1.0e6f));
+        };
+        const int x0 = whole(std::min(ax, bx)), y0 = whole(std::min(ay, by));
+        const int w = whole(std::fabs(bx - ax)), h = whole(std::fabs(by - ay));
+        if (!field.border) {
+            fillPixels(x0, x0 + w, y0, y0 + h, rgba(field.backgroundColor));
+            return;
+        }
+        const raster::Rgba line = rgba(field.borderColor);
+        fillPixels(x0, x0 + w + 1, y0, y0 + 1, line);          // top, to the right line
+        fillPixels(x0, x0 + 1, y0 + 1, y0 + h + 1, line);      // left, to the bottom line
+        fillPixels(x0 + 1, x0 + w, y0 + h, y0 + h + 1, line);  // bottom
+        fillPixels(x0 + w, x0 + w + 1, y0 + 1, y0 + h, line);  // right
+        if (field.background) fillPixels(x0 + 1, x0 + w, y0 + 1, y0 + h, rgba(field.backgroundColor));
+        return;
+    }
+    // Turned, the box follows the field's matrix: a border one pixel wide whatever the scale,
+    // its right and bottom lines just outside the bounds.
+    const float sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
+    const int32_t insetX = sx > 0 ? static_cast<int32_t>(std::lround(1 / sx)) : 20;
+    const int32_t insetY = sy > 0 ? static_cast<int32_t>(std::lround(1 / sy)) : 20;
+    const swf::Rect inner{b.xMin + insetX, b.xMax, b.yMin + insetY, b.yMax};
+    if (!field.border) {
+        fillRect(b, m, rgba(field.backgroundColor));
+    } else if (inner.xMax > inner.xMin && inner.yMax > inner.yMin) {
+        const raster::Rgba line = rgba(field.borderColor);
+        const int32_t right = b.xMax + insetX, bottom = b.yMax + insetY;
+        fillRect({b.xMin, right, b.yMin, inner.yMin}, m, line);
+        fillRect({b.xMin, right, b.yMax, bottom}, m, line);
+        fillRect({b.xMin, inner.xMin, inner.yMin, b.yMax}, m, line);
+        fillRect({b.xMax, right, inner.yMin, b.yMax}, m, line);
+        if (field.background) fillRect(inner, m, rgba(field.backgroundColor));
+    } else {
+        fillRect(b, m, rgba(field.borderColor));  // too small for anything inside
+    }
 }
 
 void Renderer::drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx) {

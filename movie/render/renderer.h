@@ -19,6 +19,10 @@
 
 namespace movie {
 
+// How far (the stage matrix's rotate and skew terms) a field in device fonts may turn and
+// still be drawn.
+constexpr float kDeviceTextTurnLimit = 0.006f;
+
 class Renderer {
 public:
     Renderer(const MovieDefinition& definition, MorphCache& morphs) : definition_(definition), morphs_(morphs), fonts_(definition) {}
@@ -55,7 +59,11 @@ private:
     static raster::Matrix ParentToStage(const TimelineInstance& t);
     void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
     void drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx, bool mask);
+    // A field's border and background.
+    void drawFieldBox(const EditTextDefinition& field, const raster::Matrix& m, const raster::ColorTransform& cx);
     void fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color);
+    // Whole device pixels [x0, x1) x [y0, y1).
+    void fillPixels(int x0, int x1, int y0, int y1, raster::Rgba color);
 
     const MovieDefinition& definition_;
     const MovieDefinition* movie_ = nullptr;  // the movie of the timeline being drawn: its bitmaps and fonts

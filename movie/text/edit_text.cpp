@@ -244,7 +244,7 @@ bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000; }
 
 TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragraph>& paragraphs, FontResolver& fonts) {
     TextLayout out;
-    constexpr float kPadding = 40;  // 2 px
+    constexpr float kPadding = kFieldPadding;
     const float left = static_cast<float>(field.bounds.xMin) + kPadding + field.leftMargin;
     const float right = static_cast<float>(field.bounds.xMax) - kPadding - field.rightMargin;
     float top = static_cast<float>(field.bounds.yMin) + kPadding;

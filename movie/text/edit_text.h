@@ -24,6 +24,9 @@ namespace movie {
 using EditTextDefinition = swf::DefineEditText;
 using swf::ReadDefineEditText;
 
+// The padding inside a field's bounds, in the field's twips (2 px): the text starts after it,
+// and the text is cut at it on the left and right (not above or below).
+constexpr int32_t kFieldPadding = 40;
 
 struct TextStyle {
     std::string face;  // empty: the field's font

@@ -184,11 +184,13 @@ struct Stage {
     }
 };
 
-// The field over the font given (by default the boxes), placed on the stage.
+std::vector<uint8_t> BoxesFont() { return DefineFont3Tag(1, "Boxes", {{'I', 0, 10240, -16384, 0, 20480}}, 16384, 4096); }
+
+// The field over the font given (by default the boxes), placed on the stage as `place` says
+// (at the origin by default).
 std::unique_ptr<Stage> Load(const EditTextFields& field, const std::vector<std::vector<uint8_t>>& more = {},
-                            const std::vector<uint8_t>& font = DefineFont3Tag(1, "Boxes", {{'I', 0, 10240, -16384, 0,
-                                                                                               20480}},
-                                                                              16384, 4096)) {
+                            const std::vector<uint8_t>& font = BoxesFont(),
+                            PlaceFields place = {1, 2, false, std::pair{0, 0}}) {
     SwfFields fields;
     fields.version = 8;
     fields.xMax = 2000;
@@ -196,7 +198,7 @@ std::unique_ptr<Stage> Load(const EditTextFields& field, const std::vector<std::
     fields.tags.clear();
     AppendBytes(fields.tags, font);
     AppendBytes(fields.tags, DefineEditTextTag(field));
-    AppendBytes(fields.tags, PlaceObject2Tag({1, 2, false, std::pair{0, 0}}));
+    AppendBytes(fields.tags, PlaceObject2Tag(place));
     for (const auto& t : more) AppendBytes(fields.tags, t);
     AppendBytes(fields.tags, ShowFrameTag());
     AppendBytes(fields.tags, EndTag());
@@ -306,5 +308,139 @@ TEST(EditText, DeviceFontsDrawTextWithTheSystemsFont) {
     EXPECT_GE(inkRight, 30) << "five letters of 20 px text";
     EXPECT_LE(inkRight, 80);
 }
+
+TEST(EditText, TextIsCutAtThePaddingOnTheLeftAndRightOnly) {
+    // Boxes one em wide centred on their origins, reaching from 1.46 em above the baseline
+    // to 0.49 em below it: at 20 px, x -10..10 and y -29..10 around each origin (2, 22, ...),
+    // more than the 24 px high field holds.
+    const auto font = DefineFont3Tag(1, "Wide", {{'c', -10240, 10240, -30000, 10000, 20480}}, 16384, 4096);
+    EditTextFields f = BoxField(0, "cccccc");
+    f.xMax = 1500;  // 75 px: the text is cut at 2 and at 73
+    f.yMax = 480;
+    auto s = Load(f, {}, font);
+    auto pic = s->draw();
+    EXPECT_EQ(pic.at(1, 10), kWhite) << "the left padding";
+    EXPECT_EQ(pic.at(2, 10), kRed);
+    EXPECT_EQ(pic.at(72, 10), kRed);
+    EXPECT_EQ(pic.at(73, 10), kWhite) << "the right padding";
+    EXPECT_EQ(pic.at(5, 0), kRed) << "the top is cut at the bounds, not the padding";
+    EXPECT_EQ(pic.at(5, 23), kRed) << "so is the bottom";
+    EXPECT_EQ(pic.at(5, 24), kWhite);
+    // The padding is in the field's units: twice as wide (37.5 px to 75), the cut lies 4 px
+    // inside each side.
+    f.xMax = 750;
+    PlaceFields twice{1, 2, false, std::pair{0, 0}};
+    twice.scale = std::pair{2.0, 1.0};
+    s = Load(f, {}, font, twice);
+    pic = s->draw();
+    EXPECT_EQ(pic.at(3, 10), kWhite);
+    EXPECT_EQ(pic.at(4, 10), kRed);
+    EXPECT_EQ(pic.at(70, 10), kRed);
+    EXPECT_EQ(pic.at(71, 10), kWhite);
+}
+
+// The field's border and background drawn over a blue stage: 'B' border, 'w' background,
+// '.' stage, along a row or a column.
+std::string Row(const raster_test::Picture& pic, int y, int x0, int x1) {
+    std::string out;
+    for (int x = x0; x <= x1; ++x) {
+        const uint32_t p = pic.at(x, y);
+        out += p == kBlack ? 'B' : p == kWhite ? 'w' : p == raster::PremultipliedWord({0, 0, 255, 255}) ? '.' : '?';
+    }
+    return out;
+}
+std::string Column(const raster_test::Picture& pic, int x, int y0, int y1) {
+    std::string out;
+    for (int y = y0; y <= y1; ++y) out += Row(pic, y, x, x);
+    return out;
+}
+
+TEST(EditText, UprightBordersLandOnWholePixelsWithTheirCornerOpen) {
+    // Bounds 20.65..95.85 x 5.35..35.55 px: the corner rounds to (21, 5), the size (75.2 x
+    // 30.2) to 75 x 30. The border runs along x 21 and 96, y 5 and 35; the right and bottom
+    // lines stop one pixel short, leaving the corner (96, 35) open.
+    EditTextFields f = BoxField(0, "");
+    f.xMin = 413;
+    f.xMax = 1917;
+    f.yMin = 107;
+    f.yMax = 711;
+    f.border = true;
+    const std::vector<std::vector<uint8_t>> blue = {BackgroundTag(0, 0, 255)};
+    auto s = Load(f, blue);
+    auto pic = s->draw();
+    EXPECT_EQ(Row(pic, 5, 19, 98), ".." + std::string(76, 'B') + "..");
+    EXPECT_EQ(Row(pic, 35, 19, 98), ".." + std::string(75, 'B') + "...");
+    EXPECT_EQ(Row(pic, 20, 19, 98), "..B" + std::string(74, 'w') + "B..");
+    EXPECT_EQ(Column(pic, 21, 3, 37), ".." + std::string(31, 'B') + "..");
+    EXPECT_EQ(Column(pic, 96, 3, 37), ".." + std::string(30, 'B') + "...");
+    EXPECT_EQ(Column(pic, 50, 3, 37), "..B" + std::string(29, 'w') + "B..");
+
+    // Halves round to even: the corner 18.5, 9.5 px to (18, 10), the size 76.5 x 28.5 to
+    // 76 x 28 (twice the bounds 0..760 x 0..285 twips at 370, 190).
+    f.xMin = 0;
+    f.xMax = 765;
+    f.yMin = 0;
+    f.yMax = 285;
+    PlaceFields scaled{1, 2, false, std::pair{370, 190}};
+    scaled.scale = std::pair{2.0, 2.0};
+    s = Load(f, blue, BoxesFont(), scaled);
+    pic = s->draw();
+    EXPECT_EQ(Row(pic, 10, 16, 96), ".." + std::string(77, 'B') + "..");
+    EXPECT_EQ(Column(pic, 18, 8, 40), ".." + std::string(29, 'B') + "..");
+
+    // A background without a border fills the rounded box itself: x 18..93, y 10..37.
+    f.border = false;
+    s = Load(f, {BackgroundTag(0, 0, 255), DoActionTag(Actions()
+                                                            .push("field").op(action::kGetVariable)
+                                                            .push("background").pushBool(true).op(action::kSetMember)
+                                                            .bytes())},
+             BoxesFont(), [&] {
+                 PlaceFields named = scaled;
+                 named.name = std::string("field");
+                 return named;
+             }());
+    pic = s->draw();
+    EXPECT_EQ(Row(pic, 20, 16, 96), ".." + std::string(76, 'w') + "...");
+    EXPECT_EQ(Column(pic, 50, 8, 40), ".." + std::string(28, 'w') + "...");
+}
+
+TEST(EditText, DeviceFontFieldsTurnedMoreThanALittleShowNothing) {
+    // A bordered field in a device font (its glyphs never come from the file), 75 x 30 px at
+    // (20, 10), its matrix turned by a rotate or skew term.
+    EditTextFields f;
+    f.id = 2;
+    f.xMax = 1500;
+    f.yMax = 600;
+    f.fontId = 1;
+    f.useOutlines = false;
+    f.border = true;
+    f.text = "";
+    const auto draw = [&](double b, double c) {
+        PlaceFields p{1, 2, false, std::pair{400, 200}};
+        p.rotateSkew = std::pair{b, c};
+        auto s = Load(f, {BackgroundTag(0, 0, 255)}, DefineFont3Tag(1, "_sans", {}, 0, 0), p);
+        return s->draw();
+    };
+    for (const auto& [b, c] : {std::pair{0.0059, 0.0}, std::pair{0.0, -0.0059}}) {
+        // A little: drawn upright, as if not turned at all.
+        const auto pic = draw(b, c);
+        EXPECT_EQ(Row(pic, 10, 18, 97), ".." + std::string(76, 'B') + "..") << b << " " << c;
+        EXPECT_EQ(Column(pic, 95, 8, 42), ".." + std::string(30, 'B') + "...") << b << " " << c;
+    }
+    for (const auto& [b, c] : {std::pair{0.0062, 0.0}, std::pair{0.0, 0.0062}, std::pair{0.087, -0.087}}) {
+        const auto pic = draw(b, c);
+        for (int y = 0; y < 50; ++y) EXPECT_EQ(Row(pic, y, 0, 99), std::string(100, '.')) << b << " " << c << " row " << y;
+    }
+    // Embedded glyphs turn with their field, the border with them.
+    f.useOutlines = true;
+    PlaceFields p{1, 2, false, std::pair{400, 200}};
+    p.rotateSkew = std::pair{0.087, -0.087};
+    auto s = Load(f, {BackgroundTag(0, 0, 255)}, BoxesFont(), p);
+    const auto pic = s->draw();
+    EXPECT_EQ(pic.at(50, 25), kWhite) << "the background";
+    EXPECT_EQ(pic.at(93, 20), kWhite);
+    EXPECT_EQ(Row(pic, 12, 93, 93), ".") << "the top right corner went 6.5 px down";
+}
+
 
 }  // namespace

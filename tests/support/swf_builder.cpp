@@ -293,7 +293,7 @@ std::vector<uint8_t> RectShapeTag(uint16_t id, int32_t w, int32_t h, uint8_t r, 
 }
 
 std::vector<uint8_t> DefineFont3Tag(uint16_t id, const std::string& name, const std::vector<BoxGlyph>& glyphs,
-                                    uint16_t ascent, uint16_t descent) {
+                                    uint16_t ascent, uint16_t descent, int16_t leading, int version) {
     std::vector<std::vector<uint8_t>> shapes;
     for (const BoxGlyph& g : glyphs) {
         const auto shape = ShapeRecordWriter(1, 0)
@@ -320,7 +320,7 @@ std::vector<uint8_t> DefineFont3Tag(uint16_t id, const std::string& name, const 
     for (const BoxGlyph& g : glyphs) AppendU16(body, g.code);
     AppendU16(body, ascent);
     AppendU16(body, descent);
-    AppendU16(body, 0);  // leading
+    AppendU16(body, static_cast<uint16_t>(leading));
     for (const BoxGlyph& g : glyphs) AppendU16(body, static_cast<uint16_t>(g.advance));
     for (size_t i = 0; i < glyphs.size(); ++i) {
         BitWriter w;
@@ -328,7 +328,35 @@ std::vector<uint8_t> DefineFont3Tag(uint16_t id, const std::string& name, const 
         AppendBytes(body, w.take());
     }
     AppendU16(body, 0);  // no kerning
-    return TagRecord(swf::tag::kDefineFont3, body);
+    return TagRecord(version == 2 ? swf::tag::kDefineFont2 : swf::tag::kDefineFont3, body);
+}
+
+std::vector<uint8_t> DefineFont1Tags(uint16_t id, const std::string& name, const std::vector<BoxGlyph>& glyphs) {
+    std::vector<std::vector<uint8_t>> shapes;
+    for (const BoxGlyph& g : glyphs) {
+        shapes.push_back(ShapeRecordWriter(1, 0)
+                             .change(std::pair{g.xMin, g.yMin}, 1u, std::nullopt, std::nullopt)
+                             .line(g.xMax - g.xMin, 0).line(0, g.yMax - g.yMin).line(g.xMin - g.xMax, 0)
+                             .line(0, g.yMin - g.yMax)
+                             .end());
+    }
+    std::vector<uint8_t> font;
+    AppendU16(font, id);
+    uint16_t offset = static_cast<uint16_t>(2 * glyphs.size());
+    for (const auto& shape : shapes) {
+        AppendU16(font, offset);
+        offset = static_cast<uint16_t>(offset + shape.size());
+    }
+    for (const auto& shape : shapes) AppendBytes(font, shape);
+    std::vector<uint8_t> info;
+    AppendU16(info, id);
+    info.push_back(static_cast<uint8_t>(name.size()));
+    info.insert(info.end(), name.begin(), name.end());
+    info.push_back(0x01);  // wide codes
+    for (const BoxGlyph& g : glyphs) AppendU16(info, g.code);
+    std::vector<uint8_t> out = TagRecord(swf::tag::kDefineFont, font);
+    AppendBytes(out, TagRecord(swf::tag::kDefineFontInfo, info));
+    return out;
 }
 
 std::vector<uint8_t> DefineTextTag(uint16_t id, uint16_t fontId, const std::vector<TextLine>& lines) {

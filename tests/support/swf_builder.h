@@ -128,14 +128,18 @@ std::vector<uint8_t> RemoveObject2Tag(uint16_t depth);
 // DefineShape3 of a w x h twips rectangle at the origin filled with one colour.
 std::vector<uint8_t> RectShapeTag(uint16_t id, int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255);
 // DefineFont3 whose glyphs are rectangles: each glyph's character, its box in glyph units
-// (20480 to the em, y down from the baseline) and advance; the font's ascent and descent.
+// (20480 to the em, y down from the baseline) and advance; the font's ascent, descent and
+// leading. Version 2 writes the same as DefineFont2, whose glyphs have 1024 units to the em.
 struct BoxGlyph {
     uint16_t code;
     int32_t xMin, xMax, yMin, yMax;
     int16_t advance;
 };
 std::vector<uint8_t> DefineFont3Tag(uint16_t id, const std::string& name, const std::vector<BoxGlyph>& glyphs,
-                                    uint16_t ascent, uint16_t descent);
+                                    uint16_t ascent, uint16_t descent, int16_t leading = 0, int version = 3);
+// DefineFont (glyph outlines only, 1024 units to the em) followed by its DefineFontInfo with
+// the glyphs' characters; advances and bounds are not stored in this version.
+std::vector<uint8_t> DefineFont1Tags(uint16_t id, const std::string& name, const std::vector<BoxGlyph>& glyphs);
 // DefineText (colour black) of records: each a baseline position, a height in twips and its
 // glyphs as (index into the font, advance in twips).
 struct TextLine {
