@@ -4,6 +4,7 @@
 #include "base/utf8.h"
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 namespace movie {
@@ -305,16 +306,16 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
                 const Item& it = items[k];
                 if (it.font != nullptr) {
                     const float scale = it.run->style.size / it.font->emUnits();
-                    ascent = std::max(ascent, it.font->ascent() * scale);
-                    descent = std::max(descent, it.font->descent() * scale);
+                    ascent = std::max(ascent, std::floor(it.font->ascent() * scale));
+                    descent = std::max(descent, std::floor(it.font->descent() * scale));
                 }
                 width += it.width;
                 if (!IsSpace(it.code)) widthToInk = width;  // trailing spaces take no room when aligning
             }
             if (b == e && baseFont != nullptr) {
                 const float scale = baseStyle.size / baseFont->emUnits();
-                ascent = baseFont->ascent() * scale;
-                descent = baseFont->descent() * scale;
+                ascent = std::floor(baseFont->ascent() * scale);
+                descent = std::floor(baseFont->descent() * scale);
             }
             const float start = left + (li == 0 ? field.indent : 0);
             const float room = right - start;

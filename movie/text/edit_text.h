@@ -5,7 +5,8 @@
 // The layout follows the reference players: 2 px of padding inside the bounds, then the
 // margins; the first line of a paragraph starts after the indent; a line's baseline lies
 // its tallest font's ascent below its top, and the next line starts its descent plus the
-// field's leading lower. Lines align left, right or centre (justified lines align left).
+// field's leading lower (ascent and descent at the text's size each cut to whole twips; the
+// font's own leading is not used). Lines align left, right or centre (justified lines align left).
 // Words wrap at spaces when the field wraps, and a word wider than the field breaks
 // between characters.
 

@@ -339,6 +339,25 @@ TEST(EditText, TextIsCutAtThePaddingOnTheLeftAndRightOnly) {
     EXPECT_EQ(pic.at(71, 10), kWhite);
 }
 
+TEST(EditText, LinesAreTheFontsAscentAndDescentInWholeTwipsApart) {
+    // A DefineFont2 font (1024 units to the em) whose ascent 821 and descent 206 come to
+    // 320.7 and 80.5 twips at 400: lines lie 320 + 80 = 400 twips (20 px) apart, not 401.2,
+    // and the font's own leading (100 units) adds nothing. Boxes half an em tall on the
+    // baseline: their tops at 2 + 16 - 10 = 8 px, then 28 and 48, each on a whole pixel.
+    const auto font = DefineFont3Tag(1, "Lines", {{'a', 0, 512, -512, 0, 600}}, 821, 206, 100, 2);
+    EditTextFields f = BoxField(0, "a\ra\ra");
+    f.multiline = true;
+    f.height = 400;
+    auto s = Load(f, {}, font);
+    const auto pic = s->draw();
+    for (int top : {8, 28, 48}) {
+        EXPECT_EQ(pic.at(5, top - 1), kWhite) << top;
+        EXPECT_EQ(pic.at(5, top), kRed) << top;
+    }
+    EXPECT_EQ(pic.at(5, 17), kRed) << "the first box down to its baseline at 18";
+    EXPECT_EQ(pic.at(5, 18), kWhite);
+}
+
 // The field's border and background drawn over a blue stage: 'B' border, 'w' background,
 // '.' stage, along a row or a column.
 std::string Row(const raster_test::Picture& pic, int y, int x0, int x1) {
