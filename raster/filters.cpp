@@ -9,32 +9,53 @@ namespace raster {
 
 namespace {
 
-// The box of a blur `blur` pixels wide: the odd number of whole pixels centred on each one
-// that fits it, as the reference players take it (2 pixels blur nothing, 4 take 3).
-int BoxWidth(float blur) {
-    const int n = static_cast<int>(std::lround(std::clamp(blur, 0.0f, kMaxBlurRadius)));
-    return n % 2 == 0 ? std::max(n - 1, 0) : n;
+// The box of a blur `blur` pixels wide, as the reference players take it: exactly that
+// wide and centred on each pixel, so that a pixel contributes as much as it overlaps the
+// box. The m pixels each side of the centre lie wholly inside; the next on each side
+// (m + 1 away) overlaps by `frac` 256ths. Weights are in 256ths, `denom` their sum.
+struct BoxKernel {
+    int m = 0, frac = 0, denom = 256;
+    bool identity() const { return m == 0 && frac == 0; }
+};
+BoxKernel KernelFor(float blur) {
+    BoxKernel k;
+    const float width = std::clamp(blur, 0.0f, kMaxBlurRadius);
+    if (width <= 1) return k;
+    const float half = width / 2;
+    k.m = static_cast<int>(std::floor(half - 0.5f));
+    k.frac = static_cast<int>(std::lround((half - (static_cast<float>(k.m) + 0.5f)) * 256));
+    if (k.frac >= 256) {
+        ++k.m;
+        k.frac = 0;
+    }
+    k.denom = (2 * k.m + 1) * 256 + 2 * k.frac;
+    return k;
 }
 int Passes(int passes) { return std::clamp(passes, 0, kMaxFilterPasses); }
 
-// One box pass over `count` values `stride` apart: each becomes the mean of the n values
-// around it (n / 2 before, (n - 1) / 2 after), zeros beyond the ends. `tmp` holds a copy.
-template <typename T, typename Acc>
-void BoxLine(T* data, int count, ptrdiff_t stride, int n, std::vector<Acc>& tmp, Acc (*load)(T), T (*store)(Acc, int)) {
+// One box pass over `count` values `stride` apart, zeros beyond the ends. `tmp` holds a
+// copy. `mix(whole, edges, k)` makes a value from the sum of the whole taps and the sum of
+// the two partial ones.
+template <typename T, typename Acc, typename Load, typename Mix>
+void BoxLine(T* data, int count, ptrdiff_t stride, const BoxKernel& k, std::vector<Acc>& tmp, Load load, Mix mix) {
     tmp.resize(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) tmp[i] = load(data[i * stride]);
-    const int before = n / 2, after = (n - 1) / 2;
-    Acc sum{};
-    for (int i = 0; i < std::min(after, count); ++i) sum += tmp[i];
+    const auto at = [&](int i) { return i >= 0 && i < count ? tmp[i] : Acc{}; };
+    Acc whole{};
+    for (int i = 0; i <= std::min(k.m, count - 1); ++i) whole += tmp[i];
     for (int i = 0; i < count; ++i) {
-        if (i + after < count) sum += tmp[i + after];
-        if (i - before - 1 >= 0) sum -= tmp[i - before - 1];
-        data[i * stride] = store(sum, n);
+        Acc edges = at(i - k.m - 1);
+        edges += at(i + k.m + 1);
+        data[i * stride] = mix(whole, edges, k);
+        if (i + k.m + 1 < count) whole += tmp[i + k.m + 1];
+        if (i - k.m >= 0) whole -= tmp[i - k.m];
     }
 }
 
 float LoadF(float v) { return v; }
-float StoreF(float sum, int n) { return sum / float(n); }
+float MixF(float whole, float edges, const BoxKernel& k) {
+    return (whole * 256 + edges * static_cast<float>(k.frac)) / static_cast<float>(k.denom);
+}
 
 }  // namespace
 
@@ -43,9 +64,12 @@ namespace {
 using Sum4 = Filters::Sum4;
 
 Sum4 LoadPx(uint32_t p) { return {{int32_t(p & 0xFF), int32_t((p >> 8) & 0xFF), int32_t((p >> 16) & 0xFF), int32_t(p >> 24)}}; }
-uint32_t StorePx(Sum4 s, int n) {
+uint32_t MixPx(const Sum4& whole, const Sum4& edges, const BoxKernel& k) {
     uint32_t out = 0;
-    for (int i = 0; i < 4; ++i) out |= static_cast<uint32_t>((s.c[i] + n / 2) / n) << (8 * i);
+    for (int i = 0; i < 4; ++i) {
+        const int32_t v = (whole.c[i] * 256 + edges.c[i] * k.frac + k.denom / 2) / k.denom;
+        out |= static_cast<uint32_t>(v) << (8 * i);
+    }
     return out;
 }
 
@@ -68,27 +92,29 @@ Offset EffectOffset(const EffectParams& p) {
 }  // namespace
 
 void Filters::blur(const Target& layer, const BlurParams& p) {
-    const int nx = BoxWidth(p.blurX), ny = BoxWidth(p.blurY), passes = Passes(p.passes);
+    const BoxKernel kx = KernelFor(p.blurX), ky = KernelFor(p.blurY);
+    const int passes = Passes(p.passes);
     std::vector<Sum4>& tmp = pixelLine_;
     for (int pass = 0; pass < passes; ++pass) {
-        if (nx > 1) {
-            for (int y = 0; y < layer.height; ++y) BoxLine<uint32_t, Sum4>(layer.row(y), layer.width, 1, nx, tmp, LoadPx, StorePx);
+        if (!kx.identity()) {
+            for (int y = 0; y < layer.height; ++y) BoxLine(layer.row(y), layer.width, 1, kx, tmp, LoadPx, MixPx);
         }
-        if (ny > 1 && layer.height > 0) {
+        if (!ky.identity() && layer.height > 0) {
             const ptrdiff_t stride = layer.stride / 4;
-            for (int x = 0; x < layer.width; ++x) BoxLine<uint32_t, Sum4>(layer.row(0) + x, layer.height, stride, ny, tmp, LoadPx, StorePx);
+            for (int x = 0; x < layer.width; ++x) BoxLine(layer.row(0) + x, layer.height, stride, ky, tmp, LoadPx, MixPx);
         }
     }
 }
 
 void Filters::blurPlane(std::vector<float>& plane, int w, int h, const BlurParams& p) {
-    const int nx = BoxWidth(p.blurX), ny = BoxWidth(p.blurY), passes = Passes(p.passes);
+    const BoxKernel kx = KernelFor(p.blurX), ky = KernelFor(p.blurY);
+    const int passes = Passes(p.passes);
     for (int pass = 0; pass < passes; ++pass) {
-        if (nx > 1) {
-            for (int y = 0; y < h; ++y) BoxLine<float, float>(plane.data() + y * w, w, 1, nx, line_, LoadF, StoreF);
+        if (!kx.identity()) {
+            for (int y = 0; y < h; ++y) BoxLine(plane.data() + y * w, w, 1, kx, line_, LoadF, MixF);
         }
-        if (ny > 1) {
-            for (int x = 0; x < w; ++x) BoxLine<float, float>(plane.data() + x, h, w, ny, line_, LoadF, StoreF);
+        if (!ky.identity()) {
+            for (int x = 0; x < w; ++x) BoxLine(plane.data() + x, h, w, ky, line_, LoadF, MixF);
         }
     }
 }
@@ -108,10 +134,10 @@ void Filters::alphaPlane(const Target& layer, int dx, int dy, std::vector<float>
 
 // Puts an effect plane together with the object. Values are 0..1, or -1..1 when signed
 // (bevels: highlight above zero, shadow below). The effect's colour is `color` scaled by
-// the value, or the table entry the value picks.
+// the value (`negativeColor` by its size below zero), or the table entry the value picks.
 void Filters::composeEffect(const Target& layer, const std::vector<float>& effect, const uint32_t* table,
-                            uint32_t color, bool signedEffect, bool inner, bool outer, bool knockout, bool onTop,
-                            bool hideObject) {
+                            uint32_t color, uint32_t negativeColor, bool signedEffect, bool inner, bool outer,
+                            bool knockout, bool onTop, bool hideObject) {
     const int w = layer.width;
     for (int y = 0; y < layer.height; ++y) {
         uint32_t* row = layer.row(y);
@@ -123,6 +149,8 @@ void Filters::composeEffect(const Target& layer, const std::vector<float>& effec
                 const float t = signedEffect ? (std::clamp(v, -1.0f, 1.0f) + 1) * 0.5f : std::clamp(v, 0.0f, 1.0f);
                 fx = (v == 0 && signedEffect) ? 0 : table[std::clamp(static_cast<int>(t * 255 + 0.5f), 0, 255)];
                 if (!signedEffect) fx = ScaleChannels(fx, UnitToByte(v));
+            } else if (signedEffect && v < 0) {
+                fx = ScaleChannels(negativeColor, UnitToByte(-v));
             } else {
                 fx = ScaleChannels(color, UnitToByte(v));
             }
@@ -156,14 +184,13 @@ void Filters::shadowPlane(const Target& layer, const EffectParams& p) {
 
 void Filters::dropShadow(const Target& layer, Rgba color, const EffectParams& p) {
     shadowPlane(layer, p);
-    composeEffect(layer, plane_, nullptr, PremultipliedWord(color), false, p.inner, !p.inner, p.knockout, false,
+    composeEffect(layer, plane_, nullptr, PremultipliedWord(color), 0, false, p.inner, !p.inner, p.knockout, false,
                   p.hideObject);
 }
 
 void Filters::glow(const Target& layer, Rgba color, const EffectParams& p) {
     EffectParams q = p;
     q.distance = 0;
-    q.hideObject = false;
     dropShadow(layer, color, q);
 }
 
@@ -182,24 +209,22 @@ void Filters::bevel(const Target& layer, Rgba highlight, Rgba shadow, BevelType 
     bevelPlanes(layer, p);
     const uint32_t hi = PremultipliedWord(highlight), lo = PremultipliedWord(shadow);
     const bool inner = type != BevelType::kOuter, outer = type != BevelType::kInner;
-    // Highlight and shadow planes composed one after the other.
-    for (size_t i = 0; i < plane_.size(); ++i) planeB_[i] = std::clamp((planeB_[i] - plane_[i]) * p.strength, -1.0f, 1.0f);
-    for (size_t i = 0; i < plane_.size(); ++i) plane_[i] = std::max(planeB_[i], 0.0f);
-    for (float& v : planeB_) v = std::max(-v, 0.0f);
-    composeEffect(layer, plane_, nullptr, hi, false, inner, outer, p.knockout, true, false);
-    composeEffect(layer, planeB_, nullptr, lo, false, inner, outer, false, true, false);
+    // Lit above zero, in shadow below: one plane, so that the inside and the knockout are
+    // both measured against the object itself.
+    for (size_t i = 0; i < plane_.size(); ++i) plane_[i] = std::clamp((planeB_[i] - plane_[i]) * p.strength, -1.0f, 1.0f);
+    composeEffect(layer, plane_, nullptr, hi, lo, true, inner, outer, p.knockout, true, false);
 }
 
 void Filters::gradientGlow(const Target& layer, const std::array<uint32_t, 256>& table, const EffectParams& p) {
     shadowPlane(layer, p);
-    composeEffect(layer, plane_, table.data(), 0, false, p.inner, !p.inner, p.knockout, false, false);
+    composeEffect(layer, plane_, table.data(), 0, 0, false, p.inner, !p.inner, p.knockout, false, false);
 }
 
 void Filters::gradientBevel(const Target& layer, const std::array<uint32_t, 256>& table, BevelType type,
                             const EffectParams& p) {
     bevelPlanes(layer, p);
     for (size_t i = 0; i < plane_.size(); ++i) plane_[i] = (planeB_[i] - plane_[i]) * p.strength;  // lit: above 0
-    composeEffect(layer, plane_, table.data(), 0, true, type != BevelType::kOuter, type != BevelType::kInner,
+    composeEffect(layer, plane_, table.data(), 0, 0, true, type != BevelType::kOuter, type != BevelType::kInner,
                   p.knockout, true, false);
 }
 

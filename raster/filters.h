@@ -73,7 +73,8 @@ private:
     void shadowPlane(const Target& layer, const EffectParams& p);
     void bevelPlanes(const Target& layer, const EffectParams& p);
     void composeEffect(const Target& layer, const std::vector<float>& effect, const uint32_t* table, uint32_t color,
-                       bool signedEffect, bool inner, bool outer, bool knockout, bool onTop, bool hideObject);
+                       uint32_t negativeColor, bool signedEffect, bool inner, bool outer, bool knockout, bool onTop,
+                       bool hideObject);
 
     std::vector<float> line_, plane_, planeB_;
     std::vector<uint32_t> copy_;

@@ -12,11 +12,19 @@ namespace {
 
 raster::Rgba ToRgba(const swf::Color& c) { return {c.r, c.g, c.b, c.a}; }
 
+// A blur width in device pixels: the pixel at the centre stays one pixel, what the box
+// reaches beyond it follows the scale, as the reference players scale it (2 stage pixels
+// at twice the size are 3 device pixels, not 4).
+float DeviceBlur(float width, float scale) {
+    const float device = width > 1 ? (width - 1) * scale + 1 : width;
+    return std::clamp(device, 0.0f, raster::kMaxBlurRadius);
+}
+
 // Blur widths in device pixels, within the rasterizer's range.
 raster::BlurParams Blur(float x, float y, int passes, float sx, float sy) {
     raster::BlurParams b;
-    b.blurX = std::clamp(x * sx, 0.0f, raster::kMaxBlurRadius);
-    b.blurY = std::clamp(y * sy, 0.0f, raster::kMaxBlurRadius);
+    b.blurX = DeviceBlur(x, sx);
+    b.blurY = DeviceBlur(y, sy);
     b.passes = std::clamp(passes, 0, raster::kMaxFilterPasses);
     return b;
 }

@@ -1,6 +1,7 @@
 #include "movie/render/renderer.h"
 
 #include <cmath>
+#include <limits>
 
 #include "movie/display/bounds.h"
 #include "movie/render/filters.h"
@@ -85,15 +86,33 @@ raster::Matrix Renderer::ParentToStage(const TimelineInstance& t) {
     return out;
 }
 
+void Renderer::SnapToPixels(const DisplayObject& object, raster::Matrix& om, int nesting) {
+    swf::Rect local;
+    if (!BoundsOf(object, morphs_, local, nesting)) {
+        om.tx = std::floor(om.tx + 0.5f);
+        om.ty = std::floor(om.ty + 0.5f);
+        return;
+    }
+    float left = std::numeric_limits<float>::infinity(), top = left;
+    for (const auto& [x, y] : {std::pair{local.xMin, local.yMin}, std::pair{local.xMax, local.yMin},
+                               std::pair{local.xMin, local.yMax}, std::pair{local.xMax, local.yMax}}) {
+        const raster::Point p = om.apply({static_cast<float>(x), static_cast<float>(y)});
+        left = std::min(left, p.x);
+        top = std::min(top, p.y);
+    }
+    if (!std::isfinite(left) || !std::isfinite(top)) return;
+    om.tx += std::floor(left + 0.5f) - left;
+    om.ty += std::floor(top + 0.5f) - top;
+}
+
 void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, const raster::ColorTransform& cx,
                           int nesting, bool mask, bool isClip) {
     raster::Canvas& canvas = *canvas_;
     raster::Matrix om = m * ToRasterMatrix(object.matrix);
-    // A cached bitmap lands on whole device pixels, as the reference players place it.
-    if (object.cacheAsBitmap && !isClip && !mask) {
-        om.tx = std::round(om.tx);
-        om.ty = std::round(om.ty);
-    }
+    // An object drawn as a bitmap (cached, or filtered) lands on whole device pixels: the
+    // top left corner of its bounds is moved to the nearest one, as the reference players
+    // place their bitmaps.
+    if ((object.cacheAsBitmap || !object.filters.empty()) && !isClip && !mask) SnapToPixels(object, om, nesting);
     const raster::ColorTransform ocx = cx.after(ToRasterTransform(object.colorTransform));
     // A blend mode composites the object as one layer onto what lies below it.
     const raster::BlendMode blend = isClip || mask ? raster::BlendMode::kNormal : BlendModeOf(object.blendMode);

@@ -59,6 +59,8 @@ private:
     static raster::Matrix ParentToStage(const TimelineInstance& t);
     void drawText(const StaticText& text, const raster::Matrix& m, const raster::ColorTransform& cx);
     void drawEditText(const DisplayObject& o, const raster::Matrix& m, const raster::ColorTransform& cx, bool mask);
+    // Moves an object drawn as a bitmap so that its bounds start on a whole device pixel.
+    void SnapToPixels(const DisplayObject& object, raster::Matrix& om, int nesting);
     // A field's border and background.
     void drawFieldBox(const EditTextDefinition& field, const raster::Matrix& m, const raster::ColorTransform& cx);
     void fillRect(const swf::Rect& r, const raster::Matrix& m, raster::Rgba color);

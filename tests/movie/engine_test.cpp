@@ -200,7 +200,8 @@ TEST(Engine, EraseNeedsALayerToCutThrough) {
 }
 
 // A blur filter spreads the object over its box width at the stage's scale: a 10 px square
-// blurred 9 px wide (one pass) fades over 4.5 px each side; at twice the size, over 9.
+// blurred 9 px wide (one pass) fades over 4.5 px each side; at twice the size the reach
+// beyond the centre pixel doubles (a box of 17 px), fading over 8.5.
 TEST(Engine, BlurFilterSpreadsByItsWidthAtTheStageScale) {
     Place blurred{1, 1, false, std::pair{400, 200}};  // the square at x 20..30, y 10..20 px
     std::vector<uint8_t> list = {1};
@@ -220,6 +221,18 @@ TEST(Engine, BlurFilterSpreadsByItsWidthAtTheStageScale) {
             EXPECT_EQ(pic.alpha(20, y), pic.alpha(29, y));
         }
     }
+    // 2 px at twice the size: a box of 3 device pixels, not 4. The square's left edge (x 40)
+    // ramps 1/3, 2/3 over pixels 39 and 40.
+    Place two{1, 1, false, std::pair{400, 200}};
+    std::vector<uint8_t> twoList = {1};
+    AppendBytes(twoList, BlurFilter(2, 0, 1));
+    two.filterList = twoList;
+    const auto small = Load({RectShape(1, 200, 200, 255, 255, 255), PlaceObject3Tag(two), ShowFrame()});
+    const Picture pic = Draw(*small, 200, 100, true);
+    EXPECT_EQ(pic.alpha(38, 30), 0u);
+    EXPECT_EQ(pic.alpha(39, 30), 85u);
+    EXPECT_EQ(pic.alpha(40, 30), 170u);
+    EXPECT_EQ(pic.alpha(41, 30), 255u);
 }
 
 // A lossless bitmap filling a shape through its matrix: 2 x 2 pixels, each 5 px on the stage.
@@ -399,6 +412,30 @@ TEST(Engine, CachedAsBitmapObjectsLandOnWholePixels) {
             EXPECT_NEAR(raster::ChannelA(pic.at(10, 5)), 153, 3);
             EXPECT_NEAR(raster::ChannelA(pic.at(20, 5)), 102, 3);
         }
+    }
+}
+
+TEST(Engine, BitmapDrawnObjectsStartTheirBoundsOnAWholePixel) {
+    // A sprite at x = 0.3 px holding a 10 px square at 0.4 px: the square's bounds start at
+    // 0.7 px. Cached as a bitmap, or filtered (a blur of 1 px changes no pixel), the sprite
+    // moves so that they start at 1: the square covers pixels 1..10 whole.
+    for (bool filtered : {false, true}) {
+        Place p{1, 2, false, std::pair{6, 0}};
+        if (filtered) {
+            std::vector<uint8_t> list = {1};
+            AppendBytes(list, BlurFilter(1, 1, 1));
+            p.filterList = list;
+        } else {
+            p.cacheAsBitmap = true;
+        }
+        const auto owned = Load({RectShape(1, 200, 200, 255, 0, 0),
+                                 DefineSpriteTag(2, 1, {PlaceObject2({1, 1, false, std::pair{8, 0}}), ShowFrame()}),
+                                 PlaceObject3Tag(p), ShowFrame()});
+        const Picture pic = Draw(*owned, 100, 50, true);
+        EXPECT_EQ(pic.at(0, 5), 0u) << filtered;
+        EXPECT_EQ(pic.at(1, 5), kRed) << filtered;
+        EXPECT_EQ(pic.at(10, 5), kRed) << filtered;
+        EXPECT_EQ(pic.at(11, 5), 0u) << filtered;
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "raster/canvas.h"
 #include "raster/filters.h"
@@ -35,18 +36,38 @@ TEST(Blur, OnePassSpreadsAPixelOverTheBoxWidth) {
     EXPECT_EQ(pic.alpha(10, 0), 0u) << "blurY 1 leaves rows alone";
 }
 
-TEST(Blur, AnEvenWidthTakesTheOddBoxBelowIt) {
-    // 2 pixels blur nothing; 4 spread a pixel over 3, as the reference players draw them.
-    for (const auto& [width, box] : {std::pair{2.0f, 1}, std::pair{4.0f, 3}, std::pair{4.4f, 3}, std::pair{3.0f, 3}}) {
+TEST(Blur, TheBoxIsExactlyItsWidthWithPartialPixelsAtItsEnds) {
+    // A box b pixels wide centred on each pixel: a pixel counts as much as it overlaps the
+    // box, so a lone white pixel spreads into these alphas (as the reference players draw
+    // them): 2 -> 1/4 1/2 1/4, 4 -> 1/8 1/4 1/4 1/4 1/8, 2.5 -> 0.3 0.4 0.3; 1 changes nothing.
+    struct Case {
+        float width;
+        std::vector<unsigned> spread;  // centred on x = 10
+    };
+    for (const Case& c : {Case{1, {255}}, Case{2, {64, 128, 64}}, Case{3, {85, 85, 85}}, Case{4, {32, 64, 64, 64, 32}},
+                          Case{2.5f, {77, 102, 77}}, Case{6.5f, {29, 39, 39, 39, 39, 39, 29}}}) {
         Picture pic(21, 1);
         pic.pixels[10] = kOpaqueWhite;
         Filters f;
-        f.blur(pic.target, {width, 1, 1});
+        f.blur(pic.target, {c.width, 1, 1});
+        const int half = static_cast<int>(c.spread.size()) / 2;
         for (int x = 0; x < 21; ++x) {
-            const bool inBox = x >= 10 - box / 2 && x <= 10 + box / 2;
-            EXPECT_EQ(pic.alpha(x, 0), inBox ? 255u / static_cast<unsigned>(box) : 0u) << width << " at " << x;
+            const int i = x - 10 + half;
+            const unsigned expected = i >= 0 && i < static_cast<int>(c.spread.size()) ? c.spread[static_cast<size_t>(i)] : 0u;
+            EXPECT_EQ(pic.alpha(x, 0), expected) << c.width << " at " << x;
         }
     }
+}
+
+TEST(Blur, AnEdgeRampsAsTheBoxOverlapsIt) {
+    // An opaque half-plane from x 10: a 4 px box ramps it 1/8, 3/8, 5/8, 7/8 across x 8..11,
+    // the reference players' values for a 4 px blur.
+    Picture pic(21, 1);
+    for (int x = 10; x < 21; ++x) pic.pixels[static_cast<size_t>(x)] = kOpaqueWhite;
+    Filters f;
+    f.blur(pic.target, {4, 1, 1});
+    const unsigned expected[] = {0, 32, 96, 159, 223, 255};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(pic.alpha(7 + i, 0), expected[i]) << 7 + i;
 }
 
 TEST(Blur, PassesRepeatTheBox) {
@@ -137,6 +158,35 @@ TEST(Effects, BevelLightsTheEdgesFacingAwayFromItsAngle) {
     f.bevel(outer.target, {255, 255, 255, 255}, {0, 0, 0, 255}, BevelType::kOuter, p);
     EXPECT_EQ(ChannelR(outer.at(6, 6)), 128u) << "an outer bevel leaves the object";
     EXPECT_GT(ChannelA(outer.at(19, 19)), 0u) << "and shades outside its far side";
+}
+
+TEST(Effects, AKnockedOutInnerBevelKeepsBothItsLightAndItsShade) {
+    // Both sides of the bevel are cut to the object's own shape, then the object is removed.
+    EffectParams p;
+    p.blur = {3, 3, 1};
+    p.distance = 2;
+    p.knockout = true;
+    Filters f;
+    Picture pic = WithSquare(24, 6, 6, 12, PremultipliedWord({128, 128, 128, 255}));
+    f.bevel(pic.target, {255, 255, 255, 255}, {0, 0, 0, 255}, BevelType::kInner, p);
+    EXPECT_EQ(ChannelR(pic.at(6, 6)), ChannelA(pic.at(6, 6))) << "white light at the top left";
+    EXPECT_GT(ChannelA(pic.at(6, 6)), 150u);
+    EXPECT_EQ(ChannelR(pic.at(17, 17)), 0u) << "black shade at the bottom right";
+    EXPECT_GT(ChannelA(pic.at(17, 17)), 150u);
+    EXPECT_EQ(pic.at(12, 12), 0u) << "the flat face is knocked out";
+    EXPECT_EQ(pic.at(3, 3), 0u);
+}
+
+TEST(Effects, AGlowWithoutItsObjectShowsTheGlowAlone) {
+    EffectParams p;
+    p.blur = {5, 5, 1};
+    p.hideObject = true;
+    Filters f;
+    Picture pic = WithSquare(20, 5, 5, 10, kOpaqueRed);
+    f.glow(pic.target, {0, 255, 0, 255}, p);
+    EXPECT_EQ(pic.at(10, 10), PremultipliedWord({0, 255, 0, 255})) << "the glow fills where the object was";
+    EXPECT_EQ(ChannelR(pic.at(5, 10)), 0u);
+    EXPECT_GT(ChannelG(pic.at(4, 10)), 0u);
 }
 
 TEST(Effects, GradientGlowTakesItsColourFromTheTable) {
