@@ -415,6 +415,43 @@ TEST(Engine, CachedAsBitmapObjectsLandOnWholePixels) {
     }
 }
 
+TEST(Engine, ALayerHoldsStrokesAndGlyphsBeyondItsShapes) {
+    // A sprite drawn through a layer blend mode holds a 40 x 20 px blue rectangle at (10, 10)
+    // stroked 8 px wide in red (its outside edge 4 px beyond: x 6..54, y 6..34) and text whose
+    // second glyph lies past the rectangle (x 60..70, y 14..30). The layer keeps all of it,
+    // exactly as drawn without the blend mode.
+    ShapeRecordWriter edges(1, 1);
+    edges.change(std::pair{200, 200}, 1, std::nullopt, 1).line(800, 0).line(0, 400).line(-800, 0).line(0, -400);
+    const auto shape = TagRecord(tag::kDefineShape3, DefineShapeBody(1, 120, 1080, 120, 680, {SolidFill(0, 0, 255, 255)},
+                                                                     {LineStyle(160, 255, 0, 0, 255)}, edges.end()));
+    const auto font = DefineFont3Tag(3, "Boxes", {{'I', 0, 10240, -16384, 0, 20480}}, 16384, 4096);
+    TextLine line;
+    line.x = 600;  // in the sprite 10 px to the right: the glyphs at x 40..50 and 60..70
+    line.y = 600;
+    line.height = 400;  // 20 px: boxes 10 px wide and 16 tall, 20 px apart
+    line.glyphs = {{0, 400}, {0, 400}};
+    const auto text = DefineTextTag(4, 3, {line});
+    const auto sprite = DefineSpriteTag(5, 1, {PlaceObject2({1, 1, false, std::pair{0, 0}}),
+                                               PlaceObject2({2, 4, false, std::pair{200, 0}}), ShowFrame()});
+    Picture normal(1, 1);
+    for (uint8_t blend : {0, 2, 3}) {
+        Place p{1, 5, false, std::pair{0, 0}};
+        if (blend != 0) p.blendMode = blend;
+        const auto owned = Load({BackgroundTag(255, 255, 255), shape, font, text, sprite, PlaceObject3Tag(p), ShowFrame()});
+        Picture pic = Draw(*owned);
+        EXPECT_EQ(pic.at(30, 6), kRed) << int(blend) << ": the stroke's top row";
+        EXPECT_EQ(pic.at(30, 33), kRed) << int(blend) << ": its bottom row";
+        EXPECT_EQ(pic.at(53, 20), kRed) << int(blend) << ": its right column";
+        EXPECT_EQ(pic.at(69, 20), raster::PremultipliedWord({0, 0, 0, 255})) << int(blend) << ": the far glyph's right column";
+        EXPECT_EQ(pic.at(70, 20), raster::PremultipliedWord({255, 255, 255, 255})) << int(blend);
+        if (blend == 0) {
+            normal = pic;
+        } else {
+            EXPECT_TRUE(pic.pixels == normal.pixels) << int(blend) << ": the layer draws as the object without it";
+        }
+    }
+}
+
 TEST(Engine, BitmapDrawnObjectsStartTheirBoundsOnAWholePixel) {
     // A sprite at x = 0.3 px holding a 10 px square at 0.4 px: the square's bounds start at
     // 0.7 px. Cached as a bitmap, or filtered (a blur of 1 px changes no pixel), the sprite

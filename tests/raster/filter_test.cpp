@@ -121,6 +121,26 @@ TEST(Effects, DropShadowFallsAtItsOffset) {
     EXPECT_EQ(knocked.at(11, 5), PremultipliedWord({0, 0, 0, 255}));
 }
 
+TEST(Effects, AShadowAt30DegreesFallsAtItsRoundedOffset) {
+    // 10 px at 30 degrees is (8.66, 5): the shadow of a 6 px square at (4, 4) lands on whole
+    // pixels 9 right and 5 down, at (13, 9), as the reference players place it.
+    Picture pic = WithSquare(30, 4, 4, 6, kOpaqueRed);
+    EffectParams p;
+    p.blur = {1, 1, 1};
+    p.angle = 30 * 3.14159265f / 180;
+    p.distance = 10;
+    p.hideObject = true;
+    Filters f;
+    f.dropShadow(pic.target, {0, 0, 0, 255}, p);
+    const uint32_t black = PremultipliedWord({0, 0, 0, 255});
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 30; ++x) {
+            const bool inShadow = x >= 13 && x < 19 && y >= 9 && y < 15;
+            EXPECT_EQ(pic.at(x, y), inShadow ? black : 0u) << x << ", " << y;
+        }
+    }
+}
+
 TEST(Effects, GlowSurroundsOrFillsTheEdges) {
     EffectParams p;
     p.blur = {5, 5, 1};
