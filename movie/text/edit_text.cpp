@@ -256,17 +256,8 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
     baseStyle.italic = field.italic;
     const float firstTop = top;
     const GlyphFont* baseFont = fonts.resolve(baseStyle);
-    // A single-line field shows its paragraphs run together.
-    std::vector<Paragraph> joined;
-    const std::vector<Paragraph>* source = &paragraphs;
-    if (!field.multiline && paragraphs.size() > 1) {
-        joined.resize(1);
-        joined[0].align = paragraphs[0].align;
-        for (const Paragraph& p : paragraphs) joined[0].runs.insert(joined[0].runs.end(), p.runs.begin(), p.runs.end());
-        source = &joined;
-    }
     size_t placed = 0;
-    for (const Paragraph& p : *source) {
+    for (const Paragraph& p : paragraphs) {
         std::vector<Item> items;
         for (const StyledRun& run : p.runs) {
             const GlyphFont* font = fonts.resolve(run.style);

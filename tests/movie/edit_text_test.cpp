@@ -110,12 +110,15 @@ TEST(EditTextLayout, WordsWrapAtSpacesAndLongWordsBreakBetweenCharacters) {
     EXPECT_EQ(l.glyphs[5].x, 40);
     EXPECT_EQ(l.glyphs[5].y, 430);
 
-    // Without wrapping the line runs on; a single-line field runs its paragraphs together.
+    // Without wrapping the line runs on past the field; a single-line field still breaks its
+    // lines at the text's newlines, as the reference players show it.
     EditTextDefinition single = Field(1080, 0);
-    l = movie::LayOutText(single, Plain("abc\ndefg", single), fonts);
-    ASSERT_EQ(l.glyphs.size(), 7u);
+    l = movie::LayOutText(single, Plain("abcdefg\nhi", single), fonts);
+    ASSERT_EQ(l.glyphs.size(), 9u);
     EXPECT_EQ(l.glyphs[6].x, 40 + 6 * 200);
     EXPECT_EQ(l.glyphs[6].y, 200);
+    EXPECT_EQ(l.glyphs[7].x, 40);
+    EXPECT_EQ(l.glyphs[7].y, 400);
 }
 
 TEST(EditTextLayout, PasswordsShowStarsAndUnderlinesFollowTheirRuns) {
