@@ -232,10 +232,22 @@ void ScriptHost::setProperty(uint32_t clip, int property, const avm1::Value& val
             break;
         case avm1::kPropWidth:
         case avm1::kPropHeight: {
+            if (!number) break;
+            // A text field takes the size as its own: its bounds grow or shrink, the text
+            // keeps its size.
+            if (o.editText() != nullptr) {
+                const double scale = property == avm1::kPropWidth ? parts.xscale : parts.yscale;
+                EditTextDefinition* f = std::fabs(scale) > 0 && n >= 0 ? engine_.editableText(o) : nullptr;
+                if (f == nullptr) break;
+                const auto size = static_cast<int32_t>(std::clamp(std::round(n * 20 / std::fabs(scale)), 0.0, 1e9));
+                (property == avm1::kPropWidth ? f->bounds.xMax : f->bounds.yMax) =
+                    (property == avm1::kPropWidth ? f->bounds.xMin : f->bounds.yMin) + size;
+                fitText(o);
+                break;
+            }
             // The scale along the axis that gives the contents that size. A clip with nothing
             // in it has no extent to scale: it is scaled to nothing both ways.
             swf::Rect local;
-            if (!number) break;
             if (!engine_.localBounds(o, local)) {
                 parts.xscale = parts.yscale = 0;
                 recompose = true;

@@ -75,6 +75,27 @@ TEST(ScriptDisplay, ACreatedTextFieldDrawsItsBorderAndBackgroundAndReadsBack) {
     EXPECT_EQ(PixelAt(player, 10, 15), kWhite);
 }
 
+TEST(ScriptDisplay, ATextFieldsWidthAndHeightResizeItsBoundsNotItsText) {
+    // createTextField("tf", 1, 10, 5, 60, 20) with a border, then _width 40 and _height 30:
+    // the border now runs x 10..50, y 5..35, and the scales stay 100.
+    Actions a;
+    a.push(20.0).push(60.0).push(5.0).push(10.0).pushInt(1).push("tf");
+    a.pushInt(6);
+    Var(a, "_root").push("createTextField").op(op::kCallMethod).op(op::kPop);
+    Var(a, "tf").push("border").pushBool(true).op(op::kSetMember);
+    SetNumber(a, "tf", "borderColor", 0xFF0000);
+    SetNumber(a, "tf", "_width", 40);
+    SetNumber(a, "tf", "_height", 30);
+    for (const char* p : {"_width", "_height", "_xscale", "_yscale"}) Member(a, "tf", p).trace();
+    const auto l = Load({DoActionTag(a.bytes()), ShowFrameTag()}, 8);
+    movie::Engine& player = *l->player;
+    player.gotoFrame(0);
+    EXPECT_EQ(l->traced, (std::vector<std::string>{"40", "30", "100", "100"}));
+    EXPECT_EQ(PixelAt(player, 50, 20), kRed) << "the right line, moved in";
+    EXPECT_EQ(PixelAt(player, 30, 35), kRed) << "the bottom line, moved down";
+    EXPECT_EQ(PixelAt(player, 60, 20), kWhite) << "where the right line was";
+}
+
 // Two sprites: 10 shows red over the stage, 11 a blue 20 x 10 px rectangle; placed as "a" and
 // (at 40, 20 px) "m".
 std::vector<std::vector<uint8_t>> RedAndBlue() {
