@@ -48,6 +48,8 @@ public:
     void popLayer(float opacity = 1, BlendMode mode = BlendMode::kNormal);
     void popLayerThroughMask(float opacity = 1, BlendMode mode = BlendMode::kNormal);
     int layerDepth() const { return static_cast<int>(stack_.size()); }
+    // What drawing has written into the current layer so far.
+    const PixelBox& dirty() const { return dirty_; }
     // A layer composites only the pixels that the canvas's own calls wrote into it. Code that
     // writes into target() itself (a filter on a layer, say) marks what it wrote.
     void markDirty(const PixelBox& box);

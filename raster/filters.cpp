@@ -91,6 +91,17 @@ Offset EffectOffset(const EffectParams& p) {
 
 }  // namespace
 
+void TransformColors(const Target& layer, const PixelBox& box, const ColorTransform& cx) {
+    const PixelBox b = box.intersect(PixelBox::Whole(layer.width, layer.height));
+    for (int y = b.y0; y < b.y1; ++y) {
+        uint32_t* row = layer.row(y);
+        for (int x = b.x0; x < b.x1; ++x) {
+            if (ChannelA(row[x]) == 0) continue;
+            row[x] = PremultipliedWord(cx.apply(Straight(row[x])));
+        }
+    }
+}
+
 void Filters::blur(const Target& layer, const BlurParams& p) {
     const BoxKernel kx = KernelFor(p.blurX), ky = KernelFor(p.blurY);
     const int passes = Passes(p.passes);

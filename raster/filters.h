@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "raster/color_transform.h"
 #include "raster/paint_color.h"
 #include "raster/target.h"
 
@@ -35,6 +36,10 @@ struct EffectParams {
 };
 
 enum class BevelType : uint8_t { kInner, kOuter, kFull };
+
+// A colour transform on the premultiplied pixels of `box`, through their straight colours.
+// Transparent pixels stay transparent.
+void TransformColors(const Target& layer, const PixelBox& box, const ColorTransform& cx);
 
 class Filters {
 public:

@@ -124,8 +124,10 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
     const bool filtered = !object.filters.empty() && !isClip && !mask;
     if (blended || filtered) canvas.pushLayer();
     if (blended) ++blendGroups_;
-    // A mask covers by its shapes alone: its colours and alpha do not matter.
-    raster::ColorTransform drawCx = ocx;
+    // A mask covers by its shapes alone: its colours and alpha do not matter. A filtered
+    // object takes its colour transform after its filters, effects included, as the reference
+    // players draw it: it is drawn untransformed.
+    raster::ColorTransform drawCx = filtered ? raster::ColorTransform{} : ocx;
     if (isClip || mask) drawCx = raster::ColorTransform{0, 0, 0, 0, 255, 255, 255, 255};
     // A scroll rectangle shows the part of the object from its corner, cut to its size. What
     // is drawn as a mask is moved the same way but not cut, as in the reference players.
@@ -189,6 +191,7 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
     if (scrolled) canvas.popLayerThroughMask();
     if (filtered) {
         canvas.growDirty(ApplyFilters(filters_, canvas.target(), object.filters, stageScaleX_, stageScaleY_));
+        if (!ocx.isIdentity()) raster::TransformColors(canvas.target(), canvas.dirty(), ocx);
     }
     if (blended) --blendGroups_;
     if (blended || filtered) canvas.popLayer(1, blend);

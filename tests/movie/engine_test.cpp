@@ -452,6 +452,25 @@ TEST(Engine, ALayerHoldsStrokesAndGlyphsBeyondItsShapes) {
     }
 }
 
+TEST(Engine, AFilteredObjectsColourTransformTintsItsEffectsToo) {
+    // A white 10 px square at (20, 10) px glowing black 5 px wide, its colour transform
+    // keeping blue and adding 255 red: the glow outside it comes out red, the square magenta.
+    Place p{1, 1, false, std::pair{400, 200}};
+    std::vector<uint8_t> list = {1};
+    AppendBytes(list, GlowFilter({0, 0, 0, 255}, 5, 5, 1, 1));
+    p.filterList = list;
+    p.mul = std::array<int, 4>{0, 0, 256, 256};
+    p.add = std::array<int, 4>{255, 0, 0, 0};
+    const auto owned = Load({RectShape(1, 200, 200, 255, 255, 255), PlaceObject3Tag(p), ShowFrame()});
+    const Picture pic = Draw(*owned, 100, 50, true);
+    EXPECT_EQ(pic.at(25, 15), raster::PremultipliedWord({255, 0, 255, 255}));
+    const uint32_t glow = pic.at(19, 15);  // the first pixel out: its box holds 2 of the 5 columns
+    EXPECT_EQ(raster::ChannelA(glow), 102u);
+    EXPECT_EQ(raster::ChannelR(glow), 102u) << "red, at the glow's alpha";
+    EXPECT_EQ(raster::ChannelG(glow), 0u);
+    EXPECT_EQ(raster::ChannelB(glow), 0u);
+}
+
 TEST(Engine, BitmapDrawnObjectsStartTheirBoundsOnAWholePixel) {
     // A sprite at x = 0.3 px holding a 10 px square at 0.4 px: the square's bounds start at
     // 0.7 px. Cached as a bitmap, or filtered (a blur of 1 px changes no pixel), the sprite

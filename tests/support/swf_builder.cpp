@@ -276,6 +276,17 @@ std::vector<uint8_t> BlurFilter(double blurX, double blurY, int passes) {
     return out;
 }
 
+std::vector<uint8_t> GlowFilter(std::array<uint8_t, 4> rgba, double blurX, double blurY, double strength, int passes,
+                                bool inner, bool knockout) {
+    std::vector<uint8_t> out = {2};  // the glow's id
+    out.insert(out.end(), rgba.begin(), rgba.end());
+    AppendU32(out, static_cast<uint32_t>(static_cast<int32_t>(blurX * 65536)));
+    AppendU32(out, static_cast<uint32_t>(static_cast<int32_t>(blurY * 65536)));
+    AppendU16(out, static_cast<uint16_t>(static_cast<int16_t>(strength * 256)));
+    out.push_back(static_cast<uint8_t>((inner ? 0x80 : 0) | (knockout ? 0x40 : 0) | 0x20 | (passes & 31)));
+    return out;
+}
+
 std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p) {
     std::vector<uint8_t> body = {PlaceFlags(p)};
     AppendU16(body, p.depth);

@@ -121,6 +121,9 @@ struct PlaceFields {
 };
 // A blur filter record: widths in pixels (16.16 in the file) and passes.
 std::vector<uint8_t> BlurFilter(double blurX, double blurY, int passes);
+// A glow filter record: its colour (RGBA), widths in pixels, strength, passes and flags.
+std::vector<uint8_t> GlowFilter(std::array<uint8_t, 4> rgba, double blurX, double blurY, double strength, int passes,
+                                bool inner = false, bool knockout = false);
 std::vector<uint8_t> PlaceObject2Tag(const PlaceFields& p);
 // PlaceObject3: the fields of PlaceObject2 and the blend mode and visibility.
 std::vector<uint8_t> PlaceObject3Tag(const PlaceFields& p);
