@@ -264,7 +264,8 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
             for (char32_t c : run.text) {
                 if (++placed > kMaxEditTextCharacters) break;
                 const char32_t shown = field.password ? U'*' : c;
-                const float w = font != nullptr ? font->advance(shown) * run.style.size / font->emUnits() : 0;
+                // Advances are whole twips, cut down, as the reference players lay text out.
+                const float w = font != nullptr ? std::floor(font->advance(shown) * run.style.size / font->emUnits()) : 0;
                 items.push_back({shown, &run, font, w});
             }
         }

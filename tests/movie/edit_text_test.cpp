@@ -121,6 +121,39 @@ TEST(EditTextLayout, WordsWrapAtSpacesAndLongWordsBreakBetweenCharacters) {
     EXPECT_EQ(l.glyphs[7].y, 400);
 }
 
+TEST(EditTextLayout, AdvancesAndLineMetricsAreCutToWholeTwips) {
+    // 1024 units to the em, each character 603 wide, ascent 821 and descent 206: at 400
+    // twips an advance is 235.5 twips and the line 320.7 + 80.5 tall. The reference players
+    // place glyphs 235 apart and lines 400 apart; at 24 characters the difference from the
+    // exact sums is 13 twips.
+    class Odd : public movie::GlyphFont {
+    public:
+        const movie::ShapeGeometry* glyph(uint32_t) const override { return &shape_; }
+        float advance(uint32_t) const override { return 603; }
+        float emUnits() const override { return 1024; }
+        float ascent() const override { return 821; }
+        float descent() const override { return 206; }
+
+    private:
+        movie::ShapeGeometry shape_;
+    };
+    class OddFonts : public movie::FontResolver {
+    public:
+        const movie::GlyphFont* resolve(const TextStyle&) override { return &font_; }
+
+    private:
+        Odd font_;
+    } fonts;
+    EditTextDefinition f = Field(20000, 0);
+    f.height = 400;
+    f.multiline = true;
+    const auto l = movie::LayOutText(f, Plain(std::string(25, 'a') + "\na", f), fonts);
+    ASSERT_EQ(l.glyphs.size(), 26u);
+    EXPECT_EQ(l.glyphs[24].x, 40 + 24 * 235);
+    EXPECT_EQ(l.glyphs[0].y, 40 + 320);
+    EXPECT_EQ(l.glyphs[25].y, 40 + 320 + 400);
+}
+
 TEST(EditTextLayout, PasswordsShowStarsAndUnderlinesFollowTheirRuns) {
     OneFont fonts;
     EditTextDefinition f = Field(4000, 0);
