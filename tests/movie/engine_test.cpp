@@ -434,7 +434,7 @@ TEST(Engine, ALayerHoldsStrokesAndGlyphsBeyondItsShapes) {
     const auto sprite = DefineSpriteTag(5, 1, {PlaceObject2({1, 1, false, std::pair{0, 0}}),
                                                PlaceObject2({2, 4, false, std::pair{200, 0}}), ShowFrame()});
     Picture normal(1, 1);
-    for (uint8_t blend : {0, 2, 3}) {
+    for (const uint8_t blend : {uint8_t{0}, uint8_t{2}, uint8_t{3}}) {
         Place p{1, 5, false, std::pair{0, 0}};
         if (blend != 0) p.blendMode = blend;
         const auto owned = Load({BackgroundTag(255, 255, 255), shape, font, text, sprite, PlaceObject3Tag(p), ShowFrame()});
