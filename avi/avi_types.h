@@ -22,6 +22,10 @@ inline constexpr AviResult kCompressor = static_cast<AviResult>(0x80044070);
 inline constexpr AviResult kNoCompressor = static_cast<AviResult>(0x80044071);
 inline constexpr AviResult kUserAbort = static_cast<AviResult>(0x800440C6);
 inline constexpr AviResult kError = static_cast<AviResult>(0x800440C7);
+// Not a published value: the file was closed whole with every frame, but without its index
+// (the disk filled, or memory ran out, where the index goes). Readers find the frames by
+// walking the file.
+inline constexpr AviResult kIndexLost = static_cast<AviResult>(0x800440D0);
 }  // namespace avierr
 
 constexpr uint32_t FourCC(char a, char b, char c, char d) {

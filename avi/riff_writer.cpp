@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 
 #include "avi/avi_backend.h"
 #include "avi/byte_writer.h"
@@ -169,7 +170,7 @@ std::vector<uint8_t> RiffAviFile::buildHeaders() const {
     const uint32_t firstFrames = first ? first->frames : 0;
     // Before the end the audio stream may still come; at the end it is there only when it
     // holds sound.
-    const bool audioListed = hasAudio_ && (audioBlocks_ > 0 || !first || !first->indexStart[kVideo]);
+    const bool audioListed = hasAudio_ && (audioBlocks_ > 0 || !first || first->riffEnd == 0);
     ByteWriter w;
     const size_t riff = w.beginList(kRiff, FourCC('A', 'V', 'I', ' '));
     const size_t hdrl = w.beginList(kList, FourCC('h', 'd', 'r', 'l'));
@@ -181,7 +182,7 @@ std::vector<uint8_t> RiffAviFile::buildHeaders() const {
     if (audioListed) bytesPerSec += audioFormat_.nAvgBytesPerSec;
     w.u32(static_cast<uint32_t>(std::min<uint64_t>(bytesPerSec, UINT32_MAX)));
     w.u32(0);              // padding granularity
-    w.u32(kAvifHasIndex | (hasAudio_ ? kAvifIsInterleaved : 0));
+    w.u32((indexLost_ ? 0 : kAvifHasIndex) | (hasAudio_ ? kAvifIsInterleaved : 0));
     w.u32(firstFrames);    // frames in the first RIFF list; dmlh has them all
     w.u32(0);              // initial frames
     w.u32((hasStream_ ? 1 : 0) + (audioListed ? 1 : 0));
@@ -214,7 +215,7 @@ std::vector<uint8_t> RiffAviFile::buildHeaders() const {
     w.endChunk(hdrl);
 
     const size_t movi = w.beginList(kList, FourCC('m', 'o', 'v', 'i'));
-    if (first && first->indexStart[kVideo]) {
+    if (first && first->riffEnd != 0) {
         w.patch32(movi, static_cast<uint32_t>(first->moviEnd - (first->moviStart + kChunkHeaderBytes)));
         w.patch32(riff, static_cast<uint32_t>(first->riffEnd - kChunkHeaderBytes));
     }
@@ -295,16 +296,25 @@ AviResult RiffAviFile::endSegment() {
 
     s.moviEnd = position_;
     if (segments_.size() == 1) {
-        ByteWriter idx1;
-        const size_t at = idx1.beginChunk(FourCC('i', 'd', 'x', '1'));
-        for (const LegacyEntry& e : legacyIndex_) {
-            idx1.u32(kChunkId[e.stream]);
-            idx1.u32(kIndexFlagKeyFrame);
-            idx1.u32(static_cast<uint32_t>(e.position - (s.moviStart + kChunkHeaderBytes)));
-            idx1.u32(e.size);
+        // Written a block at a time: the index of a long file takes no second copy in memory.
+        const uint64_t payload = legacyIndex_.size() * uint64_t{kLegacyIndexEntryBytes};
+        if (payload > UINT32_MAX) return avierr::kBadSize;
+        ByteWriter block;
+        block.u32(FourCC('i', 'd', 'x', '1'));
+        block.u32(static_cast<uint32_t>(payload));
+        constexpr size_t kBlockEntries = 4096;
+        for (size_t i = 0; i < legacyIndex_.size(); ++i) {
+            const LegacyEntry& e = legacyIndex_[i];
+            block.u32(kChunkId[e.stream]);
+            block.u32(kIndexFlagKeyFrame);
+            block.u32(static_cast<uint32_t>(e.position - (s.moviStart + kChunkHeaderBytes)));
+            block.u32(e.size);
+            if ((i + 1) % kBlockEntries == 0) {
+                if (!append(block.bytes().data(), block.size())) return avierr::kFileWrite;
+                block = ByteWriter();
+            }
         }
-        idx1.endChunk(at);
-        if (!append(idx1.bytes().data(), idx1.size())) return avierr::kFileWrite;
+        if (block.size() > 0 && !append(block.bytes().data(), block.size())) return avierr::kFileWrite;
         legacyIndex_ = std::vector<LegacyEntry>();
     }
     s.riffEnd = position_;
@@ -419,7 +429,30 @@ AviResult RiffAviFile::finish() {
     }
     pendingAudio_.clear();  // audio without its frame stays out
     pendingSilence_ = 0;
-    if (ok) ok = endSegment() == avierr::kOk;
+    if (ok) {
+        // The indexes need room at the end of the file. When they cannot be written (the disk
+        // is full, or memory runs out), the file ends with the last frame instead and its
+        // header still counts every frame: readers find them by walking the file.
+        const uint64_t dataEnd = position_;
+        AviResult closed = avierr::kFileWrite;
+        try {
+            closed = endSegment();
+        } catch (const std::bad_alloc&) {
+            closed = avierr::kMemory;
+        }
+        if (closed != avierr::kOk) {
+            broken_ = false;
+            indexLost_ = true;
+            position_ = dataEnd;
+            Segment& s = segments_.back();
+            for (int stream : {kVideo, kAudio}) {
+                s.indexStart[stream] = 0;
+                s.indexBytes[stream] = 0;
+            }
+            s.moviEnd = s.riffEnd = dataEnd;
+            sink_->seek(dataEnd) && sink_->truncate(dataEnd);
+        }
+    }
     for (size_t i = 1; ok && i < segments_.size(); ++i) {
         const Segment& s = segments_[i];
         ByteWriter w;
@@ -437,7 +470,8 @@ AviResult RiffAviFile::finish() {
     }
     ok = sink_->close() && ok;
     sink_.reset();
-    return ok ? avierr::kOk : avierr::kFileWrite;
+    if (!ok) return avierr::kFileWrite;
+    return indexLost_ ? avierr::kIndexLost : avierr::kOk;
 }
 
 // --- the backend over this file -------------------------------------------------------

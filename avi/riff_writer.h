@@ -102,6 +102,7 @@ private:
     bool hasStream_ = false;
     bool headersWritten_ = false;
     bool broken_ = false;  // a write failed; nothing more goes to the file but the trailer
+    bool indexLost_ = false;  // closed without its indexes: they did not fit
     VideoStreamInfo info_;
     BitmapInfoHeader format_;
 

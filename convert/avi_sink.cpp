@@ -13,6 +13,10 @@ namespace convert {
 namespace {
 
 std::string AviError(avi::AviResult code) {
+    if (code == avi::avierr::kIndexLost) {
+        return "no room for the index at the end (the disk is full, or memory ran out): the file holds every frame "
+               "written, without an index";
+    }
     char text[40];
     std::snprintf(text, sizeof text, "AVI error %08x", static_cast<unsigned>(code));
     return text;

@@ -1,6 +1,7 @@
 // A disk that fails under the RIFF writer: what was written whole stays readable.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -40,6 +41,36 @@ private:
     std::unique_ptr<FileSink> inner_;
     Rule fails_;
     size_t writes_ = 0;
+};
+
+// A disk of `capacity` bytes: a write that would take the file past it stores what fits
+// and fails; writes over bytes already there (the header, rewritten at the close) succeed,
+// as they take no new room.
+class SmallDisk final : public FileSink {
+public:
+    SmallDisk(std::unique_ptr<FileSink> inner, uint64_t capacity) : inner_(std::move(inner)), capacity_(capacity) {}
+    bool write(const void* data, size_t size) override {
+        const uint64_t room = position_ < capacity_ ? capacity_ - position_ : 0;
+        if (size > room) {
+            if (room > 0) inner_->write(data, static_cast<size_t>(room));
+            position_ += room;
+            return false;
+        }
+        if (!inner_->write(data, size)) return false;
+        position_ += size;
+        return true;
+    }
+    bool seek(uint64_t position) override {
+        position_ = position;
+        return inner_->seek(position);
+    }
+    bool truncate(uint64_t size) override { return inner_->truncate(size); }
+    bool close() override { return inner_->close(); }
+
+private:
+    std::unique_ptr<FileSink> inner_;
+    uint64_t capacity_;
+    uint64_t position_ = 0;
 };
 
 constexpr int kWidth = 16, kHeight = 16;
@@ -120,6 +151,45 @@ TEST_F(RiffFailure, FullDiskIsReportedAtCloseAndNothingCrashes) {
     EXPECT_GT(written, 0);
     EXPECT_LT(written, 100);
     EXPECT_EQ(CloseAviWriter(w), avierr::kFileWrite) << "the trailer could not be written";
+}
+
+TEST_F(RiffFailure, ADiskThatFillsAnywhereInTheCloseLeavesEveryFrameCounted) {
+    // Five frames, then the close: its indexes ('ix00', 'idx1') need the last bytes of the
+    // file. For every disk size from where the frames end to where the whole file ends, the
+    // file keeps the five frames, its header counts them, and ffprobe reads them with their
+    // length; the close says when the index was left out.
+    const auto convert = [&](uint64_t capacity) {
+        auto sink = std::make_unique<SmallDisk>(CreateFileSink(path_.c_str()), capacity);
+        AviWriter* w = OpenAviWriterWithBackend(OpenRiffBackend(std::move(sink), RiffWriterOptions()), 40, nullptr);
+        EXPECT_EQ(appendUntilFailure(w, 5), 5);
+        return CloseAviWriter(w);
+    };
+    ASSERT_EQ(convert(1 << 30), avierr::kOk);
+    const uint64_t whole = std::filesystem::file_size(path_);
+    const uint64_t indexBytes = (8 + 24 + 5 * 8) + (8 + 5 * 16);  // ix00 and idx1
+    int lost = 0;
+    for (uint64_t capacity = whole - indexBytes; capacity <= whole; capacity += 7) {
+        SCOPED_TRACE(capacity);
+        const AviResult closed = convert(capacity);
+        if (capacity < whole) {
+            EXPECT_EQ(closed, avierr::kIndexLost);
+            ++lost;
+        } else {
+            EXPECT_EQ(closed, avierr::kOk);
+        }
+        expectReadableWith(5);
+        const std::string header = ReadRange(path_, 0, 64);
+        ASSERT_EQ(header.substr(24, 4), "avih");
+        uint32_t frames = 0, flags = 0;
+        std::memcpy(&flags, header.data() + 32 + 12, 4);
+        std::memcpy(&frames, header.data() + 32 + 16, 4);
+        EXPECT_EQ(frames, 5u) << "the header counts the frames";
+        EXPECT_EQ((flags & 0x10) != 0, closed == avierr::kOk) << "it claims an index only when there is one";
+#ifndef _WIN32
+        if (HaveFfmpegTools()) EXPECT_NEAR(ProbeAvi(path_).duration, 5 * 0.040, 1e-3) << "five frames of 40 ms";
+#endif
+    }
+    EXPECT_GT(lost, 10);
 }
 
 TEST_F(RiffFailure, AFailedFrameTakesItsSoundWithIt) {
