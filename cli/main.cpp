@@ -43,6 +43,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/output_files.h"
 #include "cli/png_writer.h"
 #include "convert/conversion.h"
 #include "encode/formats.h"
@@ -319,33 +320,28 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::exists(b, ec) && std::filesystem::equivalent(a, b, ec);
 }
 
-// The file trace() lines go to, open for the whole run.
-struct TraceFile {
-    FILE* file = nullptr;
-    bool ours = false;
-    ~TraceFile() {
-        if (ours && file != nullptr) std::fclose(file);
-    }
-};
+cli::Existing ExistingRule(const Options& o) {
+    return o.overwrite ? cli::Existing::kReplace : o.neverOverwrite ? cli::Existing::kKeep : cli::Existing::kRefuse;
+}
 
-bool LoadMovie(const Options& o, const std::string& movie, const std::string& output, swf::SwfFile& file,
-               movie::Engine& player, TraceFile& trace, std::string& error) {
+// The trace file, checked before anything is loaded or made: not the movie, not the output,
+// not an existing file unless -y.
+bool CheckTrace(const Options& o, const std::string& movie, const std::string& output, std::string& error) {
+    if (o.trace.empty() || o.trace == "-") return true;
+    if (!output.empty() && output != "-" && cli::SameTarget(o.trace, output)) {
+        error = "the trace file " + o.trace + " is the output";
+        return false;
+    }
+    return cli::CheckNewFile(o.trace, movie, ExistingRule(o), "the trace file", error);
+}
+
+// Loads the movie, its trace() lines going to the trace file (under a hidden name until the
+// run commits it).
+bool LoadMovie(const Options& o, const std::string& movie, swf::SwfFile& file, movie::Engine& player,
+               cli::TraceOutput& trace, std::string& error) {
     if (!o.trace.empty()) {
-        if (o.trace == "-") {
-            trace.file = stdout;
-        } else {
-            if (SameFile(movie, o.trace) || (!output.empty() && (output == o.trace || SameFile(output, o.trace)))) {
-                error = "the trace file " + o.trace + " is the movie or the output";
-                return false;
-            }
-            trace.file = std::fopen(o.trace.c_str(), "w");
-            trace.ours = true;
-            if (trace.file == nullptr) {
-                error = "cannot create the trace file " + o.trace + ": " + std::strerror(errno);
-                return false;
-            }
-        }
-        FILE* out = trace.file;
+        if (!trace.open(o.trace, o.overwrite, error)) return false;
+        FILE* out = trace.file();
         player.setTraceSink([out](const std::string& line) {
             std::fwrite(line.data(), 1, line.size(), out);
             std::fputc('\n', out);
@@ -424,15 +420,16 @@ const char* CompressionName(const swf::SwfFile& file) {
 int InfoOne(const Options& o, const std::string& movie, bool last) {
     swf::SwfFile file;
     movie::Engine player;
-    TraceFile trace;
+    cli::TraceOutput trace;
     std::string error;
-    if (!LoadMovie(o, movie, "", file, player, trace, error)) {
+    if (!CheckTrace(o, movie, "", error) || !LoadMovie(o, movie, file, player, trace, error)) {
         if (o.json) {
             std::printf("  {\"file\": %s, \"error\": %s}%s\n", JsonString(movie).c_str(), JsonString(error).c_str(),
                         last ? "" : ",");
         }
         return Fail(movie + ": " + error);
     }
+    if (!trace.commit(error)) return Fail(movie + ": " + error);
     const swf::ExactRate exact = swf::ExactFrameRate(file.frameRate88);
     const auto& tags = player.definition().tagCounts();
     if (o.json) {
@@ -477,18 +474,31 @@ int Render(const Options& o) {
     if (o.output.empty()) return Usage("render needs -o OUT.png");
     if (o.movies.size() > 1) return Usage("render takes one movie");
     const std::string& movie = o.movies.front();
+    std::string error;
+    // The picture and the trace file are checked before the movie is read: neither replaces
+    // the movie, each other or (without -y) a file that is there.
+    if (!cli::CheckNewFile(o.output, movie, ExistingRule(o), "the output", error) || !CheckTrace(o, movie, o.output, error)) {
+        return Fail(movie + ": " + error);
+    }
     swf::SwfFile file;
     movie::Engine player;
-    TraceFile trace;
-    std::string error;
-    if (!LoadMovie(o, movie, o.output, file, player, trace, error)) return Fail(movie + ": " + error);
+    cli::TraceOutput trace;
+    if (!LoadMovie(o, movie, file, player, trace, error)) return Fail(movie + ": " + error);
     int w = 0, h = 0;
     if (!FrameSize(o, player, w, h, error)) return Fail(error);
     player.gotoFrame(o.frame);
     std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
     const raster::Target target = raster::Target::TopDown(pixels.data(), w, h, static_cast<ptrdiff_t>(w) * 4);
     player.draw(target, o.transparent, o.antiAlias);
-    if (!cli::WritePng(o.output, target, error)) return Fail(error);
+    cli::PartFile png(o.output, o.overwrite);
+    if (!cli::WritePng(png.path(), target, error)) {
+        // Say the name the user gave, not the hidden one.
+        const size_t at = error.find(png.path());
+        if (at != std::string::npos) error.replace(at, png.path().size(), o.output);
+        return Fail(error);
+    }
+    if (!png.commit(error)) return Fail(error);
+    if (!trace.commit(error)) return Fail(movie + ": " + error);
     return 0;
 }
 
@@ -643,11 +653,11 @@ std::string Hex(uint32_t rgb) {
 int ConvertOne(const Options& o, const std::string& movie, int index, int count) {
     Output out;
     std::string error;
-    if (!PlanOutput(o, movie, out, error)) return Fail(movie + ": " + error);
+    if (!PlanOutput(o, movie, out, error) || !CheckTrace(o, movie, out.path, error)) return Fail(movie + ": " + error);
     swf::SwfFile file;
     movie::Engine player;
-    TraceFile trace;
-    if (!LoadMovie(o, movie, out.path, file, player, trace, error)) return Fail(movie + ": " + error);
+    cli::TraceOutput trace;
+    if (!LoadMovie(o, movie, file, player, trace, error)) return Fail(movie + ": " + error);
     if (o.strict && !player.leftOut().empty()) {
         return Fail(movie + ": not converted (--strict): the engine would leave out " + LeftOut(player));
     }
@@ -679,8 +689,14 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
     swf::MovieHeader header;
     header.frameRate = file.frameRate88 >> 8;
     header.frameRate88 = file.frameRate88;
+    // The file is written under a hidden name beside its own and renamed when whole: a reader
+    // never sees half of it, and two runs to one name leave one whole file, not a mix.
+    const bool sequence = std::strcmp(out.choice.container->name, "image2") == 0;
+    cli::PartFile part;
+    if (out.path != "-" && !sequence) part.start(out.path, o.overwrite);
+    const std::string writtenPath = out.path != "-" && !sequence ? part.path() : out.path;
     convert::Job job;
-    job.output = out.path;
+    job.output = writtenPath;
     job.width = w;
     job.height = h;
     job.first = first;
@@ -696,7 +712,6 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
     job.alpha = o.premultiplied ? convert::Alpha::kPremultiplied : convert::Alpha::kStraight;
     job.threads = o.threads > 0 ? o.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     job.stop = &g_stop;
-    const bool sequence = std::strcmp(out.choice.container->name, "image2") == 0;
     job.audio = o.audio && !sequence;
     if (o.audio && sequence && player.makesSound() && !o.quiet) {
         Warn(movie + ": an image sequence holds no sound: the movie's sound is left out");
@@ -708,7 +723,7 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
     } else {
 #ifdef TEVLIN_HAVE_ENCODERS
         encode::SinkSettings settings;
-        settings.path = out.path;
+        settings.path = writtenPath;
         settings.choice = out.choice;
         settings.width = w;
         settings.height = h;
@@ -732,31 +747,47 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
         }
 #endif
     }
-    if (sink == nullptr) return Fail(movie + ": " + error);
+    // Messages name the file the user gave, not the hidden one it is written as.
+    const auto named = [&](std::string text) {
+        for (size_t at; !part.path().empty() && (at = text.find(part.path())) != std::string::npos;) {
+            text.replace(at, part.path().size(), out.path);
+        }
+        return text;
+    };
+    if (sink == nullptr) return Fail(movie + ": " + named(error));
 
     const bool showProgress = !o.quiet && isatty(fileno(stderr));
     const auto start = std::chrono::steady_clock::now();
     const std::string label = count > 1 ? "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "]" : "";
     if (showProgress) job.progress = [start, label](int done, int all) { Progress(label, done, all, start); };
     const convert::Outcome outcome = convert::Convert(player, job, *sink);
+    const bool soundLeftOut = sink->soundLeftOut();
+    sink.reset();  // closed: the file may move
     if (showProgress) std::fputc('\n', stderr);
     const std::string shown = out.path == "-" ? "the standard output" : out.path;
+    if (outcome.status == convert::Outcome::Status::kCannotCreate) {
+        part.discard();
+        return Fail("cannot create " + shown + ": " + named(outcome.error));
+    }
+    // Whatever was written goes into place, whole: a failed or stopped run keeps its frames.
+    if (!part.commit(error)) return Fail(movie + ": " + error);
+    if (!trace.commit(error)) return Fail(movie + ": " + error);
     switch (outcome.status) {
         case convert::Outcome::Status::kDone: break;
-        case convert::Outcome::Status::kCannotCreate: return Fail("cannot create " + shown + ": " + outcome.error);
+        case convert::Outcome::Status::kCannotCreate: break;
         case convert::Outcome::Status::kOutOfMemory:
             Warn("out of memory after " + std::to_string(outcome.written) + " frames; " + shown +
                  " holds the frames written");
             return 3;
         case convert::Outcome::Status::kWriteFailed:
             return Fail("writing " + shown + " failed after " + std::to_string(outcome.written) + " frames (" +
-                        outcome.error + "); the file holds the frames written");
+                        named(outcome.error) + "); the file holds the frames written");
     }
     if (outcome.stopped) {
         Warn("stopped after " + std::to_string(outcome.written) + " frames; " + shown + " holds the frames written");
         return g_signal == SIGTERM ? 143 : 130;
     }
-    if (sink->soundLeftOut()) player.leaveOut("the sound of scripts in a movie without sound tags (the file has no sound stream)");
+    if (soundLeftOut) player.leaveOut("the sound of scripts in a movie without sound tags (the file has no sound stream)");
     if (!player.leftOut().empty()) {
         if (o.strict) {
             return Fail(movie + ": left out (--strict makes it an error): " + LeftOut(player) + "; " + shown +

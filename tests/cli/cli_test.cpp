@@ -6,6 +6,7 @@
 
 #include "cli/cli_run.h"
 #include "support/action_builder.h"
+#include "support/avi_layout.h"
 #include "support/demo_movie.h"
 #include "support/ffmpeg_tools.h"
 #include "support/swf_builder.h"
@@ -158,9 +159,9 @@ TEST_F(Cli, TraceWritesWhatTheScriptsPrintAndScriptsDriveTheFrames) {
     r = Tevlin("render " + movie + " -o " + dir_.file("f.png") + " --trace -");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("stopped at1\n"), std::string::npos) << r.output;
-    r = Tevlin("render " + movie + " -o " + dir_.file("f.png") + " --trace " + movie);
+    r = Tevlin("render " + movie + " -o " + dir_.file("g.png") + " --trace " + movie);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.output.find("is the movie or the output"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("is the movie itself"), std::string::npos) << r.output;
     EXPECT_EQ(ReadFileBytes(movie), StoppingSquareMovie()) << "the movie is untouched";
 }
 
@@ -276,6 +277,81 @@ TEST_F(Cli, ConvertProtectsExistingFilesAndTheMovie) {
     r = Tevlin("convert " + movie_ + " -o " + avi + " -y --quiet");
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(ReadFileBytes(avi), "precious");
+}
+
+TEST_F(Cli, RenderAndTraceFilesReplaceNothingByMistake) {
+    // render: never over the movie (in any spelling), and an existing picture only with -y.
+    const std::string here = std::filesystem::path(movie_).parent_path().string();
+    CliRun r = Tevlin("render " + movie_ + " -o " + here + "/./square.swf");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("is the movie itself"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFileBytes(movie_), MovingSquareMovie());
+    const std::string png = dir_.file("kept.png");
+    WriteFileBytes(png, "precious");
+    r = Tevlin("render " + movie_ + " -o " + png);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("exists: give -y"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFileBytes(png), "precious");
+    r = Tevlin("render " + movie_ + " -o " + png + " -n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadFileBytes(png), "precious");
+    r = Tevlin("render " + movie_ + " -o " + png + " -y");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(ReadFileBytes(png).substr(1, 3), "PNG");
+
+    // --trace: an existing file is kept without -y, even when the run is refused for another
+    // reason; the trace file is never the output or the movie.
+    const std::string trace = dir_.file("kept.txt");
+    WriteFileBytes(trace, "precious");
+    const std::string avi = dir_.file("out.avi");
+    r = Tevlin("convert " + movie_ + " -o " + avi + " --trace " + trace + " --quiet");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("kept.txt exists: give -y"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFileBytes(trace), "precious");
+    EXPECT_FALSE(std::filesystem::exists(avi)) << "refused before anything was written";
+    r = Tevlin("convert " + movie_ + " -o " + avi + " -y --trace " + here + "/./out.avi --quiet");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("is the output"), std::string::npos) << r.output;
+    r = Tevlin("render " + movie_ + " -o " + png + " -y --trace " + movie_);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadFileBytes(movie_), MovingSquareMovie());
+    // A refusal after the checks (an odd size for H.264, found once the movie is read) keeps
+    // the trace file as it was.
+    r = Tevlin("convert " + movie_ + " -o " + dir_.file("odd.mp4") + " -y --size 41x20 --trace " + trace);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("even width"), std::string::npos) << r.output;
+    EXPECT_EQ(ReadFileBytes(trace), "precious");
+    // A trace that cannot be written is an error; a device named as the trace file is
+    // written, never replaced.
+    if (std::filesystem::is_character_file("/dev/full")) {
+        const std::string stopping = dir_.file("stopping.swf");
+        WriteFileBytes(stopping, StoppingSquareMovie());
+        r = Tevlin("convert " + stopping + " -o " + avi + " -y --quiet --trace /dev/full");
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_NE(r.output.find("writing the trace file /dev/full failed"), std::string::npos) << r.output;
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    }
+}
+
+TEST_F(Cli, OutputsAppearWholeUnderTheirNameAndTwoRunsDoNotMix) {
+    // Two runs into one file at once: the file is one of them, whole; no hidden file stays.
+    const std::string avi = dir_.file("same.avi");
+    const std::string longer = dir_.file("long.swf");
+    WriteFileBytes(longer, SquareMovieAtRate(24 << 8));
+    const CliRun r = Tevlin("convert " + movie_ + " -o " + avi + " -y --quiet --frames 0-59 & " + std::string(TEVLIN_CLI) +
+                            " convert " + longer + " -o " + avi + " -y --quiet --frames 0-29; wait");
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::vector<RiffChunk> top;
+    std::string error;
+    ASSERT_TRUE(ReadRiffTree(avi, top, error)) << error;
+    EXPECT_EQ(top.back().offset + 8 + top.back().size, std::filesystem::file_size(avi)) << "one file, whole";
+    if (HaveFfmpegTools()) {
+        const ProbedVideo v = ProbeAvi(avi);
+        EXPECT_TRUE(v.packets == 60 || v.packets == 30) << v.packets;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(avi).parent_path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".tevlin-"), std::string::npos) << entry.path();
+    }
 }
 
 // The red square's left edge in each frame of a 40 x 20 AVI (or image), or -1 where no column is red.
