@@ -26,6 +26,9 @@ inline constexpr AviResult kError = static_cast<AviResult>(0x800440C7);
 // (the disk filled, or memory ran out, where the index goes). Readers find the frames by
 // walking the file.
 inline constexpr AviResult kIndexLost = static_cast<AviResult>(0x800440D0);
+// Not a published value: the file holds as many segments as its header has room for
+// (kSuperIndexEntries); it stays whole with the frames written so far.
+inline constexpr AviResult kFileFull = static_cast<AviResult>(0x800440D1);
 }  // namespace avierr
 
 constexpr uint32_t FourCC(char a, char b, char c, char d) {

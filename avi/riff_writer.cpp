@@ -102,7 +102,7 @@ void RiffAviFile::writeSuperIndex(ByteWriter& w, int stream) const {
         const uint64_t duration = stream == kVideo ? s.frames : s.audioBlocks;
         w.u32(static_cast<uint32_t>(std::min<uint64_t>(duration, UINT32_MAX)));
     }
-    w.zeros(static_cast<size_t>(kSuperIndexEntries - closed) * kSuperIndexEntryBytes);
+    w.zeros(static_cast<size_t>(options_.indexEntries - std::min(closed, options_.indexEntries)) * kSuperIndexEntryBytes);
     w.endChunk(indx);
 }
 
@@ -248,7 +248,7 @@ AviResult RiffAviFile::writeHeaders() {
 }
 
 AviResult RiffAviFile::startSegment() {
-    if (segments_.size() >= kSuperIndexEntries) return avierr::kFileWrite;
+    if (segments_.size() >= options_.indexEntries) return avierr::kFileFull;
     Segment s;
     s.riffStart = position_;
     s.moviStart = position_ + 12;
@@ -373,6 +373,8 @@ AviResult RiffAviFile::writeFrame(const void* data, uint32_t size) {
     const uint64_t bytes = ChunkBytes(size) + silenceBytes + pendingAudio_.size() + audioChunks * (kChunkHeaderBytes + 1);
     if (segmentBytesIfClosedNow(bytes, 1 + audioChunks) > options_.segmentBytes) {
         if (segments_.back().frames == 0) return avierr::kBadSize;  // would not fit anywhere
+        // The header has room for so many segments: the last stays open for the close.
+        if (segments_.size() >= options_.indexEntries) return avierr::kFileFull;
         if (AviResult r = endSegment(); r != avierr::kOk) return r;
         if (AviResult r = startSegment(); r != avierr::kOk) return r;
         if (segmentBytesIfClosedNow(bytes, 1 + audioChunks) > options_.segmentBytes) return avierr::kBadSize;

@@ -28,11 +28,13 @@ class ByteWriter;
 
 // Each RIFF list stays below this size: the customary limit that keeps 32-bit readers safe.
 inline constexpr uint64_t kRiffSegmentBytes = 1ull << 30;
-// Room in the super index, reserved in the header: segments of 1 GiB give 256 GiB a file.
-inline constexpr uint32_t kSuperIndexEntries = 256;
+// Room in the super index, reserved in the header (16 bytes an entry for each stream): the
+// most segments a file has. Segments of 1 GiB give 2 TiB a file, 4 hours of 1080p at 60 fps.
+inline constexpr uint32_t kSuperIndexEntries = 2048;
 
 struct RiffWriterOptions {
     uint64_t segmentBytes = kRiffSegmentBytes;  // tests lower it to make OpenDML files small
+    uint32_t indexEntries = kSuperIndexEntries;  // and this, to keep the header small with them
 };
 
 class RiffAviFile {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "avi/avi_writer.h"
+#include "avi/riff_writer.h"
 #include "movie/engine.h"
 #include "raster/straight_alpha.h"
 
@@ -16,6 +17,10 @@ std::string AviError(avi::AviResult code) {
     if (code == avi::avierr::kIndexLost) {
         return "no room for the index at the end (the disk is full, or memory ran out): the file holds every frame "
                "written, without an index";
+    }
+    if (code == avi::avierr::kFileFull) {
+        return "the AVI is full: it holds at most " + std::to_string(avi::kSuperIndexEntries) +
+               " segments of 1 GiB (kSuperIndexEntries), about 2 TiB; it stays whole with the frames written";
     }
     char text[40];
     std::snprintf(text, sizeof text, "AVI error %08x", static_cast<unsigned>(code));

@@ -132,6 +132,7 @@ TEST_F(RiffFailure, FailedFrameIsCutAndTheFramesBeforeItStay) {
 TEST_F(RiffFailure, FailureInALaterSegmentKeepsTheOpenDmlFileWhole) {
     RiffWriterOptions options;
     options.segmentBytes = 8 * 1024;
+    options.indexEntries = 64;
     int frameWrites = 0;
     AviWriter* w = open([&](size_t, size_t size) { return size == kFrameBytes && frameWrites++ == 17; }, options);
     EXPECT_EQ(appendUntilFailure(w, 40), 17);
@@ -139,12 +140,38 @@ TEST_F(RiffFailure, FailureInALaterSegmentKeepsTheOpenDmlFileWhole) {
     expectReadableWith(17);
 }
 
+TEST_F(RiffFailure, AFileWithEverySegmentItsHeaderHoldsStopsWholeAndSaysSo) {
+    // Room for 4 segments of 8 KiB (1 KiB frames): the frame that would start a fifth is
+    // refused as the file being full, and the file closes whole with the frames before it.
+    RiffWriterOptions options;
+    options.segmentBytes = 8 * 1024;
+    options.indexEntries = 4;
+    AviWriter* w = open([](size_t, size_t) { return false; }, options);
+    int written = 0;
+    AviResult refused = avierr::kOk;
+    for (int k = 0; k < 100 && refused == avierr::kOk; ++k) {
+        const auto pixels = avi_test::BottomUpFrame(k, kWidth, kHeight);
+        const DibFrame frame = MakeDibFrame(kWidth, kHeight, pixels.data());
+        refused = AppendAviFrame(w, &frame);
+        if (refused == avierr::kOk) ++written;
+    }
+    EXPECT_EQ(refused, avierr::kFileFull);
+    EXPECT_GT(written, 12);
+    EXPECT_LT(written, 40);
+    EXPECT_EQ(CloseAviWriter(w), avierr::kOk);
+    expectReadableWith(written);
+    std::vector<RiffChunk> top;
+    std::string error;
+    ASSERT_TRUE(ReadRiffTree(path_, top, error)) << error;
+    EXPECT_EQ(top.size(), 4u) << "four RIFF lists";
+}
+
 TEST_F(RiffFailure, FullDiskIsReportedAtCloseAndNothingCrashes) {
     size_t budget = 0;
     bool full = false;
     AviWriter* w = open([&](size_t, size_t size) {
         budget += size;
-        full = full || budget > 20000;
+        full = full || budget > 100000;
         return full;
     });
     const int written = appendUntilFailure(w, 100);

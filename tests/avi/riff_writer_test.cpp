@@ -109,6 +109,7 @@ TEST_F(FfmpegCheck, ReadsEveryFrameBackExactlyAlphaIncluded) {
 TEST_F(FfmpegCheck, SoundBesideTheFramesInEverySegment) {
     RiffWriterOptions options;
     options.segmentBytes = 64 * 1024;
+    options.indexEntries = 64;
     const std::string path = dir_.file("sound.avi");
     const int frames = 30;
     ASSERT_EQ(WriteMovieWithSound(path, frames, false, options), avierr::kOk);
@@ -198,6 +199,7 @@ TEST_F(FfmpegCheck, OpenDmlFileReadsWhole) {
     // Segments of 64 KiB with 4 KiB frames: many AVIX lists in a small file.
     RiffWriterOptions options;
     options.segmentBytes = 64 * 1024;
+    options.indexEntries = 64;
     const std::string path = dir_.file("odml.avi");
     ASSERT_EQ(WriteMovie(path, 40, 32, 32, 50, options), avierr::kOk);
     const ProbedVideo v = ProbeAvi(path);
@@ -273,6 +275,7 @@ TEST_F(RiffLayout, SmallFileIsPlainAviWithLegacyIndex) {
 TEST_F(RiffLayout, OpenDmlSegmentsAreAllIndexed) {
     RiffWriterOptions options;
     options.segmentBytes = 20 * 1024;
+    options.indexEntries = 64;
     const std::string path = dir_.file("segments.avi");
     const int frames = 30;
     ASSERT_EQ(WriteMovie(path, 40, 16, 16, frames, options), avierr::kOk);  // 1 KiB frames
