@@ -190,7 +190,8 @@ void Renderer::drawObject(const DisplayObject& object, const raster::Matrix& m, 
     }
     if (scrolled) canvas.popLayerThroughMask();
     if (filtered) {
-        canvas.growDirty(ApplyFilters(filters_, canvas.target(), object.filters, stageScaleX_, stageScaleY_));
+        canvas.markDirty(ApplyFilters(filters_, canvas.target(), canvas.dirty(), object.filters, stageScaleX_, stageScaleY_,
+                                      filterBudget_));
         if (!ocx.isIdentity()) raster::TransformColors(canvas.target(), canvas.dirty(), ocx);
     }
     if (blended) --blendGroups_;
@@ -425,8 +426,14 @@ void Renderer::draw(const DisplayObject& root, const std::map<int, DisplayObject
         drawList(*level.sprite(), toDevice * ToRasterMatrix(level.matrix),
                  raster::ColorTransform().after(ToRasterTransform(level.colorTransform)), 0, false);
     };
+    filterBudget_ = FilterBudget();
     drawLevel(root);
     for (const auto& [n, level] : levels) drawLevel(level);
+    if (filterBudget_.exhausted && !filterBudgetReported_ && log_) {
+        filterBudgetReported_ = true;
+        log_("filters past the work a frame may take (kMaxFilterWorkPerFrame, " +
+             std::to_string(kMaxFilterWorkPerFrame) + " pixels filtered) are left out of those frames");
+    }
 }
 
 }  // namespace movie

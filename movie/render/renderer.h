@@ -5,6 +5,7 @@
 // paints, filter scratch, fonts) is reused, so a frame in the steady state allocates nothing.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "movie/display/display_object.h"
 #include "movie/morph_cache.h"
 #include "movie/net_streams.h"
+#include "movie/render/filters.h"
 #include "movie/render/video_frames.h"
 #include "movie/text/font_library.h"
 #include "raster/canvas.h"
@@ -40,7 +42,10 @@ public:
         fonts_.clearEmbedded();
         videos_.clear();
     }
-    void setLog(std::function<void(const std::string&)> log) { videos_.setLog(std::move(log)); }
+    void setLog(std::function<void(const std::string&)> log) {
+        log_ = log;
+        videos_.setLog(std::move(log));
+    }
     // Where videos that show a NetStream find its picture.
     void setNetStreams(NetStreams* streams) { netStreams_ = streams; }
     // An edit text's layout, made again when its text or definition changed.
@@ -80,6 +85,9 @@ private:
     std::vector<uint16_t> clipEnds_;
     int blendGroups_ = 0;  // blended objects being drawn around the current one
     raster::Filters filters_;
+    FilterBudget filterBudget_;       // this frame's
+    bool filterBudgetReported_ = false;
+    std::function<void(const std::string&)> log_;
     float stageScaleX_ = 1, stageScaleY_ = 1;  // stage pixels to target pixels
     raster::Matrix stageToDevice_;              // the stage's twips to the target's pixels
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "movie/engine.h"
+#include "movie/render/filters.h"
 #include "support/swf_builder.h"
 #include "../image/jpeg_fixture.h"
 #include "../raster/raster_test_util.h"
@@ -233,6 +234,82 @@ TEST(Engine, BlurFilterSpreadsByItsWidthAtTheStageScale) {
     EXPECT_EQ(pic.alpha(39, 30), 85u);
     EXPECT_EQ(pic.alpha(40, 30), 170u);
     EXPECT_EQ(pic.alpha(41, 30), 255u);
+}
+
+// Filters run on the part of the layer the object and their reach cover: the same pixels as
+// filtering the whole layer. The frame's filter work is bounded: a filter that does not fit in
+// what is left is left out, and so are those after it.
+TEST(Engine, FiltersWorkOnTheObjectsPartOfTheLayerWithinTheFramesBudget) {
+    std::vector<swf::Filter> list;
+    list.push_back(swf::BlurFilter{6, 4, 2});
+    swf::DropShadowFilter shadow;
+    shadow.color = {0, 0, 0, 200};
+    shadow.effect.blurX = shadow.effect.blurY = 5;
+    shadow.effect.distance = 7;
+    shadow.effect.angle = 0.5f;
+    shadow.effect.strength = 1;
+    list.push_back(shadow);
+    swf::BevelFilter bevel;
+    bevel.highlight = {255, 255, 255, 255};
+    bevel.shadow = {0, 0, 80, 255};
+    bevel.effect.blurX = bevel.effect.blurY = 3;
+    bevel.effect.distance = 3;
+    bevel.effect.strength = 1;
+    list.push_back(bevel);
+    auto squareAt = [](Picture& pic) {
+        for (int y = 30; y < 50; ++y) {
+            for (int x = 40; x < 70; ++x) pic.pixels[size_t(y) * pic.width + x] = kRed;
+        }
+    };
+    Picture whole(120, 90), part(120, 90);
+    squareAt(whole);
+    squareAt(part);
+    raster::Filters filters;
+    movie::FilterBudget ample;
+    const raster::PixelBox all = raster::PixelBox::Whole(120, 90);
+    movie::ApplyFilters(filters, whole.target, all, list, 1, 1, ample);
+    const raster::PixelBox grown = movie::ApplyFilters(filters, part.target, {40, 30, 70, 50}, list, 1, 1, ample);
+    EXPECT_FALSE(ample.exhausted);
+    EXPECT_TRUE(whole.pixels == part.pixels) << "filtering the object's part changes what filtering all of it does";
+    EXPECT_LT(grown.x0, 40 - 10);
+    EXPECT_GT(grown.y1, 50 + 10);
+    for (int y = 0; y < 90; ++y) {
+        for (int x = 0; x < 120; ++x) {
+            const bool inside = x >= grown.x0 && x < grown.x1 && y >= grown.y0 && y < grown.y1;
+            if (!inside) ASSERT_EQ(part.at(x, y), 0u) << x << ", " << y << ": outside the box returned";
+        }
+    }
+    // A budget that holds the blur's 2 passes over its box but not the shadow after it: the
+    // picture is the blur's alone.
+    Picture blurOnly(120, 90), cut(120, 90);
+    squareAt(blurOnly);
+    squareAt(cut);
+    movie::FilterBudget plenty;
+    movie::ApplyFilters(filters, blurOnly.target, {40, 30, 70, 50}, {list[0]}, 1, 1, plenty);
+    movie::FilterBudget tight;
+    tight.left = movie::kMaxFilterWorkPerFrame - plenty.left;
+    movie::ApplyFilters(filters, cut.target, {40, 30, 70, 50}, list, 1, 1, tight);
+    EXPECT_TRUE(tight.exhausted);
+    EXPECT_EQ(tight.left, 0);
+    EXPECT_TRUE(cut.pixels == blurOnly.pixels);
+}
+
+// 255 blurs of 255 px in 15 passes each over a full-HD frame would filter some 8 G pixels; the
+// frame takes what kMaxFilterWorkPerFrame allows, draws the object blurred, and says what it
+// left out. At the stage's own size the same filters stay below the limit.
+TEST(Engine, AFrameOf255BlursStopsAtItsFilterWorkLimit) {
+    Place blurred{1, 1, false, std::pair{500, 250}};  // 50 x 25 px in the middle
+    std::vector<uint8_t> list = {255};
+    for (int i = 0; i < 255; ++i) AppendBytes(list, BlurFilter(255, 255, 15));
+    blurred.filterList = list;
+    const auto owned = Load({RectShape(1, 1000, 500, 255, 255, 255), PlaceObject3Tag(blurred), ShowFrame()});
+    Draw(*owned, 100, 50, true);
+    EXPECT_TRUE(owned->leftOut().empty());
+    const Picture big = Draw(*owned, 1920, 1080, true);
+    ASSERT_EQ(owned->leftOut().size(), 1u);
+    EXPECT_NE(owned->leftOut()[0].find("kMaxFilterWorkPerFrame"), std::string::npos) << owned->leftOut()[0];
+    EXPECT_GT(big.alpha(960, 540), 0u) << "the object is still drawn, blurred by the filters that fit";
+    EXPECT_LT(big.alpha(960, 540), 255u);
 }
 
 // A lossless bitmap filling a shape through its matrix: 2 x 2 pixels, each 5 px on the stage.
