@@ -246,6 +246,11 @@ const TextLayout& Renderer::layOut(const DisplayObject& o) {
         const auto paragraphs = field.html ? ParseHtmlText(*text, base, htmlAlign, utf8)
                                            : ParsePlainText(*text, base, field.align, utf8);
         state->layout = std::make_shared<const TextLayout>(LayOutText(field, paragraphs, fonts));
+        if (!fontsReported_ && fonts_.deviceFontsOverflowed() && log_) {
+            fontsReported_ = true;
+            log_("text naming more system fonts than kMaxDeviceFonts (" + std::to_string(kMaxDeviceFonts) +
+                 ") is drawn in the default font");
+        }
         state->laidOutText = *text;
         state->changed = false;
     }

@@ -4,7 +4,9 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
+#include <cstdlib>
 #include <map>
+#include <string>
 #include <memory>
 #include <unordered_map>
 
@@ -53,7 +55,7 @@ private:
             return 0;
         };
         if (FT_Outline_Decompose(&face_->glyph->outline, &funcs, &builder) != 0) return;
-        e.shape = builder.finish();
+        e.shape = std::make_shared<const ShapeGeometry>(builder.finish());
         e.present = true;
     }
 
@@ -75,8 +77,9 @@ public:
     FreeTypeSource& operator=(const FreeTypeSource&) = delete;
 
 protected:
-    std::unique_ptr<GlyphFont> open(const std::string& family, bool bold, bool italic) override {
-        if (!ok_ || config_ == nullptr) return nullptr;
+    // The file fontconfig matches, and the face's index in it: "index:path".
+    std::string pick(const std::string& family, bool bold, bool italic) override {
+        if (!ok_ || config_ == nullptr) return {};
         FcPattern* pattern = FcPatternCreate();
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
         FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
@@ -87,23 +90,29 @@ protected:
         FcResult result = FcResultNoMatch;
         FcPattern* match = FcFontMatch(config_, pattern, &result);
         FcPatternDestroy(pattern);
-        if (match == nullptr) return nullptr;
-        std::unique_ptr<GlyphFont> font;
+        if (match == nullptr) return {};
+        std::string key;
         FcChar8* file = nullptr;
         int index = 0;
         if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
             FcPatternGetInteger(match, FC_INDEX, 0, &index);
-            FT_Face face = nullptr;
-            if (FT_New_Face(library_, reinterpret_cast<const char*>(file), index, &face) == 0) {
-                if (face->face_flags & FT_FACE_FLAG_SCALABLE) {
-                    font = std::make_unique<FreeTypeFont>(face);
-                } else {
-                    FT_Done_Face(face);
-                }
-            }
+            key = std::to_string(index) + ":" + reinterpret_cast<const char*>(file);
         }
         FcPatternDestroy(match);
-        return font;
+        return key;
+    }
+
+    std::unique_ptr<GlyphFont> open(const std::string& key, bool, bool) override {
+        const size_t colon = key.find(':');
+        if (!ok_ || colon == std::string::npos) return nullptr;
+        const long index = std::strtol(key.c_str(), nullptr, 10);
+        FT_Face face = nullptr;
+        if (FT_New_Face(library_, key.c_str() + colon + 1, index, &face) != 0) return nullptr;
+        if ((face->face_flags & FT_FACE_FLAG_SCALABLE) == 0) {
+            FT_Done_Face(face);
+            return nullptr;
+        }
+        return std::make_unique<FreeTypeFont>(face);
     }
 
 private:

@@ -29,6 +29,15 @@ std::wstring Widen(const std::string& s) {
     return w;
 }
 
+std::string Narrow(const wchar_t* w) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, s.data(), n, nullptr, nullptr);
+    s.resize(static_cast<size_t>(n - 1));
+    return s;
+}
+
 class GdiFont final : public CachedGlyphFont {
 public:
     GdiFont(HDC dc, HFONT font) : dc_(dc), font_(font) {
@@ -117,7 +126,7 @@ private:
             builder.close();
             at = end;
         }
-        e.shape = builder.finish();
+        e.shape = std::make_shared<const ShapeGeometry>(builder.finish());
         e.present = true;
     }
 
@@ -137,7 +146,26 @@ public:
     GdiSource& operator=(const GdiSource&) = delete;
 
 protected:
-    std::unique_ptr<GlyphFont> open(const std::string& family, bool bold, bool italic) override {
+    // The face GDI's font mapper chooses for the family.
+    std::string pick(const std::string& family, bool bold, bool italic) override {
+        HFONT font = create(family, bold, italic);
+        if (font == nullptr) return {};
+        wchar_t face[LF_FACESIZE] = {};
+        HGDIOBJ old = SelectObject(dc_, font);
+        const int n = GetTextFaceW(dc_, LF_FACESIZE, face);
+        SelectObject(dc_, old);
+        DeleteObject(font);
+        return n > 0 ? Narrow(face) : std::string();
+    }
+
+    std::unique_ptr<GlyphFont> open(const std::string& face, bool bold, bool italic) override {
+        HFONT font = create(face, bold, italic);
+        if (font == nullptr) return nullptr;
+        return std::make_unique<GdiFont>(dc_, font);
+    }
+
+private:
+    HFONT create(const std::string& family, bool bold, bool italic) const {
         if (dc_ == nullptr) return nullptr;
         LOGFONTW lf{};
         lf.lfHeight = -kEmPixels;  // the em, not the cell
@@ -148,12 +176,9 @@ protected:
         lf.lfQuality = ANTIALIASED_QUALITY;
         const std::wstring face = Widen(family);
         wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-        HFONT font = CreateFontIndirectW(&lf);
-        if (font == nullptr) return nullptr;
-        return std::make_unique<GdiFont>(dc_, font);
+        return CreateFontIndirectW(&lf);
     }
 
-private:
     HDC dc_;
 };
 

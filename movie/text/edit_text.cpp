@@ -319,7 +319,7 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
                 const Item& it = items[k];
                 if (it.font != nullptr) {
                     const float scale = it.run->style.size / it.font->emUnits();
-                    if (const ShapeGeometry* g = it.font->glyph(it.code); g != nullptr && !IsSpace(it.code)) {
+                    if (GlyphShape g = it.font->glyph(it.code); g != nullptr && !IsSpace(it.code)) {
                         out.glyphs.push_back({g, x, baseline, scale, it.run->style.color});
                     }
                     if (it.run->style.underline) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,10 +55,14 @@ std::vector<Paragraph> ParseHtmlText(const std::string& html, const TextStyle& b
 
 // A font as the layout sees it: glyphs by character, their advances, and the font's
 // ascent and descent, all in glyph units (emUnits to the text height).
+// A glyph's outline. Layouts keep the outlines they place: a font may drop its copy (a system
+// font's cache is bounded) while a layout still draws it.
+using GlyphShape = std::shared_ptr<const ShapeGeometry>;
+
 class GlyphFont {
 public:
     virtual ~GlyphFont() = default;
-    virtual const ShapeGeometry* glyph(uint32_t code) const = 0;  // null when it has none
+    virtual GlyphShape glyph(uint32_t code) const = 0;  // null when it has none
     virtual float advance(uint32_t code) const = 0;
     virtual float emUnits() const = 0;
     virtual float ascent() const = 0;
@@ -72,7 +77,7 @@ public:
 };
 
 struct PlacedGlyph {
-    const ShapeGeometry* shape = nullptr;
+    GlyphShape shape;
     float x = 0, y = 0;  // the pen on the baseline, twips in the field's space
     float scale = 1;     // twips per glyph unit
     swf::Color color;

@@ -13,9 +13,10 @@ public:
     explicit EmbeddedFont(const Font& f) : font_(f) {
         for (size_t i = 0; i < f.codes.size() && i < f.glyphs.size(); ++i) index_.emplace(f.codes[i], i);
     }
-    const ShapeGeometry* glyph(uint32_t code) const override {
+    GlyphShape glyph(uint32_t code) const override {
         auto it = index_.find(code);
-        return it == index_.end() ? nullptr : &font_.glyphs[it->second];
+        // The movie's own outlines live as long as the movie: the layout borrows them.
+        return it == index_.end() ? nullptr : GlyphShape(GlyphShape(), &font_.glyphs[it->second]);
     }
     float advance(uint32_t code) const override {
         auto it = index_.find(code);

@@ -21,6 +21,8 @@ public:
     const GlyphFont* fontFor(const EditTextDefinition& field, const TextStyle& style);
     // A new movie: its embedded fonts are made anew; the system's stay.
     void clearEmbedded() { embedded_.clear(); }
+    // Whether text named more system fonts than kMaxDeviceFonts and was drawn in the default.
+    bool deviceFontsOverflowed() const { return device_ != nullptr && device_->overflowed(); }
 
 private:
     const MovieDefinition& definition_;

@@ -98,18 +98,37 @@ const CachedGlyphFont::Glyph& CachedGlyphFont::entry(uint32_t code) const {
     return g;
 }
 
-const ShapeGeometry* CachedGlyphFont::glyph(uint32_t code) const {
+GlyphShape CachedGlyphFont::glyph(uint32_t code) const {
     const Glyph& g = entry(code);
-    return g.present ? &g.shape : nullptr;
+    return g.present ? g.shape : nullptr;
 }
 
 float CachedGlyphFont::advance(uint32_t code) const { return entry(code).advance; }
 
+const GlyphFont* DeviceFontSource::openPicked(const std::string& picked, bool bold, bool italic, bool evenWhenFull) {
+    if (picked.empty()) return nullptr;
+    Key key{picked, bold, italic};
+    if (auto it = fonts_.find(key); it != fonts_.end()) return it->second.get();
+    if (fonts_.size() >= kMaxDeviceFonts && !evenWhenFull) return nullptr;
+    return fonts_.emplace(std::move(key), open(picked, bold, italic)).first->second.get();
+}
+
 const GlyphFont* DeviceFontSource::find(const std::string& name, bool bold, bool italic) {
-    const auto key = std::make_tuple(name, bold, italic);
-    auto it = fonts_.find(key);
-    if (it == fonts_.end()) it = fonts_.emplace(key, open(DeviceFamily(name), bold, italic)).first;
-    return it->second.get();
+    Key key{name, bold, italic};
+    if (auto it = names_.find(key); it != names_.end()) return it->second;
+    // The names only lead to the fonts, which stay: forgetting them frees room safely.
+    if (names_.size() >= kMaxDeviceFontNames) names_.clear();
+    const std::string picked = pick(DeviceFamily(name), bold, italic);
+    const GlyphFont* font = openPicked(picked, bold, italic, false);
+    if (font == nullptr && !picked.empty() && fonts_.size() >= kMaxDeviceFonts &&
+        fonts_.find(Key{picked, bold, italic}) == fonts_.end()) {
+        // Full: the default font in this style, opened past the limit if need be (at most
+        // its four styles).
+        overflowed_ = true;
+        font = openPicked(pick(DeviceFamily("_sans"), bold, italic), bold, italic, true);
+    }
+    names_.emplace(std::move(key), font);
+    return font;
 }
 
 std::string DeviceFamily(const std::string& name) {

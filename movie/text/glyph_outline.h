@@ -38,12 +38,12 @@ private:
 // A system font whose glyphs are read once each, when first asked for.
 class CachedGlyphFont : public GlyphFont {
 public:
-    const ShapeGeometry* glyph(uint32_t code) const final;
+    GlyphShape glyph(uint32_t code) const final;
     float advance(uint32_t code) const final;
 
 protected:
     struct Glyph {
-        ShapeGeometry shape;
+        GlyphShape shape;
         float advance = 0;
         bool present = false;  // false: the font has no glyph for the character
     };
@@ -55,23 +55,43 @@ private:
     mutable std::unordered_map<uint32_t, Glyph> cache_;
 };
 
+// The system fonts open at once: names that the system maps to one font share it, so only
+// movies that name many fonts the system really has meet this. Past it, a name not yet seen
+// is drawn in the default font ("_sans" in its style).
+inline constexpr size_t kMaxDeviceFonts = 32;
+// The names remembered on the way to their fonts; past it they are looked up afresh.
+inline constexpr size_t kMaxDeviceFontNames = 1024;
+
 // The fonts of the system, for text whose movie carries no outlines: "_sans", "_serif",
-// "_typewriter" or a family name, matched to the nearest font the system has.
-// Each font is opened once and kept.
+// "_typewriter" or a family name, matched to the nearest font the system has. Each font is
+// opened once and kept while the source lives (layouts lay out with them).
 class DeviceFontSource {
 public:
     virtual ~DeviceFontSource() = default;
     // Null when the system has no font at all.
     const GlyphFont* find(const std::string& name, bool bold, bool italic);
+    // Whether a name was drawn in the default font because kMaxDeviceFonts were open.
+    bool overflowed() const { return overflowed_; }
+    size_t openFonts() const { return fonts_.size(); }
 
 protected:
-    // The backend's font for a family (DeviceFamily's), or null.
-    virtual std::unique_ptr<GlyphFont> open(const std::string& family, bool bold, bool italic) = 0;
+    // Which font the system picks for a family (DeviceFamily's) in a style, as a key that
+    // names it (its file, its face): empty when none.
+    virtual std::string pick(const std::string& family, bool bold, bool italic) = 0;
+    // The font a key from pick names, or null.
+    virtual std::unique_ptr<GlyphFont> open(const std::string& key, bool bold, bool italic) = 0;
     // A backend closes its fonts before the library they come from.
-    void closeFonts() { fonts_.clear(); }
+    void closeFonts() {
+        names_.clear();
+        fonts_.clear();
+    }
 
 private:
-    std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<GlyphFont>> fonts_;
+    using Key = std::tuple<std::string, bool, bool>;
+    const GlyphFont* openPicked(const std::string& picked, bool bold, bool italic, bool evenWhenFull);
+    std::map<Key, const GlyphFont*> names_;               // a movie's name and style to its font
+    std::map<Key, std::unique_ptr<GlyphFont>> fonts_;     // by the picked key and style
+    bool overflowed_ = false;
 };
 
 // FreeType and fontconfig on Linux, GDI on Windows.

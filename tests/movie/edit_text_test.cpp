@@ -21,7 +21,9 @@ using movie::TextStyle;
 // have no glyph.
 class BoxFont : public movie::GlyphFont {
 public:
-    const movie::ShapeGeometry* glyph(uint32_t code) const override { return code == ' ' ? nullptr : &shape_; }
+    movie::GlyphShape glyph(uint32_t code) const override {
+        return code == ' ' ? nullptr : movie::GlyphShape(movie::GlyphShape(), &shape_);
+    }
     float advance(uint32_t) const override { return 1000; }
     float emUnits() const override { return 1000; }
     float ascent() const override { return 800; }
@@ -128,7 +130,7 @@ TEST(EditTextLayout, AdvancesAndLineMetricsAreCutToWholeTwips) {
     // exact sums is 13 twips.
     class Odd : public movie::GlyphFont {
     public:
-        const movie::ShapeGeometry* glyph(uint32_t) const override { return &shape_; }
+        movie::GlyphShape glyph(uint32_t) const override { return movie::GlyphShape(movie::GlyphShape(), &shape_); }
         float advance(uint32_t) const override { return 603; }
         float emUnits() const override { return 1024; }
         float ascent() const override { return 821; }
