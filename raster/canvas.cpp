@@ -169,9 +169,25 @@ void Canvas::strokePath(const Path& path, const Matrix& m, const StrokeStyle& st
     dirty_.unite(sink.written());
 }
 
+int Canvas::layerLimit() const {
+    const Target& base = stack_.empty() ? target_ : stack_.front().target;
+    const size_t bytes = static_cast<size_t>(std::max(base.width, 1)) * static_cast<size_t>(std::max(base.height, 1)) * 4;
+    return static_cast<int>(std::min<size_t>(kMaxLayerDepth, kMaxLayerBytes / bytes));
+}
+
 void Canvas::pushLayer() {
     const Target base = stack_.empty() ? target_ : stack_.front().target;
     const size_t depth = stack_.size();
+    const size_t limit = static_cast<size_t>(layerLimit());
+    if (layerPool_.size() > limit) layerPool_.resize(limit);
+    if (depth >= limit) {
+        // No room: a layer of no pixels, which every drawing call clips away.
+        voidedLayers_ = true;
+        stack_.push_back({target_, dirty_, true});
+        target_ = Target::TopDown(nullptr, 0, 0, 0);
+        dirty_ = {};
+        return;
+    }
     if (layerPool_.size() <= depth) layerPool_.resize(depth + 1);
     Layer& layer = layerPool_[depth];
     const size_t size = static_cast<size_t>(base.width) * static_cast<size_t>(base.height);
@@ -202,10 +218,12 @@ void Canvas::popLayer(float opacity, BlendMode mode) {
     if (stack_.empty()) return;
     const Target layer = target_;
     const PixelBox written = dirty_;
-    finishLayer(stack_.size() - 1, written);
+    const bool isVoid = stack_.back().voidAbove;
+    if (!isVoid) finishLayer(stack_.size() - 1, written);
     target_ = stack_.back().target;
     dirty_ = stack_.back().dirty;
     stack_.pop_back();
+    if (isVoid) return;
     // The alpha mode changes the pixels under a transparent source too.
     const PixelBox region = mode == BlendMode::kAlpha ? PixelBox::Whole(target_.width, target_.height) : written;
     CompositeLayer(target_, layer, nullptr, opacity, mode, region);
@@ -221,12 +239,14 @@ void Canvas::popLayerThroughMask(float opacity, BlendMode mode) {
     const PixelBox contentWritten = dirty_;
     const Target mask = stack_.back().target;
     const PixelBox maskWritten = stack_.back().dirty;
-    finishLayer(stack_.size() - 1, contentWritten);
-    finishLayer(stack_.size() - 2, maskWritten);
+    const bool contentVoid = stack_.back().voidAbove, maskVoid = stack_[stack_.size() - 2].voidAbove;
+    if (!contentVoid) finishLayer(stack_.size() - 1, contentWritten);
+    if (!maskVoid) finishLayer(stack_.size() - 2, maskWritten);
     const Saved below = stack_[stack_.size() - 2];
     target_ = below.target;
     dirty_ = below.dirty;
     stack_.resize(stack_.size() - 2);
+    if (contentVoid || maskVoid) return;  // content without its mask, or none: nothing shows
     // Outside the mask's pixels the content is scaled to nothing.
     const PixelBox region = mode == BlendMode::kAlpha ? PixelBox::Whole(target_.width, target_.height)
                                                       : contentWritten.intersect(maskWritten);

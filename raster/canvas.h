@@ -24,6 +24,12 @@ struct FillOptions {
     float tolerance = kDefaultTolerance;
 };
 
+// The layers a canvas holds at once: their buffers together (each one the target's size) and
+// their nesting. A layer pushed past either is void: what is drawn into it is dropped, and so
+// are the layers inside it.
+inline constexpr size_t kMaxLayerBytes = size_t{512} << 20;
+inline constexpr int kMaxLayerDepth = 256;
+
 class Canvas {
 public:
     explicit Canvas(const Target& target) : target_(target), dirty_(PixelBox::Whole(target.width, target.height)) {}
@@ -48,6 +54,14 @@ public:
     void popLayer(float opacity = 1, BlendMode mode = BlendMode::kNormal);
     void popLayerThroughMask(float opacity = 1, BlendMode mode = BlendMode::kNormal);
     int layerDepth() const { return static_cast<int>(stack_.size()); }
+    // How deep layers may nest on this target (kMaxLayerDepth, and kMaxLayerBytes over the
+    // size of one layer), and whether a layer past it was pushed since the last call.
+    int layerLimit() const;
+    bool takeVoidedLayers() {
+        const bool voided = voidedLayers_;
+        voidedLayers_ = false;
+        return voided;
+    }
     // What drawing has written into the current layer so far.
     const PixelBox& dirty() const { return dirty_; }
     // A layer composites only the pixels that the canvas's own calls wrote into it. Code that
@@ -72,6 +86,7 @@ private:
     struct Saved {
         Target target;
         PixelBox dirty;
+        bool voidAbove = false;  // the layer pushed on this one has no buffer: it draws nothing
     };
     struct Layer {
         std::vector<uint32_t> pixels;
@@ -91,6 +106,7 @@ private:
     PixelBox dirty_;                     // what drawing has written into target_ (its layer)
     std::vector<Saved> stack_;           // the targets below the current one
     std::vector<Layer> layerPool_;       // layer buffers by depth, kept for reuse
+    bool voidedLayers_ = false;
 };
 
 }  // namespace raster

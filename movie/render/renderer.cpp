@@ -439,6 +439,11 @@ void Renderer::draw(const DisplayObject& root, const std::map<int, DisplayObject
         log_("filters past the work a frame may take (kMaxFilterWorkPerFrame, " +
              std::to_string(kMaxFilterWorkPerFrame) + " pixels filtered) are left out of those frames");
     }
+    if (canvas_->takeVoidedLayers() && !layersReported_ && log_) {
+        layersReported_ = true;
+        log_("masks, blend modes and filters nested deeper than " + std::to_string(canvas_->layerLimit()) +
+             " layers at this size (kMaxLayerDepth, kMaxLayerBytes) are left out with what they hold");
+    }
 }
 
 }  // namespace movie

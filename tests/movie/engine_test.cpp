@@ -312,6 +312,36 @@ TEST(Engine, AFrameOf255BlursStopsAtItsFilterWorkLimit) {
     EXPECT_LT(big.alpha(960, 540), 255u);
 }
 
+// Masks nested inside masks each take a layer for the mask and one for what it holds. Past
+// kMaxLayerDepth (or kMaxLayerBytes over the frame's size) the layers are void: what lies
+// inside them is left out and the log says so; what lies outside them is drawn as ever.
+TEST(Engine, MasksNestedPastTheLayerLimitLeaveOutWhatTheyHold) {
+    for (const int masks : {100, 200}) {
+        std::vector<std::vector<uint8_t>> tags = {RectShape(1, 2000, 1000, 0, 0, 255), RectShape(2, 200, 200, 255, 0, 0)};
+        Place below{1, 1, false, std::pair{0, 0}};  // a blue stage under every mask
+        tags.push_back(PlaceObject2(below));
+        const uint16_t inner = static_cast<uint16_t>(masks + 2);
+        for (int i = 0; i < masks; ++i) {
+            Place clip{static_cast<uint16_t>(i + 2), 1, false, std::pair{0, 0}};
+            clip.clipDepth = inner;  // each mask holds the ones after it and the square
+            tags.push_back(PlaceObject2(clip));
+        }
+        tags.push_back(PlaceObject2({inner, 2, false, std::pair{200, 200}}));  // a red square at 10, 10 px
+        tags.push_back(ShowFrame());
+        const auto owned = Load(tags);
+        const Picture pic = Draw(*owned);
+        EXPECT_EQ(pic.at(40, 40), kBlue) << masks;
+        if (2 * masks <= raster::kMaxLayerDepth) {
+            EXPECT_EQ(pic.at(15, 15), kRed) << masks << " masks: within the limit, the square shows";
+            EXPECT_TRUE(owned->leftOut().empty());
+        } else {
+            EXPECT_EQ(pic.at(15, 15), kBlue) << masks << " masks: past it, the square is left out";
+            ASSERT_EQ(owned->leftOut().size(), 1u);
+            EXPECT_NE(owned->leftOut()[0].find("kMaxLayerDepth"), std::string::npos) << owned->leftOut()[0];
+        }
+    }
+}
+
 // A lossless bitmap filling a shape through its matrix: 2 x 2 pixels, each 5 px on the stage.
 TEST(Engine, BitmapFillsShowTheLosslessBitmapThroughTheirMatrix) {
     std::vector<uint8_t> bits;

@@ -211,3 +211,47 @@ TEST(Layers, NestAndUnwindSafely) {
 }
 
 }  // namespace
+
+namespace {
+
+// Layers take the target's size each: their number is bounded by kMaxLayerDepth and by
+// kMaxLayerBytes over one layer's bytes. A layer pushed past the bound draws nothing, its
+// masks and blends included, and pops back to where it was.
+TEST(Layers, PastTheLimitTheyAreVoidAndDrawNothing) {
+    EXPECT_EQ(Canvas(Target::TopDown(nullptr, 4096, 2048, 4096 * 4)).layerLimit(), 16) << "512 MiB of 32 MiB layers";
+    EXPECT_EQ(Canvas(Target::TopDown(nullptr, 320, 240, 320 * 4)).layerLimit(), kMaxLayerDepth);
+    Picture pic(4, 4);
+    Canvas canvas(pic.target);
+    canvas.clear(kBackdrop);
+    const uint32_t backdrop = pic.at(0, 0);
+    Path square;
+    square.moveTo(0, 0);
+    square.lineTo(4, 0);
+    square.lineTo(4, 4);
+    square.lineTo(0, 4);
+    square.close();
+    const int limit = canvas.layerLimit();
+    for (int i = 0; i < limit; ++i) canvas.pushLayer();
+    EXPECT_FALSE(canvas.takeVoidedLayers());
+    // Past the limit: a mask and its content, and a blended layer inside them.
+    canvas.pushLayer();
+    canvas.fillPath(square, Matrix(), Paint::Solid({255, 255, 255, 255}));
+    canvas.pushLayer();
+    canvas.pushLayer();
+    canvas.fillPath(square, Matrix(), Paint::Solid(kSource));
+    canvas.popLayer(1, BlendMode::kMultiply);
+    canvas.fillPath(square, Matrix(), Paint::Solid(kSource));
+    canvas.popLayerThroughMask();
+    EXPECT_TRUE(canvas.takeVoidedLayers());
+    EXPECT_FALSE(canvas.takeVoidedLayers()) << "said once per time it happens";
+    EXPECT_EQ(canvas.layerDepth(), limit);
+    EXPECT_TRUE(canvas.dirty().empty()) << "the void layers wrote nothing into the one below";
+    // The innermost real layer still draws and composites.
+    canvas.fillPath(square, Matrix(), Paint::Solid({0, 0, 255, 255}));
+    for (int i = 0; i < limit; ++i) canvas.popLayer();
+    EXPECT_EQ(canvas.layerDepth(), 0);
+    EXPECT_NE(pic.at(1, 1), backdrop);
+    EXPECT_EQ(pic.at(1, 1), PremultipliedWord({0, 0, 255, 255}));
+}
+
+}  // namespace
