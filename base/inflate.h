@@ -18,9 +18,10 @@ inline uint64_t MaxInflatedLength(uint64_t sourceLength) {
     return sourceLength * kMaxDeflateRatio + kDeflateSlackBytes;
 }
 
-// Inflates a zlib stream into at most expectedLength bytes. Returns false (and leaves `out`
+// Inflates a zlib stream into at most expectedLength bytes, after what `out` holds already (a
+// header the caller keeps in front, in the one buffer). Returns false (and leaves `out`
 // empty) for a damaged, cut or empty stream, for output that would exceed expectedLength,
-// and when memory runs out. On success `out` holds exactly the inflated bytes.
+// and when memory runs out. On success `out` holds its first bytes and the inflated ones.
 bool InflateZlib(const uint8_t* source, size_t sourceLength, size_t expectedLength,
                  std::vector<uint8_t>& out);
 

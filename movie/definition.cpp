@@ -15,6 +15,58 @@ std::string Where(const swf::Tag& tag) {
     return "tag " + std::to_string(tag.code) + " (" + swf::TagName(tag.code) + ") at offset " + std::to_string(tag.offset);
 }
 
+// What a tag's parsed form may take, counted before it is read, for the tags whose parsed
+// form is kept: a placement is a command of a fixed size plus its names, filters and clip
+// actions; glyph outlines, morph shapes and button records grow many times their bytes;
+// scripts and names are copied. Shapes are counted by their geometry once built, sprites by
+// their own tags; bitmaps, sounds and video have budgets of their own or stay in the file.
+uint64_t DefinitionCost(const swf::Tag& tag) {
+    const uint64_t length = tag.length;
+    switch (tag.code) {
+        case swf::tag::kPlaceObject:
+        case swf::tag::kPlaceObject2:
+        case swf::tag::kPlaceObject3:
+        case swf::tag::kRemoveObject:
+        case swf::tag::kRemoveObject2:
+            return sizeof(PlaceCommand) + 4 * length;
+        case swf::tag::kDefineFont:
+        case swf::tag::kDefineFont2:
+        case swf::tag::kDefineFont3:
+        case swf::tag::kDefineMorphShape:
+        case swf::tag::kDefineMorphShape2:
+            return 16 * length;
+        case swf::tag::kDefineButton:
+        case swf::tag::kDefineButton2:
+            return 10 * length;
+        case swf::tag::kDefineText:
+        case swf::tag::kDefineText2:
+            return 4 * length;
+        case swf::tag::kDoAction:
+        case swf::tag::kDoInitAction:
+        case swf::tag::kDefineEditText:
+        case swf::tag::kFrameLabel:
+        case swf::tag::kExportAssets:
+        case swf::tag::kDefineFontInfo:
+        case swf::tag::kDefineFontInfo2:
+            return length;
+        default:
+            return 0;
+    }
+}
+
+// The memory a shape's geometry holds.
+uint64_t GeometryBytes(const ShapeGeometry& g) {
+    uint64_t bytes = sizeof(ShapeGeometry);
+    for (const StyleGroup& group : g.groups) {
+        bytes += sizeof(StyleGroup) + group.fills.size() * sizeof(swf::FillStyle) +
+                 group.lines.size() * sizeof(swf::LineStyle) + group.edges.size() * sizeof(ShapeEdge);
+        for (const raster::Path& p : group.linePaths) {
+            bytes += sizeof(raster::Path) + p.verbs().size() + p.points().size() * sizeof(raster::Point);
+        }
+    }
+    return bytes;
+}
+
 }  // namespace
 
 bool ReadDefineButton(const swf::Tag& tag, uint16_t& id, Timeline& upState) {
@@ -148,11 +200,13 @@ bool MovieDefinition::readTimeline(swf::TagReader& tags, Timeline& timeline, int
                 error = Where(tag) + ": more than " + std::to_string(kMaxFrames) + " frames (kMaxFrames)";
                 return false;
             }
+            if (!countDefinition(tag, sizeof(Frame), error)) return false;
             timeline.frames.push_back(std::move(frame));
             frame = Frame();
             pending = false;
             continue;
         }
+        if (!countDefinition(tag, DefinitionCost(tag), error)) return false;
         if (!readTag(tag, timeline, frame, nesting, error)) return false;
         pending = pending || !frame.commands.empty() || frame.background || !frame.labels.empty() ||
                   !frame.scripts.empty() || !frame.initScripts.empty();
@@ -196,6 +250,14 @@ void DefineBitmap(std::map<uint16_t, std::unique_ptr<Character>>& characters, ui
 }
 
 }  // namespace
+
+bool MovieDefinition::countDefinition(const swf::Tag& tag, uint64_t bytes, std::string& error) {
+    definitionBytes_ += bytes;
+    if (definitionBytes_ <= definitionBudget_) return true;
+    error = Where(tag) + ": the movie's definitions take more than " + std::to_string(definitionBudget_) +
+            " bytes once read (kMaxDefinitionBytes)";
+    return false;
+}
 
 bool MovieDefinition::warnBitmap(const swf::Tag& tag, const std::string& why) {
     warn(Where(tag) + ": " + why + "; the bitmap stays empty");
@@ -282,7 +344,9 @@ bool MovieDefinition::readTag(const swf::Tag& tag, Timeline& timeline, Frame& fr
                 error = Where(tag) + ": " + (status.limit != nullptr ? std::string(status.limit) : "the shape is damaged");
                 return false;
             }
-            characters_[id] = std::make_unique<Character>(BuildShapeGeometry(shape, bounds));
+            ShapeGeometry geometry = BuildShapeGeometry(shape, bounds);
+            if (!countDefinition(tag, GeometryBytes(geometry), error)) return false;
+            characters_[id] = std::make_unique<Character>(std::move(geometry));
             return true;
         }
         case swf::tag::kDefineMorphShape:

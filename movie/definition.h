@@ -149,6 +149,9 @@ inline constexpr uint64_t kMaxBitmapBytes = 1ull << 30;  // every decoded bitmap
 inline constexpr size_t kMaxWarnings = 100;
 inline constexpr size_t kMaxExports = 1u << 16;  // names ExportAssets tags give, together
 inline constexpr size_t kMaxDisplayObjects = 1u << 16;  // on every display list of a player together
+// What the movie's timelines, shapes, scripts and other definitions take once read (bitmaps
+// and sounds have budgets of their own): a tag's parsed form may be many times its bytes.
+inline constexpr uint64_t kMaxDefinitionBytes = 512ull << 20;
 
 class MovieDefinition : public BitmapSource {
 public:
@@ -157,6 +160,8 @@ public:
     bool load(const swf::SwfFile& file, std::string& error);
     // The most decoded bitmap memory the movie may take: kMaxBitmapBytes unless set.
     void setBitmapBudget(uint64_t bytes) { bitmapBudget_ = bytes; }
+    // The most the movie's definitions may take once read: kMaxDefinitionBytes unless set.
+    void setDefinitionBudget(uint64_t bytes) { definitionBudget_ = bytes; }
 
     const Timeline& timeline() const { return timeline_; }
     const Character* character(uint16_t id) const;
@@ -218,9 +223,11 @@ private:
     bool warnBitmap(const swf::Tag& tag, const std::string& why);
     void warn(const std::string& line);
     bool countBitmap(const swf::Tag& tag, int width, int height, std::string& error);
+    bool countDefinition(const swf::Tag& tag, uint64_t bytes, std::string& error);
 
     std::vector<std::string> warnings_;
     uint64_t bitmapBytes_ = 0, bitmapBudget_ = kMaxBitmapBytes;
+    uint64_t definitionBytes_ = 0, definitionBudget_ = kMaxDefinitionBytes;
     std::vector<uint8_t> jpegTables_;  // JPEGTables, shared by every DefineBits
 };
 

@@ -61,6 +61,7 @@ bool Engine::loadDefinition(const swf::SwfFile& file, std::string& error) {
     sound_.forget();
     definition_ = MovieDefinition();
     definition_.setBitmapBudget(bitmapBudget_);
+    definition_.setDefinitionBudget(definitionBudget_);
     if (!definition_.load(file, error)) return false;
     leftOut_.clear();
     for (const std::string& w : definition_.warnings()) {
@@ -1031,6 +1032,7 @@ const MovieDefinition* Engine::definitionOf(const std::string& bytes, const std:
     std::string error;
     auto definition = std::make_unique<MovieDefinition>();
     definition->setBitmapBudget(bitmapBudget_);
+    definition->setDefinitionBudget(definitionBudget_);
     if (!swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error) ||
         !definition->load(file, error)) {
         log("the loaded file " + key + " is no movie: " + error);

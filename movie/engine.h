@@ -63,6 +63,8 @@ public:
     // The most decoded bitmap memory a movie may take (kMaxBitmapBytes unless set); set
     // before loading.
     void setBitmapBudget(uint64_t bytes) { bitmapBudget_ = bytes; }
+    // The most its other definitions may take once read (kMaxDefinitionBytes unless set).
+    void setDefinitionBudget(uint64_t bytes) { definitionBudget_ = bytes; }
 
     int totalFrames() const;
     // The frame shown: the number of steps taken since the first frame. Without scripts it
@@ -287,6 +289,7 @@ private:
     uint32_t nextInstanceName_ = 1;  // "instance1" ...: what unnamed placed objects are called
     size_t objects_ = 0;  // on every display list together
     uint64_t bitmapBudget_ = kMaxBitmapBytes;
+    uint64_t definitionBudget_ = kMaxDefinitionBytes;
     bool objectsReported_ = false, nestingReported_ = false;
     // The handles in the order their frames run: the newest first, the main timeline last.
     std::deque<uint32_t> execution_;

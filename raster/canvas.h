@@ -57,6 +57,9 @@ public:
     // How deep layers may nest on this target (kMaxLayerDepth, and kMaxLayerBytes over the
     // size of one layer), and whether a layer past it was pushed since the last call.
     int layerLimit() const;
+    // Whether a shape was drawn in part since the last call: its fill or stroke went past
+    // kMaxRasterEdges.
+    bool takeCutShapes() { return rasterizer_.takeOverflow() | stroker_.takeOverflow(); }
     bool takeVoidedLayers() {
         const bool voided = voidedLayers_;
         voidedLayers_ = false;

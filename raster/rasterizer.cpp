@@ -71,6 +71,10 @@ void Rasterizer::addClippedX(Point a, Point b, uint32_t style) {
 
 void Rasterizer::addEdge(Point a, Point b, uint32_t style) {
     if (a.y == b.y) return;
+    if (edges_.size() >= kMaxRasterEdges) {
+        overflow_ = true;
+        return;
+    }
     Edge e;
     if (a.y < b.y) {
         e = {a.x, a.y, b.x, b.y, 0, 1, style};

@@ -11,6 +11,7 @@
 // Lines are clipped to the target as they are added: nothing outside it is stored or swept.
 // Buffers are kept between uses, so drawing allocates nothing once they have grown.
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -20,6 +21,10 @@
 namespace raster {
 
 enum class FillRule : uint8_t { kNonZero, kEvenOdd };
+
+// The edges one fill may hold (some 300 MB with their sort order), and the points a stroke's
+// path may flatten to: what lies past them is left out of the shape.
+inline constexpr size_t kMaxRasterEdges = size_t{1} << 23;
 
 // Receives the coverage of one row at a time.
 class CoverageSink {
@@ -47,6 +52,12 @@ public:
     // Whether every edge added since reset has one style, and which (when not empty).
     bool singleStyle() const { return !multiStyle_; }
     uint32_t firstStyle() const { return edges_.empty() ? 0 : edges_.front().style; }
+    // Whether edges past kMaxRasterEdges were left out since the last call.
+    bool takeOverflow() {
+        const bool o = overflow_;
+        overflow_ = false;
+        return o;
+    }
 
 private:
     struct Edge {
@@ -65,6 +76,7 @@ private:
     int width_ = 0, height_ = 0;
     uint32_t style_ = 0;
     bool multiStyle_ = false;  // edges of more than one style: the sweep groups them
+    bool overflow_ = false;
     std::vector<Edge> edges_;
     std::vector<uint32_t> order_;   // edges by first row
     std::vector<uint32_t> active_;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "raster/rasterizer.h"
+
 namespace raster {
 
 namespace {
@@ -47,6 +49,10 @@ void Stroker::flatten(const Path& path, const Matrix& m, float tolerance) {
     const auto& pts = path.points();
     size_t pi = 0;
     auto startLine = [&](Point p) {
+        if (points_.size() >= kMaxRasterEdges) {
+            overflow_ = true;
+            if (!lines_.empty()) return;
+        }
         lines_.push_back({static_cast<uint32_t>(points_.size()), 1, false, false});
         points_.push_back(p);
     };
@@ -55,6 +61,10 @@ void Stroker::flatten(const Path& path, const Matrix& m, float tolerance) {
         lines_.back().drawn = true;
         const Point last = points_.back();
         if (last.x == p.x && last.y == p.y) return;  // repeated points make no segment
+        if (points_.size() >= kMaxRasterEdges) {
+            overflow_ = true;
+            return;
+        }
         points_.push_back(p);
         ++lines_.back().count;
     };
@@ -207,6 +217,12 @@ void Stroker::strokePolyline(const Polyline& line, const StrokeStyle& style, flo
         const Point d = Sub(p[(i + 1) % n], p[i]);
         return Mul(d, 1 / Length(d));
     };
+    // An outline of more points than a fill may hold edges is cut: the rest could not be drawn.
+    auto outlineFull = [&] {
+        if (outline_.size() < kMaxRasterEdges) return false;
+        overflow_ = true;
+        return true;
+    };
     auto emit = [&] {
         for (size_t i = 0; i < outline_.size(); ++i) sink.line(outline_[i], outline_[(i + 1) % outline_.size()]);
         outline_.clear();
@@ -216,6 +232,7 @@ void Stroker::strokePolyline(const Polyline& line, const StrokeStyle& style, flo
         // Two loops, left offsets forwards and right offsets backwards: an outline and its hole.
         for (float side : {1.0f, -1.0f}) {
             for (int k = 0; k < n; ++k) {
+                if (outlineFull()) break;
                 const int i = side > 0 ? k : n - 1 - k;
                 const Point u1 = dir((i + n - 1) % n), u2 = dir(i);
                 if (side > 0) {
@@ -231,11 +248,13 @@ void Stroker::strokePolyline(const Polyline& line, const StrokeStyle& style, flo
     // Forwards along the left side, round the end cap, back along the right, round the start.
     const Point first = dir(0), last = dir(n - 2);
     outline_.push_back(Add(p[0], Point{-first.y * hw, first.x * hw}));
-    for (int i = 1; i < n - 1; ++i) join(p[i], dir(i - 1), dir(i), 1, style, hw, tolerance);
+    for (int i = 1; i < n - 1 && !outlineFull(); ++i) join(p[i], dir(i - 1), dir(i), 1, style, hw, tolerance);
     outline_.push_back(Add(p[n - 1], Point{-last.y * hw, last.x * hw}));
     cap(p[n - 1], last, style.endCap, hw, tolerance);
     outline_.push_back(Sub(p[n - 1], Point{-last.y * hw, last.x * hw}));
-    for (int i = n - 2; i > 0; --i) join(p[i], Mul(dir(i), -1), Mul(dir(i - 1), -1), 1, style, hw, tolerance);
+    for (int i = n - 2; i > 0 && !outlineFull(); --i) {
+        join(p[i], Mul(dir(i), -1), Mul(dir(i - 1), -1), 1, style, hw, tolerance);
+    }
     outline_.push_back(Sub(p[0], Point{-first.y * hw, first.x * hw}));
     cap(p[0], Mul(first, -1), style.startCap, hw, tolerance);
     emit();

@@ -34,6 +34,12 @@ class Stroker {
 public:
     // Flattens `path` under `m` and adds the stroke's regions to `sink` in device pixels.
     void stroke(const Path& path, const Matrix& m, const StrokeStyle& style, float tolerance, LineSink& sink);
+    // Whether a path flattened past kMaxRasterEdges points, and was cut there, since the last call.
+    bool takeOverflow() {
+        const bool o = overflow_;
+        overflow_ = false;
+        return o;
+    }
 
 private:
     struct Polyline {
@@ -53,6 +59,7 @@ private:
     std::vector<Point> points_;
     std::vector<Polyline> lines_;
     std::vector<Point> outline_;  // the outline being built
+    bool overflow_ = false;
 };
 
 }  // namespace raster

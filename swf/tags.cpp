@@ -122,7 +122,11 @@ bool TagReader::next(Tag& t) {
     return true;
 }
 
-bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error) {
+namespace {
+
+// `owned`, when given, holds the bytes at `data`: a plain file's image takes them over rather
+// than a copy.
+bool Parse(const uint8_t* data, size_t size, std::vector<uint8_t>* owned, SwfFile& out, std::string& error) {
     out = SwfFile();
     out.fileBytes = size;
     if (size < 8) {
@@ -147,7 +151,9 @@ bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error
         error = "the file declares a length shorter than its header";
         return false;
     }
-    std::vector<uint8_t> body;
+    // The header, then the body inflated after it in the same buffer: a file near the limit
+    // is held once, not once more for a copy.
+    out.image.assign(data, data + 8);
     if (out.compression == Compression::kLzma) {
         // After the header: the compressed data's length (4 bytes), the LZMA properties (5),
         // then the data.
@@ -156,22 +162,29 @@ bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error
             error = "the LZMA-compressed file is shorter than its headers";
             return false;
         }
+        // The decoder grows its output with what the stream holds; the header goes in front
+        // of it, in place when the output has the room.
+        std::vector<uint8_t> body;
         if (!base::InflateLzma(data + 12, data + kLzmaDataAt, size - kLzmaDataAt, declared - 8, body)) {
             error = "the LZMA-compressed body is damaged or shorter than the declared length";
             return false;
         }
+        body.insert(body.begin(), data, data + 8);
+        out.image = std::move(body);
     } else if (out.compressed) {
-        if (!base::InflateZlib(data + 8, size - 8, declared - 8, body)) {
+        if (!base::InflateZlib(data + 8, size - 8, declared - 8, out.image)) {
             error = "the compressed body is damaged or longer than the declared length";
             return false;
         }
     } else {
         // A plain file shorter than declared is read as far as it goes.
-        body.assign(data + 8, data + std::min<size_t>(size, declared));
+        if (owned != nullptr) {
+            owned->resize(std::min<size_t>(size, declared));
+            out.image = std::move(*owned);
+        } else {
+            out.image.insert(out.image.end(), data + 8, data + std::min<size_t>(size, declared));
+        }
     }
-    out.image.reserve(8 + body.size());
-    out.image.assign(data, data + 8);
-    out.image.insert(out.image.end(), body.begin(), body.end());
     ByteReader r(out.image.data(), out.image.size());
     r.skip(8);
     out.frameSize = ReadRect(r);
@@ -183,6 +196,12 @@ bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error
     }
     out.tagsOffset = r.position();
     return true;
+}
+
+}  // namespace
+
+bool ParseSwf(const uint8_t* data, size_t size, SwfFile& out, std::string& error) {
+    return Parse(data, size, nullptr, out, error);
 }
 
 bool LoadSwfFile(const char* path, SwfFile& out, std::string& error) {
@@ -197,7 +216,7 @@ bool LoadSwfFile(const char* path, SwfFile& out, std::string& error) {
             return false;
         case base::FileRead::kFailed: error = std::string("cannot read ") + path + ": " + base::ReadProblem(path); return false;
     }
-    return ParseSwf(data.data(), data.size(), out, error);
+    return Parse(data.data(), data.size(), &data, out, error);
 }
 
 }  // namespace swf

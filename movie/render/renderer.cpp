@@ -439,6 +439,11 @@ void Renderer::draw(const DisplayObject& root, const std::map<int, DisplayObject
         log_("filters past the work a frame may take (kMaxFilterWorkPerFrame, " +
              std::to_string(kMaxFilterWorkPerFrame) + " pixels filtered) are left out of those frames");
     }
+    if (canvas_->takeCutShapes() && !edgesReported_ && log_) {
+        edgesReported_ = true;
+        log_("shapes of more than kMaxRasterEdges (" + std::to_string(raster::kMaxRasterEdges) +
+             ") edges at this size are drawn in part");
+    }
     if (canvas_->takeVoidedLayers() && !layersReported_ && log_) {
         layersReported_ = true;
         log_("masks, blend modes and filters nested deeper than " + std::to_string(canvas_->layerLimit()) +

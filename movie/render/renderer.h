@@ -89,6 +89,7 @@ private:
     bool filterBudgetReported_ = false;
     bool fontsReported_ = false;
     bool layersReported_ = false;
+    bool edgesReported_ = false;
     std::function<void(const std::string&)> log_;
     float stageScaleX_ = 1, stageScaleY_ = 1;  // stage pixels to target pixels
     raster::Matrix stageToDevice_;              // the stage's twips to the target's pixels

@@ -32,7 +32,8 @@ struct Loaded {
     std::vector<std::string> logged;
 };
 
-Loaded LoadWith(const std::vector<std::vector<uint8_t>>& tags, uint64_t bitmapBudget = movie::kMaxBitmapBytes) {
+Loaded LoadWith(const std::vector<std::vector<uint8_t>>& tags, uint64_t bitmapBudget = movie::kMaxBitmapBytes,
+                uint64_t definitionBudget = movie::kMaxDefinitionBytes) {
     SwfFields fields;
     fields.tags.clear();
     for (const auto& t : tags) AppendBytes(fields.tags, t);
@@ -45,6 +46,7 @@ Loaded LoadWith(const std::vector<std::vector<uint8_t>>& tags, uint64_t bitmapBu
     movie::Engine player;
     player.setLogSink([&](const std::string& s) { l.logged.push_back(s); });
     player.setBitmapBudget(bitmapBudget);
+    player.setDefinitionBudget(definitionBudget);
     l.ok = player.load(file, l.error);
     return l;
 }
@@ -121,6 +123,47 @@ TEST(Limits, SpritesNestedPastTheLimitShowNothingAndSaySo) {
     ASSERT_TRUE(l.ok) << l.error;
     ASSERT_EQ(l.logged.size(), 1u);
     EXPECT_NE(l.logged[0].find("kMaxSpriteNesting"), std::string::npos) << l.logged[0];
+}
+
+// A tag's parsed form may be many times its bytes (a 5-byte placement is a command of some
+// 200): what the movie's definitions take once read is counted against kMaxDefinitionBytes
+// as they are read, through sprites too, and a movie past it is refused by name.
+TEST(Limits, DefinitionsPastTheirBudgetRefuseTheMovieByName) {
+    constexpr uint64_t kBudget = 64 * 1024;
+    auto placements = [](int n) {
+        std::vector<std::vector<uint8_t>> tags = {RectShapeTag(1, 20, 20, 255, 0, 0, 255)};
+        for (int i = 0; i < n; ++i) tags.push_back(PlaceObject2Tag({1, 1, i > 0, std::pair{i, 0}}));
+        return tags;
+    };
+    Loaded l = LoadWith(placements(100), movie::kMaxBitmapBytes, kBudget);
+    EXPECT_TRUE(l.ok) << l.error;
+    l = LoadWith(placements(1000), movie::kMaxBitmapBytes, kBudget);
+    EXPECT_FALSE(l.ok);
+    EXPECT_NE(l.error.find("kMaxDefinitionBytes"), std::string::npos) << l.error;
+    EXPECT_NE(l.error.find("(PlaceObject2) at offset"), std::string::npos) << l.error;
+    // The same placements inside a sprite count alike.
+    std::vector<std::vector<uint8_t>> inner;
+    for (int i = 0; i < 1000; ++i) inner.push_back(PlaceObject2Tag({1, 1, i > 0, std::pair{i, 0}}));
+    inner.push_back(ShowFrameTag());
+    l = LoadWith({RectShapeTag(1, 20, 20, 255, 0, 0, 255), DefineSpriteTag(2, 1, inner)}, movie::kMaxBitmapBytes, kBudget);
+    EXPECT_FALSE(l.ok);
+    EXPECT_NE(l.error.find("(DefineSprite)"), std::string::npos) << l.error;
+    EXPECT_NE(l.error.find("kMaxDefinitionBytes"), std::string::npos) << l.error;
+    // A shape counts by the geometry it builds: 4000 edges are more than 64 KiB of it.
+    ShapeRecordWriter records(1, 0);
+    records.change(std::pair{0, 0}, std::nullopt, 1u, std::nullopt);
+    for (int i = 0; i < 4000; ++i) records.line(i % 2 ? -20 : 20, 20);
+    const auto shape = TagRecord(swf::tag::kDefineShape3,
+                                 DefineShapeBody(1, 0, 20, 0, 20, {SolidFill(1, 2, 3, 255)}, {}, records.end()));
+    l = LoadWith({shape}, movie::kMaxBitmapBytes, kBudget);
+    EXPECT_FALSE(l.ok);
+    EXPECT_NE(l.error.find("(DefineShape3) at offset"), std::string::npos) << l.error;
+    l = LoadWith({shape});
+    EXPECT_TRUE(l.ok) << l.error;
+    // Bitmaps, sounds and tags the engine does not keep take nothing from this budget: a
+    // movie of 100 KiB of them loads within 64 KiB.
+    l = LoadWith({LosslessTag(1, 100, 100), TagRecord(255, std::vector<uint8_t>(60000, 7))}, movie::kMaxBitmapBytes, kBudget);
+    EXPECT_TRUE(l.ok) << l.error;
 }
 
 }  // namespace

@@ -213,3 +213,49 @@ TEST(Coverage, CurvesAreFilledWithinTheirTolerance) {
 }
 
 }  // namespace
+
+namespace {
+
+// A path of more edges than one fill may hold: the edges past kMaxRasterEdges are left out,
+// the canvas says the shape was cut (once), and what was held is drawn.
+TEST(Coverage, AFillPastTheEdgeLimitIsDrawnInPart) {
+    Picture pic(2, 8);
+    Canvas canvas(pic.target);
+    Path path;
+    // Vertical edges only count: a square of 1 x 1 px at (0, y) is two of them. Most are
+    // drawn over and over at (0, 0); the limit falls before the square at (1, 4).
+    const size_t squares = kMaxRasterEdges / 2 + 1;
+    for (size_t i = 0; i + 1 < squares; ++i) {
+        path.moveTo(0, 0);
+        path.lineTo(0, 1);
+        path.lineTo(1, 1);
+        path.lineTo(1, 0);
+        path.close();
+    }
+    path.moveTo(1, 4);
+    path.lineTo(1, 5);
+    path.lineTo(2, 5);
+    path.lineTo(2, 4);
+    path.close();
+    FillOptions o;
+    o.rule = FillRule::kEvenOdd;
+    canvas.fillPath(path, Matrix(), Paint::Solid({255, 0, 0, 255}), o);
+    EXPECT_TRUE(canvas.takeCutShapes());
+    EXPECT_FALSE(canvas.takeCutShapes());
+    EXPECT_EQ(pic.at(1, 4), 0u) << "the square past the limit is left out";
+    // The limit falls between squares: an even number of them at (0, 0), none cut in half,
+    // fill to nothing by the even-odd rule.
+    for (int y = 0; y < 8; ++y) EXPECT_EQ(pic.at(0, y), 0u) << y;
+    // A fill within the limit draws whole and says nothing.
+    Path one;
+    one.moveTo(1, 4);
+    one.lineTo(1, 5);
+    one.lineTo(2, 5);
+    one.lineTo(2, 4);
+    one.close();
+    canvas.fillPath(one, Matrix(), Paint::Solid({255, 0, 0, 255}), o);
+    EXPECT_FALSE(canvas.takeCutShapes());
+    EXPECT_EQ(pic.at(1, 4), PremultipliedWord({255, 0, 0, 255}));
+}
+
+}  // namespace

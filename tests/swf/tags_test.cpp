@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "support/swf_builder.h"
@@ -73,6 +74,38 @@ TEST(TagStream, ATagPastTheEndEndsTheStreamAndNamesItself) {
     EXPECT_EQ(tags.truncated(), "tag 22 (DefineShape2) at offset " + std::to_string(offset) +
                                     ": length 100 runs past the end of the data (40 bytes left)");
     EXPECT_FALSE(tags.next(t)) << "stays stopped";
+}
+
+// A movie read from a file, plain or compressed, is one image: the header and the body, held
+// in one buffer (a plain file's bytes become the image; a compressed body is inflated after
+// the header). Bytes past the declared length are not part of it.
+TEST(TagStream, FilesReadPlainOrCompressedGiveTheSameImage) {
+    const std::vector<std::vector<uint8_t>> tags = {TagRecord(swf::tag::kSetBackgroundColor, {1, 2, 3}),
+                                                    TagRecord(999, std::vector<uint8_t>(5000, 7)),
+                                                    TagRecord(swf::tag::kShowFrame, {}), TagRecord(swf::tag::kEnd, {})};
+    TempDir dir;
+    const std::vector<uint8_t> expected = Movie(tags, 'F');
+    for (char signature : {'F', 'C'}) {
+        std::vector<uint8_t> bytes = Movie(tags, signature);
+        if (signature == 'F') bytes.insert(bytes.end(), 300, 0xEE);  // trailing bytes the header does not count
+        const std::string path = dir.file(std::string(1, signature) + ".swf");
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        std::fclose(f);
+        swf::SwfFile file;
+        std::string error;
+        ASSERT_TRUE(swf::LoadSwfFile(path.c_str(), file, error)) << error;
+        EXPECT_EQ(file.fileBytes, bytes.size());
+        std::vector<uint8_t> image = file.image;
+        image[0] = 'F';  // the signature as stored
+        EXPECT_TRUE(image == expected) << signature;
+        swf::TagReader reader = file.tags();
+        swf::Tag t;
+        int count = 0;
+        while (reader.next(t)) ++count;
+        EXPECT_EQ(count, 4) << signature;
+    }
 }
 
 TEST(TagStream, RefusesWhatIsNotAMovie) {
