@@ -749,8 +749,10 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
     }
     // Messages name the file the user gave, not the hidden one it is written as.
     const auto named = [&](std::string text) {
-        for (size_t at; !part.path().empty() && (at = text.find(part.path())) != std::string::npos;) {
-            text.replace(at, part.path().size(), out.path);
+        const std::string& hidden = part.path();
+        if (hidden.empty() || hidden == out.path) return text;
+        for (size_t at = text.find(hidden); at != std::string::npos; at = text.find(hidden, at + out.path.size())) {
+            text.replace(at, hidden.size(), out.path);
         }
         return text;
     };

@@ -2,7 +2,9 @@
 
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -63,13 +65,16 @@ bool WritePng(const std::string& path, const raster::Target& t, std::string& err
     struct Closer {
         void operator()(FILE* f) const { std::fclose(f); }
     };
+    errno = 0;
     std::unique_ptr<FILE, Closer> f(std::fopen(path.c_str(), "wb"));
     if (!f) {
-        error = "cannot create " + path;
+        error = "cannot create " + path + ": " + std::strerror(errno != 0 ? errno : EIO);
         return false;
     }
-    if (std::fwrite(png.data(), 1, png.size(), f.get()) != png.size() || std::fclose(f.release()) != 0) {
-        error = "cannot write " + path;
+    const bool written = std::fwrite(png.data(), 1, png.size(), f.get()) == png.size() && std::fflush(f.get()) == 0;
+    const int e = errno;
+    if (!written || std::fclose(f.release()) != 0) {
+        error = "cannot write " + path + ": " + std::strerror(!written && e != 0 ? e : errno != 0 ? errno : EIO);
         return false;
     }
     return true;

@@ -22,10 +22,16 @@ std::string AviError(avi::AviResult code) {
         return "the AVI is full: it holds at most " + std::to_string(avi::kSuperIndexEntries) +
                " segments of 1 GiB (kSuperIndexEntries), about 2 TiB; it stays whole with the frames written";
     }
+    if (code == avi::avierr::kFileWrite) return "the file could not be written";
+    if (code == avi::avierr::kFileOpen) return "the file could not be opened";
+    if (code == avi::avierr::kMemory) return "out of memory";
     char text[40];
     std::snprintf(text, sizeof text, "AVI error %08x", static_cast<unsigned>(code));
     return text;
 }
+
+// The system's reason for the last failure, when it gave one.
+std::string Reason(int e) { return e != 0 ? std::string(": ") + std::strerror(e) : std::string(); }
 
 class AviSink final : public FrameSink {
 public:
@@ -39,6 +45,7 @@ public:
 
     bool write(const SinkFrame& f) override {
         if (status_ != avi::avierr::kOk) return false;
+        errno = 0;  // what the writer's calls set is their reason
         frame_.bits = f.pixels;
         if (settings_.alpha == Alpha::kStraight) {
             raster::UnpremultiplyPixels(f.pixels, f.pixels, static_cast<size_t>(settings_.width) * settings_.height);
@@ -61,10 +68,11 @@ public:
         avi::AviWriter* w = writer_;
         writer_ = nullptr;
         if (w == nullptr) return status_ == avi::avierr::kOk;
+        errno = 0;
         const avi::AviResult closed = avi::CloseAviWriter(w);
         if (status_ == avi::avierr::kOk && closed != avi::avierr::kOk) {
             status_ = closed;
-            error_ = AviError(closed);
+            error_ = AviError(closed) + Reason(errno);
         }
         return status_ == avi::avierr::kOk;
     }
@@ -77,9 +85,7 @@ private:
         if (r == avi::avierr::kOk) return true;
         if (status_ == avi::avierr::kOk) {
             status_ = r;
-            const int e = errno;
-            error_ = AviError(r);
-            if (e != 0) error_ += std::string(": ") + std::strerror(e);
+            error_ = AviError(r) + Reason(errno);
         }
         return false;
     }
@@ -99,8 +105,7 @@ std::unique_ptr<FrameSink> OpenAviSink(const AviSinkSettings& s, std::string& er
     errno = 0;
     avi::AviWriter* writer = avi::OpenAviWriter(s.path.c_str(), s.framePeriodMs, nullptr, avi::AviBackendKind::kRiff);
     if (writer == nullptr) {
-        const int e = errno;
-        error = "cannot create " + s.path + (e != 0 ? std::string(": ") + std::strerror(e) : std::string());
+        error = "cannot create " + s.path + Reason(errno);
         return nullptr;
     }
     if (s.rate != 0 && s.scale != 0) avi::SetAviWriterRate(writer, s.rate, s.scale);
@@ -119,10 +124,12 @@ std::unique_ptr<FrameSink> OpenAviSink(const AviSinkSettings& s, std::string& er
     const avi::DibFrame format = avi::MakeDibFrame(s.width, s.height, &kNoPixels);
     avi::AviCompressOptions uncompressed;
     uncompressed.fccHandler = avi::kHandlerUncompressed;
+    errno = 0;
     const avi::AviResult chosen = avi::SetAviWriterCompression(writer, &format, &uncompressed, false, nullptr);
     if (chosen != avi::avierr::kOk) {
+        const int e = errno;
         avi::CloseAviWriter(writer);
-        error = "cannot create " + s.path + ": " + AviError(chosen);
+        error = "cannot create " + s.path + ": " + AviError(chosen) + Reason(e);
         return nullptr;
     }
     return std::make_unique<AviSink>(writer, s);

@@ -1012,11 +1012,11 @@ bool Engine::readFile(std::string_view url, std::string& out, std::string& reaso
     const std::string file = *folder_ + std::string(path);
     switch (base::ReadWholeFile(file.c_str(), kMaxLoadedFileBytes, data)) {
         case base::FileRead::kOk: break;
-        case base::FileRead::kCannotOpen: reason = "cannot open " + file; return false;
+        case base::FileRead::kCannotOpen: reason = "cannot open " + file + ": " + base::ReadProblem(file.c_str()); return false;
         case base::FileRead::kTooLarge:
             reason = "larger than the limit of " + std::to_string(kMaxLoadedFileBytes) + " bytes (kMaxLoadedFileBytes)";
             return false;
-        case base::FileRead::kFailed: reason = "cannot read " + file; return false;
+        case base::FileRead::kFailed: reason = "cannot read " + file + ": " + base::ReadProblem(file.c_str()); return false;
     }
     out.assign(data.begin(), data.end());
     return true;

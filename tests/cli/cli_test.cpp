@@ -333,6 +333,20 @@ TEST_F(Cli, RenderAndTraceFilesReplaceNothingByMistake) {
     }
 }
 
+// A device that takes nothing (a full disk's behaviour) as the output: every writer stops,
+// says the system's reason, exits 1 and leaves the device as it was.
+TEST_F(Cli, AFullDeviceAsTheOutputFailsWithTheSystemsReason) {
+    if (!std::filesystem::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    for (const std::string& command : {"render " + movie_ + " -o /dev/full -y", "convert " + movie_ + " -o /dev/full -f avi -y",
+                                       "convert " + movie_ + " -o /dev/full -f matroska -y"}) {
+        const auto r = Tevlin(command);
+        EXPECT_EQ(r.status, 1) << command << "\n" << r.output;
+        EXPECT_NE(r.output.find("/dev/full"), std::string::npos) << command << "\n" << r.output;
+        EXPECT_NE(r.output.find(": No space left on device"), std::string::npos) << command << "\n" << r.output;
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    }
+}
+
 TEST_F(Cli, OutputsAppearWholeUnderTheirNameAndTwoRunsDoNotMix) {
     // Two runs into one file at once: the file is one of them, whole; no hidden file stays.
     const std::string avi = dir_.file("same.avi");
