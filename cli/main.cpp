@@ -152,6 +152,22 @@ bool ParseSide(const std::string& s, int& out) {
     return ParseInt(s.c_str(), out) && out > 0;
 }
 
+// A plain decimal number at `s`: digits with a point among them or not ("2", "0.5", "2.",
+// ".5"). Signs, exponents, hexadecimal, "inf" and "nan" are not numbers here. The value, and
+// where the number ends; false when it holds no digit.
+bool ReadDecimal(const char* s, double& value, const char*& end) {
+    const char* p = s;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) ++digits;
+    if (*p == '.') {
+        for (++p; *p >= '0' && *p <= '9'; ++p) ++digits;
+    }
+    if (digits == 0) return false;
+    value = std::strtod(std::string(s, p).c_str(), nullptr);
+    end = p;
+    return true;
+}
+
 // A time as ffmpeg takes it: seconds with an optional fraction ("90", "2.5") or
 // [HH:]MM:SS[.frac] ("1:30", "00:01:30.5"). False for anything else or a negative time.
 bool ParseDuration(const char* s, double& seconds) {
@@ -159,9 +175,8 @@ bool ParseDuration(const char* s, double& seconds) {
     int count = 0;
     const char* p = s;
     while (true) {
-        if (count == 3 || !(*p >= '0' && *p <= '9')) return false;
-        char* end = nullptr;
-        parts[count++] = std::strtod(p, &end);
+        const char* end = nullptr;
+        if (count == 3 || !ReadDecimal(p, parts[count++], end)) return false;
         // Only the last field may have a fraction; minutes and seconds after a colon stay below 60.
         const bool fraction = std::memchr(p, '.', static_cast<size_t>(end - p)) != nullptr;
         p = end;
@@ -179,9 +194,9 @@ bool ParseDuration(const char* s, double& seconds) {
 
 // A bit rate as ffmpeg takes one: bits a second with an optional k or M ("800k", "5M").
 bool ParseBitrate(const std::string& s, int64_t& bits) {
-    if (s.empty() || !(s[0] >= '0' && s[0] <= '9')) return false;
-    char* end = nullptr;
-    const double v = std::strtod(s.c_str(), &end);
+    double v = 0;
+    const char* end = nullptr;
+    if (!ReadDecimal(s.c_str(), v, end)) return false;
     double factor = 1;
     if (*end == 'k' || *end == 'K') {
         factor = 1e3;
@@ -252,9 +267,8 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             }
         } else if (a == "--scale") {
             const char* v = value();
-            char* end = nullptr;
-            o.scale = v ? std::strtod(v, &end) : 0;
-            if (!v || end == v || *end != '\0' || !(o.scale > 0) || o.scale > 100) {
+            const char* end = nullptr;
+            if (!v || !ReadDecimal(v, o.scale, end) || *end != '\0' || !(o.scale > 0) || o.scale > 100) {
                 return "--scale needs a factor above 0, as 0.5 or 2";
             }
         } else if (a == "--frames") {

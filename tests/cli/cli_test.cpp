@@ -466,6 +466,27 @@ TEST_F(Cli, BadArgumentsAndFilesGiveClearErrors) {
     r = Tevlin("convert " + movie_ + " --duration 1 --frames 0-3");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.output.find("not both"), std::string::npos) << r.output;
+    // Numbers parse whole and in range: no wrapping, no trailing junk, no hexadecimal,
+    // exponents, signs or infinities. Nothing is written for any of them.
+    const std::string avi = dir_.file("strict.avi");
+    const std::vector<std::pair<std::string, std::string>> badNumbers = {
+        {"--frames", "0-4294967296"}, {"--frames", "0-3x"},      {"--frames", "4-2"},
+        {"--frames", "-1-3"},         {"--frame", "5x"},         {"--frame", "4294967296"},
+        {"--size", "4294967297x10"},  {"--size", "64x48junk"},   {"--size", "0x10"},
+        {"--scale", "0x10"},          {"--scale", "1e1"},        {"--scale", "inf"},
+        {"--scale", "nan"},           {"--scale", "2abc"},       {"--start", "0x10"},
+        {"--start", "1e1"},           {"--duration", "-2"},      {"--threads", "99999999999"},
+        {"--crf", "1e3"},             {"--max-frames", "2.5"}};
+    for (const auto& [option, value] : badNumbers) {
+        const std::string verb = option == "--frame" ? "render " + movie_ + " -o " + dir_.file("strict.png")
+                                                     : "convert " + movie_ + " -o " + avi;
+        r = Tevlin(verb + " -y " + option + " '" + value + "'");
+        EXPECT_EQ(r.status, 2) << option << " " << value << "\n" << r.output;
+        EXPECT_NE(r.output.find(option), std::string::npos) << option << " " << value << "\n" << r.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(avi));
+    r = Tevlin("convert " + movie_ + " -o " + avi + " -y --quiet --scale .5");
+    EXPECT_EQ(r.status, 0) << r.output;
     const std::string junk = dir_.file("junk.swf");
     WriteFileBytes(junk, "this is not a movie");
     r = Tevlin("info " + junk);
