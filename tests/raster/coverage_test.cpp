@@ -232,10 +232,9 @@ TEST(Coverage, AFillPastTheEdgeLimitIsDrawnInPart) {
         path.lineTo(1, 0);
         path.close();
     }
+    const std::vector<Point> last = {{1, 4}, {1, 5}, {2, 5}, {2, 4}};
     path.moveTo(1, 4);
-    path.lineTo(1, 5);
-    path.lineTo(2, 5);
-    path.lineTo(2, 4);
+    for (size_t i = 1; i < last.size(); ++i) path.lineTo(last[i].x, last[i].y);
     path.close();
     FillOptions o;
     o.rule = FillRule::kEvenOdd;
@@ -247,13 +246,7 @@ TEST(Coverage, AFillPastTheEdgeLimitIsDrawnInPart) {
     // fill to nothing by the even-odd rule.
     for (int y = 0; y < 8; ++y) EXPECT_EQ(pic.at(0, y), 0u) << y;
     // A fill within the limit draws whole and says nothing.
-    Path one;
-    one.moveTo(1, 4);
-    one.lineTo(1, 5);
-    one.lineTo(2, 5);
-    one.lineTo(2, 4);
-    one.close();
-    canvas.fillPath(one, Matrix(), Paint::Solid({255, 0, 0, 255}), o);
+    canvas.fillPath(PolygonPath(last), Matrix(), Paint::Solid({255, 0, 0, 255}), o);
     EXPECT_FALSE(canvas.takeCutShapes());
     EXPECT_EQ(pic.at(1, 4), PremultipliedWord({255, 0, 0, 255}));
 }

@@ -224,12 +224,7 @@ TEST(Layers, PastTheLimitTheyAreVoidAndDrawNothing) {
     Canvas canvas(pic.target);
     canvas.clear(kBackdrop);
     const uint32_t backdrop = pic.at(0, 0);
-    Path square;
-    square.moveTo(0, 0);
-    square.lineTo(4, 0);
-    square.lineTo(4, 4);
-    square.lineTo(0, 4);
-    square.close();
+    const Path square = raster_test::PolygonPath({{0, 0}, {4, 0}, {4, 4}, {0, 4}});
     const int limit = canvas.layerLimit();
     for (int i = 0; i < limit; ++i) canvas.pushLayer();
     EXPECT_FALSE(canvas.takeVoidedLayers());
