@@ -162,6 +162,9 @@ public:
     void setBitmapBudget(uint64_t bytes) { bitmapBudget_ = bytes; }
     // The most the movie's definitions may take once read: kMaxDefinitionBytes unless set.
     void setDefinitionBudget(uint64_t bytes) { definitionBudget_ = bytes; }
+    // What its bitmaps and other definitions took from those budgets.
+    uint64_t bitmapBytes() const { return bitmapBytes_; }
+    uint64_t definitionBytes() const { return definitionBytes_; }
 
     const Timeline& timeline() const { return timeline_; }
     const Character* character(uint16_t id) const;

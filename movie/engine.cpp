@@ -1030,9 +1030,16 @@ const MovieDefinition* Engine::definitionOf(const std::string& bytes, const std:
     }
     swf::SwfFile file;
     std::string error;
+    // The movies scripts load share the budgets with the movie itself: each takes what the
+    // others left.
+    uint64_t bitmaps = definition_.bitmapBytes(), definitions = definition_.definitionBytes();
+    for (const auto& [name, other] : loaded_) {
+        bitmaps += other->bitmapBytes();
+        definitions += other->definitionBytes();
+    }
     auto definition = std::make_unique<MovieDefinition>();
-    definition->setBitmapBudget(bitmapBudget_);
-    definition->setDefinitionBudget(definitionBudget_);
+    definition->setBitmapBudget(bitmapBudget_ > bitmaps ? bitmapBudget_ - bitmaps : 0);
+    definition->setDefinitionBudget(definitionBudget_ > definitions ? definitionBudget_ - definitions : 0);
     if (!swf::ParseSwf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, error) ||
         !definition->load(file, error)) {
         log("the loaded file " + key + " is no movie: " + error);

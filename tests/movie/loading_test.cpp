@@ -60,6 +60,35 @@ TEST(Loading, AMovieLoadedIntoAClipDrawsThereFromTheNextStepAndKeepsTheClipsPlac
     EXPECT_EQ(PixelAt(*l->player, 60, 11), kWhite);
 }
 
+// The movies scripts load take their definitions from what the movie and the others loaded
+// before them left of kMaxDefinitionBytes: a child that fits alone but not with the rest is
+// not loaded, and the log says why.
+TEST(Loading, LoadedMoviesShareTheDefinitionBudget) {
+    TempDir dir;
+    std::vector<std::vector<uint8_t>> child = {RectShapeTag(1, 400, 200, 255, 0, 0)};
+    for (int i = 0; i < 200; ++i) child.push_back(PlaceObject2Tag({1, 1, i > 0, std::pair{0, 0}}));
+    child.push_back(ShowFrameTag());
+    WriteFileBytes(dir.file("child.swf"), MovieFile(child));
+    Actions a;
+    MakeHolder(a);
+    GetUrl2(a, "child.swf", "holder", 0x40);
+    std::vector<std::vector<uint8_t>> main = {DoActionTag(a.bytes())};
+    for (int i = 0; i < 200; ++i) main.push_back(PlaceObject2Tag({5, std::nullopt, true}));
+    main.push_back(ShowFrameTag());
+    main.push_back(ShowFrameTag());
+    WriteFileBytes(dir.file("main.swf"), MovieFile(main));
+    // Each movie takes some 40 KB: either fits in 64 KiB, not both.
+    for (const uint64_t budget : {movie::kMaxDefinitionBytes, uint64_t{64} * 1024}) {
+        const auto l = LoadFile(dir.file("main.swf"), budget);
+        l->player->gotoFrame(1);
+        const bool shared = budget != movie::kMaxDefinitionBytes;
+        EXPECT_EQ(PixelAt(*l->player, 55, 5), shared ? kWhite : kRed) << budget;
+        bool named = false;
+        for (const std::string& line : l->logged) named = named || line.find("kMaxDefinitionBytes") != std::string::npos;
+        EXPECT_EQ(named, shared) << budget;
+    }
+}
+
 TEST(Loading, AMovieClipLoaderReportsStartProgressCompleteThenInitAfterTheFirstFrame) {
     TempDir dir;
     const std::string child = RedChild("child frame 1");

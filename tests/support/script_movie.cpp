@@ -40,8 +40,9 @@ std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint
     return loaded;
 }
 
-std::unique_ptr<Loaded> LoadFile(const std::string& path) {
+std::unique_ptr<Loaded> LoadFile(const std::string& path, uint64_t definitionBudget) {
     auto loaded = WithSinks();
+    loaded->player->setDefinitionBudget(definitionBudget);
     std::string error;
     EXPECT_TRUE(loaded->player->loadFile(path.c_str(), error)) << error;
     return loaded;

@@ -23,7 +23,7 @@ std::unique_ptr<Loaded> Load(const std::vector<std::vector<uint8_t>>& tags, uint
 // beside it).
 std::string MovieFile(const std::vector<std::vector<uint8_t>>& tags, uint8_t version = 10, int widthPx = 100,
                       int heightPx = 50);
-std::unique_ptr<Loaded> LoadFile(const std::string& path);
+std::unique_ptr<Loaded> LoadFile(const std::string& path, uint64_t definitionBudget = movie::kMaxDefinitionBytes);
 
 // Opaque colours as PixelAt gives them.
 inline const uint32_t kRed = raster::PremultipliedWord({255, 0, 0, 255});
