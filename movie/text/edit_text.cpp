@@ -236,7 +236,8 @@ struct Item {
     char32_t code;
     const StyledRun* run;
     const GlyphFont* font;
-    float width;  // twips
+    float width;    // twips, exact
+    float advance;  // twips, how far the next glyph is placed
 };
 
 bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000; }
@@ -264,9 +265,11 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
             for (char32_t c : run.text) {
                 if (++placed > kMaxEditTextCharacters) break;
                 const char32_t shown = field.password ? U'*' : c;
-                // Advances are whole twips, cut down, as the reference players lay text out.
-                const float w = font != nullptr ? std::floor(font->advance(shown) * run.style.size / font->emUnits()) : 0;
-                items.push_back({shown, &run, font, w});
+                // Lines measure and wrap by the exact advances; glyphs of a font the movie
+                // embeds are placed by whole twips, cut down, as the reference players place
+                // them (their textWidth is the exact sum all the same).
+                const float w = font != nullptr ? font->advance(shown) * run.style.size / font->emUnits() : 0;
+                items.push_back({shown, &run, font, w, field.useOutlines ? std::floor(w) : w});
             }
         }
         // Lines: [begin, end) ranges of items.
@@ -324,7 +327,7 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
                     }
                     if (it.run->style.underline) {
                         const float thickness = std::max(20.0f, it.run->style.size / 16);
-                        Underline u{x, x + it.width, baseline + thickness * 1.5f, thickness, it.run->style.color};
+                        Underline u{x, x + it.advance, baseline + thickness * 1.5f, thickness, it.run->style.color};
                         if (!out.underlines.empty() && out.underlines.back().x1 == u.x0 && out.underlines.back().y == u.y) {
                             out.underlines.back().x1 = u.x1;
                         } else {
@@ -332,7 +335,7 @@ TextLayout LayOutText(const EditTextDefinition& field, const std::vector<Paragra
                         }
                     }
                 }
-                x += it.width;
+                x += it.advance;
             }
             out.width = std::max(out.width, widthToInk);
             out.height = baseline + descent - firstTop;

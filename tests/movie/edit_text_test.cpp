@@ -149,9 +149,17 @@ TEST(EditTextLayout, AdvancesAndLineMetricsAreCutToWholeTwips) {
     EditTextDefinition f = Field(20000, 0);
     f.height = 400;
     f.multiline = true;
+    f.useOutlines = true;
     const auto l = movie::LayOutText(f, Plain(std::string(25, 'a') + "\na", f), fonts);
     ASSERT_EQ(l.glyphs.size(), 26u);
     EXPECT_EQ(l.glyphs[24].x, 40 + 24 * 235);
+    // The line's width is the exact sum all the same (what textWidth reports).
+    EXPECT_FLOAT_EQ(l.width, 25 * 235.546875f);
+    // A field in a system font places glyphs by the exact advances.
+    f.useOutlines = false;
+    const auto device = movie::LayOutText(f, Plain(std::string(25, 'a'), f), fonts);
+    ASSERT_EQ(device.glyphs.size(), 25u);
+    EXPECT_FLOAT_EQ(device.glyphs[24].x, 40 + 24 * 235.546875f);
     EXPECT_EQ(l.glyphs[0].y, 40 + 320);
     EXPECT_EQ(l.glyphs[25].y, 40 + 320 + 400);
 }
