@@ -77,8 +77,9 @@ TEST(Loading, LoadedMoviesShareTheDefinitionBudget) {
     main.push_back(ShowFrameTag());
     main.push_back(ShowFrameTag());
     WriteFileBytes(dir.file("main.swf"), MovieFile(main));
-    // Each movie takes some 40 KB: either fits in 64 KiB, not both.
-    for (const uint64_t budget : {movie::kMaxDefinitionBytes, uint64_t{64} * 1024}) {
+    // Each movie's 200 placements take some 200 commands and their bytes: either fits in
+    // the room of 300 commands, not both (whatever a command's size on this build).
+    for (const uint64_t budget : {movie::kMaxDefinitionBytes, uint64_t{300} * sizeof(movie::PlaceCommand)}) {
         const auto l = LoadFile(dir.file("main.swf"), budget);
         l->player->gotoFrame(1);
         const bool shared = budget != movie::kMaxDefinitionBytes;
