@@ -329,11 +329,6 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
     return o.movies.empty() ? "no movie given" : "";
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::exists(b, ec) && std::filesystem::equivalent(a, b, ec);
-}
-
 cli::Existing ExistingRule(const Options& o) {
     return o.overwrite ? cli::Existing::kReplace : o.neverOverwrite ? cli::Existing::kKeep : cli::Existing::kRefuse;
 }
@@ -505,12 +500,7 @@ int Render(const Options& o) {
     const raster::Target target = raster::Target::TopDown(pixels.data(), w, h, static_cast<ptrdiff_t>(w) * 4);
     player.draw(target, o.transparent, o.antiAlias);
     cli::PartFile png(o.output, o.overwrite);
-    if (!cli::WritePng(png.path(), target, error)) {
-        // Say the name the user gave, not the hidden one.
-        const size_t at = error.find(png.path());
-        if (at != std::string::npos) error.replace(at, png.path().size(), o.output);
-        return Fail(error);
-    }
+    if (!cli::WritePng(png.path(), target, error)) return Fail(png.named(error));
     if (!png.commit(error)) return Fail(error);
     if (!trace.commit(error)) return Fail(movie + ": " + error);
     return 0;
@@ -591,7 +581,7 @@ bool PlanOutput(const Options& o, const std::string& movie, Output& out, std::st
         if (o.output.empty()) out.path = std::filesystem::path(out.path).filename().string();
     }
     const bool toPipe = out.path == "-";
-    if (!toPipe && SameFile(movie, out.path)) {
+    if (!toPipe && cli::SameTarget(movie, out.path)) {
         error = "the output " + out.path + " is the movie itself";
         return false;
     }
@@ -762,14 +752,7 @@ int ConvertOne(const Options& o, const std::string& movie, int index, int count)
 #endif
     }
     // Messages name the file the user gave, not the hidden one it is written as.
-    const auto named = [&](std::string text) {
-        const std::string& hidden = part.path();
-        if (hidden.empty() || hidden == out.path) return text;
-        for (size_t at = text.find(hidden); at != std::string::npos; at = text.find(hidden, at + out.path.size())) {
-            text.replace(at, hidden.size(), out.path);
-        }
-        return text;
-    };
+    const auto named = [&](const std::string& text) { return part.named(text); };
     if (sink == nullptr) return Fail(movie + ": " + named(error));
 
     const bool showProgress = !o.quiet && isatty(fileno(stderr));

@@ -76,7 +76,7 @@ PartFile::PartFile(const std::string& finalPath, bool replace) { start(finalPath
 
 void PartFile::start(const std::string& finalPath, bool replace) {
     discard();
-    final_ = finalPath;
+    given_ = final_ = finalPath;
     replace_ = replace;
     std::error_code ec;
     // A device or a pipe (/dev/null, /dev/full, a FIFO) is written as it is: renaming a file
@@ -104,6 +104,14 @@ void PartFile::discard() {
     std::error_code ec;
     fs::remove(part_, ec);
     done_ = true;
+}
+
+std::string PartFile::named(std::string text) const {
+    if (part_.empty() || part_ == given_) return text;
+    for (size_t at = text.find(part_); at != std::string::npos; at = text.find(part_, at + given_.size())) {
+        text.replace(at, part_.size(), given_);
+    }
+    return text;
 }
 
 bool PartFile::commit(std::string& error) {

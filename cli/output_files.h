@@ -43,9 +43,12 @@ public:
     bool commit(std::string& error);
     // Removes the hidden file (the run made nothing worth keeping).
     void discard();
+    // A message about the hidden file, with the final name in its place: messages name the
+    // file the user gave.
+    std::string named(std::string text) const;
 
 private:
-    std::string final_, part_;
+    std::string given_, final_, part_;  // the name given, the file it leads to, the hidden one
     bool replace_ = false;
     bool done_ = true;
 };

@@ -22,14 +22,19 @@ Actions& SetString(Actions& a, const std::string& object, const std::string& nam
     return Var(a, object).push(name).push(value).op(op::kSetMember);
 }
 
-TEST(ScriptDisplay, ACreatedTextFieldDrawsItsBorderAndBackgroundAndReadsBack) {
-    // createTextField("tf", 1, 10, 5, 60, 20): its lines run x 10..70, y 5..25.
-    Actions a;
+// createTextField("tf", 1, 10, 5, 60, 20) with a red border.
+Actions& BorderedField(Actions& a) {
     a.push(20.0).push(60.0).push(5.0).push(10.0).pushInt(1).push("tf");
     a.pushInt(6);
     Var(a, "_root").push("createTextField").op(op::kCallMethod).op(op::kPop);
     Var(a, "tf").push("border").pushBool(true).op(op::kSetMember);
-    SetNumber(a, "tf", "borderColor", 0xFF0000);
+    return SetNumber(a, "tf", "borderColor", 0xFF0000);
+}
+
+TEST(ScriptDisplay, ACreatedTextFieldDrawsItsBorderAndBackgroundAndReadsBack) {
+    // createTextField("tf", 1, 10, 5, 60, 20): its lines run x 10..70, y 5..25.
+    Actions a;
+    BorderedField(a);
     Var(a, "tf").push("background").pushBool(true).op(op::kSetMember);
     SetNumber(a, "tf", "backgroundColor", 0x00FF00);
     SetString(a, "tf", "text", "a<b");
@@ -79,11 +84,7 @@ TEST(ScriptDisplay, ATextFieldsWidthAndHeightResizeItsBoundsNotItsText) {
     // createTextField("tf", 1, 10, 5, 60, 20) with a border, then _width 40 and _height 30:
     // the border now runs x 10..50, y 5..35, and the scales stay 100.
     Actions a;
-    a.push(20.0).push(60.0).push(5.0).push(10.0).pushInt(1).push("tf");
-    a.pushInt(6);
-    Var(a, "_root").push("createTextField").op(op::kCallMethod).op(op::kPop);
-    Var(a, "tf").push("border").pushBool(true).op(op::kSetMember);
-    SetNumber(a, "tf", "borderColor", 0xFF0000);
+    BorderedField(a);
     SetNumber(a, "tf", "_width", 40);
     SetNumber(a, "tf", "_height", 30);
     for (const char* p : {"_width", "_height", "_xscale", "_yscale"}) Member(a, "tf", p).trace();
